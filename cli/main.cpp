@@ -1,0 +1,21 @@
+#include <cstdio>
+
+#include "Commands.h"
+
+int g_exitCode = 0;
+
+int main(int argc, char** argv) {
+  CLI::App app{"tremolux-cli: inspect C3D recordings and listen to their analog channels"};
+  app.require_subcommand(1);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForAllHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    app.exit(e);
+    return 2;
+  }
+  return g_exitCode;
+}

@@ -1,0 +1,112 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "c3d/ByteSource.h"
+#include "c3d/C3dRecords.h"
+
+// Why the last Load failed. The GUI stays silent for most of these; the
+// command-line tool prints LoadErrorText() and tests check the value.
+enum class C3dLoadError {
+  None,
+  CannotOpen,          // the file could not be opened for reading
+  NotC3d,              // fewer than 30 header bytes, or header byte 1 is not 0x50
+  UnknownProcessor,    // no processor code and no frame-rate decoding in [1, 1000)
+  ParamBlockOne,       // the parameter section is said to start at block 1
+  ParameterWalkLoop,   // a record's offset does not move the walk forward
+  ParameterTooLarge,   // a parameter's data length or element count exceeds 32767
+  NotEnoughMemory,     // sample storage cannot (or should not) be allocated
+  ReadError,           // a seek or read failed (for example a parameter block of 0)
+};
+
+// Short English text for a load error, for the command-line tool and logs.
+const char* LoadErrorText(C3dLoadError e);
+
+// One C3D file held in memory: header values, groups, parameters, events,
+// and one CAnalog per analog channel and one CVideo per 3-D point with their
+// sample blocks. CC3d owns every record and block; the document owns the
+// CC3d. After a successful Load the other parts read the members directly.
+class CC3d {
+ public:
+  CC3d() = default;
+  CC3d(const CC3d&) = delete;
+  CC3d& operator=(const CC3d&) = delete;
+  ~CC3d() = default;  // the arrays release whatever Clear has not
+
+  // Reads the whole file named by m_strPathName. True when it was read;
+  // false leaves whatever was built before the failure (Clear releases it)
+  // and sets m_loadError. Throws nothing.
+  bool Load();
+  // The same reading from a block of memory (tests, the fuzzer). The block
+  // is only read during the call.
+  bool LoadFromMemory(const void* data, std::size_t size);
+  // Releases groups, parameters, events and sample storage; header members stay.
+  void Clear();
+
+  C3dLoadError m_loadError = C3dLoadError::None;
+
+  // --- the reading steps, in the order Load runs them ---
+  bool ReadAll();
+  bool ReadHeader();
+  void ReadEvents();
+  bool ReadParameters();
+  bool ReadGroup(std::int16_t nameLength, std::int16_t id);
+  bool ReadParameter(std::int16_t nameLength, std::int16_t id);
+  bool AllocateSamples();
+  bool ReadIntegerData();
+  bool ReadFloatData();
+  void FreeSamples();
+  void ComputeAnalogExtremes();
+
+  // --- number decoding (the stored bytes b0..b3 as one little-endian word) ---
+  static float DecToFloat(std::uint32_t stored);
+  static float MipsToFloat(std::uint32_t stored);
+  static std::uint16_t SwapWord(std::uint16_t value);
+
+  // --- queries ---
+  // Index in m_params of parameter `name` of the first group named `group`
+  // (both compared without regard to case), or -1.
+  int FindParameter(const std::string& group, const std::string& name) const;
+  // Element `index` of a parameter as text ("%d", or "%.<precision>f" for
+  // floats), empty when absent.
+  std::string GetParameterString(const std::string& group, const std::string& name, int index,
+                                 int precision) const;
+  // Gives every CAnalog its offset and SCALE x GEN_SCALE; run once by Load.
+  void ComputeAnalogScaling();
+  // Samples per analog channel: (last - first + 1) x S, in 32-bit signed arithmetic.
+  int GetAnalogSampleCount() const {
+    return (static_cast<std::int32_t>(m_nLastFrame) - static_cast<std::int32_t>(m_nFirstFrame) + 1) *
+           static_cast<std::int32_t>(m_nAnalogSamplesPerFrame);
+  }
+
+  // --- members, as read ---
+  CByteSource m_file;            // open only while Load runs
+  std::string m_strPathName;     // written by the document before Load
+  std::uint8_t m_nProcessorType = 0;  // 1 Intel, 2 DEC, 3 MIPS
+  bool m_bIntegerData = true;    // samples are int16 (scale factor >= 0), else float
+  std::uint8_t m_nParamBlock = 0;
+  std::uint16_t m_nPoints = 0;
+  std::uint16_t m_nAnalogPerFrame = 0;
+  std::uint16_t m_nFirstFrame = 0;
+  std::uint16_t m_nLastFrame = 0;
+  std::uint16_t m_nAnalogSamplesPerFrame = 0;
+  std::uint16_t m_nDataBlock = 0;
+  std::uint16_t m_nAnalogChannels = 0;
+  float m_fScaleFactor = 0.0f;
+  float m_fFrameRate = 0.0f;
+  std::vector<std::unique_ptr<CGroup>> m_groups;
+  int m_nGroups = 0;  // every group read; not limited to 255
+  std::vector<std::unique_ptr<CParam>> m_params;
+  int m_nParams = 0;  // every parameter read; not limited to 255
+  std::vector<std::unique_ptr<CEvent>> m_events;
+  bool m_bDataAllocated = false;
+  std::vector<std::unique_ptr<CAnalog>> m_analogs;
+  std::vector<std::unique_ptr<CVideo>> m_videos;
+};
+
+// True when t is an optional sign followed by digits with at most one point.
+bool IsNumeric(std::string t);
