@@ -7,6 +7,7 @@ int g_exitCode = 0;
 int main(int argc, char** argv) {
   CLI::App app{"tremolux-cli: inspect C3D recordings and listen to their analog channels"};
   app.require_subcommand(1);
+  AddInfoCommands(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {

@@ -77,11 +77,12 @@ class CC3d {
                                  int precision) const;
   // Gives every CAnalog its offset and SCALE x GEN_SCALE; run once by Load.
   void ComputeAnalogScaling();
-  // Samples per analog channel: (last - first + 1) x S, in 32-bit signed arithmetic.
-  int GetAnalogSampleCount() const {
-    return (static_cast<std::int32_t>(m_nLastFrame) - static_cast<std::int32_t>(m_nFirstFrame) + 1) *
-           static_cast<std::int32_t>(m_nAnalogSamplesPerFrame);
-  }
+  // Samples per analog channel: (last - first + 1) x S. The product is formed
+  // in 64-bit arithmetic (65536 x 65535 does not fit 32 bits) and clamped to
+  // int's range; Load refuses storage whose count would not fit, so after a
+  // successful Load the value is exact. Negative when the last frame number
+  // lies below the first minus one.
+  int GetAnalogSampleCount() const;
 
   // --- members, as read ---
   CByteSource m_file;            // open only while Load runs
@@ -106,6 +107,28 @@ class CC3d {
   bool m_bDataAllocated = false;
   std::vector<std::unique_ptr<CAnalog>> m_analogs;
   std::vector<std::unique_ptr<CVideo>> m_videos;
+
+ private:
+  // The reading under Load and LoadFromMemory once m_file is open: ReadAll,
+  // closing, and the analog scaling. Converts allocation failures into
+  // NotEnoughMemory so no exception leaves the core.
+  bool LoadOpenSource();
+  // Records why loading stopped; returns false for the caller to pass on.
+  bool Fail(C3dLoadError error);
+  // Seeks m_file; a failure records ReadError.
+  bool SeekTo(std::int64_t position);
+  // Reads `size` bytes; bytes beyond the end of the source read as zeros.
+  // False (ReadError recorded) only when the source reports an error.
+  bool ReadZeroFilled(void* buffer, std::size_t size);
+  // A text field of `length` bytes: its text ends at its first NUL byte.
+  bool ReadText(std::size_t length, std::string& text);
+  // Seeks to a record's offset target; a target that does not lie beyond
+  // the record's first byte would make the walk loop and fails the load.
+  bool SeekNextRecord(std::int64_t recordStart, std::int64_t target);
+  // ReadIntegerData and ReadFloatData: the same frame walk for both widths.
+  bool ReadSampleData();
+  // Frames F = last - first + 1, computed from the unsigned header values.
+  std::int64_t FrameCount() const;
 };
 
 // True when t is an optional sign followed by digits with at most one point.

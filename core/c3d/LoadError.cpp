@@ -1,3 +1,4 @@
+#include "Messages.h"
 #include "c3d/C3d.h"
 
 const char* LoadErrorText(C3dLoadError e) {
@@ -11,7 +12,7 @@ const char* LoadErrorText(C3dLoadError e) {
       return "a parameter record points backwards (the parameter walk would never end)";
     case C3dLoadError::ParameterTooLarge:
       return "a parameter holds more than 32767 bytes or elements";
-    case C3dLoadError::NotEnoughMemory: return "Not Enough memory to open file";
+    case C3dLoadError::NotEnoughMemory: return Messages::kNotEnoughMemory;
     case C3dLoadError::ReadError: return "read error (a seek or read failed)";
   }
   return "unknown error";

@@ -1,0 +1,316 @@
+// tremolux-cli info and param: what Load read from a C3D file.
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "Commands.h"
+#include "JsonWriter.h"
+#include "c3d/C3d.h"
+#include "sound/ChannelNames.h"
+
+namespace {
+
+struct InfoOptions {
+  std::string path;
+  bool json = false;
+  bool samples = false;
+  bool points = false;
+};
+
+struct ParamOptions {
+  std::string path;
+  std::string group;
+  std::string name;
+  int index = 0;
+  int precision = 0;
+};
+
+// Loads `path` into `c3d`; on failure says why on stderr and returns false.
+bool LoadOrSay(CC3d& c3d, const std::string& path) {
+  c3d.m_strPathName = path;
+  if (c3d.Load()) return true;
+  std::fprintf(stderr, "tremolux-cli: %s: %s\n", path.c_str(), LoadErrorText(c3d.m_loadError));
+  return false;
+}
+
+void WriteSampleValues(CJsonWriter& json, const std::vector<std::byte>& block, bool integer,
+                       std::size_t count) {
+  json.BeginArray();
+  const std::size_t width = integer ? 2 : 4;
+  const std::size_t n = std::min(count, block.size() / width);
+  for (std::size_t i = 0; i < n; ++i) {
+    if (integer) {
+      std::int16_t v;
+      std::memcpy(&v, block.data() + 2 * i, sizeof v);
+      json.Int(v);
+    } else {
+      float v;
+      std::memcpy(&v, block.data() + 4 * i, sizeof v);
+      json.Float(v);
+    }
+  }
+  json.EndArray();
+}
+
+void WriteHeaderJson(CJsonWriter& json, const CC3d& c3d) {
+  json.Key("header");
+  json.BeginObject();
+  json.Key("param_block"); json.Int(c3d.m_nParamBlock);
+  json.Key("points"); json.Int(c3d.m_nPoints);
+  json.Key("analog_per_frame"); json.Int(c3d.m_nAnalogPerFrame);
+  json.Key("first_frame"); json.Int(c3d.m_nFirstFrame);
+  json.Key("last_frame"); json.Int(c3d.m_nLastFrame);
+  json.Key("analog_samples_per_frame"); json.Int(c3d.m_nAnalogSamplesPerFrame);
+  json.Key("data_block"); json.Int(c3d.m_nDataBlock);
+  json.Key("analog_channels"); json.Int(c3d.m_nAnalogChannels);
+  json.Key("scale_factor"); json.Float(c3d.m_fScaleFactor);
+  json.Key("frame_rate"); json.Float(c3d.m_fFrameRate);
+  json.EndObject();
+}
+
+void WriteParameterJson(CJsonWriter& json, const CParam& p) {
+  json.BeginObject();
+  json.Key("group_id"); json.Int(p.m_nGroupId);
+  json.Key("name"); json.Latin1(p.m_strName);
+  json.Key("locked"); json.Bool(p.m_bLocked != 0);
+  json.Key("type"); json.Int(p.m_nType);
+  json.Key("dimensions");
+  json.BeginArray();
+  for (const auto d : p.m_pDimensions) json.Int(d);
+  json.EndArray();
+  json.Key("count"); json.Int(p.m_nCount);
+  json.Key("description"); json.Latin1(p.m_strDescription);
+  if (p.m_nType == -1) {
+    json.Key("strings");
+    json.BeginArray();
+    for (const auto& s : p.m_strings) json.Latin1(s);
+    json.EndArray();
+  } else if (p.m_nType == 1 || p.m_nType == 2 || p.m_nType == 4) {
+    json.Key("values");
+    json.BeginArray();
+    for (const auto& cell : p.m_pValues) {
+      if (p.m_nType == 1) json.Int(cell.AsByte());
+      if (p.m_nType == 2) json.Int(cell.AsInt16());
+      if (p.m_nType == 4) json.Float(cell.AsFloat());
+    }
+    json.EndArray();
+  }
+  json.EndObject();
+}
+
+void WriteInfoJson(const CC3d& c3d, const InfoOptions& o) {
+  CJsonWriter json(stdout);
+  json.BeginObject();
+  json.Key("path"); json.Latin1(o.path);
+  json.Key("loaded"); json.Bool(true);
+  json.Key("processor_type"); json.Int(c3d.m_nProcessorType);
+  json.Key("integer_data"); json.Bool(c3d.m_bIntegerData);
+  WriteHeaderJson(json, c3d);
+
+  json.Key("events");
+  json.BeginArray();
+  for (const auto& e : c3d.m_events) {
+    json.BeginObject();
+    json.Key("label"); json.Latin1(e->m_strLabel);
+    json.Key("time"); json.Float(e->m_fTime);
+    json.Key("frame"); json.Int(e->m_nFrame);
+    json.Key("analog_sample"); json.Int(e->m_nAnalogSample);
+    json.Key("display"); json.Int(e->m_nDisplay);
+    json.EndObject();
+  }
+  json.EndArray();
+
+  json.Key("groups");
+  json.BeginArray();
+  for (const auto& g : c3d.m_groups) {
+    json.BeginObject();
+    json.Key("id"); json.Int(g->m_nId);
+    json.Key("name"); json.Latin1(g->m_strName);
+    json.Key("locked"); json.Bool(g->m_bLocked != 0);
+    json.Key("description"); json.Latin1(g->m_strDescription);
+    json.EndObject();
+  }
+  json.EndArray();
+
+  json.Key("parameters");
+  json.BeginArray();
+  for (const auto& p : c3d.m_params) WriteParameterJson(json, *p);
+  json.EndArray();
+
+  const int sampleCount = c3d.GetAnalogSampleCount();
+  json.Key("analogs");
+  json.BeginArray();
+  for (std::size_t i = 0; i < c3d.m_analogs.size(); ++i) {
+    const CAnalog& a = *c3d.m_analogs[i];
+    json.BeginObject();
+    json.Key("index"); json.Int(static_cast<std::int64_t>(i));
+    json.Key("label"); json.Latin1(AnalogChannelName(c3d, static_cast<int>(i)));
+    json.Key("min"); json.Float(a.m_fMin);
+    json.Key("max"); json.Float(a.m_fMax);
+    json.Key("offset"); json.Float(a.m_fOffset);
+    json.Key("scale"); json.Float(a.m_fScale);
+    json.Key("sample_count"); json.Int(sampleCount);
+    if (o.samples) {
+      json.Key("samples");
+      WriteSampleValues(json, a.m_pSamples, c3d.m_bIntegerData,
+                        static_cast<std::size_t>(std::max(sampleCount, 0)));
+    }
+    json.EndObject();
+  }
+  json.EndArray();
+
+  if (o.points) {
+    json.Key("points");
+    json.BeginArray();
+    for (std::size_t p = 0; p < c3d.m_videos.size(); ++p) {
+      json.BeginObject();
+      json.Key("index"); json.Int(static_cast<std::int64_t>(p));
+      json.Key("data");
+      const std::vector<std::byte>& data = c3d.m_videos[p]->m_pData;
+      WriteSampleValues(json, data, c3d.m_bIntegerData, data.size());
+      json.EndObject();
+    }
+    json.EndArray();
+  }
+  json.EndObject();
+  json.Finish();
+}
+
+const char* ProcessorName(int type) {
+  switch (type) {
+    case 1: return "Intel";
+    case 2: return "DEC";
+    case 3: return "MIPS";
+    default: return "unknown";
+  }
+}
+
+// Prints raw values of one block on one line, after `prefix`.
+void PrintSampleValues(const char* prefix, const std::vector<std::byte>& block, bool integer,
+                       std::size_t count) {
+  std::fputs(prefix, stdout);
+  const std::size_t width = integer ? 2 : 4;
+  const std::size_t n = std::min(count, block.size() / width);
+  for (std::size_t i = 0; i < n; ++i) {
+    if (integer) {
+      std::int16_t v;
+      std::memcpy(&v, block.data() + 2 * i, sizeof v);
+      std::printf(" %d", v);
+    } else {
+      float v;
+      std::memcpy(&v, block.data() + 4 * i, sizeof v);
+      std::printf(" %s", ShortestFloatText(v).c_str());
+    }
+  }
+  std::fputc('\n', stdout);
+}
+
+// The readable summary; text fields are printed as their stored bytes.
+void WriteInfoText(const CC3d& c3d, const InfoOptions& o) {
+  const int samples = c3d.GetAnalogSampleCount();
+  std::printf("File: %s\n", o.path.c_str());
+  std::printf("Processor: %s (%d), %s samples\n", ProcessorName(c3d.m_nProcessorType),
+              c3d.m_nProcessorType, c3d.m_bIntegerData ? "16-bit integer" : "float");
+  std::printf("Frames: %u to %u at %s Hz\n", c3d.m_nFirstFrame, c3d.m_nLastFrame,
+              ShortestFloatText(c3d.m_fFrameRate).c_str());
+  std::printf("Points: %u\n", c3d.m_nPoints);
+  std::printf("Analog: %u channels x %u samples per frame (%u values per frame), %d samples each\n",
+              c3d.m_nAnalogChannels, c3d.m_nAnalogSamplesPerFrame, c3d.m_nAnalogPerFrame, samples);
+  std::printf("Scale factor: %s; parameter block %u, data block %u\n",
+              ShortestFloatText(c3d.m_fScaleFactor).c_str(), c3d.m_nParamBlock, c3d.m_nDataBlock);
+  std::printf("Events: %zu\n", c3d.m_events.size());
+  for (const auto& e : c3d.m_events) {
+    std::printf("  %-4s %ss frame %d sample %d display %d\n", e->m_strLabel.c_str(),
+                ShortestFloatText(e->m_fTime).c_str(), e->m_nFrame, e->m_nAnalogSample,
+                e->m_nDisplay);
+  }
+  std::printf("Groups: %d, parameters: %d\n", c3d.m_nGroups, c3d.m_nParams);
+  for (const auto& g : c3d.m_groups) {
+    std::printf("  %s (id %d)%s: %s\n", g->m_strName.c_str(), g->m_nId,
+                g->m_bLocked ? " locked" : "", g->m_strDescription.c_str());
+    for (const auto& p : c3d.m_params) {
+      if (p->m_nGroupId != -g->m_nId) continue;
+      std::printf("    %s (type %d, %d element%s)%s: %s\n", p->m_strName.c_str(), p->m_nType,
+                  p->m_nCount, p->m_nCount == 1 ? "" : "s", p->m_bLocked ? " locked" : "",
+                  p->m_strDescription.c_str());
+    }
+  }
+  std::printf("Analog channels:\n");
+  for (std::size_t i = 0; i < c3d.m_analogs.size(); ++i) {
+    const CAnalog& a = *c3d.m_analogs[i];
+    std::printf("  %zu %s: raw %s to %s, offset %s, scale %s\n", i,
+                AnalogChannelName(c3d, static_cast<int>(i)).c_str(),
+                ShortestFloatText(a.m_fMin).c_str(), ShortestFloatText(a.m_fMax).c_str(),
+                ShortestFloatText(a.m_fOffset).c_str(), ShortestFloatText(a.m_fScale).c_str());
+    if (o.samples) {
+      PrintSampleValues("    samples:", a.m_pSamples, c3d.m_bIntegerData,
+                        static_cast<std::size_t>(std::max(samples, 0)));
+    }
+  }
+  if (o.points) {
+    for (std::size_t p = 0; p < c3d.m_videos.size(); ++p) {
+      std::printf("Point %zu:", p);
+      PrintSampleValues("", c3d.m_videos[p]->m_pData, c3d.m_bIntegerData, SIZE_MAX);
+    }
+  }
+}
+
+int RunInfo(const InfoOptions& o) {
+  CC3d c3d;
+  if (!LoadOrSay(c3d, o.path)) {
+    const char* reason = LoadErrorText(c3d.m_loadError);
+    if (o.json) {
+      CJsonWriter json(stdout);
+      json.BeginObject();
+      json.Key("path"); json.Latin1(o.path);
+      json.Key("loaded"); json.Bool(false);
+      json.Key("reason"); json.Latin1(reason);
+      json.EndObject();
+      json.Finish();
+    }
+    return 1;
+  }
+  if (o.json) {
+    WriteInfoJson(c3d, o);
+  } else {
+    WriteInfoText(c3d, o);
+  }
+  return 0;
+}
+
+int RunParam(const ParamOptions& o) {
+  CC3d c3d;
+  if (!LoadOrSay(c3d, o.path)) return 1;
+  const std::string text = c3d.GetParameterString(o.group, o.name, o.index, o.precision);
+  std::fwrite(text.data(), 1, text.size(), stdout);  // the stored bytes, unconverted
+  std::fputc('\n', stdout);
+  return 0;
+}
+
+}  // namespace
+
+void AddInfoCommands(CLI::App& app) {
+  auto info = std::make_shared<InfoOptions>();
+  CLI::App* cmd = app.add_subcommand(
+      "info", "What Load reads from a C3D file: header, events, groups, parameters, channels");
+  cmd->add_option("FILE", info->path, "C3D file")->required();
+  cmd->add_flag("--json", info->json, "one JSON object instead of the readable summary");
+  cmd->add_flag("--samples", info->samples, "add each channel's raw samples");
+  cmd->add_flag("--points", info->points,
+                "add each point's raw data (X, Y, Z, fourth word per frame, flattened)");
+  cmd->callback([info] { g_exitCode = RunInfo(*info); });
+
+  auto param = std::make_shared<ParamOptions>();
+  CLI::App* pcmd = app.add_subcommand(
+      "param", "Prints one parameter element as text, as GetParameterString gives it");
+  pcmd->add_option("FILE", param->path, "C3D file")->required();
+  pcmd->add_option("GROUP", param->group, "group name (case ignored)")->required();
+  pcmd->add_option("NAME", param->name, "parameter name (case ignored)")->required();
+  pcmd->add_option("INDEX", param->index, "element index (default 0)");
+  pcmd->add_option("PRECISION", param->precision,
+                   "digits after the point for float parameters (default 0)");
+  pcmd->callback([param] { g_exitCode = RunParam(*param); });
+}

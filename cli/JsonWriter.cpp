@@ -1,0 +1,93 @@
+#include "JsonWriter.h"
+
+#include <charconv>
+#include <cmath>
+#include <nlohmann/json.hpp>
+
+std::string ShortestFloatText(float value) {
+  char buffer[32];  // the longest shortest float text is 15 characters ("-1.1754944e-38")
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::string(buffer, result.ptr);
+}
+
+void CJsonWriter::BeforeValue() {
+  if (m_afterKey) {
+    m_afterKey = false;
+    return;
+  }
+  if (!m_first.empty()) {
+    if (!m_first.back()) Raw(",");
+    m_first.back() = false;
+  }
+}
+
+void CJsonWriter::BeginObject() {
+  BeforeValue();
+  Raw("{");
+  m_first.push_back(true);
+}
+
+void CJsonWriter::EndObject() {
+  Raw("}");
+  m_first.pop_back();
+}
+
+void CJsonWriter::BeginArray() {
+  BeforeValue();
+  Raw("[");
+  m_first.push_back(true);
+}
+
+void CJsonWriter::EndArray() {
+  Raw("]");
+  m_first.pop_back();
+}
+
+void CJsonWriter::Key(std::string_view key) {
+  BeforeValue();
+  Raw(nlohmann::json(std::string(key)).dump());
+  Raw(":");
+  m_afterKey = true;
+}
+
+void CJsonWriter::Latin1(std::string_view bytes) {
+  std::string utf8;
+  utf8.reserve(bytes.size());
+  for (const char c : bytes) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b < 0x80) {
+      utf8.push_back(c);
+    } else {
+      // Code points 0x80-0xFF take two UTF-8 bytes: 110000xx 10xxxxxx.
+      utf8.push_back(static_cast<char>(0xC0 | (b >> 6)));
+      utf8.push_back(static_cast<char>(0x80 | (b & 0x3F)));
+    }
+  }
+  BeforeValue();
+  Raw(nlohmann::json(utf8).dump());
+}
+
+void CJsonWriter::Int(std::int64_t value) {
+  BeforeValue();
+  char buffer[24];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  Raw(std::string_view(buffer, static_cast<std::size_t>(result.ptr - buffer)));
+}
+
+void CJsonWriter::Bool(bool value) {
+  BeforeValue();
+  Raw(value ? "true" : "false");
+}
+
+void CJsonWriter::Float(float value) {
+  BeforeValue();
+  if (std::isnan(value)) {
+    Raw("\"NaN\"");
+  } else if (std::isinf(value)) {
+    Raw(value > 0 ? "\"Infinity\"" : "\"-Infinity\"");
+  } else {
+    Raw(ShortestFloatText(value));
+  }
+}
+
+void CJsonWriter::Finish() { Raw("\n"); }

@@ -1,0 +1,232 @@
+// The data section: sample storage, the frame walk and the channel extremes.
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "c3d/C3d.h"
+#include "c3d/C3dNumbers.h"
+#include "c3d/SampleStorage.h"
+
+namespace {
+
+constexpr std::int64_t kBlockSize = 512;
+
+// Frames are read in runs of about this many bytes: one seek and one read per
+// run instead of per frame, and a run small enough to stay in cache while it
+// is decoded.
+constexpr std::size_t kRunBytes = 256 * 1024;
+
+// Where the values of one frame record go.
+struct FrameLayout {
+  std::size_t points = 0;      // N
+  std::size_t channels = 0;    // M
+  std::size_t samples = 0;     // S, samples per channel per frame
+  std::size_t frameBytes = 0;  // (4N + A) x element width
+  std::vector<void*> channelBlocks;  // M blocks of F x S elements
+  std::vector<void*> pointBlocks;    // N blocks of F x 4 elements
+};
+
+float IntelFloat(const unsigned char* b) { return c3d::IntelFloatBits(c3d::StoredWord(b)); }
+float DecFloat(const unsigned char* b) { return c3d::DecFloatBits(c3d::StoredWord(b)); }
+float MipsFloat(const unsigned char* b) { return c3d::MipsFloatBits(c3d::StoredWord(b)); }
+
+// Decodes `count` whole frame records starting at frame index `first`. A frame
+// holds, for each point, X, Y, Z and a fourth word, then the analog values
+// sample-major (sample s of channel m is analog element M x s + m); analog
+// elements beyond M x S are surplus and skipped.
+template <typename T, T (*Decode)(const unsigned char*)>
+void DecodeFrames(const unsigned char* src, std::int64_t count, std::int64_t first,
+                  const FrameLayout& layout) {
+  constexpr std::size_t w = sizeof(T);
+  const std::size_t N = layout.points;
+  const std::size_t M = layout.channels;
+  const std::size_t S = layout.samples;
+  for (std::int64_t k = 0; k < count; ++k, src += layout.frameBytes) {
+    const auto f = static_cast<std::size_t>(first + k);
+    for (std::size_t p = 0; p < N; ++p) {
+      T* dst = static_cast<T*>(layout.pointBlocks[p]) + 4 * f;
+      const unsigned char* e = src + 4 * p * w;
+      for (std::size_t j = 0; j < 4; ++j) dst[j] = Decode(e + j * w);
+    }
+    const unsigned char* analog = src + 4 * N * w;
+    for (std::size_t s = 0; s < S; ++s) {
+      const std::size_t at = f * S + s;
+      const unsigned char* row = analog + M * s * w;
+      for (std::size_t m = 0; m < M; ++m) {
+        static_cast<T*>(layout.channelBlocks[m])[at] = Decode(row + m * w);
+      }
+    }
+  }
+}
+
+using DecodeFn = void (*)(const unsigned char*, std::int64_t, std::int64_t, const FrameLayout&);
+
+DecodeFn PickDecoder(bool integer, std::uint8_t processorType) {
+  constexpr std::uint8_t kDec = 2;
+  constexpr std::uint8_t kMips = 3;
+  if (integer) {
+    // 16-bit values: big-endian for MIPS, little-endian for Intel and DEC.
+    return processorType == kMips ? DecodeFrames<std::int16_t, c3d::Int16Big>
+                                  : DecodeFrames<std::int16_t, c3d::Int16Little>;
+  }
+  if (processorType == kDec) return DecodeFrames<float, DecFloat>;
+  if (processorType == kMips) return DecodeFrames<float, MipsFloat>;
+  return DecodeFrames<float, IntelFloat>;
+}
+
+// Copies the decoded values of frame `from` into frames [begin, end).
+void RepeatFrame(const FrameLayout& layout, std::size_t width, std::int64_t from,
+                 std::int64_t begin, std::int64_t end) {
+  const std::size_t sampleBytes = layout.samples * width;
+  for (void* block : layout.channelBlocks) {
+    auto* bytes = static_cast<unsigned char*>(block);
+    const unsigned char* source = bytes + static_cast<std::size_t>(from) * sampleBytes;
+    for (std::int64_t f = begin; f < end; ++f) {
+      std::memcpy(bytes + static_cast<std::size_t>(f) * sampleBytes, source, sampleBytes);
+    }
+  }
+  for (void* block : layout.pointBlocks) {
+    auto* bytes = static_cast<unsigned char*>(block);
+    const unsigned char* source = bytes + static_cast<std::size_t>(from) * 4 * width;
+    for (std::int64_t f = begin; f < end; ++f) {
+      std::memcpy(bytes + static_cast<std::size_t>(f) * 4 * width, source, 4 * width);
+    }
+  }
+}
+
+template <typename T>
+void Extremes(const T* samples, std::size_t count, float& low, float& high) {
+  // Strict comparisons from element 0 on: a NaN first sample stays the
+  // extreme, later NaNs change nothing. The result is defined either way.
+  T lo = samples[0];
+  T hi = samples[0];
+  for (std::size_t i = 1; i < count; ++i) {
+    if (samples[i] > hi) hi = samples[i];
+    if (samples[i] < lo) lo = samples[i];
+  }
+  low = static_cast<float>(lo);  // int16 and float convert exactly
+  high = static_cast<float>(hi);
+}
+
+}  // namespace
+
+bool CC3d::AllocateSamples() {
+  const std::int64_t frames = FrameCount();
+  const std::uint64_t width = m_bIntegerData ? 2 : 4;
+  const std::uint64_t channels = m_nAnalogChannels;
+  const std::uint64_t points = m_nPoints;
+  if (channels > 0 || points > 0) {
+    // A block of F x S (or F x 4) elements with F <= 0 has no size.
+    if (frames <= 0) return Fail(C3dLoadError::NotEnoughMemory);
+    const auto F = static_cast<std::uint64_t>(frames);
+    const std::uint64_t perChannel = F * m_nAnalogSamplesPerFrame;
+    // At most 65536 x (65535 x 65535 + 4 x 65535) x 4 bytes: fits 64 bits.
+    const std::uint64_t storage = F * (channels * m_nAnalogSamplesPerFrame + 4 * points) * width;
+    const std::int64_t dataStart = (static_cast<std::int64_t>(m_nDataBlock) - 1) * kBlockSize;
+    const std::uint64_t present =
+        m_file.Size() > dataStart ? static_cast<std::uint64_t>(m_file.Size() - dataStart) : 0;
+    // Each channel's sample count must also fit GetAnalogSampleCount's int.
+    if ((channels > 0 && perChannel > static_cast<std::uint64_t>(INT32_MAX)) ||
+        !c3d::SampleStorageCanBeHeld(storage, present, c3d::PhysicalMemoryBytes())) {
+      return Fail(C3dLoadError::NotEnoughMemory);
+    }
+    try {
+      m_analogs.reserve(channels);
+      for (std::uint64_t m = 0; m < channels; ++m) {
+        auto analog = std::make_unique<CAnalog>();
+        analog->m_pSamples.resize(perChannel * width);  // zero-filled
+        m_analogs.push_back(std::move(analog));
+      }
+      m_videos.reserve(points);
+      for (std::uint64_t p = 0; p < points; ++p) {
+        auto video = std::make_unique<CVideo>();
+        video->m_pData.resize(F * 4 * width);
+        m_videos.push_back(std::move(video));
+      }
+    } catch (const std::bad_alloc&) {
+      FreeSamples();  // nothing created before the failure is kept
+      return Fail(C3dLoadError::NotEnoughMemory);
+    }
+  }
+  m_bDataAllocated = true;
+  return true;
+}
+
+bool CC3d::ReadIntegerData() { return ReadSampleData(); }
+
+bool CC3d::ReadFloatData() { return ReadSampleData(); }
+
+bool CC3d::ReadSampleData() {
+  if (!AllocateSamples()) return false;
+  const std::int64_t frames = FrameCount();
+  const std::size_t width = m_bIntegerData ? 2 : 4;
+  FrameLayout layout;
+  layout.points = m_nPoints;
+  layout.channels = m_nAnalogChannels;
+  layout.samples = m_nAnalogSamplesPerFrame;
+  layout.frameBytes = (static_cast<std::size_t>(m_nAnalogPerFrame) + 4 * layout.points) * width;
+  for (auto& analog : m_analogs) layout.channelBlocks.push_back(analog->m_pSamples.data());
+  for (auto& video : m_videos) layout.pointBlocks.push_back(video->m_pData.data());
+  const DecodeFn decode = PickDecoder(m_bIntegerData, m_nProcessorType);
+  const std::int64_t dataStart = (static_cast<std::int64_t>(m_nDataBlock) - 1) * kBlockSize;
+
+  if (frames > 0 && layout.frameBytes == 0) {
+    // Empty frame records: nothing to read, but the section must be reachable.
+    if (!SeekTo(dataStart)) return false;
+  } else if (frames > 0) {
+    const auto frameBytes = static_cast<std::int64_t>(layout.frameBytes);
+    const std::int64_t perRun =
+        std::min<std::int64_t>(frames, std::max<std::size_t>(1, kRunBytes / layout.frameBytes));
+    std::vector<unsigned char> run(static_cast<std::size_t>(perRun * frameBytes));
+    // The frame record before the one being read: what a frame keeps where
+    // the file has no bytes for it (zeros before the first frame).
+    std::vector<unsigned char> previous(layout.frameBytes, 0);
+    std::int64_t f = 0;
+    while (f < frames) {
+      const std::int64_t count = std::min(perRun, frames - f);
+      const auto wanted = static_cast<std::size_t>(count * frameBytes);
+      if (!SeekTo(dataStart + f * frameBytes)) return false;
+      const std::size_t got = m_file.Read(run.data(), wanted);
+      if (m_file.Failed()) return Fail(C3dLoadError::ReadError);
+      const auto whole = static_cast<std::int64_t>(got / layout.frameBytes);
+      const std::size_t partial = got % layout.frameBytes;
+      decode(run.data(), whole, f, layout);
+      if (whole > 0) {
+        std::memcpy(previous.data(), run.data() + (whole - 1) * frameBytes, layout.frameBytes);
+      }
+      f += whole;
+      if (got == wanted) continue;
+      // The data ends inside frame f (or just before it): that frame takes
+      // the bytes that exist over the previous frame's, and every later frame
+      // repeats it, as reading frame by frame past the end would.
+      if (partial > 0) {
+        std::memcpy(previous.data(), run.data() + whole * frameBytes, partial);
+        decode(previous.data(), 1, f, layout);
+        ++f;
+      }
+      if (f > 0) RepeatFrame(layout, width, f - 1, f, frames);
+      break;  // frames before the first stay zero-filled
+    }
+  }
+  ComputeAnalogExtremes();
+  return true;
+}
+
+void CC3d::FreeSamples() {
+  // Each block belongs to its object: removing the object releases it.
+  while (!m_analogs.empty()) m_analogs.pop_back();
+  while (!m_videos.empty()) m_videos.pop_back();
+  m_bDataAllocated = false;
+}
+
+void CC3d::ComputeAnalogExtremes() {
+  const auto count = static_cast<std::size_t>(std::max(GetAnalogSampleCount(), 0));
+  for (auto& analog : m_analogs) {
+    if (count == 0 || analog->m_pSamples.empty()) continue;
+    if (m_bIntegerData) {
+      Extremes(analog->IntSamples(), count, analog->m_fMin, analog->m_fMax);
+    } else {
+      Extremes(analog->FloatSamples(), count, analog->m_fMin, analog->m_fMax);
+    }
+  }
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+
+// How much sample storage a load may allocate. A C3D header is a few hundred
+// bytes that can claim 65536 frames of 65535 channels: the storage is sized
+// in 64-bit arithmetic and judged here before anything is allocated.
+namespace c3d {
+
+// Bytes of physical memory of this machine, or 0 when the platform gives no
+// standard way to ask (the limit then rests on the other rules).
+std::uint64_t PhysicalMemoryBytes();
+
+// Storage that frames missing from a truncated file may fill by repeating the
+// last frame read, beyond what the file holds: at least this much...
+inline constexpr std::uint64_t kRepeatAllowanceBytes = 64ull << 20;
+// ...or this many times the data bytes the file holds, whichever is larger.
+inline constexpr std::uint64_t kRepeatAllowanceFactor = 4;
+
+// True when `storageBytes` of zero-filled sample blocks may be allocated for
+// a data section of which `presentBytes` actually lie in the source:
+// - never more than `physicalBytes` (0: unknown, not checked), since more
+//   would end in the system's out-of-memory killer or endless swapping;
+// - never more than the address space can index;
+// - frames missing from a short file (storage beyond the bytes present) may
+//   take at most max(kRepeatAllowanceBytes, kRepeatAllowanceFactor x present).
+//   A complete file always passes: its storage never exceeds its data bytes.
+bool SampleStorageCanBeHeld(std::uint64_t storageBytes, std::uint64_t presentBytes,
+                            std::uint64_t physicalBytes);
+
+}  // namespace c3d
