@@ -1,0 +1,107 @@
+#include "sound/PlayChecks.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+#include "Messages.h"
+#include "sound/WaveSynthesis.h"
+
+namespace sound {
+namespace {
+
+// White space as the "C" locale's isspace knows it.
+bool IsCSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+bool IsDigit(char c, bool hex) {
+  return (c >= '0' && c <= '9') || (hex && ((c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F')));
+}
+
+// For a number from_chars found too large or too small for a double: true
+// when it is too large. Compares the position of the first significant digit
+// with the exponent, which is all the two cases differ in.
+bool Overflows(std::string_view number, bool hex) {
+  std::size_t i = 0;
+  long long scale = 0;  // digits (hex: bits) before the point, minus leading zeros
+  bool seenPoint = false;
+  bool seenSignificant = false;
+  for (; i < number.size(); ++i) {
+    const char c = number[i];
+    if (c == '.' && !seenPoint) {
+      seenPoint = true;
+      continue;
+    }
+    if (!IsDigit(c, hex)) break;
+    if (c != '0') seenSignificant = true;
+    if (!seenPoint && seenSignificant) scale += hex ? 4 : 1;
+    if (seenPoint && !seenSignificant) scale -= hex ? 4 : 1;
+  }
+  long long exponent = 0;
+  if (i + 1 < number.size()) {
+    bool negative = false;
+    std::size_t j = i + 1;  // past 'e' or 'p'
+    if (number[j] == '+' || number[j] == '-') negative = number[j++] == '-';
+    for (; j < number.size() && IsDigit(number[j], false) && exponent < 100000; ++j) {
+      exponent = exponent * 10 + (number[j] - '0');
+    }
+    if (negative) exponent = -exponent;
+  }
+  return scale + exponent > 0;
+}
+
+}  // namespace
+
+double ReadRateText(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && IsCSpace(text[i])) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  std::string_view rest = text.substr(i);
+  if (rest.empty() || rest.front() == '+' || rest.front() == '-') return 0.0;  // one sign only
+
+  // "0x" introduces a hexadecimal number; from_chars wants it without prefix.
+  bool hex = false;
+  if (rest.size() > 2 && rest[0] == '0' && (rest[1] == 'x' || rest[1] == 'X') &&
+      (IsDigit(rest[2], true) || (rest[2] == '.' && rest.size() > 3 && IsDigit(rest[3], true)))) {
+    hex = true;
+    rest.remove_prefix(2);
+  }
+  double value = 0.0;
+  const auto [end, ec] = std::from_chars(rest.data(), rest.data() + rest.size(), value,
+                                         hex ? std::chars_format::hex : std::chars_format::general);
+  if (ec == std::errc::result_out_of_range) {
+    value =
+        Overflows(std::string_view(rest.data(), static_cast<std::size_t>(end - rest.data())), hex)
+            ? std::numeric_limits<double>::infinity()
+            : 0.0;
+  } else if (ec != std::errc()) {
+    return 0.0;
+  }
+  return negative ? -value : value;
+}
+
+PlayRateCheck CheckPlayRate(const CC3d& c3d, std::string_view freqText) {
+  constexpr float kMaxRate = 44100.0f;
+  const float analogRate = AnalogRate(c3d);
+  const double f = ReadRateText(freqText);
+
+  if (f < analogRate) return {Messages::kFreqTooLow};
+  // f as a float; beyond the float range it is an infinity (an out-of-range
+  // conversion would be undefined), which the bound refuses like any other.
+  const float rate = std::fabs(f) > std::numeric_limits<float>::max()
+                         ? static_cast<float>(std::copysign(HUGE_VALF, f))
+                         : static_cast<float>(f);
+  if (rate > kMaxRate) return {Messages::kFreqTooHigh};
+  // NaN passes both comparisons and could not be truncated to a whole rate.
+  if (std::isnan(f)) return {Messages::kFreqTooLow};
+  // No analog rate to resample from: a frame rate of 0, no samples per frame.
+  if (!(std::isfinite(analogRate) && analogRate > 0.0f)) return {Messages::kError};
+  // The build truncates the rate; a whole number not above A cannot be raised
+  // to (a ratio of 1 or below). rate is in [A, 44100] here, so the cast is defined.
+  if (static_cast<float>(static_cast<unsigned>(rate)) <= analogRate) return {Messages::kFreqTooLow};
+  return {nullptr, rate};
+}
+
+}  // namespace sound

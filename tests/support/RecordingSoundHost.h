@@ -1,0 +1,28 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "sound/WaveSynthesis.h"
+
+namespace c3dtest {
+
+// A sound host for tests: records every platform call of a build, in order,
+// as short lines ("stop", "status: Processing", "message:Error", "wait+",
+// "wait-", "play:<path>"), so a test can check what was done and in what order.
+class RecordingSoundHost : public sound::ISoundHost {
+ public:
+  void StopSound() override { calls.push_back("stop"); }
+  void SetStatus(const std::string& text) override { calls.push_back("status:" + text); }
+  void ShowMessage(const std::string& text) override { calls.push_back("message:" + text); }
+  void BeginWaitCursor() override { calls.push_back("wait+"); }
+  void EndWaitCursor() override { calls.push_back("wait-"); }
+  void PlayFile(const std::filesystem::path& file) override {
+    calls.push_back("play:" + file.string());
+  }
+
+  std::vector<std::string> calls;
+};
+
+}  // namespace c3dtest
