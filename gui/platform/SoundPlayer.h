@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QAudio>
+#include <QBuffer>
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <memory>
+
+class QAudioSink;
+
+// The application's one sound player: plays a mono PCM WAVE file
+// asynchronously through Qt Multimedia's QAudioSink, pulling from an
+// in-memory copy of the file, and stops at once on Purge. The application
+// object owns it (the command-line tool keeps one on its stack); Instance()
+// finds it from anywhere, so a sound goes on after the dialog that started it
+// has closed. It owns the sink and the copy of the sound. Lives on the thread
+// that made it, which must run an event loop while a sound plays.
+class CSoundPlayer : public QObject {
+  Q_OBJECT
+
+ public:
+  enum class PlayResult {
+    Playing,     // the sound is playing; Finished follows when it ends or is stopped
+    Empty,       // a valid file with no samples: nothing to play, nothing started
+    Unreadable,  // the file cannot be read or is not a mono 8/16-bit PCM WAVE
+    NoDevice,    // no audio output, or it refused the sound's format
+  };
+
+  // Registers this player as Instance() when none is registered yet.
+  explicit CSoundPlayer(QObject* parent = nullptr);
+  ~CSoundPlayer() override;
+  CSoundPlayer(const CSoundPlayer&) = delete;
+  CSoundPlayer& operator=(const CSoundPlayer&) = delete;
+
+  // The registered player, or nullptr when none exists.
+  static CSoundPlayer* Instance();
+
+  // Stops what plays, reads the whole file into memory (so the file may be
+  // rewritten or deleted right after) and starts playing it; returns at once.
+  // On any result but Playing the reason is on stderr and in LastError().
+  PlayResult Play(const QString& path);
+  // Stops at once; nothing plays afterwards. No-op when nothing plays.
+  void Purge();
+  bool IsPlaying() const;
+  // Runs an event loop until the sound has ended or was stopped; returns at
+  // once when nothing plays.
+  void WaitForEnd();
+  // Why the last Play did not start, or why the last sound stopped early.
+  QString LastError() const { return m_lastError; }
+
+ signals:
+  // Emitted once when a sound that was playing has ended or was stopped.
+  void Finished();
+
+ private:
+  void OnStateChanged(QAudio::State state, quint64 generation);
+  void Fail(const QString& reason);
+  void StopSink();
+
+  std::unique_ptr<QAudioSink> m_sink;
+  QByteArray m_pcm;       // the samples being played
+  QBuffer m_source;       // reads m_pcm for the sink
+  QTimer m_endTimer;      // fires when the queued tail has been heard
+  QElapsedTimer m_clock;  // since the sound started
+  qint64 m_durationMs = 0;
+  quint64 m_generation = 0;  // counts the sinks made, to drop late reports of old ones
+  bool m_stopping = false;
+  QString m_lastError;
+};

@@ -1,0 +1,8 @@
+#include "platform/WaitCursor.h"
+
+#include <QApplication>
+#include <QCursor>
+
+void BeginWaitCursor() { QApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }
+
+void EndWaitCursor() { QApplication::restoreOverrideCursor(); }

@@ -1,0 +1,270 @@
+// Real playback, checked by ear: the sound player plays WAVE files written by
+// the program's own writer into the default output while the test records
+// the capture source "NullCapture" (the private PulseAudio server's null sink,
+// remapped; scripts/test starts it). What was heard must be the right tone
+// for the right time, a rewritten file must play its new content, Purge must
+// cut a sound at once, and an empty sound must do nothing.
+#include <QAudioDevice>
+#include <QAudioSource>
+#include <QFile>
+#include <QMediaDevices>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <cmath>
+#include <memory>
+#include <numbers>
+
+#include "platform/SoundPlayer.h"
+#include "sound/WaveSynthesis.h"
+
+namespace {
+
+constexpr int kCaptureRate = 44100;
+
+// Writes a mono WAVE file of a sine tone through the program's header and
+// amplitude mapping: stored values around the silence level 2048.
+void WriteTone(const QString& path, double hz, double seconds, std::uint32_t rate, int bits) {
+  const auto n = static_cast<std::uint32_t>(seconds * rate);
+  const std::uint32_t blockAlign = bits == 16 ? 2 : 1;
+  const auto header = sound::WaveHeader(rate, bits, n * blockAlign);
+  QByteArray bytes(reinterpret_cast<const char*>(header.data()), 44);
+  for (std::uint32_t i = 0; i < n; ++i) {
+    const double s = 2048.0 + 1000.0 * std::sin(2 * std::numbers::pi * hz * i / rate);
+    if (bits == 16) {
+      const auto v = static_cast<std::uint16_t>(sound::PcmSample16(static_cast<float>(s)));
+      bytes.append(static_cast<char>(v & 0xFF)).append(static_cast<char>(v >> 8));
+    } else {
+      bytes.append(static_cast<char>(sound::PcmSample8(static_cast<float>(s))));
+    }
+  }
+  const std::uint32_t riff = static_cast<std::uint32_t>(bytes.size()) - 8;
+  for (int i = 0; i < 4; ++i) bytes[4 + i] = static_cast<char>((riff >> (8 * i)) & 0xFF);
+  QFile file(path);
+  QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  QCOMPARE(file.write(bytes), bytes.size());
+}
+
+// Records the capture source into memory while it is alive.
+class Recorder {
+ public:
+  explicit Recorder(const QAudioDevice& device) {
+    QAudioFormat format;
+    format.setSampleRate(kCaptureRate);
+    format.setChannelCount(1);
+    format.setSampleFormat(QAudioFormat::Int16);
+    m_source = std::make_unique<QAudioSource>(device, format);
+    m_source->setBufferSize(format.bytesForDuration(20000));
+    m_io = m_source->start();
+    QObject::connect(m_io, &QIODevice::readyRead, [this] { m_data += m_io->readAll(); });
+    m_clock.start();
+  }
+  // Milliseconds since recording started, as the capture timeline counts them.
+  qint64 Elapsed() const { return m_clock.elapsed(); }
+  std::vector<std::int16_t> Stop() {
+    m_data += m_io->readAll();
+    m_source->stop();
+    std::vector<std::int16_t> samples(static_cast<std::size_t>(m_data.size()) / 2);
+    std::memcpy(samples.data(), m_data.constData(), samples.size() * 2);
+    return samples;
+  }
+
+ private:
+  std::unique_ptr<QAudioSource> m_source;
+  QIODevice* m_io = nullptr;
+  QByteArray m_data;
+  QElapsedTimer m_clock;
+};
+
+// What a recording holds: where the sound is (the first and last sample
+// clearly above silence: the tones peak near 16000), how long it lasts, and
+// its frequency from the zero crossings between its ends.
+struct Heard {
+  double startMs = -1, endMs = -1, hz = 0;
+  double DurationMs() const { return endMs - startMs; }
+};
+
+// True when a sound of `ms` was heard whole: a cut tail shows as a shorter
+// sound; a gap (an underrun of a loaded machine) may lengthen it a little.
+bool WholeLength(const Heard& heard, double ms) {
+  return heard.DurationMs() >= ms - 5 && heard.DurationMs() <= ms + 30;
+}
+
+Heard Analyse(const std::vector<std::int16_t>& s) {
+  Heard h;
+  std::size_t first = s.size(), last = 0;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    if (std::abs(s[i]) > 4000) {
+      first = std::min(first, i);
+      last = i + 1;
+    }
+  }
+  if (first >= last) return h;
+  h.startMs = first * 1000.0 / kCaptureRate;
+  h.endMs = last * 1000.0 / kCaptureRate;
+  int crossings = 0;
+  std::size_t from = 0, to = 0;
+  for (std::size_t i = first + 1; i < last; ++i) {
+    if ((s[i - 1] < 0) != (s[i] < 0)) {
+      if (crossings++ == 0) from = i;
+      to = i;
+    }
+  }
+  if (crossings > 1) h.hz = (crossings - 1) / 2.0 / (double(to - from) / kCaptureRate);
+  return h;
+}
+
+}  // namespace
+
+class TestSoundPlayer : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase();
+  void playsTheToneForItsWholeLength_data();
+  void playsTheToneForItsWholeLength();
+  void rewrittenFilePlaysItsNewContent();
+  void purgeCutsTheSoundAtOnce();
+  void emptySoundIsHarmless();
+  void rejectsWhatIsNotAMonoPcmWave();
+
+ private:
+  QString Path(const QString& name) const { return m_dir.filePath(name); }
+
+  QTemporaryDir m_dir;
+  QAudioDevice m_capture;
+  std::unique_ptr<CSoundPlayer> m_player;
+};
+
+void TestSoundPlayer::initTestCase() {
+  QVERIFY(m_dir.isValid());
+  m_player = std::make_unique<CSoundPlayer>();
+  QCOMPARE(CSoundPlayer::Instance(), m_player.get());
+  if (QMediaDevices::defaultAudioOutput().isNull()) {
+    QSKIP(
+        "no audio output device: playback cannot be checked (scripts/test starts a private "
+        "PulseAudio server with a null sink for this test)");
+  }
+  for (const QAudioDevice& d : QMediaDevices::audioInputs()) {
+    if (d.description() == QLatin1String("NullCapture")) m_capture = d;
+  }
+  if (m_capture.isNull()) {
+    QSKIP(
+        "no capture source \"NullCapture\": what is played cannot be recorded (scripts/test "
+        "starts a private PulseAudio server providing it)");
+  }
+}
+
+void TestSoundPlayer::playsTheToneForItsWholeLength_data() {
+  QTest::addColumn<double>("hz");
+  QTest::addColumn<int>("rate");
+  QTest::addColumn<int>("bits");
+  QTest::newRow("16-bit 440 Hz at 8000") << 440.0 << 8000 << 16;
+  QTest::newRow("8-bit 660 Hz at 11025") << 660.0 << 11025 << 8;
+  QTest::newRow("16-bit 1000 Hz at 44100") << 1000.0 << 44100 << 16;
+}
+
+// The sound must start, keep its pitch and last its full second: a cut tail
+// or a stale or silent play fails here.
+void TestSoundPlayer::playsTheToneForItsWholeLength() {
+  QFETCH(double, hz);
+  QFETCH(int, rate);
+  QFETCH(int, bits);
+  WriteTone(Path("tone.wav"), hz, 1.0, static_cast<std::uint32_t>(rate), bits);
+  Recorder recorder(m_capture);
+  QTest::qWait(200);
+  QSignalSpy finished(m_player.get(), &CSoundPlayer::Finished);
+  QCOMPARE(m_player->Play(Path("tone.wav")), CSoundPlayer::PlayResult::Playing);
+  QVERIFY(m_player->IsPlaying());
+  QVERIFY(finished.wait(3000));
+  QVERIFY(!m_player->IsPlaying());
+  QTest::qWait(200);
+  const Heard heard = Analyse(recorder.Stop());
+  QVERIFY2(heard.startMs >= 0, "nothing was heard");
+  QVERIFY2(WholeLength(heard, 1000), qPrintable(QString::number(heard.DurationMs())));
+  QVERIFY2(std::fabs(heard.hz - hz) <= hz * 0.005, qPrintable(QString::number(heard.hz)));
+}
+
+// The player reads the file whole at Play: the file may be rewritten at once
+// (the next build does so) or deleted, and the next Play hears the new bytes.
+void TestSoundPlayer::rewrittenFilePlaysItsNewContent() {
+  WriteTone(Path("same.wav"), 440, 0.4, 8000, 16);
+  QCOMPARE(m_player->Play(Path("same.wav")), CSoundPlayer::PlayResult::Playing);
+  WriteTone(Path("same.wav"), 880, 0.4, 8000, 16);  // while the 440 Hz sound plays
+  m_player->WaitForEnd();
+
+  Recorder recorder(m_capture);
+  QTest::qWait(200);
+  QCOMPARE(m_player->Play(Path("same.wav")), CSoundPlayer::PlayResult::Playing);
+  QVERIFY(QFile::remove(Path("same.wav")));
+  m_player->WaitForEnd();
+  QTest::qWait(200);
+  const Heard heard = Analyse(recorder.Stop());
+  QVERIFY2(std::fabs(heard.hz - 880) <= 4, qPrintable(QString::number(heard.hz)));
+  QVERIFY2(WholeLength(heard, 400), qPrintable(QString::number(heard.DurationMs())));
+}
+
+// Stop must be heard within 100 ms. The capture's own latency is the same at
+// the start and the stop, so the heard length may exceed the time between
+// Play and Purge by no more than that.
+void TestSoundPlayer::purgeCutsTheSoundAtOnce() {
+  WriteTone(Path("long.wav"), 500, 3.0, 22050, 16);
+  Recorder recorder(m_capture);
+  QTest::qWait(200);
+  QSignalSpy finished(m_player.get(), &CSoundPlayer::Finished);
+  QElapsedTimer clock;
+  clock.start();
+  QCOMPARE(m_player->Play(Path("long.wav")), CSoundPlayer::PlayResult::Playing);
+  QTest::qWait(600);
+  m_player->Purge();
+  const qint64 playedMs = clock.elapsed();
+  QCOMPARE(finished.count(), 1);
+  QVERIFY(!m_player->IsPlaying());
+  m_player->Purge();  // nothing plays: nothing happens
+  QCOMPARE(finished.count(), 1);
+  QTest::qWait(500);
+  const Heard heard = Analyse(recorder.Stop());
+  QVERIFY2(heard.startMs >= 0, "nothing was heard");
+  QVERIFY2(
+      heard.DurationMs() <= playedMs + 100,
+      qPrintable(QStringLiteral("heard %1 ms of %2 ms").arg(heard.DurationMs()).arg(playedMs)));
+  QVERIFY(heard.DurationMs() >= playedMs - 150);
+}
+
+// A 44-byte sound (what a refused resampling writes) stops what plays and
+// plays nothing, without an error or a hang.
+void TestSoundPlayer::emptySoundIsHarmless() {
+  const auto header = sound::WaveHeader(8000, 16, 0);
+  QByteArray bytes(reinterpret_cast<const char*>(header.data()), 44);
+  bytes[4] = 36;
+  QFile file(Path("empty.wav"));
+  QVERIFY(file.open(QIODevice::WriteOnly));
+  file.write(bytes);
+  file.close();
+
+  WriteTone(Path("tone.wav"), 440, 2.0, 8000, 16);
+  Recorder recorder(m_capture);
+  QTest::qWait(200);
+  QCOMPARE(m_player->Play(Path("tone.wav")), CSoundPlayer::PlayResult::Playing);
+  QTest::qWait(300);
+  QCOMPARE(m_player->Play(Path("empty.wav")), CSoundPlayer::PlayResult::Empty);
+  QVERIFY(!m_player->IsPlaying());
+  m_player->WaitForEnd();  // returns at once
+  QTest::qWait(500);
+  const Heard heard = Analyse(recorder.Stop());
+  QVERIFY2(heard.DurationMs() <= 300 + 100, qPrintable(QString::number(heard.DurationMs())));
+}
+
+void TestSoundPlayer::rejectsWhatIsNotAMonoPcmWave() {
+  QFile file(Path("junk.wav"));
+  QVERIFY(file.open(QIODevice::WriteOnly));
+  file.write("RIFF\0\0\0\0WAVEjunk", 16);
+  file.close();
+  QCOMPARE(m_player->Play(Path("junk.wav")), CSoundPlayer::PlayResult::Unreadable);
+  QVERIFY(!m_player->LastError().isEmpty());
+  QCOMPARE(m_player->Play(Path("missing.wav")), CSoundPlayer::PlayResult::Unreadable);
+  QVERIFY(!m_player->IsPlaying());
+}
+
+QTEST_GUILESS_MAIN(TestSoundPlayer)
+#include "tst_soundplayer.moc"
