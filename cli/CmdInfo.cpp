@@ -11,6 +11,13 @@
 #include "c3d/C3d.h"
 #include "sound/ChannelNames.h"
 
+bool LoadOrSay(CC3d& c3d, const std::string& path) {
+  c3d.m_strPathName = path;
+  if (c3d.Load()) return true;
+  std::fprintf(stderr, "tremolux-cli: %s: %s\n", path.c_str(), LoadErrorText(c3d.m_loadError));
+  return false;
+}
+
 namespace {
 
 struct InfoOptions {
@@ -27,14 +34,6 @@ struct ParamOptions {
   int index = 0;
   int precision = 0;
 };
-
-// Loads `path` into `c3d`; on failure says why on stderr and returns false.
-bool LoadOrSay(CC3d& c3d, const std::string& path) {
-  c3d.m_strPathName = path;
-  if (c3d.Load()) return true;
-  std::fprintf(stderr, "tremolux-cli: %s: %s\n", path.c_str(), LoadErrorText(c3d.m_loadError));
-  return false;
-}
 
 void WriteSampleValues(CJsonWriter& json, const std::vector<std::byte>& block, bool integer,
                        std::size_t count) {

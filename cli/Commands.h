@@ -1,6 +1,9 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <string>
+
+class CC3d;
 
 // Each command of tremolux-cli registers itself on the application and sets
 // g_exitCode: 0 success, 1 refused or failed (after printing the same text
@@ -8,3 +11,7 @@
 extern int g_exitCode;
 
 void AddInfoCommands(CLI::App& app);   // info, param
+void AddSoundCommands(CLI::App& app);  // wav, and play when built with Qt
+
+// Loads `path` into `c3d`; on failure says why on stderr and returns false.
+bool LoadOrSay(CC3d& c3d, const std::string& path);

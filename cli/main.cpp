@@ -8,6 +8,7 @@ int main(int argc, char** argv) {
   CLI::App app{"tremolux-cli: inspect C3D recordings and listen to their analog channels"};
   app.require_subcommand(1);
   AddInfoCommands(app);
+  AddSoundCommands(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {

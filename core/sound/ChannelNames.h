@@ -9,3 +9,10 @@ class CC3d;
 // row is absent or empty. Labels keep their stored bytes, trailing blanks
 // included. `c3d` must be loaded; `i` may be any channel index.
 std::string AnalogChannelName(const CC3d& c3d, int i);
+
+// The channel a user names by `text`: a 0-based index written in decimal
+// digits (below the number of channels), else the first channel whose listed
+// name (AnalogChannelName) equals text, else the first whose name equals it
+// once trailing blanks are dropped from both (labels are often blank-padded).
+// -1 when nothing matches.
+int FindAnalogChannel(const CC3d& c3d, const std::string& text);

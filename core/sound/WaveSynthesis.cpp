@@ -89,19 +89,12 @@ void TruncateQuietly(const std::filesystem::path& file) {
   std::ofstream empty(file, std::ios::binary | std::ios::out | std::ios::trunc);
 }
 
-// The channel's sample count in 64-bit arithmetic: (last - first + 1) x S,
-// which can pass 2^31 for extreme headers.
-std::int64_t SampleCount64(const CC3d& c3d) {
-  return (static_cast<std::int64_t>(c3d.m_nLastFrame) - c3d.m_nFirstFrame + 1) *
-         static_cast<std::int64_t>(c3d.m_nAnalogSamplesPerFrame);
-}
-
 // The stored samples of a channel are usable when the index is valid and the
 // block holds `count` values of the file's sample width.
-const CAnalog* UsableChannel(const CC3d& c3d, int channel, std::int64_t count) {
+const CAnalog* UsableChannel(const CC3d& c3d, int channel, int count) {
   if (channel < 0 || static_cast<std::size_t>(channel) >= c3d.m_analogs.size()) return nullptr;
   const CAnalog* analog = c3d.m_analogs[static_cast<std::size_t>(channel)].get();
-  if (analog == nullptr || count > INT_MAX) return nullptr;
+  if (analog == nullptr) return nullptr;
   const std::int64_t width = c3d.m_bIntegerData ? 2 : 4;
   if (count > 0 && static_cast<std::int64_t>(analog->m_pSamples.size()) < count * width) {
     return nullptr;
@@ -127,7 +120,7 @@ void FillFromChannel(std::vector<float>& soundBuffer, const CC3d& c3d, const CAn
   }
 }
 
-}  // namespace
+}
 
 float AnalogRate(const CC3d& c3d) {
   return static_cast<float>(c3d.m_nAnalogSamplesPerFrame) * c3d.m_fFrameRate;
@@ -253,14 +246,13 @@ WaveOutcome WriteWave(const CC3d& c3d, int channel, int bits, float rate,
                       ISoundHost& host) {
   host.StopSound();
 
-  const std::int64_t count64 = SampleCount64(c3d);
-  const CAnalog* analog = UsableChannel(c3d, channel, count64);
+  const int count = c3d.GetAnalogSampleCount();
+  const CAnalog* analog = UsableChannel(c3d, channel, count);
   // The whole-number rate must come from a rate that truncates to uint32.
   if (analog == nullptr || !(rate >= 0.0f && rate < 4294967296.0f)) {
     host.ShowMessage(Messages::kError);
     return WaveOutcome::Failed;
   }
-  const int count = static_cast<int>(count64);  // <= INT_MAX, checked by UsableChannel
 
   std::ofstream out(file, std::ios::binary | std::ios::out | std::ios::trunc);
   if (!out.is_open()) {
@@ -322,4 +314,4 @@ WaveOutcome WriteWave(const CC3d& c3d, int channel, int bits, float rate,
   return refused ? WaveOutcome::PlayedEmpty : WaveOutcome::Played;
 }
 
-}  // namespace sound
+}
