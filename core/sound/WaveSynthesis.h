@@ -111,4 +111,4 @@ WaveOutcome WriteWave(const CC3d& c3d, int channel, int bits, float rate,
                       std::vector<float>& soundBuffer, const std::filesystem::path& file,
                       ISoundHost& host);
 
-}  // namespace sound
+}

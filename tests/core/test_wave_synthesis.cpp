@@ -358,4 +358,4 @@ TEST(WaveSynthesis, ConstantsAndRampsSurviveResampling) {
   }
 }
 
-}  // namespace
+}

@@ -114,7 +114,7 @@ Heard Analyse(const std::vector<std::int16_t>& s) {
   return h;
 }
 
-}  // namespace
+}
 
 class TestSoundPlayer : public QObject {
   Q_OBJECT
