@@ -149,15 +149,28 @@ void Interpolate(std::span<float> buffer, const int& lastOut, const int& lastIn,
   float* x = buffer.data();
   const int top = lastUsable;
   for (int i = lastOut; i > top && i >= 1; --i) x[i] = 0.0f;
+  // Slot i holds x[k] + (x[k + 1] - x[k]) x (t - k) with t = i x step and
+  // k = trunc(t). The slots sharing one k form a run; taking a run at a time
+  // reads its two inputs once and leaves a loop free of conversions to int
+  // and of loads, with the very same arithmetic per slot. The products
+  // i x step grow with i (rounding is monotonic), so each run is contiguous.
   const double dstep = step;
-  for (int i = std::min(top, lastOut); i >= 1; --i) {
+  for (int i = std::min(top, lastOut); i >= 1;) {
     // t < i because step < 1, so slots k and k + 1 have not been overwritten yet.
-    const double t = i * dstep;
-    const int k = static_cast<int>(t);  // 0 <= t < i: truncation is the floor
+    const int k = static_cast<int>(i * dstep);  // 0 <= t < i: truncation is the floor
+    const double kd = k;
+    // The lowest slot of the run: the first j >= 1 with j x step >= k.
+    int lo = std::max(1, static_cast<int>(std::min(std::ceil(kd / dstep), static_cast<double>(i))));
+    while (lo > 1 && (lo - 1) * dstep >= kd) --lo;
+    while (lo * dstep < kd) ++lo;
     const double xk = x[k];
-    const double xk1 = x[k + 1];
-    // Stored as float: the buffer holds 32-bit samples.
-    x[i] = static_cast<float>(xk + (xk1 - xk) * (t - k));
+    const double slope = static_cast<double>(x[k + 1]) - xk;  // read before slot k + 1 is written
+    double jd = lo;  // j as a double, counted exactly (j < 2^31)
+    for (int j = lo; j <= i; ++j, jd += 1.0) {
+      // Stored as float: the buffer holds 32-bit samples.
+      x[j] = static_cast<float>(xk + slope * (jd * dstep - kd));
+    }
+    i = lo - 1;
   }
   status = kInterpolateDone;
 }

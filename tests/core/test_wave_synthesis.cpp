@@ -118,6 +118,45 @@ TEST(WaveSynthesis, ResamplesTheRampExampleWithItsTopSlotZero) {
   EXPECT_EQ(buffer, out);
 }
 
+// Slot by slot, the interpolation as first stated: the kernel works a run of
+// slots at a time and must give exactly these bits for every slot.
+std::vector<float> InterpolateSlotBySlot(std::vector<float> x, int count, float step) {
+  const int n = static_cast<int>(x.size());
+  const int m = static_cast<int>((count - 1) / static_cast<double>(step));
+  for (int i = n - 1; i >= 1; --i) {
+    if (i > m) {
+      x[static_cast<std::size_t>(i)] = 0;
+      continue;
+    }
+    const double t = i * static_cast<double>(step);
+    const auto k = static_cast<std::size_t>(t);
+    x[static_cast<std::size_t>(i)] =
+        static_cast<float>(x[k] + (static_cast<double>(x[k + 1]) - x[k]) * (t - k));
+  }
+  return x;
+}
+
+TEST(WaveSynthesis, InterpolateMatchesTheSlotBySlotFormulaBitForBit) {
+  std::uint32_t seed = 7;
+  const auto next = [&seed] { return seed = seed * 1664525u + 1013904223u; };
+  const std::pair<int, int> shapes[] = {{2, 3},       {3, 6},          {4, 12},      {17, 100},
+                                        {100, 918},   {1000, 44100},   {997, 44099}, {2001, 16007},
+                                        {360, 15876}, {50000, 1102500}};
+  for (const auto& [count, n] : shapes) {
+    std::vector<float> buffer(static_cast<std::size_t>(n));
+    for (int i = 0; i < count; ++i) {
+      buffer[static_cast<std::size_t>(i)] = static_cast<float>(next() % 8192) - 2048.5f;
+    }
+    const float step = static_cast<float>((count - 1.0) / (n - 1.0));
+    const auto expected = InterpolateSlotBySlot(buffer, count, step);
+    int lastUsable = 0, status = -1;
+    sound::Interpolate(buffer, n - 1, count - 1, step, lastUsable, status);
+    ASSERT_EQ(status, sound::kInterpolateDone) << count << " -> " << n;
+    ASSERT_EQ(std::memcmp(buffer.data(), expected.data(), buffer.size() * sizeof(float)), 0)
+        << count << " -> " << n;
+  }
+}
+
 // Refusals must leave the buffer untouched: a step outside (0, 1) would read
 // beyond the input, an output shorter than the input's reach would drop it.
 TEST(WaveSynthesis, InterpolateRefusesStepsOutOfRangeAndShortOutputs) {

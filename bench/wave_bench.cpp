@@ -1,0 +1,199 @@
+// The cost of a long sound: a 6-minute channel at 1000 Hz raised to 44100 Hz
+// (15.9 million outputs, below the 2^24 past which the float step may make
+// the interpolation refuse), beside a plain copy of as many floats. Reports
+// time per output sample and the peak of heap memory during one build.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "c3d/C3d.h"
+#include "sound/WaveSynthesis.h"
+
+// Heap accounting for the whole program: every allocation through operator
+// new is counted, so a build's peak can be read off around one call.
+namespace {
+
+std::atomic<std::size_t> g_heapNow{0};
+std::atomic<std::size_t> g_heapPeak{0};
+
+// Each block carries its size in front, aligned for any type.
+constexpr std::size_t kHeader = alignof(std::max_align_t);
+
+void* CountedAlloc(std::size_t size) {
+  void* raw = std::malloc(size + kHeader);
+  if (raw == nullptr) throw std::bad_alloc();
+  *static_cast<std::size_t*>(raw) = size;
+  const std::size_t now = g_heapNow.fetch_add(size) + size;
+  std::size_t peak = g_heapPeak.load();
+  while (now > peak && !g_heapPeak.compare_exchange_weak(peak, now)) {
+  }
+  return static_cast<char*>(raw) + kHeader;
+}
+
+void CountedFree(void* p) noexcept {
+  if (p == nullptr) return;
+  void* raw = static_cast<char*>(p) - kHeader;
+  g_heapNow.fetch_sub(*static_cast<std::size_t*>(raw));
+  std::free(raw);
+}
+
+}
+
+void* operator new(std::size_t size) { return CountedAlloc(size); }
+void* operator new[](std::size_t size) { return CountedAlloc(size); }
+void operator delete(void* p) noexcept { CountedFree(p); }
+void operator delete[](void* p) noexcept { CountedFree(p); }
+void operator delete(void* p, std::size_t) noexcept { CountedFree(p); }
+void operator delete[](void* p, std::size_t) noexcept { CountedFree(p); }
+
+namespace {
+
+constexpr float kAnalogRate = 1000.0f;
+constexpr float kOutputRate = 44100.0f;
+constexpr int kCount = 6 * 60 * 1000;  // 6 minutes at 1000 Hz
+
+// A host that does nothing: the platform's part is not measured.
+class CQuietHost : public sound::ISoundHost {
+ public:
+  void StopSound() override {}
+  void SetStatus(const std::string&) override {}
+  void ShowMessage(const std::string&) override {}
+  void BeginWaitCursor() override {}
+  void EndWaitCursor() override {}
+  void PlayFile(const std::filesystem::path&) override {}
+};
+
+// One integer channel of kCount samples: 10 per frame at 100 frames/s.
+std::unique_ptr<CC3d> SixMinuteRecording() {
+  auto c3d = std::make_unique<CC3d>();
+  c3d->m_bIntegerData = true;
+  c3d->m_nAnalogSamplesPerFrame = 10;
+  c3d->m_fFrameRate = 100.0f;
+  c3d->m_nFirstFrame = 1;
+  c3d->m_nLastFrame = kCount / 10;
+  auto analog = std::make_unique<CAnalog>();
+  analog->m_pSamples.resize(static_cast<std::size_t>(kCount) * 2);
+  for (int i = 0; i < kCount; ++i) {
+    // Stored values in 0..4096 around the silence level 2048.
+    analog->IntSamples()[i] = static_cast<std::int16_t>(2048 + 1500 * std::sin(0.05 * i));
+  }
+  c3d->m_analogs.push_back(std::move(analog));
+  return c3d;
+}
+
+std::size_t OutputCount() {
+  return static_cast<std::size_t>(sound::ResampledLength(kAnalogRate, kOutputRate, kCount));
+}
+
+void ReportPerOutput(benchmark::State& state, std::size_t outputs) {
+  state.counters["outputs"] = static_cast<double>(outputs);
+  state.counters["time_per_output"] = benchmark::Counter(
+      static_cast<double>(outputs),
+      benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+// The whole build as Play runs it: fill, resample, map to 16 bits, write.
+void BM_WriteWave16Bit(benchmark::State& state) {
+  const auto c3d = SixMinuteRecording();
+  const auto file = std::filesystem::temp_directory_path() / "tremolux-wave-bench.wav";
+  CQuietHost host;
+  std::vector<float> soundBuffer(50);
+  std::size_t peak = 0;
+  for (auto _ : state) {
+    const std::size_t before = g_heapNow.load();
+    g_heapPeak.store(before);
+    const auto outcome = sound::WriteWave(*c3d, 0, 16, kOutputRate, soundBuffer, file, host);
+    if (outcome != sound::WaveOutcome::Played) state.SkipWithError("the build failed");
+    peak = std::max(peak, g_heapPeak.load() - before);
+  }
+  const std::size_t n = OutputCount();
+  ReportPerOutput(state, n);
+  state.counters["peak_heap_MB"] = static_cast<double>(peak) / 1e6;
+  // float buffer + work buffer + the file's bytes
+  state.counters["budget_MB"] = static_cast<double>(n * 4 + n * 4 + 44 + n * 2) / 1e6;
+  state.counters["file_MB"] = static_cast<double>(std::filesystem::file_size(file)) / 1e6;
+  std::filesystem::remove(file);
+}
+
+// The rate conversion alone: work buffer, copy in, interpolate, hand over.
+void BM_Resample(benchmark::State& state) {
+  const auto c3d = SixMinuteRecording();
+  CQuietHost host;
+  std::vector<float> input(static_cast<std::size_t>(kCount));
+  for (int i = 0; i < kCount; ++i)
+    input[static_cast<std::size_t>(i)] = c3d->m_analogs[0]->IntSamples()[i];
+  std::vector<float> buffer;
+  for (auto _ : state) {
+    state.PauseTiming();
+    buffer = input;
+    state.ResumeTiming();
+    benchmark::DoNotOptimize(sound::Resample(buffer, kAnalogRate, kOutputRate, kCount, host));
+  }
+  ReportPerOutput(state, OutputCount());
+}
+
+// The in-place kernel alone on a buffer that is already mapped and holds
+// the input: the arithmetic without allocation.
+void BM_InterpolateWarm(benchmark::State& state) {
+  const std::size_t n = OutputCount();
+  std::vector<float> input(static_cast<std::size_t>(kCount));
+  for (int i = 0; i < kCount; ++i)
+    input[static_cast<std::size_t>(i)] = 2048.0f + static_cast<float>(i % 1000);
+  std::vector<float> buffer(n);
+  const int lastOut = static_cast<int>(n) - 1;
+  const int lastIn = kCount - 1;
+  const float step = static_cast<float>((kCount - 1.0) / (static_cast<double>(n) - 1.0));
+  for (auto _ : state) {
+    state.PauseTiming();
+    std::copy(input.begin(), input.end(), buffer.begin());
+    std::fill(buffer.begin() + kCount, buffer.end(), 0.0f);
+    state.ResumeTiming();
+    int lastUsable = 0;
+    int status = 0;
+    sound::Interpolate(buffer, lastOut, lastIn, step, lastUsable, status);
+    benchmark::DoNotOptimize(buffer.data());
+  }
+  ReportPerOutput(state, n);
+}
+
+// The baseline: as many floats copied, into a buffer allocated beforehand
+// (bandwidth only) or freshly (with the page faults a new buffer costs).
+void BM_PlainCopy(benchmark::State& state) {
+  const std::size_t n = OutputCount();
+  const bool fresh = state.range(0) != 0;
+  const std::vector<float> from(n, 1.5f);
+  std::vector<float> to(fresh ? 0 : n);
+  for (auto _ : state) {
+    if (fresh) {
+      std::vector<float> target(n);
+      std::copy(from.begin(), from.end(), target.begin());
+      benchmark::DoNotOptimize(target.data());
+    } else {
+      std::copy(from.begin(), from.end(), to.begin());
+      benchmark::DoNotOptimize(to.data());
+      benchmark::ClobberMemory();
+    }
+  }
+  ReportPerOutput(state, n);
+}
+
+}
+
+BENCHMARK(BM_WriteWave16Bit)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_InterpolateWarm)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_Resample)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_PlainCopy)
+    ->Arg(0)
+    ->Arg(1)
+    ->ArgName("fresh")
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2.0);
+
+BENCHMARK_MAIN();
