@@ -11,9 +11,13 @@
 #include <fstream>
 
 #include "Messages.h"
+#include "c3d/C3d.h"
 #include "platform/MessageBox.h"
+#include "platform/PlatformSoundHost.h"
+#include "platform/SoundPlayer.h"
 #include "platform/TempFile.h"
 #include "platform/WaitCursor.h"
+#include "sound/WaveSynthesis.h"
 
 class TestPlatform : public QObject {
   Q_OBJECT
@@ -23,6 +27,7 @@ class TestPlatform : public QObject {
   void tempFileTakesWritesByName();
   void messageBoxShowsTheTextWithOneOkButton();
   void waitCursorsNestAndRestore();
+  void platformHostRunsABuildLikeTheDialog();
 };
 
 // The file must exist from creation (the build truncates it, it never makes
@@ -97,6 +102,41 @@ void TestPlatform::waitCursorsNestAndRestore() {
     QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
   }
   QVERIFY(QApplication::overrideCursor() == nullptr);
+}
+
+// The build through the platform host, as the sound dialog runs it: the
+// status line gets " Processing" then " ", the refused resampling's "Error"
+// comes in a message box, the wait cursor is gone afterwards, and the file
+// holds the empty sound, handed to the player (heard or not).
+void TestPlatform::platformHostRunsABuildLikeTheDialog() {
+  CC3d c3d;
+  c3d.m_nAnalogSamplesPerFrame = 1;
+  c3d.m_fFrameRate = 1000.0f;
+  c3d.m_nFirstFrame = 1;
+  c3d.m_nLastFrame = 1;  // one sample: the resampling is refused
+  c3d.m_analogs.push_back(std::make_unique<CAnalog>());
+  c3d.m_analogs[0]->m_pSamples.resize(2);
+
+  CSoundPlayer player;
+  CTempFile file;
+  QVERIFY(file.Create());
+  std::vector<std::string> statuses;
+  CPlatformSoundHost host(nullptr, [&](const std::string& s) { statuses.push_back(s); });
+  QString boxText;
+  QTimer::singleShot(0, this, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    QVERIFY(box != nullptr);
+    boxText = box->text();
+    box->accept();
+  });
+  std::vector<float> soundBuffer(50);
+  QCOMPARE(sound::WriteWave(c3d, 0, 16, 8000, soundBuffer, file.FsPath(), host),
+           sound::WaveOutcome::PlayedEmpty);
+  QCOMPARE(boxText, QString::fromLatin1(Messages::kError));
+  QCOMPARE(statuses, (std::vector<std::string>{" Processing", " "}));
+  QVERIFY(QApplication::overrideCursor() == nullptr);
+  QCOMPARE(QFileInfo(file.Path()).size(), 44);
+  QVERIFY(!player.IsPlaying());
 }
 
 QTEST_MAIN(TestPlatform)

@@ -1,0 +1,36 @@
+#include "platform/PlatformSoundHost.h"
+
+#include <QFile>
+#include <utility>
+
+#include "platform/MessageBox.h"
+#include "platform/SoundPlayer.h"
+#include "platform/WaitCursor.h"
+
+CPlatformSoundHost::CPlatformSoundHost(QWidget* parent,
+                                       std::function<void(const std::string&)> setStatus)
+    : m_parent(parent), m_setStatus(std::move(setStatus)) {}
+
+void CPlatformSoundHost::StopSound() {
+  if (CSoundPlayer* player = CSoundPlayer::Instance()) player->Purge();
+}
+
+void CPlatformSoundHost::SetStatus(const std::string& text) {
+  if (m_setStatus) m_setStatus(text);
+}
+
+void CPlatformSoundHost::ShowMessage(const std::string& text) { ShowMessageBox(m_parent, text); }
+
+void CPlatformSoundHost::BeginWaitCursor() { ::BeginWaitCursor(); }
+
+void CPlatformSoundHost::EndWaitCursor() { ::EndWaitCursor(); }
+
+void CPlatformSoundHost::PlayFile(const std::filesystem::path& file) {
+  CSoundPlayer* player = CSoundPlayer::Instance();
+  if (player == nullptr) return;
+#ifdef _WIN32
+  player->Play(QString::fromStdWString(file.wstring()));
+#else
+  player->Play(QFile::decodeName(file.string().c_str()));
+#endif
+}

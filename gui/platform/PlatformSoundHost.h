@@ -1,0 +1,31 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "sound/WaveSynthesis.h"
+
+class QWidget;
+
+// The sound build's platform services for a window: stop and play through
+// the application's sound player (CSoundPlayer::Instance()), modal message
+// boxes over `parent`, the application's wait cursor, and the status line
+// through a callback of the owner. The sound dialog keeps one as a member;
+// it owns nothing and must not outlive `parent`.
+class CPlatformSoundHost : public sound::ISoundHost {
+ public:
+  CPlatformSoundHost(QWidget* parent, std::function<void(const std::string&)> setStatus);
+
+  void StopSound() override;
+  void SetStatus(const std::string& text) override;
+  void ShowMessage(const std::string& text) override;
+  void BeginWaitCursor() override;
+  void EndWaitCursor() override;
+  // Plays the file through the registered player; without one, or when the
+  // player cannot play it, nothing is heard (the player has said why on stderr).
+  void PlayFile(const std::filesystem::path& file) override;
+
+ private:
+  QWidget* m_parent;
+  std::function<void(const std::string&)> m_setStatus;
+};
