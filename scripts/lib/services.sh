@@ -34,6 +34,11 @@ stop_pulse() {
     wait "$PAPID" 2>/dev/null || true
     PAPID=""
   fi
+  # The server's runtime and home directories die with it.
+  if [ -n "${PULSE_SCRATCH:-}" ]; then
+    rm -rf "$PULSE_SCRATCH"
+    PULSE_SCRATCH=""
+  fi
 }
 
 start_xvfb() {

@@ -302,7 +302,7 @@ TEST_F(WriteWaveTest, OddLength8BitFileHasNoPadByte) {
 }
 
 // One sample cannot be resampled (step 0): "Error", then an empty but
-// complete 44-byte sound is still written and played.
+// complete 44-byte sound is still written and played; no samples, the same.
 TEST_F(WriteWaveTest, SingleSampleWritesAndPlaysAnEmptySound) {
   const auto c3d = HandFilled({1000}, 1000);
   ASSERT_EQ(sound::WriteWave(*c3d, 0, 16, 8000, soundBuffer, file, host), WaveOutcome::PlayedEmpty);
@@ -314,6 +314,15 @@ TEST_F(WriteWaveTest, SingleSampleWritesAndPlaysAnEmptySound) {
   EXPECT_EQ(Le32(b, 4), 36u);
   EXPECT_EQ(Le32(b, 40), 0u);
   EXPECT_EQ(soundBuffer, std::vector<float>{1000});  // the raw value stays
+
+  // No samples at all (the last frame before the first) ends the same way.
+  auto none = HandFilled({1000}, 1000);
+  none->m_nFirstFrame = 2;
+  none->m_nLastFrame = 0;
+  host.calls.clear();
+  ASSERT_EQ(sound::WriteWave(*none, 0, 8, 8000, soundBuffer, file, host), WaveOutcome::PlayedEmpty);
+  EXPECT_EQ(host.calls[3], "message:Error");
+  EXPECT_EQ(ReadAll(file).size(), 44u);
 }
 
 // The header and the resampling both use the truncated rate.
