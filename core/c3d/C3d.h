@@ -129,6 +129,13 @@ class CC3d {
   bool ReadSampleData();
   // Frames F = last - first + 1, computed from the unsigned header values.
   std::int64_t FrameCount() const;
+
+  // Adds `bytes` to the memory the group and parameter records hold; false
+  // (NotEnoughMemory recorded) once the total passes the bound set by the
+  // size of the source. Records may overlap, or claim thousands of empty rows
+  // in a few bytes: without a bound a small file could exhaust memory.
+  bool HoldParameterMemory(std::uint64_t bytes);
+  std::uint64_t m_parameterMemory = 0;
 };
 
 // True when t is an optional sign followed by digits with at most one point.

@@ -165,6 +165,17 @@ INSTANTIATE_TEST_SUITE_P(
                       SizeRow{0, {255, 128}, true},    // type 0: no data, 32640 elements
                       SizeRow{0, {255, 255, 255}, false}));  // no data, but 16581375 elements
 
+// Eleven bytes can claim 32640 empty rows: two thousand such records would
+// hold 2 GB of strings. The records' memory is bounded by the file's size.
+TEST(C3dParameterRecord, TinyRecordsClaimingHugeRowCountsAreRefused) {
+  std::vector<c3dtest::Record> records = {Group(1, "G")};
+  for (int i = 0; i < 2000; ++i) records.push_back(Chars(1, "R", {0, 128, 255}, {}));
+  CC3d c3d;
+  EXPECT_FALSE(LoadBytes(c3d, c3dtest::WriteC3d(WithRecords(records))));
+  EXPECT_EQ(c3d.m_loadError, C3dLoadError::NotEnoughMemory);
+  EXPECT_LT(c3d.m_nParams, 100);
+}
+
 TEST(C3dParameterRecord, DimensionCountAbove127IsNotANegativeSize) {
   // Name "D", id 1, offset, type 1, dimension count 200, then 200 dimensions of 1.
   std::vector<std::uint8_t> bytes = {1, 1, 'D', 0, 0, 1, 200};
