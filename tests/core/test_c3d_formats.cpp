@@ -68,57 +68,8 @@ TEST_P(SixCombinations, LoadLikeTheIntelIntegerFile) {
   EXPECT_EQ(c3d.m_nAnalogChannels, reference.m_nAnalogChannels);
   EXPECT_EQ(c3d.m_fFrameRate, reference.m_fFrameRate);
 
-  ASSERT_EQ(c3d.m_nGroups, reference.m_nGroups);
-  for (int g = 0; g < c3d.m_nGroups; ++g) {
-    EXPECT_EQ(c3d.m_groups[g]->m_strName, reference.m_groups[g]->m_strName);
-    EXPECT_EQ(c3d.m_groups[g]->m_nId, reference.m_groups[g]->m_nId);
-    EXPECT_EQ(c3d.m_groups[g]->m_strDescription, reference.m_groups[g]->m_strDescription);
-  }
-  ASSERT_EQ(c3d.m_nParams, reference.m_nParams);
-  for (int p = 0; p < c3d.m_nParams; ++p) {
-    const CParam& a = *c3d.m_params[p];
-    const CParam& b = *reference.m_params[p];
-    SCOPED_TRACE(a.m_strName);
-    EXPECT_EQ(a.m_strName, b.m_strName);
-    EXPECT_EQ(a.m_nType, b.m_nType);
-    EXPECT_EQ(a.m_pDimensions, b.m_pDimensions);
-    EXPECT_EQ(a.m_nCount, b.m_nCount);
-    EXPECT_EQ(a.m_strings, b.m_strings);
-    ASSERT_EQ(a.m_pValues.size(), b.m_pValues.size());
-    for (std::size_t i = 0; i < a.m_pValues.size(); ++i) {
-      // Compare what the type uses of each cell.
-      if (a.m_nType == 1) {
-        EXPECT_EQ(a.m_pValues[i].AsByte(), b.m_pValues[i].AsByte());
-      } else if (a.m_nType == 2) {
-        EXPECT_EQ(a.m_pValues[i].AsInt16(), b.m_pValues[i].AsInt16());
-      } else {
-        EXPECT_EQ(a.m_pValues[i].AsFloat(), b.m_pValues[i].AsFloat());
-      }
-    }
-  }
-
-  ASSERT_EQ(c3d.m_events.size(), reference.m_events.size());
-  for (std::size_t e = 0; e < c3d.m_events.size(); ++e) {
-    EXPECT_EQ(c3d.m_events[e]->m_strLabel, reference.m_events[e]->m_strLabel);
-    EXPECT_EQ(c3d.m_events[e]->m_fTime, reference.m_events[e]->m_fTime);
-    EXPECT_EQ(c3d.m_events[e]->m_nFrame, reference.m_events[e]->m_nFrame);
-    EXPECT_EQ(c3d.m_events[e]->m_nAnalogSample, reference.m_events[e]->m_nAnalogSample);
-    EXPECT_EQ(c3d.m_events[e]->m_nDisplay, reference.m_events[e]->m_nDisplay);
-  }
-
-  ASSERT_EQ(c3d.m_analogs.size(), reference.m_analogs.size());
-  const auto count = static_cast<std::size_t>(reference.GetAnalogSampleCount());
-  for (std::size_t m = 0; m < c3d.m_analogs.size(); ++m) {
-    for (std::size_t i = 0; i < count; ++i) {
-      EXPECT_EQ(SampleAt(c3d, c3d.m_analogs[m]->m_pSamples, i),
-                SampleAt(reference, reference.m_analogs[m]->m_pSamples, i))
-          << "channel " << m << " sample " << i;
-    }
-    EXPECT_EQ(c3d.m_analogs[m]->m_fMin, reference.m_analogs[m]->m_fMin);
-    EXPECT_EQ(c3d.m_analogs[m]->m_fMax, reference.m_analogs[m]->m_fMax);
-    EXPECT_EQ(c3d.m_analogs[m]->m_fOffset, reference.m_analogs[m]->m_fOffset);
-    EXPECT_EQ(c3d.m_analogs[m]->m_fScale, reference.m_analogs[m]->m_fScale);
-  }
+  ExpectSameRecords(c3d, reference);
+  ExpectSameAnalogs(c3d, reference);
   ASSERT_EQ(c3d.m_videos.size(), reference.m_videos.size());
   for (std::size_t p = 0; p < c3d.m_videos.size(); ++p) {
     for (std::size_t i = 0; i < 4u * 3u; ++i) {

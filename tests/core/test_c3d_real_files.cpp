@@ -107,44 +107,8 @@ TEST(RealFiles, TheSixSample01EncodingsAgree) {
     CC3d c3d;
     ASSERT_TRUE(LoadSample(c3d, std::string("sample01/") + file));
     EXPECT_EQ(c3d.m_fFrameRate, reference.m_fFrameRate);
-    ASSERT_EQ(c3d.m_nParams, reference.m_nParams);
-    const int pointScale = c3d.FindParameter("POINT", "SCALE");
-    for (int p = 0; p < c3d.m_nParams; ++p) {
-      const CParam& a = *c3d.m_params[p];
-      const CParam& b = *reference.m_params[p];
-      SCOPED_TRACE(a.m_strName);
-      EXPECT_EQ(a.m_strName, b.m_strName);
-      EXPECT_EQ(a.m_nType, b.m_nType);
-      EXPECT_EQ(a.m_strings, b.m_strings);
-      ASSERT_EQ(a.m_pValues.size(), b.m_pValues.size());
-      for (std::size_t i = 0; i < a.m_pValues.size(); ++i) {
-        if (a.m_nType == 4) {
-          // POINT:SCALE is negative in the float files, as the header's is.
-          const float x = a.m_pValues[i].AsFloat();
-          EXPECT_EQ(p == pointScale ? std::fabs(x) : x, b.m_pValues[i].AsFloat());
-        } else if (a.m_nType == 2) {
-          EXPECT_EQ(a.m_pValues[i].AsInt16(), b.m_pValues[i].AsInt16());
-        } else {
-          EXPECT_EQ(a.m_pValues[i].AsByte(), b.m_pValues[i].AsByte());
-        }
-      }
-    }
-    ASSERT_EQ(c3d.m_events.size(), reference.m_events.size());
-    for (std::size_t e = 0; e < c3d.m_events.size(); ++e) {
-      EXPECT_EQ(c3d.m_events[e]->m_fTime, reference.m_events[e]->m_fTime);
-      EXPECT_EQ(c3d.m_events[e]->m_nFrame, reference.m_events[e]->m_nFrame);
-    }
-    ASSERT_EQ(c3d.m_analogs.size(), reference.m_analogs.size());
-    const auto count = static_cast<std::size_t>(c3d.GetAnalogSampleCount());
-    for (std::size_t m = 0; m < c3d.m_analogs.size(); ++m) {
-      for (std::size_t i = 0; i < count; ++i) {
-        ASSERT_EQ(readertest::SampleAt(c3d, c3d.m_analogs[m]->m_pSamples, i),
-                  readertest::SampleAt(reference, reference.m_analogs[m]->m_pSamples, i))
-            << "channel " << m << " sample " << i;
-      }
-      EXPECT_EQ(c3d.m_analogs[m]->m_fOffset, reference.m_analogs[m]->m_fOffset);
-      EXPECT_EQ(c3d.m_analogs[m]->m_fScale, reference.m_analogs[m]->m_fScale);
-    }
+    readertest::ExpectSameRecords(c3d, reference, c3d.FindParameter("POINT", "SCALE"));
+    readertest::ExpectSameAnalogs(c3d, reference);
   }
 }
 
