@@ -173,6 +173,8 @@ bool CC3d::AllocateSamples() {
   return true;
 }
 
+// The two differ only in the element width and decoding, both of which
+// follow m_bIntegerData; ReadAll calls the one that matches it.
 bool CC3d::ReadIntegerData() { return ReadSampleData(); }
 
 bool CC3d::ReadFloatData() { return ReadSampleData(); }
@@ -225,8 +227,9 @@ bool CC3d::ReadSampleData() {
         decode(previous.data(), 1, f, layout);
         ++f;
       }
+      // With no bytes at all for frame 0, every frame keeps its zeros.
       if (f > 0) RepeatFrame(layout, width, f - 1, f, frames);
-      break;  // frames before the first stay zero-filled
+      break;
     }
   }
   ComputeAnalogExtremes();
