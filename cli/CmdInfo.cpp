@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "Commands.h"
 #include "JsonWriter.h"
@@ -227,15 +228,25 @@ void WriteInfoText(const CC3d& c3d, const InfoOptions& o) {
                 e->m_nDisplay);
   }
   std::printf("Groups: %d, parameters: %d\n", c3d.m_nGroups, c3d.m_nParams);
+  std::vector<bool> listed(c3d.m_params.size(), false);
+  auto listParameters = [&](std::int32_t groupNumber) {
+    for (std::size_t i = 0; i < c3d.m_params.size(); ++i) {
+      const CParam& p = *c3d.m_params[i];
+      if (listed[i] || (groupNumber >= 0 && p.m_nGroupId != groupNumber)) continue;
+      listed[i] = true;
+      std::printf("    %s (group %d, type %d, %d element%s)%s: %s\n", p.m_strName.c_str(), p.m_nGroupId,
+                  p.m_nType, p.m_nCount, p.m_nCount == 1 ? "" : "s", p.m_bLocked ? " locked" : "",
+                  p.m_strDescription.c_str());
+    }
+  };
   for (const auto& g : c3d.m_groups) {
     std::printf("  %s (id %d)%s: %s\n", g->m_strName.c_str(), g->m_nId,
                 g->m_bLocked ? " locked" : "", g->m_strDescription.c_str());
-    for (const auto& p : c3d.m_params) {
-      if (p->m_nGroupId != -g->m_nId) continue;
-      std::printf("    %s (type %d, %d element%s)%s: %s\n", p->m_strName.c_str(), p->m_nType,
-                  p->m_nCount, p->m_nCount == 1 ? "" : "s", p->m_bLocked ? " locked" : "",
-                  p->m_strDescription.c_str());
-    }
+    listParameters(-g->m_nId);
+  }
+  if (std::find(listed.begin(), listed.end(), false) != listed.end()) {
+    std::printf("  (parameters of groups without a group record)\n");
+    listParameters(-1);
   }
   std::printf("Analog channels:\n");
   for (std::size_t i = 0; i < c3d.m_analogs.size(); ++i) {

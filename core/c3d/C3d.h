@@ -37,9 +37,10 @@ class CC3d {
   CC3d& operator=(const CC3d&) = delete;
   ~CC3d() = default;  // the arrays release whatever Clear has not
 
-  // Reads the whole file named by m_strPathName. True when it was read;
-  // false leaves whatever was built before the failure (Clear releases it)
-  // and sets m_loadError. Throws nothing.
+  // Reads the whole file named by m_strPathName (opened for shared reading
+  // and closed again before returning), after releasing anything an earlier
+  // Load kept. True when it was read; false leaves whatever was built before
+  // the failure (Clear releases it) and sets m_loadError. Throws nothing.
   bool Load();
   // The same reading from a block of memory (tests, the fuzzer). The block
   // is only read during the call.
@@ -50,6 +51,13 @@ class CC3d {
   C3dLoadError m_loadError = C3dLoadError::None;
 
   // --- the reading steps, in the order Load runs them ---
+  // Each reads m_file, which Load opens; a false result has set m_loadError.
+  // ReadEvents cannot fail: a missing or invalid table means no events.
+  // AllocateSamples refuses (NotEnoughMemory) storage that is empty, larger
+  // than physical memory or far beyond the bytes the file holds (see
+  // SampleStorage.h), and keeps nothing when an allocation fails part-way.
+  // ReadIntegerData and ReadFloatData allocate, read every frame (a short
+  // file repeats the frame it ends in) and compute the channel extremes.
   bool ReadAll();
   bool ReadHeader();
   void ReadEvents();
@@ -129,6 +137,13 @@ class CC3d {
   bool ReadSampleData();
   // Frames F = last - first + 1, computed from the unsigned header values.
   std::int64_t FrameCount() const;
+
+  // Adds `bytes` to the memory the group and parameter records hold; false
+  // (NotEnoughMemory recorded) once the total passes the bound set by the
+  // size of the source. Records may overlap, or claim thousands of empty rows
+  // in a few bytes: without a bound a small file could exhaust memory.
+  bool HoldParameterMemory(std::uint64_t bytes);
+  std::uint64_t m_parameterMemory = 0;
 };
 
 // True when t is an optional sign followed by digits with at most one point.

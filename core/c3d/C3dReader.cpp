@@ -1,5 +1,6 @@
 // Loading a C3D file: the header, the event table and the parameter section.
 // The data section is read in C3dSamples.cpp.
+#include <algorithm>
 #include <cstring>
 #include <exception>
 #include <new>
@@ -38,6 +39,14 @@ constexpr std::size_t kEventLabelLength = 4;
 // The parameter model holds data lengths and element counts as 16-bit signed
 // quantities; anything larger is refused rather than wrapped.
 constexpr std::int64_t kMaxParameterSize = 32767;
+
+// Parameter records may hold at most this much memory in all, plus
+// kParameterMemoryFactor times the size of the source. Laid end to end, real
+// records hold about their own size (a 4-byte cell per value byte, a string
+// per row of at least one character); only overlapping records, or rows of
+// zero length claimed by the thousand, reach the limit.
+constexpr std::uint64_t kParameterMemoryAllowance = 16ull << 20;
+constexpr std::uint64_t kParameterMemoryFactor = 32;
 
 // Frame rates that mark a plausible decoding when the processor code is missing.
 bool PlausibleFrameRate(float rate) { return rate >= 1.0f && rate < 1000.0f; }  // NaN fails
@@ -85,6 +94,15 @@ bool CC3d::ReadText(std::size_t length, std::string& text) {
   std::vector<unsigned char> bytes(length);
   if (!ReadZeroFilled(bytes.data(), length)) return false;
   text = TextUpToNul(bytes.data(), length);
+  return true;
+}
+
+bool CC3d::HoldParameterMemory(std::uint64_t bytes) {
+  m_parameterMemory += bytes;
+  const auto sourceSize = static_cast<std::uint64_t>(std::max<std::int64_t>(m_file.Size(), 0));
+  if (m_parameterMemory > kParameterMemoryAllowance + kParameterMemoryFactor * sourceSize) {
+    return Fail(C3dLoadError::NotEnoughMemory);
+  }
   return true;
 }
 
@@ -253,6 +271,7 @@ void CC3d::ReadEvents() {
 
 bool CC3d::ReadParameters() {
   if (m_nParamBlock == 1) return Fail(C3dLoadError::ParamBlockOne);
+  m_parameterMemory = 0;
   unsigned char section[4];  // block count and processor code, used by ReadHeader
   if (!SeekTo(BlockStart(m_nParamBlock)) || !ReadZeroFilled(section, sizeof section)) return false;
 
@@ -288,6 +307,7 @@ bool CC3d::ReadGroup(std::int16_t nameLength, std::int16_t id) {
   unsigned char offsetBytes[2];
   unsigned char descriptionLength;
   if (!ReadZeroFilled(offsetBytes, 2) || !ReadZeroFilled(&descriptionLength, 1) ||
+      !HoldParameterMemory(sizeof(CGroup) + n + descriptionLength) ||
       !ReadText(descriptionLength, group->m_strDescription)) {
     return false;
   }
@@ -332,37 +352,44 @@ bool CC3d::ReadParameter(std::int16_t nameLength, std::int16_t id) {
     return Fail(C3dLoadError::ParameterTooLarge);
   }
   param->m_nCount = static_cast<std::int16_t>(count);  // at most 32767 after the check
+  const bool numeric = param->m_nType == 1 || param->m_nType == 2 || param->m_nType == 4;
+  const std::uint64_t cells = numeric ? static_cast<std::uint64_t>(count) : 0;
+  const std::uint64_t rows = characters ? static_cast<std::uint64_t>(count) : 0;
+  if (!HoldParameterMemory(sizeof(CParam) + n + dims.size() + static_cast<std::uint64_t>(length) +
+                           cells * sizeof(CParamCell) + rows * sizeof(std::string))) {
+    return false;
+  }
 
   std::vector<unsigned char> data(static_cast<std::size_t>(length));
   if (!ReadZeroFilled(data.data(), data.size())) return false;
   const bool mips = m_nProcessorType == kMips;
-  const auto cells = static_cast<std::size_t>(count);
+  const auto elements = static_cast<std::size_t>(count);
   switch (param->m_nType) {
     case -1: {
       // Each row ends at its own first NUL: writers pad rows with NULs
       // ("M1\0\0"), and one NUL must not empty the rows after it. Without
       // dimensions the single data byte is the one row.
       const std::size_t rowLength = dims.empty() ? 1 : dims[0];
-      param->m_strings.reserve(cells);
-      for (std::size_t r = 0; r < cells; ++r) {
+      param->m_strings.reserve(elements);
+      for (std::size_t r = 0; r < elements; ++r) {
         param->m_strings.push_back(TextUpToNul(data.data() + r * rowLength, rowLength));
       }
       break;
     }
     case 1:
-      param->m_pValues.resize(cells);
-      for (std::size_t i = 0; i < cells; ++i) param->m_pValues[i].m_bytes[0] = data[i];
+      param->m_pValues.resize(elements);
+      for (std::size_t i = 0; i < elements; ++i) param->m_pValues[i].m_bytes[0] = data[i];
       break;
     case 2:
-      param->m_pValues.resize(cells);
-      for (std::size_t i = 0; i < cells; ++i) {
+      param->m_pValues.resize(elements);
+      for (std::size_t i = 0; i < elements; ++i) {
         const std::int16_t v = mips ? c3d::Int16Big(&data[2 * i]) : c3d::Int16Little(&data[2 * i]);
         std::memcpy(param->m_pValues[i].m_bytes, &v, sizeof v);
       }
       break;
     case 4:
-      param->m_pValues.resize(cells);
-      for (std::size_t i = 0; i < cells; ++i) {
+      param->m_pValues.resize(elements);
+      for (std::size_t i = 0; i < elements; ++i) {
         const std::uint32_t stored = c3d::StoredWord(&data[4 * i]);
         const float v = m_nProcessorType == kDec    ? DecToFloat(stored)
                         : m_nProcessorType == kMips ? MipsToFloat(stored)
@@ -376,7 +403,7 @@ bool CC3d::ReadParameter(std::int16_t nameLength, std::int16_t id) {
 
   // Read unsigned, as for groups: descriptions of 128 to 255 characters exist.
   unsigned char descriptionLength;
-  if (!ReadZeroFilled(&descriptionLength, 1) ||
+  if (!ReadZeroFilled(&descriptionLength, 1) || !HoldParameterMemory(descriptionLength) ||
       !ReadText(descriptionLength, param->m_strDescription)) {
     return false;
   }

@@ -33,7 +33,8 @@ float MipsFloat(const unsigned char* b) { return c3d::MipsFloatBits(c3d::StoredW
 // Decodes `count` whole frame records starting at frame index `first`. A frame
 // holds, for each point, X, Y, Z and a fourth word, then the analog values
 // sample-major (sample s of channel m is analog element M x s + m); analog
-// elements beyond M x S are surplus and skipped.
+// elements beyond M x S are surplus and skipped. The loops go block by block
+// over the whole run, so each block is written in one sequential stream.
 template <typename T, T (*Decode)(const unsigned char*)>
 void DecodeFrames(const unsigned char* src, std::int64_t count, std::int64_t first,
                   const FrameLayout& layout) {
@@ -41,20 +42,21 @@ void DecodeFrames(const unsigned char* src, std::int64_t count, std::int64_t fir
   const std::size_t N = layout.points;
   const std::size_t M = layout.channels;
   const std::size_t S = layout.samples;
-  for (std::int64_t k = 0; k < count; ++k, src += layout.frameBytes) {
-    const auto f = static_cast<std::size_t>(first + k);
-    for (std::size_t p = 0; p < N; ++p) {
-      T* dst = static_cast<T*>(layout.pointBlocks[p]) + 4 * f;
-      const unsigned char* e = src + 4 * p * w;
+  const auto frames = static_cast<std::size_t>(count);
+  const std::size_t frameBytes = layout.frameBytes;
+  for (std::size_t p = 0; p < N; ++p) {
+    T* dst = static_cast<T*>(layout.pointBlocks[p]) + 4 * static_cast<std::size_t>(first);
+    const unsigned char* e = src + 4 * p * w;
+    for (std::size_t k = 0; k < frames; ++k, e += frameBytes, dst += 4) {
       for (std::size_t j = 0; j < 4; ++j) dst[j] = Decode(e + j * w);
     }
-    const unsigned char* analog = src + 4 * N * w;
-    for (std::size_t s = 0; s < S; ++s) {
-      const std::size_t at = f * S + s;
-      const unsigned char* row = analog + M * s * w;
-      for (std::size_t m = 0; m < M; ++m) {
-        static_cast<T*>(layout.channelBlocks[m])[at] = Decode(row + m * w);
-      }
+  }
+  const std::size_t sampleStride = M * w;
+  for (std::size_t m = 0; m < M; ++m) {
+    T* dst = static_cast<T*>(layout.channelBlocks[m]) + S * static_cast<std::size_t>(first);
+    const unsigned char* row = src + 4 * N * w + m * w;
+    for (std::size_t k = 0; k < frames; ++k, row += frameBytes) {
+      for (std::size_t s = 0; s < S; ++s) *dst++ = Decode(row + s * sampleStride);
     }
   }
 }
@@ -94,18 +96,37 @@ void RepeatFrame(const FrameLayout& layout, std::size_t width, std::int64_t from
   }
 }
 
+// Smallest and largest of `count` >= 1 samples. The rule is that of a walk
+// from element 0 with strict comparisons: a NaN first sample stays the
+// extreme, later NaNs change nothing. It is applied in kLanes interleaved
+// walks that all start from element 0 and are merged by the same rule, which
+// gives the same extremes and lets the compiler use vector instructions.
 template <typename T>
 void Extremes(const T* samples, std::size_t count, float& low, float& high) {
-  // Strict comparisons from element 0 on: a NaN first sample stays the
-  // extreme, later NaNs change nothing. The result is defined either way.
-  T lo = samples[0];
-  T hi = samples[0];
-  for (std::size_t i = 1; i < count; ++i) {
-    if (samples[i] > hi) hi = samples[i];
-    if (samples[i] < lo) lo = samples[i];
+  constexpr std::size_t kLanes = 16;
+  T lo[kLanes];
+  T hi[kLanes];
+  for (std::size_t j = 0; j < kLanes; ++j) lo[j] = hi[j] = samples[0];
+  std::size_t i = 0;
+  for (; i + kLanes <= count; i += kLanes) {
+    for (std::size_t j = 0; j < kLanes; ++j) {
+      const T v = samples[i + j];
+      hi[j] = v > hi[j] ? v : hi[j];
+      lo[j] = v < lo[j] ? v : lo[j];
+    }
   }
-  low = static_cast<float>(lo);  // int16 and float convert exactly
-  high = static_cast<float>(hi);
+  T lowest = samples[0];
+  T highest = samples[0];
+  for (std::size_t j = 0; j < kLanes; ++j) {
+    highest = hi[j] > highest ? hi[j] : highest;
+    lowest = lo[j] < lowest ? lo[j] : lowest;
+  }
+  for (; i < count; ++i) {
+    highest = samples[i] > highest ? samples[i] : highest;
+    lowest = samples[i] < lowest ? samples[i] : lowest;
+  }
+  low = static_cast<float>(lowest);  // int16 and float convert exactly
+  high = static_cast<float>(highest);
 }
 
 }  // namespace
@@ -152,6 +173,8 @@ bool CC3d::AllocateSamples() {
   return true;
 }
 
+// The two differ only in the element width and decoding, both of which
+// follow m_bIntegerData; ReadAll calls the one that matches it.
 bool CC3d::ReadIntegerData() { return ReadSampleData(); }
 
 bool CC3d::ReadFloatData() { return ReadSampleData(); }
@@ -204,8 +227,9 @@ bool CC3d::ReadSampleData() {
         decode(previous.data(), 1, f, layout);
         ++f;
       }
+      // With no bytes at all for frame 0, every frame keeps its zeros.
       if (f > 0) RepeatFrame(layout, width, f - 1, f, frames);
-      break;  // frames before the first stay zero-filled
+      break;
     }
   }
   ComputeAnalogExtremes();

@@ -225,7 +225,8 @@ std::vector<std::uint8_t> WriteC3d(const Recording& rec) {
       Put(data, EncodeInt16(ToInt16(v), proc));
     }
   };
-  for (std::size_t f = 0; f < frames; ++f) {
+  const std::size_t framesWritten = rec.writtenFrames ? std::min(*rec.writtenFrames, frames) : frames;
+  for (std::size_t f = 0; f < framesWritten; ++f) {
     for (std::size_t p = 0; p < points; ++p) {
       for (std::size_t j = 0; j < 4; ++j) {
         const auto& src = p < rec.points.size() ? rec.points[p] : std::vector<double>();

@@ -84,6 +84,8 @@ struct Recording {
   std::optional<std::uint16_t> dataBlock;       // header bytes 16-17
   std::optional<std::uint8_t> paramBlockCount;  // section header byte 2
   std::optional<std::size_t> truncateTo;        // cut the file to this many bytes
+  std::optional<std::size_t> writtenFrames;     // frame records written (default all F);
+                                                // lets a header claim far more than exists
   std::vector<std::pair<std::size_t, std::uint8_t>> patches;  // byte overwrites, last step
   std::vector<std::uint8_t> trailing;           // bytes after the data section
 };

@@ -1,0 +1,248 @@
+// tremolux-cli info and param, end to end: the JSON fields scripts rely on,
+// the number and text forms, the failure object and the exit statuses.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cmath>
+#include <fstream>
+#include <limits>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "c3d/C3d.h"
+#include "support/C3dWriter.h"
+#include "support/TempDir.h"
+
+using nlohmann::json;
+
+namespace {
+
+struct CliRun {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string Quote(const std::string& s) {
+  std::string q = "'";
+  for (const char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return q + "'";
+}
+
+std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// Runs tremolux-cli with `args`, capturing both streams in `dir`.
+CliRun Cli(const c3dtest::TempDir& dir, const std::vector<std::string>& args) {
+  std::string command = Quote(TREMOLUX_CLI);
+  for (const auto& a : args) command += " " + Quote(a);
+  const std::string out = dir.File("stdout.txt");
+  const std::string err = dir.File("stderr.txt");
+  command += " >" + Quote(out) + " 2>" + Quote(err);
+  const int raw = std::system(command.c_str());
+  CliRun run;
+  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  run.out = Slurp(out);
+  run.err = Slurp(err);
+  return run;
+}
+
+std::string WriteRecording(const c3dtest::TempDir& dir, const c3dtest::Recording& rec,
+                           const std::string& name = "test.c3d") {
+  const std::string path = dir.File(name);
+  EXPECT_TRUE(c3dtest::WriteFile(path, c3dtest::WriteC3d(rec)));
+  return path;
+}
+
+TEST(CliInfo, JsonCarriesEveryDocumentedField) {
+  c3dtest::TempDir dir;
+  const std::string path = WriteRecording(dir, c3dtest::DemoRecording());
+  const CliRun run = Cli(dir, {"info", path, "--json"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const json doc = json::parse(run.out);
+  EXPECT_EQ(doc["path"], path);
+  EXPECT_EQ(doc["loaded"], true);
+  EXPECT_EQ(doc["processor_type"], 1);
+  EXPECT_EQ(doc["integer_data"], true);
+  const json& h = doc["header"];
+  EXPECT_EQ(h["param_block"], 2);
+  EXPECT_EQ(h["points"], 3);
+  EXPECT_EQ(h["analog_per_frame"], 80);
+  EXPECT_EQ(h["first_frame"], 1);
+  EXPECT_EQ(h["last_frame"], 1200);
+  EXPECT_EQ(h["analog_samples_per_frame"], 20);
+  EXPECT_EQ(h["data_block"], 3);
+  EXPECT_EQ(h["analog_channels"], 4);
+  EXPECT_EQ(h["frame_rate"], 100);
+  EXPECT_EQ(h["scale_factor"].get<float>(), 0.1f);
+
+  ASSERT_EQ(doc["events"].size(), 3u);
+  const json& e = doc["events"][1];
+  EXPECT_EQ(e["label"], "RTO");
+  EXPECT_EQ(e["time"], 2.5);
+  EXPECT_EQ(e["frame"], 251);
+  EXPECT_EQ(e["analog_sample"], 5001);
+  EXPECT_EQ(e["display"], 1);
+
+  ASSERT_EQ(doc["groups"].size(), 2u);
+  EXPECT_EQ(doc["groups"][1]["id"], -2);
+  EXPECT_EQ(doc["groups"][1]["name"], "ANALOG");
+  EXPECT_EQ(doc["groups"][1]["locked"], false);
+  EXPECT_EQ(doc["groups"][1]["description"], "Analog channels");
+
+  bool sawLabels = false;
+  bool sawScale = false;
+  for (const json& p : doc["parameters"]) {
+    for (const char* key : {"group_id", "name", "locked", "type", "dimensions", "count", "description"}) {
+      EXPECT_TRUE(p.contains(key)) << key;
+    }
+    if (p["group_id"] == 2 && p["name"] == "LABELS") {
+      sawLabels = true;
+      EXPECT_EQ(p["type"], -1);
+      EXPECT_EQ(p["dimensions"], json::array({10, 4}));
+      EXPECT_EQ(p["count"], 4);
+      EXPECT_EQ(p["strings"][2], "EMG Bursts");
+      EXPECT_FALSE(p.contains("values"));
+    }
+    if (p["group_id"] == 2 && p["name"] == "SCALE") {
+      sawScale = true;
+      EXPECT_EQ(p["values"][2], 0.001);  // the float's shortest text
+      EXPECT_FALSE(p.contains("strings"));
+    }
+  }
+  EXPECT_TRUE(sawLabels && sawScale);
+
+  ASSERT_EQ(doc["analogs"].size(), 4u);
+  const json& a = doc["analogs"][0];
+  EXPECT_EQ(a["index"], 0);
+  EXPECT_EQ(a["label"], "Tone 440  ");  // the stored row, blanks kept
+  EXPECT_EQ(a["offset"], 2048);
+  EXPECT_EQ(a["scale"].get<float>(), 0.00244141f);  // SCALE rounded to 8 decimals by its text form
+  EXPECT_EQ(a["sample_count"], 24000);
+  EXPECT_LT(a["min"].get<double>(), a["max"].get<double>());
+  EXPECT_FALSE(a.contains("samples"));
+  EXPECT_FALSE(doc.contains("points"));
+}
+
+TEST(CliInfo, SamplesAndPointsAreTheStoredValues) {
+  c3dtest::TempDir dir;
+  c3dtest::Recording rec;
+  rec.floatData = true;
+  rec.samplesPerFrame = 2;
+  rec.analog = {{0.5, -1, 3, 4}, {1e-3, 2, 3, 1e30}};
+  rec.points = {{1, 2, 3, 0, 4, 5, 6, -1}};
+  const CliRun run = Cli(dir, {"info", WriteRecording(dir, rec), "--json", "--samples", "--points"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const json doc = json::parse(run.out);
+  EXPECT_EQ(doc["analogs"][0]["samples"], json::parse("[0.5,-1,3,4]"));
+  EXPECT_NE(run.out.find("[0.001,2,3,1e+30]"), std::string::npos) << run.out;
+  EXPECT_EQ(doc["analogs"][1]["label"], "Chan 2");
+  ASSERT_EQ(doc["points"].size(), 1u);
+  EXPECT_EQ(doc["points"][0]["index"], 0);
+  EXPECT_EQ(doc["points"][0]["data"], json::parse("[1,2,3,0,4,5,6,-1]"));
+}
+
+TEST(CliInfo, NonFiniteFloatsAndLatin1Text) {
+  c3dtest::TempDir dir;
+  c3dtest::Recording rec;
+  rec.analog = {{1, 2}};
+  c3dtest::GroupRec g;
+  g.name = "G";
+  g.description = "caf\xE9";
+  rec.records.emplace_back(g);
+  c3dtest::ParamRec p;
+  p.groupId = 1;
+  p.name = "F";
+  p.type = 4;
+  p.dims = {5};
+  p.numbers = {0.1, std::nan(""), HUGE_VAL, -HUGE_VAL, -0.0};
+  p.description = "\xB0" "C";
+  rec.records.emplace_back(p);
+  const CliRun run = Cli(dir, {"info", WriteRecording(dir, rec), "--json"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find(R"([0.1,"NaN","Infinity","-Infinity",-0])"), std::string::npos) << run.out;
+  const json doc = json::parse(run.out);
+  EXPECT_EQ(doc["groups"][0]["description"], "caf\xC3\xA9");  // byte 0xE9 is U+00E9
+  EXPECT_EQ(doc["parameters"][0]["description"], "\xC2\xB0" "C");
+}
+
+TEST(CliInfo, FailedLoadGivesTheFailureObjectAndStatus1) {
+  c3dtest::TempDir dir;
+  const std::string empty = dir.File("empty.c3d");
+  ASSERT_TRUE(c3dtest::WriteFile(empty, {}));
+  c3dtest::Recording huge;  // 65536 frames of 65535 channels in two blocks
+  huge.firstFrame = 0;
+  huge.lastFrame = 65535;
+  huge.analogPerFrame = 65535;
+  huge.writtenFrames = 0;
+  struct Row {
+    std::string path;
+    std::string reason;
+  };
+  const Row rows[] = {{empty, LoadErrorText(C3dLoadError::NotC3d)},
+                      {WriteRecording(dir, huge, "huge.c3d"), "Not Enough memory to open file"},
+                      {dir.File("missing.c3d"), LoadErrorText(C3dLoadError::CannotOpen)}};
+  for (const Row& row : rows) {
+    const CliRun run = Cli(dir, {"info", row.path, "--json"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(json::parse(run.out), (json{{"path", row.path}, {"loaded", false}, {"reason", row.reason}}));
+    EXPECT_NE(run.err.find(row.reason), std::string::npos) << run.err;
+    const CliRun plain = Cli(dir, {"info", row.path});
+    EXPECT_EQ(plain.status, 1);
+    EXPECT_TRUE(plain.out.empty());
+    EXPECT_NE(plain.err.find(row.reason), std::string::npos);
+  }
+}
+
+TEST(CliInfo, ReadableSummaryWithoutJson) {
+  c3dtest::TempDir dir;
+  const CliRun run = Cli(dir, {"info", WriteRecording(dir, c3dtest::DemoRecording())});
+  ASSERT_EQ(run.status, 0) << run.err;
+  for (const char* text : {"Intel", "4 channels", "Tone 440", "RHS", "ANALOG"}) {
+    EXPECT_NE(run.out.find(text), std::string::npos) << text;
+  }
+}
+
+struct ParamRow {
+  std::vector<std::string> args;  // after FILE
+  std::string out;
+};
+
+class CliParam : public ::testing::TestWithParam<ParamRow> {};
+
+TEST_P(CliParam, PrintsTheElementTextAndANewline) {
+  c3dtest::TempDir dir;
+  std::vector<std::string> args = {"param", WriteRecording(dir, c3dtest::DemoRecording())};
+  args.insert(args.end(), GetParam().args.begin(), GetParam().args.end());
+  const CliRun run = Cli(dir, args);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, GetParam().out);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, CliParam,
+    ::testing::Values(ParamRow{{"ANALOG", "USED"}, "4\n"},
+                      ParamRow{{"analog", "scale", "2", "8"}, "0.00100000\n"},
+                      ParamRow{{"ANALOG", "SCALE", "3"}, "0\n"},  // precision 0: 0.5 rounds to even
+                      ParamRow{{"Analog", "Labels", "1"}, "Sweep     \n"},
+                      ParamRow{{"ANALOG", "OFFSET", "3", "4"}, "2048\n"},
+                      ParamRow{{"ANALOG", "OFFSET", "4"}, "\n"},    // beyond the elements
+                      ParamRow{{"NOGROUP", "USED"}, "\n"}));
+
+TEST(CliParam, StatusTwoForBadUsageAndOneForAFileItCannotLoad) {
+  c3dtest::TempDir dir;
+  const std::string demo = WriteRecording(dir, c3dtest::DemoRecording());
+  EXPECT_EQ(Cli(dir, {"param", demo}).status, 2);
+  EXPECT_EQ(Cli(dir, {"param", demo, "ANALOG", "USED", "x"}).status, 2);
+  EXPECT_EQ(Cli(dir, {"info"}).status, 2);
+  EXPECT_EQ(Cli(dir, {"nosuchcommand"}).status, 2);
+  const CliRun missing = Cli(dir, {"param", dir.File("none.c3d"), "ANALOG", "USED"});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.err.find(LoadErrorText(C3dLoadError::CannotOpen)), std::string::npos);
+}
+
+}  // namespace

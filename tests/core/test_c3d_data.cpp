@@ -1,0 +1,284 @@
+// The data section: frame layout, the short-file rule and the limits on
+// sample storage.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <fstream>
+
+#include "ReaderTestUtil.h"
+#include "c3d/C3dNumbers.h"
+#include "c3d/SampleStorage.h"
+#include "support/TempDir.h"
+
+using c3dtest::Proc;
+using c3dtest::Recording;
+using namespace readertest;
+
+namespace {
+
+constexpr std::size_t kDataStart = 1024;  // block 3, after a one-block parameter section
+
+TEST(C3dData, NoPointsAndNoChannelsStillAllocate) {
+  Recording rec;
+  rec.lastFrame = 20;
+  rec.samplesPerFrame = 0;
+  CC3d c3d;
+  ASSERT_TRUE(LoadBytes(c3d, c3dtest::WriteC3d(rec)));
+  EXPECT_TRUE(c3d.m_bDataAllocated);
+  EXPECT_TRUE(c3d.m_analogs.empty());
+  EXPECT_TRUE(c3d.m_videos.empty());
+}
+
+TEST(C3dData, NoFramesWithChannelsOrPointsIsNotEnoughMemory) {
+  // Last frame one below the first (F = 0), and far below it (F < 0).
+  for (const std::uint16_t last : {std::uint16_t{4}, std::uint16_t{1}}) {
+    for (const bool points : {false, true}) {
+      Recording rec;
+      rec.firstFrame = 5;
+      rec.lastFrame = last;
+      if (points) {
+        rec.pointCount = 1;
+        rec.samplesPerFrame = 0;
+      } else {
+        rec.analog = {{}};
+      }
+      rec.analogPerFrame = points ? 0 : 1;
+      CC3d c3d;
+      EXPECT_FALSE(LoadBytes(c3d, c3dtest::WriteC3d(rec)));
+      EXPECT_EQ(c3d.m_loadError, C3dLoadError::NotEnoughMemory);
+      EXPECT_STREQ(LoadErrorText(c3d.m_loadError), "Not Enough memory to open file");
+      EXPECT_FALSE(c3d.m_bDataAllocated);
+    }
+  }
+}
+
+TEST(C3dData, AnalogValuesAreSampleMajorAndSurplusIsSkipped) {
+  // One point, A = 10 values per frame, S = 3: M = 3 channels, the tenth value
+  // of each frame is surplus. Each element is patched to 1000 + its index in
+  // the file, so the mapping is checked independently of the writer's layout.
+  Recording rec;
+  rec.samplesPerFrame = 3;
+  rec.analog = {{0, 0, 0, 0, 0, 0}, {0, 0, 0, 0, 0, 0}, {0, 0, 0, 0, 0, 0}};
+  rec.analogPerFrame = 10;
+  rec.points = {{0, 0, 0, 0, 0, 0, 0, 0}};
+  const std::size_t elements = 2 * 14;
+  for (std::size_t e = 0; e < elements; ++e) {
+    const auto v = c3dtest::EncodeInt16(static_cast<std::int16_t>(1000 + e), Proc::Intel);
+    rec.patches.push_back({kDataStart + 2 * e, v[0]});
+    rec.patches.push_back({kDataStart + 2 * e + 1, v[1]});
+  }
+  CC3d c3d;
+  ASSERT_TRUE(LoadBytes(c3d, c3dtest::WriteC3d(rec)));
+  ASSERT_EQ(c3d.m_analogs.size(), 3u);
+  const std::int16_t* ch2 = c3d.m_analogs[2]->IntSamples();
+  // Frame 0: elements 4N + 2, 4N + 5, 4N + 8 with N = 1; frame 1 starts at 14.
+  EXPECT_EQ(std::vector<int>(ch2, ch2 + 6), (std::vector<int>{1006, 1009, 1012, 1020, 1023, 1026}));
+  const std::int16_t* ch0 = c3d.m_analogs[0]->IntSamples();
+  EXPECT_EQ(std::vector<int>(ch0, ch0 + 3), (std::vector<int>{1004, 1007, 1010}));
+  const auto* point = reinterpret_cast<const std::int16_t*>(c3d.m_videos[0]->m_pData.data());
+  EXPECT_EQ(std::vector<int>(point, point + 8), (std::vector<int>{1000, 1001, 1002, 1003, 1014, 1015, 1016, 1017}));
+  EXPECT_EQ(c3d.m_analogs[2]->m_fMin, 1006.0f);
+  EXPECT_EQ(c3d.m_analogs[2]->m_fMax, 1026.0f);
+}
+
+// The frame-by-frame model of a short data section: a frame takes the bytes
+// the file has for it over the previous frame's bytes (zeros before the
+// first), so the frame where the file ends is a mix and every later frame
+// repeats it. Values are decoded here independently of the reader's runs.
+struct Model {
+  std::vector<std::vector<double>> channels;
+  std::vector<std::vector<double>> points;
+};
+
+Model ModelOfShortFile(const std::vector<std::uint8_t>& full, std::size_t length, const Recording& rec,
+                       std::size_t frames) {
+  const std::size_t w = rec.floatData ? 4 : 2;
+  const std::size_t N = rec.points.size();
+  const std::size_t M = rec.analog.size();
+  const std::size_t S = rec.samplesPerFrame;
+  const std::size_t frameBytes = (4 * N + M * S) * w;
+  std::vector<std::uint8_t> buffer(frameBytes, 0);
+  Model model{std::vector<std::vector<double>>(M), std::vector<std::vector<double>>(N)};
+  auto element = [&](std::size_t e) -> double {
+    const unsigned char* b = buffer.data() + e * w;
+    if (!rec.floatData) return rec.proc == Proc::Mips ? c3d::Int16Big(b) : c3d::Int16Little(b);
+    const std::uint32_t stored = c3d::StoredWord(b);
+    return rec.proc == Proc::Mips ? CC3d::MipsToFloat(stored)
+           : rec.proc == Proc::Dec ? CC3d::DecToFloat(stored)
+                                   : c3d::IntelFloatBits(stored);
+  };
+  for (std::size_t f = 0; f < frames; ++f) {
+    const std::size_t at = kDataStart + f * frameBytes;
+    const std::size_t delivered = length > at ? std::min(length - at, frameBytes) : 0;
+    std::memcpy(buffer.data(), full.data() + at, delivered);
+    for (std::size_t p = 0; p < N; ++p) {
+      for (std::size_t j = 0; j < 4; ++j) model.points[p].push_back(element(4 * p + j));
+    }
+    for (std::size_t s = 0; s < S; ++s) {
+      for (std::size_t m = 0; m < M; ++m) model.channels[m].push_back(element(4 * N + M * s + m));
+    }
+  }
+  return model;
+}
+
+// Equal values, or both NaN (a mixed DEC frame can decode to NaN).
+bool SameValue(double a, double b) { return (std::isnan(a) && std::isnan(b)) || a == b; }
+
+class ShortDataSection : public ::testing::TestWithParam<std::pair<Proc, bool>> {};
+
+TEST_P(ShortDataSection, MatchesTheFrameByFrameRuleAtEveryLength) {
+  Recording rec;
+  rec.proc = GetParam().first;
+  rec.floatData = GetParam().second;
+  rec.samplesPerFrame = 2;
+  constexpr std::size_t kFrames = 6;
+  rec.analog = {{}, {}};
+  rec.points = {{}};
+  for (std::size_t i = 0; i < 2 * kFrames; ++i) {
+    rec.analog[0].push_back(100.0 + static_cast<double>(i));
+    rec.analog[1].push_back(-300.0 - 7.0 * static_cast<double>(i));
+  }
+  for (std::size_t i = 0; i < 4 * kFrames; ++i) rec.points[0].push_back(4000.0 + 13.0 * static_cast<double>(i));
+  const auto full = c3dtest::WriteC3d(rec);
+  ASSERT_EQ(full.size(), kDataStart + kFrames * (4 + 4) * (rec.floatData ? 4 : 2));
+
+  for (std::size_t length = kDataStart; length <= full.size(); ++length) {
+    CC3d c3d;
+    ASSERT_TRUE(c3d.LoadFromMemory(full.data(), length)) << length;
+    const Model model = ModelOfShortFile(full, length, rec, kFrames);
+    for (std::size_t m = 0; m < 2; ++m) {
+      for (std::size_t i = 0; i < 2 * kFrames; ++i) {
+        ASSERT_PRED2(SameValue, SampleAt(c3d, c3d.m_analogs[m]->m_pSamples, i), model.channels[m][i])
+            << "length " << length << " channel " << m << " sample " << i;
+      }
+    }
+    for (std::size_t i = 0; i < 4 * kFrames; ++i) {
+      ASSERT_PRED2(SameValue, SampleAt(c3d, c3d.m_videos[0]->m_pData, i), model.points[0][i])
+          << "length " << length;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, ShortDataSection,
+                         ::testing::Values(std::make_pair(Proc::Intel, false), std::make_pair(Proc::Mips, false),
+                                           std::make_pair(Proc::Dec, true), std::make_pair(Proc::Mips, true)));
+
+// Many frames in a file much shorter than its header says: the reader's runs
+// of frames must still give the frame-by-frame result across run boundaries.
+TEST(C3dData, LongTruncatedRecordingRepeatsItsLastFrame) {
+  Recording rec;
+  rec.samplesPerFrame = 1;
+  rec.lastFrame = 60000;  // the header claims 60000 frames
+  rec.analog = {std::vector<double>(60000)};
+  for (std::size_t i = 0; i < 60000; ++i) rec.analog[0][i] = static_cast<double>(i % 30000);
+  const auto full = c3dtest::WriteC3d(rec);
+  const std::size_t cut = kDataStart + 2 * 45000 + 1;  // inside frame 45000
+  CC3d c3d;
+  ASSERT_TRUE(c3d.LoadFromMemory(full.data(), cut));
+  const std::int16_t* s = c3d.m_analogs[0]->IntSamples();
+  EXPECT_EQ(s[44999], 14999);
+  // Frame 45000: low byte from the file (45000 % 30000 = 15000 = 0x3A98),
+  // high byte kept from frame 44999 (14999 = 0x3A97).
+  EXPECT_EQ(s[45000], 0x3A98);
+  EXPECT_EQ(s[59999], 0x3A98);
+  EXPECT_EQ(c3d.m_analogs[0]->m_fMax, 29999.0f);
+}
+
+TEST(C3dData, HeadersClaimingHugeStorageAreRefusedBeforeAllocating) {
+  struct Row {
+    const char* what;
+    std::uint16_t points;
+    std::uint16_t analogPerFrame;
+    std::uint16_t samplesPerFrame;
+  };
+  // 65536 frames of 65535 channels (8.6 GB of int16) or of 65535 points, from
+  // a file of two blocks.
+  const Row rows[] = {{"channels", 0, 65535, 1}, {"points", 65535, 0, 1}, {"samples", 0, 65535, 65535}};
+  for (const Row& row : rows) {
+    Recording rec;
+    rec.firstFrame = 0;
+    rec.lastFrame = 65535;
+    rec.pointCount = row.points;
+    rec.analogPerFrame = row.analogPerFrame;
+    rec.samplesPerFrame = row.samplesPerFrame;
+    rec.writtenFrames = 0;
+    rec.truncateTo = 1100;
+    CC3d c3d;
+    EXPECT_FALSE(LoadBytes(c3d, c3dtest::WriteC3d(rec))) << row.what;
+    EXPECT_EQ(c3d.m_loadError, C3dLoadError::NotEnoughMemory) << row.what;
+    EXPECT_TRUE(c3d.m_analogs.empty());
+  }
+}
+
+TEST(SampleStorageCanBeHeld, BoundsByMemoryAndByTheBytesPresent) {
+  constexpr std::uint64_t MiB = 1ull << 20;
+  constexpr std::uint64_t GiB = 1ull << 30;
+  struct Row {
+    std::uint64_t storage, present, physical;
+    bool held;
+  };
+  const Row rows[] = {
+      {100 * MiB, 100 * MiB, 0, true},        // complete file, memory unknown
+      {100 * MiB, 200 * MiB, 64 * MiB, false},  // more than the machine has
+      {64 * MiB, 0, 0, true},                 // repetition within the fixed allowance
+      {64 * MiB + 1, 0, 0, false},
+      {500 * MiB, 100 * MiB, 0, true},        // missing part up to 4x what is present
+      {500 * MiB + 1, 100 * MiB, 0, false},
+      {9 * GiB, 1024, 32 * GiB, false},       // a small file claiming gigabytes
+  };
+  for (const Row& r : rows) {
+    EXPECT_EQ(c3d::SampleStorageCanBeHeld(r.storage, r.present, r.physical), r.held)
+        << r.storage << " " << r.present << " " << r.physical;
+  }
+  EXPECT_GT(c3d::PhysicalMemoryBytes(), 0u);  // POSIX hosts report their memory
+}
+
+TEST(C3dLoad, FileAndMemoryGiveTheSameResult) {
+  c3dtest::TempDir dir;
+  const auto bytes = c3dtest::WriteC3d(c3dtest::DemoRecording());
+  const std::string path = dir.File("demo.c3d");
+  ASSERT_TRUE(c3dtest::WriteFile(path, bytes));
+  // A writer keeps the file open: the reader shares it.
+  std::ofstream holder(path, std::ios::binary | std::ios::app);
+  CC3d fromFile;
+  fromFile.m_strPathName = path;
+  ASSERT_TRUE(fromFile.Load());
+  EXPECT_FALSE(fromFile.m_file.IsOpen());  // closed again after loading
+  CC3d fromMemory;
+  ASSERT_TRUE(LoadBytes(fromMemory, bytes));
+  EXPECT_EQ(fromFile.m_nParams, fromMemory.m_nParams);
+  ASSERT_EQ(fromFile.m_analogs.size(), fromMemory.m_analogs.size());
+  for (std::size_t m = 0; m < fromFile.m_analogs.size(); ++m) {
+    EXPECT_EQ(fromFile.m_analogs[m]->m_pSamples, fromMemory.m_analogs[m]->m_pSamples);
+  }
+}
+
+TEST(C3dLoad, ADirectoryFailsCleanly) {
+  c3dtest::TempDir dir;
+  CC3d c3d;
+  c3d.m_strPathName = dir.Path().string();
+  EXPECT_FALSE(c3d.Load());
+  EXPECT_NE(c3d.m_loadError, C3dLoadError::None);
+}
+
+TEST(C3dLoad, ClearReleasesEverythingAndRepeatsHarmlessly) {
+  CC3d c3d;
+  const auto bytes = c3dtest::WriteC3d(c3dtest::DemoRecording());
+  ASSERT_TRUE(LoadBytes(c3d, bytes));
+  c3d.Clear();
+  EXPECT_EQ(c3d.m_nGroups, 0);
+  EXPECT_EQ(c3d.m_nParams, 0);
+  EXPECT_TRUE(c3d.m_groups.empty() && c3d.m_params.empty() && c3d.m_events.empty());
+  EXPECT_TRUE(c3d.m_analogs.empty() && c3d.m_videos.empty());
+  EXPECT_FALSE(c3d.m_bDataAllocated);
+  EXPECT_EQ(c3d.m_nAnalogChannels, 4);  // header members keep their values
+  c3d.Clear();
+  // A second Load on the same object starts from empty lists.
+  ASSERT_TRUE(LoadBytes(c3d, bytes));
+  ASSERT_TRUE(LoadBytes(c3d, bytes));
+  EXPECT_EQ(c3d.m_nGroups, 2);
+  EXPECT_EQ(static_cast<int>(c3d.m_groups.size()), 2);
+}
+
+}  // namespace
