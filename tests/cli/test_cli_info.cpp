@@ -1,68 +1,37 @@
 // tremolux-cli info and param, end to end: the JSON fields scripts rely on,
 // the number and text forms, the failure object and the exit statuses.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cmath>
-#include <fstream>
 #include <limits>
 #include <nlohmann/json.hpp>
-#include <sstream>
 
 #include "c3d/C3d.h"
 #include "support/C3dWriter.h"
-#include "support/TempDir.h"
+#include "support/RunCli.h"
+#include "support/ScratchDir.h"
 
 using nlohmann::json;
 
 namespace {
 
-struct CliRun {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string Quote(const std::string& s) {
-  std::string q = "'";
-  for (const char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
-
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 // Runs tremolux-cli with `args`, capturing both streams in `dir`.
-CliRun Cli(const c3dtest::TempDir& dir, const std::vector<std::string>& args) {
-  std::string command = Quote(TREMOLUX_CLI);
-  for (const auto& a : args) command += " " + Quote(a);
-  const std::string out = dir.File("stdout.txt");
-  const std::string err = dir.File("stderr.txt");
-  command += " >" + Quote(out) + " 2>" + Quote(err);
-  const int raw = std::system(command.c_str());
-  CliRun run;
-  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  run.out = Slurp(out);
-  run.err = Slurp(err);
-  return run;
+c3dtest::CliRun Cli(const c3dtest::ScratchDir& dir, const std::vector<std::string>& args) {
+  return c3dtest::RunCli(TREMOLUX_CLI, args, dir.Path());
 }
 
-std::string WriteRecording(const c3dtest::TempDir& dir, const c3dtest::Recording& rec,
+std::string WriteRecording(const c3dtest::ScratchDir& dir, const c3dtest::Recording& rec,
                            const std::string& name = "test.c3d") {
-  const std::string path = dir.File(name);
+  const std::string path = (dir / name).string();
   EXPECT_TRUE(c3dtest::WriteFile(path, c3dtest::WriteC3d(rec)));
   return path;
 }
 
 TEST(CliInfo, JsonCarriesEveryDocumentedField) {
-  c3dtest::TempDir dir;
+  c3dtest::ScratchDir dir;
   const std::string path = WriteRecording(dir, c3dtest::DemoRecording());
-  const CliRun run = Cli(dir, {"info", path, "--json"});
-  ASSERT_EQ(run.status, 0) << run.err;
+  const c3dtest::CliRun run = Cli(dir, {"info", path, "--json"});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
   const json doc = json::parse(run.out);
   EXPECT_EQ(doc["path"], path);
   EXPECT_EQ(doc["loaded"], true);
@@ -129,14 +98,14 @@ TEST(CliInfo, JsonCarriesEveryDocumentedField) {
 }
 
 TEST(CliInfo, SamplesAndPointsAreTheStoredValues) {
-  c3dtest::TempDir dir;
+  c3dtest::ScratchDir dir;
   c3dtest::Recording rec;
   rec.floatData = true;
   rec.samplesPerFrame = 2;
   rec.analog = {{0.5, -1, 3, 4}, {1e-3, 2, 3, 1e30}};
   rec.points = {{1, 2, 3, 0, 4, 5, 6, -1}};
-  const CliRun run = Cli(dir, {"info", WriteRecording(dir, rec), "--json", "--samples", "--points"});
-  ASSERT_EQ(run.status, 0) << run.err;
+  const c3dtest::CliRun run = Cli(dir, {"info", WriteRecording(dir, rec), "--json", "--samples", "--points"});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
   const json doc = json::parse(run.out);
   EXPECT_EQ(doc["analogs"][0]["samples"], json::parse("[0.5,-1,3,4]"));
   EXPECT_NE(run.out.find("[0.001,2,3,1e+30]"), std::string::npos) << run.out;
@@ -147,7 +116,7 @@ TEST(CliInfo, SamplesAndPointsAreTheStoredValues) {
 }
 
 TEST(CliInfo, NonFiniteFloatsAndLatin1Text) {
-  c3dtest::TempDir dir;
+  c3dtest::ScratchDir dir;
   c3dtest::Recording rec;
   rec.analog = {{1, 2}};
   c3dtest::GroupRec g;
@@ -162,8 +131,8 @@ TEST(CliInfo, NonFiniteFloatsAndLatin1Text) {
   p.numbers = {0.1, std::nan(""), HUGE_VAL, -HUGE_VAL, -0.0};
   p.description = "\xB0" "C";
   rec.records.emplace_back(p);
-  const CliRun run = Cli(dir, {"info", WriteRecording(dir, rec), "--json"});
-  ASSERT_EQ(run.status, 0) << run.err;
+  const c3dtest::CliRun run = Cli(dir, {"info", WriteRecording(dir, rec), "--json"});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_NE(run.out.find(R"([0.1,"NaN","Infinity","-Infinity",-0])"), std::string::npos) << run.out;
   const json doc = json::parse(run.out);
   EXPECT_EQ(doc["groups"][0]["description"], "caf\xC3\xA9");  // byte 0xE9 is U+00E9
@@ -171,8 +140,8 @@ TEST(CliInfo, NonFiniteFloatsAndLatin1Text) {
 }
 
 TEST(CliInfo, FailedLoadGivesTheFailureObjectAndStatus1) {
-  c3dtest::TempDir dir;
-  const std::string empty = dir.File("empty.c3d");
+  c3dtest::ScratchDir dir;
+  const std::string empty = (dir / "empty.c3d").string();
   ASSERT_TRUE(c3dtest::WriteFile(empty, {}));
   c3dtest::Recording huge;  // 65536 frames of 65535 channels in two blocks
   huge.firstFrame = 0;
@@ -185,23 +154,23 @@ TEST(CliInfo, FailedLoadGivesTheFailureObjectAndStatus1) {
   };
   const Row rows[] = {{empty, LoadErrorText(C3dLoadError::NotC3d)},
                       {WriteRecording(dir, huge, "huge.c3d"), "Not Enough memory to open file"},
-                      {dir.File("missing.c3d"), LoadErrorText(C3dLoadError::CannotOpen)}};
+                      {(dir / "missing.c3d").string(), LoadErrorText(C3dLoadError::CannotOpen)}};
   for (const Row& row : rows) {
-    const CliRun run = Cli(dir, {"info", row.path, "--json"});
-    EXPECT_EQ(run.status, 1);
+    const c3dtest::CliRun run = Cli(dir, {"info", row.path, "--json"});
+    EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(json::parse(run.out), (json{{"path", row.path}, {"loaded", false}, {"reason", row.reason}}));
     EXPECT_NE(run.err.find(row.reason), std::string::npos) << run.err;
-    const CliRun plain = Cli(dir, {"info", row.path});
-    EXPECT_EQ(plain.status, 1);
+    const c3dtest::CliRun plain = Cli(dir, {"info", row.path});
+    EXPECT_EQ(plain.exitCode, 1);
     EXPECT_TRUE(plain.out.empty());
     EXPECT_NE(plain.err.find(row.reason), std::string::npos);
   }
 }
 
 TEST(CliInfo, ReadableSummaryWithoutJson) {
-  c3dtest::TempDir dir;
-  const CliRun run = Cli(dir, {"info", WriteRecording(dir, c3dtest::DemoRecording())});
-  ASSERT_EQ(run.status, 0) << run.err;
+  c3dtest::ScratchDir dir;
+  const c3dtest::CliRun run = Cli(dir, {"info", WriteRecording(dir, c3dtest::DemoRecording())});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
   for (const char* text : {"Intel", "4 channels", "Tone 440", "RHS", "ANALOG"}) {
     EXPECT_NE(run.out.find(text), std::string::npos) << text;
   }
@@ -215,11 +184,11 @@ struct ParamRow {
 class CliParam : public ::testing::TestWithParam<ParamRow> {};
 
 TEST_P(CliParam, PrintsTheElementTextAndANewline) {
-  c3dtest::TempDir dir;
+  c3dtest::ScratchDir dir;
   std::vector<std::string> args = {"param", WriteRecording(dir, c3dtest::DemoRecording())};
   args.insert(args.end(), GetParam().args.begin(), GetParam().args.end());
-  const CliRun run = Cli(dir, args);
-  EXPECT_EQ(run.status, 0) << run.err;
+  const c3dtest::CliRun run = Cli(dir, args);
+  EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(run.out, GetParam().out);
 }
 
@@ -234,14 +203,14 @@ INSTANTIATE_TEST_SUITE_P(
                       ParamRow{{"NOGROUP", "USED"}, "\n"}));
 
 TEST(CliParam, StatusTwoForBadUsageAndOneForAFileItCannotLoad) {
-  c3dtest::TempDir dir;
+  c3dtest::ScratchDir dir;
   const std::string demo = WriteRecording(dir, c3dtest::DemoRecording());
-  EXPECT_EQ(Cli(dir, {"param", demo}).status, 2);
-  EXPECT_EQ(Cli(dir, {"param", demo, "ANALOG", "USED", "x"}).status, 2);
-  EXPECT_EQ(Cli(dir, {"info"}).status, 2);
-  EXPECT_EQ(Cli(dir, {"nosuchcommand"}).status, 2);
-  const CliRun missing = Cli(dir, {"param", dir.File("none.c3d"), "ANALOG", "USED"});
-  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(Cli(dir, {"param", demo}).exitCode, 2);
+  EXPECT_EQ(Cli(dir, {"param", demo, "ANALOG", "USED", "x"}).exitCode, 2);
+  EXPECT_EQ(Cli(dir, {"info"}).exitCode, 2);
+  EXPECT_EQ(Cli(dir, {"nosuchcommand"}).exitCode, 2);
+  const c3dtest::CliRun missing = Cli(dir, {"param", (dir / "none.c3d").string(), "ANALOG", "USED"});
+  EXPECT_EQ(missing.exitCode, 1);
   EXPECT_NE(missing.err.find(LoadErrorText(C3dLoadError::CannotOpen)), std::string::npos);
 }
 

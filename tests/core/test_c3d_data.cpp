@@ -9,7 +9,7 @@
 #include "ReaderTestUtil.h"
 #include "c3d/C3dNumbers.h"
 #include "c3d/SampleStorage.h"
-#include "support/TempDir.h"
+#include "support/ScratchDir.h"
 
 using c3dtest::Proc;
 using c3dtest::Recording;
@@ -235,9 +235,9 @@ TEST(SampleStorageCanBeHeld, BoundsByMemoryAndByTheBytesPresent) {
 }
 
 TEST(C3dLoad, FileAndMemoryGiveTheSameResult) {
-  c3dtest::TempDir dir;
+  c3dtest::ScratchDir dir;
   const auto bytes = c3dtest::WriteC3d(c3dtest::DemoRecording());
-  const std::string path = dir.File("demo.c3d");
+  const std::string path = (dir / "demo.c3d").string();
   ASSERT_TRUE(c3dtest::WriteFile(path, bytes));
   // A writer keeps the file open: the reader shares it.
   std::ofstream holder(path, std::ios::binary | std::ios::app);
@@ -255,7 +255,7 @@ TEST(C3dLoad, FileAndMemoryGiveTheSameResult) {
 }
 
 TEST(C3dLoad, ADirectoryFailsCleanly) {
-  c3dtest::TempDir dir;
+  c3dtest::ScratchDir dir;
   CC3d c3d;
   c3d.m_strPathName = dir.Path().string();
   EXPECT_FALSE(c3d.Load());
