@@ -1,0 +1,133 @@
+#include "sound/PlotGeometry.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+int ClampPlotSize(int size) { return std::clamp(size, 0, kPlotMaxSize); }
+
+namespace {
+
+int ClampCoordinate(int c) { return std::clamp(c, -kPlotMaxSize, kPlotMaxSize); }
+
+}  // namespace
+
+std::vector<PlotLine> PlotGridLines(int top, int bottom, int left, int right, int clientTop,
+                                    int clientBottom) {
+  top = ClampCoordinate(top);
+  bottom = ClampCoordinate(bottom);
+  left = ClampCoordinate(left);
+  right = ClampCoordinate(right);
+  clientTop = ClampCoordinate(clientTop);
+  clientBottom = ClampCoordinate(clientBottom);
+
+  std::vector<PlotLine> lines;
+  lines.reserve(16);
+
+  // Five horizontal lines, from the bottom up, each a quarter of the box apart.
+  const float rowStep = static_cast<float>(bottom - top) * 0.25f;
+  for (int j = 0; j <= 4; ++j) {
+    const float y = static_cast<float>(bottom) - static_cast<float>(j) * rowStep;
+    if (static_cast<float>(clientTop) <= y && y <= static_cast<float>(clientBottom)) {
+      // y lies within the clamped client rows: the truncation is defined.
+      const int row = static_cast<int>(y);
+      lines.push_back({left, row, right, row});
+    }
+  }
+
+  // Eleven vertical lines, a tenth of the box apart, both edges included.
+  // Their ends are clamped into the client rows: top is raised first, then
+  // lowered; bottom is lowered first, then raised.
+  const float colStep = static_cast<float>(right - left) * 0.1f;
+  if (top < clientTop) top = clientTop;
+  if (top > clientBottom) top = clientBottom;
+  if (bottom > clientBottom) bottom = clientBottom;
+  if (bottom < clientTop) bottom = clientTop;
+  for (int k = 0; k <= 10; ++k) {
+    // left + k x colStep stays within about twice kPlotMaxSize: defined truncation.
+    const int x = static_cast<int>(static_cast<float>(left) + static_cast<float>(k) * colStep);
+    lines.push_back({x, top, x, bottom});
+  }
+  return lines;
+}
+
+std::vector<PlotLine> PlotGrid(int width, int height) {
+  width = ClampPlotSize(width);
+  height = ClampPlotSize(height);
+  return PlotGridLines(0, height, 0, width, 0, height);
+}
+
+CPlotTrace::CPlotTrace(const CC3d* c3d, int channel, int width, int height)
+    : m_width(ClampPlotSize(width)), m_height(ClampPlotSize(height)) {
+  if (c3d == nullptr || channel < 0 || static_cast<std::size_t>(channel) >= c3d->m_analogs.size() ||
+      c3d->m_analogs[static_cast<std::size_t>(channel)] == nullptr)
+    return;
+  m_draws = true;
+  const CAnalog& analog = *c3d->m_analogs[static_cast<std::size_t>(channel)];
+
+  // Samples per channel, (last - first + 1) x S, in 64 bits: with 16-bit
+  // frame numbers and S the product reaches 65536 x 65535, past int32.
+  const std::int64_t n = (static_cast<std::int64_t>(c3d->m_nLastFrame) -
+                          static_cast<std::int64_t>(c3d->m_nFirstFrame) + 1) *
+                         static_cast<std::int64_t>(c3d->m_nAnalogSamplesPerFrame);
+  if (n <= 0) return;
+  // Samples are int16 in an integer file, float otherwise; a block shorter
+  // than n samples cannot be walked.
+  const std::size_t sampleBytes = c3d->m_bIntegerData ? sizeof(std::int16_t) : sizeof(float);
+  if (analog.m_pSamples.size() / sampleBytes < static_cast<std::uint64_t>(n)) return;
+
+  m_analog = &analog;
+  m_integerData = c3d->m_bIntegerData;
+  m_count = n;
+  m_offset = analog.m_fOffset;
+  m_scale = analog.m_fScale;
+
+  // The value range, its ends exchanged when a negative scale reverses them.
+  float lo = (analog.m_fMin - analog.m_fOffset) * analog.m_fScale;
+  float hi = (analog.m_fMax - analog.m_fOffset) * analog.m_fScale;
+  if (lo > hi) std::swap(lo, hi);
+  const float mid = (hi + lo) * 0.5f;
+  const float half = (hi - lo) * 0.5f;
+  const float vTop = mid + half;
+  const float vBot = mid - half;
+  const float yScale = static_cast<float>(m_height) / (vTop - vBot);
+
+  if (std::isfinite(vTop) && std::isfinite(vBot) && vTop > vBot && std::isfinite(yScale)) {
+    m_mode = Mode::Single;
+    m_vBot = vBot;
+    m_yScale = yScale;
+  } else if (std::isfinite(lo) && std::isfinite(hi) && lo < hi) {
+    // The float span or scale overflowed; in double the difference of two
+    // distinct finite floats is finite and non-zero, and H over it finite.
+    const double midWide = (static_cast<double>(hi) + lo) * 0.5;
+    const double halfWide = (static_cast<double>(hi) - lo) * 0.5;
+    m_mode = Mode::Double;
+    m_vBotWide = midWide - halfWide;
+    m_yScaleWide = static_cast<double>(m_height) / ((midWide + halfWide) - m_vBotWide);
+  } else {
+    // A constant signal (vTop == vBot) has no vertical scale, and NaN or
+    // infinite extremes no range: every point goes to the bottom edge.
+    m_mode = Mode::Flat;
+  }
+
+  // With one sample there is only x = 0 and the step is never used. The
+  // count is rounded to a float: the walk accumulates x in single precision.
+  if (n > 1) m_xStep = static_cast<float>(m_width) / static_cast<float>(n - 1);
+
+  // Markers only when the width exceeds ten pixels per sample (the width
+  // compared as an unsigned number, the product in 64 bits).
+  m_markers = static_cast<std::uint64_t>(m_width) > 10u * static_cast<std::uint64_t>(n);
+}
+
+PlotGeometry ComputePlotGeometry(const CC3d* c3d, int channel, int width, int height) {
+  PlotGeometry geometry;
+  const CPlotTrace trace(c3d, channel, width, height);
+  if (!trace.Draws()) return geometry;
+  geometry.draws = true;
+  geometry.grid = PlotGrid(trace.Width(), trace.Height());
+  geometry.trace.reserve(static_cast<std::size_t>(trace.Count()));
+  if (trace.HasMarkers()) geometry.markers.reserve(static_cast<std::size_t>(trace.Count()));
+  trace.Walk([&](const PlotPoint& p) { geometry.trace.push_back(p); },
+             [&](const PlotRect& r) { geometry.markers.push_back(r); });
+  return geometry;
+}

@@ -1,0 +1,257 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "c3d/C3d.h"
+
+// The geometry of the sound dialog's waveform plot, computed without any
+// window: the dotted grid and the trace (one vertex per sample, optional
+// sample markers) of one analog channel for a client area of W x H pixels.
+// Coordinates are integer client pixels, origin at the top-left corner, y
+// growing downwards: exactly the values handed to the painter.
+
+// A line from (x1, y1) to (x2, y2), both ends included in the description.
+struct PlotLine {
+  int x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+  bool operator==(const PlotLine&) const = default;
+};
+
+struct PlotPoint {
+  int x = 0, y = 0;
+  bool operator==(const PlotPoint&) const = default;
+};
+
+// The bounding rectangle of a sample marker (an ellipse): left and top are
+// its first column and row, right and bottom lie one past its last ones.
+struct PlotRect {
+  int left = 0, top = 0, right = 0, bottom = 0;
+  bool operator==(const PlotRect&) const = default;
+};
+
+// Largest client width or height the geometry accepts (Qt's largest widget
+// size, 2^24 - 1). Every integer up to it is exact as a float, so the
+// single-precision arithmetic below never loses a whole pixel to rounding.
+inline constexpr int kPlotMaxSize = 16777215;
+
+// Clamps a client width or height into [0, kPlotMaxSize].
+int ClampPlotSize(int size);
+
+// The grid lines drawn into the box (top, bottom, left, right) of a client
+// rectangle whose top and bottom rows are clientTop and clientBottom: five
+// horizontal lines at each quarter of the box height, counted up from
+// `bottom` (kept only when they lie within the client rows), and eleven
+// vertical lines at each tenth of the box width from `left`, both edges
+// included, running from `top` to `bottom` clamped into the client rows.
+// Steps are single-precision floats and positions are truncated towards
+// zero. Every argument must lie within [-kPlotMaxSize, kPlotMaxSize];
+// values outside are clamped into it first.
+std::vector<PlotLine> PlotGridLines(int top, int bottom, int left, int right, int clientTop,
+                                    int clientBottom);
+
+// The grid of a W x H client: PlotGridLines(0, H, 0, W, 0, H), W and H
+// clamped by ClampPlotSize.
+std::vector<PlotLine> PlotGrid(int width, int height);
+
+// The trace of one channel prepared for one client size. It holds only the
+// scaling (no vertices) and points into the CC3d's sample block, which the
+// caller keeps alive and unchanged while walking. Copyable; owns nothing.
+//
+// Mapping of a scaled value v to a row, all in single precision:
+//   lo, hi = (m_fMin - offset) x scale, (m_fMax - offset) x scale, exchanged
+//   when lo > hi (a negative scale); mid = (hi + lo) x 0.5,
+//   half = (hi - lo) x 0.5, vTop = mid + half, vBot = mid - half;
+//   yScale = H / (vTop - vBot); y = H - (v - vBot) x yScale, raised to 0 if
+//   below it, then lowered to H if above it; the row is (int)y.
+// Sample i lies at x_i = x_(i-1) + W / (n - 1), accumulated as a float from
+// x_0 = 0; the column is (int)x_i.
+//
+// Cases the formulas leave undefined, settled so that every coordinate stays
+// inside [0, W] x [0, H] and no NaN or infinity reaches an integer cast:
+//  - A constant signal (vTop == vBot) has no vertical scale: every point is
+//    drawn on the bottom edge.
+//  - Extremes that are NaN or infinite, or an offset or scale that makes
+//    them so, leave no usable range either: every point on the bottom edge.
+//  - Finite extremes whose single-precision span or yScale overflows (values
+//    near the float limit, or a span so small that H / span is infinite) are
+//    mapped with the same formulas in double precision.
+//  - A NaN sample lies on the bottom edge; infinite samples are clamped to
+//    the top or bottom edge like any value outside [vBot, vTop].
+//  - x is lowered to W if rounding in the accumulation carries it past the
+//    right edge.
+class CPlotTrace {
+ public:
+  // Prepares channel `channel` of `c3d` for a client of width x height
+  // pixels (each clamped by ClampPlotSize). When c3d is null or channel is
+  // not an index of m_analogs, nothing is drawn (Draws() is false). When
+  // the channel has no samples (n <= 0, including a last frame below the
+  // first) or its block holds fewer than n samples, only the background and
+  // grid are drawn (Draws() true, Count() 0).
+  CPlotTrace(const CC3d* c3d, int channel, int width, int height);
+
+  // True when the plot draws at all (background, grid and any trace).
+  bool Draws() const { return m_draws; }
+  // Number of trace vertices: one per sample, 0 when there is no trace.
+  std::int64_t Count() const { return m_count; }
+  // True when every vertex gets a marker: W > 10 x n, n > 0.
+  bool HasMarkers() const { return m_markers; }
+  int Width() const { return m_width; }
+  int Height() const { return m_height; }
+
+  // Calls onVertex(PlotPoint) for each sample in order and, when
+  // HasMarkers(), onMarker(PlotRect) right after the vertex of the same
+  // sample. The first vertex is also the start of the path (its segment
+  // has zero length). Allocates nothing.
+  template <class VertexFn, class MarkerFn>
+  void Walk(VertexFn&& onVertex, MarkerFn&& onMarker) const;
+
+  // Walk without the markers.
+  template <class VertexFn>
+  void WalkVertices(VertexFn&& onVertex) const {
+    Walk(onVertex, [](const PlotRect&) {});
+  }
+
+ private:
+  enum class Mode { Flat, Single, Double };
+
+  template <class T, class Raw, class VertexFn, class MarkerFn>
+  void WalkSamples(const Raw* raw, T vBot, T yScale, VertexFn& onVertex,
+                   MarkerFn& onMarker) const;
+
+  const CAnalog* m_analog = nullptr;
+  bool m_integerData = true;
+  bool m_draws = false;
+  bool m_markers = false;
+  std::int64_t m_count = 0;
+  int m_width = 0;
+  int m_height = 0;
+  Mode m_mode = Mode::Flat;
+  float m_offset = 0.0f;
+  float m_scale = 1.0f;
+  float m_vBot = 0.0f;
+  float m_yScale = 0.0f;
+  double m_vBotWide = 0.0;
+  double m_yScaleWide = 0.0;
+  float m_xStep = 0.0f;
+};
+
+// Shortens a trace's vertex stream into a path that a solid pen one pixel
+// wide puts on exactly the same pixels, whether the painter draws the end
+// point of a path or leaves it out (as the Windows LineTo does). A run of
+// consecutive vertices in one pixel column only moves up and down that
+// column: it becomes its first vertex, the lowest and highest rows of all
+// its vertices but the last, and its last vertex. The rows between the
+// extremes stay covered; the last vertex is reached by the same kind of
+// move as before (from inside the covered rows, or beyond them), so it is
+// drawn or left out as before; the segments to the neighbouring columns
+// keep their ends. Repeated vertices are dropped; every vertex passed on is
+// one of the stream's. Push the vertices in order, then Finish(); `sink` is
+// called with each vertex of the shorter path. Holds a reference to `sink`.
+template <class Emit>
+class CColumnMerger {
+ public:
+  explicit CColumnMerger(Emit& sink) : m_sink(sink) {}
+
+  void Push(const PlotPoint& p) {
+    if (m_open && p.x == m_x) {
+      if (m_last < m_low) m_low = m_last;
+      if (m_last > m_high) m_high = m_last;
+      m_last = p.y;
+      return;
+    }
+    Flush();
+    m_open = true;
+    m_x = p.x;
+    m_first = m_low = m_high = m_last = p.y;
+  }
+
+  void Finish() {
+    Flush();
+    m_open = false;
+  }
+
+ private:
+  void Flush() {
+    if (!m_open) return;
+    Out(m_first);
+    Out(m_low);
+    Out(m_high);
+    Out(m_last);
+  }
+
+  void Out(int y) {
+    const PlotPoint q{m_x, y};
+    if (m_emitted && q == m_previous) return;
+    m_sink(q);
+    m_previous = q;
+    m_emitted = true;
+  }
+
+  Emit& m_sink;
+  bool m_open = false;
+  bool m_emitted = false;
+  int m_x = 0;
+  int m_first = 0, m_low = 0, m_high = 0, m_last = 0;
+  PlotPoint m_previous;
+};
+
+// Everything a paint draws, materialised (for tests, the command-line
+// tool's --geometry output and small channels). Empty when Draws() is false.
+struct PlotGeometry {
+  bool draws = false;
+  std::vector<PlotLine> grid;
+  std::vector<PlotPoint> trace;
+  std::vector<PlotRect> markers;
+};
+
+PlotGeometry ComputePlotGeometry(const CC3d* c3d, int channel, int width, int height);
+
+// --- template implementation ---
+
+template <class VertexFn, class MarkerFn>
+void CPlotTrace::Walk(VertexFn&& onVertex, MarkerFn&& onMarker) const {
+  if (m_count <= 0) return;
+  // Each branch converts samples exactly as CAnalog::GetScaledSample does.
+  const bool wide = m_mode == Mode::Double;
+  if (m_integerData) {
+    if (wide)
+      WalkSamples<double>(m_analog->IntSamples(), m_vBotWide, m_yScaleWide, onVertex, onMarker);
+    else
+      WalkSamples<float>(m_analog->IntSamples(), m_vBot, m_yScale, onVertex, onMarker);
+  } else {
+    if (wide)
+      WalkSamples<double>(m_analog->FloatSamples(), m_vBotWide, m_yScaleWide, onVertex, onMarker);
+    else
+      WalkSamples<float>(m_analog->FloatSamples(), m_vBot, m_yScale, onVertex, onMarker);
+  }
+}
+
+template <class T, class Raw, class VertexFn, class MarkerFn>
+void CPlotTrace::WalkSamples(const Raw* raw, T vBot, T yScale, VertexFn& onVertex,
+                             MarkerFn& onMarker) const {
+  const T bottom = static_cast<T>(m_height);
+  const float right = static_cast<float>(m_width);
+  const bool flat = m_mode == Mode::Flat;
+  float x = 0.0f;
+  for (std::int64_t i = 0; i < m_count; ++i) {
+    T y = bottom;
+    if (!flat) {
+      // (raw - offset) x scale in single precision, as GetScaledSample.
+      const float v = (static_cast<float>(raw[i]) - m_offset) * m_scale;
+      y = bottom - (static_cast<T>(v) - vBot) * yScale;
+      if (y < T(0)) y = T(0);
+      if (y > bottom) y = bottom;
+      if (y != y) y = bottom;  // NaN: a NaN sample, or 0 x infinity
+    }
+    const float xc = x < right ? x : right;
+    // Both lie in [0, kPlotMaxSize] and are not NaN: truncation is defined.
+    onVertex(PlotPoint{static_cast<int>(xc), static_cast<int>(y)});
+    if (m_markers) {
+      // The marker box spans 2 pixels either way of the unrounded point.
+      onMarker(PlotRect{static_cast<int>(xc - 2.0f), static_cast<int>(y - T(2)),
+                        static_cast<int>(xc + 2.0f), static_cast<int>(y + T(2))});
+    }
+    x += m_xStep;
+  }
+}
