@@ -136,66 +136,6 @@ class CPlotTrace {
   float m_xStep = 0.0f;
 };
 
-// Shortens a trace's vertex stream into a path that a solid pen one pixel
-// wide puts on exactly the same pixels, whether the painter draws the end
-// point of a path or leaves it out (as the Windows LineTo does). A run of
-// consecutive vertices in one pixel column only moves up and down that
-// column: it becomes its first vertex, the lowest and highest rows of all
-// its vertices but the last, and its last vertex. The rows between the
-// extremes stay covered; the last vertex is reached by the same kind of
-// move as before (from inside the covered rows, or beyond them), so it is
-// drawn or left out as before; the segments to the neighbouring columns
-// keep their ends. Repeated vertices are dropped; every vertex passed on is
-// one of the stream's. Push the vertices in order, then Finish(); `sink` is
-// called with each vertex of the shorter path. Holds a reference to `sink`.
-template <class Emit>
-class CColumnMerger {
- public:
-  explicit CColumnMerger(Emit& sink) : m_sink(sink) {}
-
-  void Push(const PlotPoint& p) {
-    if (m_open && p.x == m_x) {
-      if (m_last < m_low) m_low = m_last;
-      if (m_last > m_high) m_high = m_last;
-      m_last = p.y;
-      return;
-    }
-    Flush();
-    m_open = true;
-    m_x = p.x;
-    m_first = m_low = m_high = m_last = p.y;
-  }
-
-  void Finish() {
-    Flush();
-    m_open = false;
-  }
-
- private:
-  void Flush() {
-    if (!m_open) return;
-    Out(m_first);
-    Out(m_low);
-    Out(m_high);
-    Out(m_last);
-  }
-
-  void Out(int y) {
-    const PlotPoint q{m_x, y};
-    if (m_emitted && q == m_previous) return;
-    m_sink(q);
-    m_previous = q;
-    m_emitted = true;
-  }
-
-  Emit& m_sink;
-  bool m_open = false;
-  bool m_emitted = false;
-  int m_x = 0;
-  int m_first = 0, m_low = 0, m_high = 0, m_last = 0;
-  PlotPoint m_previous;
-};
-
 // Everything a paint draws, materialised (for tests, the command-line
 // tool's --geometry output and small channels). Empty when Draws() is false.
 struct PlotGeometry {

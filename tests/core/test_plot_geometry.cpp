@@ -13,6 +13,7 @@
 
 #include "c3d/C3d.h"
 #include "sound/PlotGeometry.h"
+#include "sound/PlotPath.h"
 
 namespace {
 
@@ -354,18 +355,23 @@ TEST(PlotTrace, RandomChannelsStayInsideTheBand) {
   }
 }
 
-// The merged path visits a subsequence of the vertices: per column run its
-// first vertex, the extremes of all but its last, and its last.
-TEST(ColumnMerger, KeepsRunEndsAndExtremesOfEachColumn) {
+// A run of more than four vertices in one column becomes its first two, its
+// smallest row, its largest row only when an inner vertex lies there (the
+// painter draws that row only at a down-up turn), and its last two; repeats
+// are dropped and shorter runs pass unchanged.
+TEST(ColumnMerger, KeepsRunEndsExtremesAndInnerTurns) {
   std::vector<PlotPoint> out;
   auto sink = [&](const PlotPoint& p) { out.push_back(p); };
   CColumnMerger<decltype(sink)> merger(sink);
-  for (PlotPoint p : std::vector<PlotPoint>{
-           {0, 5}, {0, 9}, {0, 1}, {0, 7}, {0, 0},  // a run whose last row is a new extreme
-           {1, 4},                                   // a run of one
-           {2, 4}, {2, 4}, {2, 6}})                  // repeats dropped
-    merger.Push(p);
+  const std::vector<PlotPoint> in = {
+      {0, 5}, {0, 9}, {0, 1}, {0, 7}, {0, 2}, {0, 8}, {0, 0},  // largest row 9 inside
+      {1, 9}, {1, 3}, {1, 5}, {1, 4}, {1, 6}, {1, 2}, {1, 9},  // largest row 9 only at the ends
+      {2, 4}, {2, 4}, {2, 6},                                  // repeats dropped, short run kept
+      {3, 1}};
+  for (const PlotPoint& p : in) merger.Push(p);
   merger.Finish();
-  EXPECT_EQ(out, (std::vector<PlotPoint>{
-                     {0, 5}, {0, 1}, {0, 9}, {0, 0}, {1, 4}, {2, 4}, {2, 6}}));
+  EXPECT_EQ(out, (std::vector<PlotPoint>{{0, 5}, {0, 9}, {0, 0}, {0, 9}, {0, 8}, {0, 0},
+                                         {1, 9}, {1, 3}, {1, 2}, {1, 9},
+                                         {2, 4}, {2, 6},
+                                         {3, 1}}));
 }
