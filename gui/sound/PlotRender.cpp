@@ -1,0 +1,92 @@
+#include "sound/PlotRender.h"
+
+#include <QPainter>
+#include <QPalette>
+#include <QPen>
+#include <QPoint>
+#include <QRect>
+#include <QList>
+
+#include "sound/PlotGeometry.h"
+#include "sound/PlotPath.h"
+
+namespace {
+
+// One device pixel wide at any scale. Flat caps draw nothing past a line's
+// ends (the Windows line even leaves out its end point).
+QPen CosmeticPen(const QColor& color, Qt::PenStyle style) {
+  QPen pen(color, 1, style, Qt::FlatCap, Qt::MiterJoin);
+  pen.setCosmetic(true);
+  return pen;
+}
+
+// The marker box excludes its right column and bottom row. An aliased
+// ellipse path through pixel centres, half a pixel in from the box's
+// corner, stays on the box's pixels (and rounds a 4 x 4 box's corners).
+QRectF EllipseBox(const PlotRect& r) {
+  return QRectF(r.left + 0.5, r.top + 0.5, r.right - r.left - 1, r.bottom - r.top - 1);
+}
+
+void DrawTraceWithMarkers(QPainter& painter, const CPlotTrace& trace) {
+  QPoint previous;
+  bool first = true;
+  trace.Walk(
+      [&](const PlotPoint& p) {
+        const QPoint point(p.x, p.y);
+        // The first segment starts where the path starts: zero length, nothing drawn.
+        if (!first && point != previous) painter.drawLine(previous, point);
+        previous = point;
+        first = false;
+      },
+      [&](const PlotRect& r) { painter.drawEllipse(EllipseBox(r)); });
+}
+
+void DrawTrace(QPainter& painter, const CPlotTrace& trace, PlotPath path) {
+  QList<QPoint> points;
+  const auto add = [&points](const PlotPoint& p) { points.append(QPoint(p.x, p.y)); };
+  if (path == PlotPath::Merged) {
+    CColumnMerger merger(add);
+    trace.WalkVertices([&merger](const PlotPoint& p) { merger.Push(p); });
+    merger.Finish();
+  } else {
+    points.reserve(static_cast<qsizetype>(trace.Count()));
+    trace.WalkVertices(add);
+  }
+  // One polyline: how the painter joins segments depends on the segment
+  // before, so the path is never split.
+  painter.drawPolyline(points.constData(), static_cast<int>(points.size()));
+}
+
+}  // namespace
+
+PlotColors PlotColorsFrom(const QPalette& palette) {
+  return PlotColors{palette.color(QPalette::Base), palette.color(QPalette::Highlight)};
+}
+
+void RenderAnalogPlot(QPainter& painter, const QRect& rect, const CC3d* c3d, int channel,
+                      const PlotColors& colors, PlotPath path) {
+  const CPlotTrace trace(c3d, channel, rect.width(), rect.height());
+  if (!trace.Draws()) return;
+  const int width = trace.Width();
+  const int height = trace.Height();
+
+  painter.save();
+  painter.setRenderHint(QPainter::Antialiasing, false);
+  painter.setClipRect(rect, Qt::IntersectClip);
+  painter.translate(rect.topLeft());
+
+  painter.fillRect(QRect(0, 0, width, height), colors.window);
+
+  painter.setPen(CosmeticPen(QColor(128, 128, 128), Qt::DotLine));
+  for (const PlotLine& line : PlotGrid(width, height))
+    painter.drawLine(line.x1, line.y1, line.x2, line.y2);
+
+  painter.setPen(CosmeticPen(colors.trace, Qt::SolidLine));
+  painter.setBrush(Qt::white);
+  if (trace.HasMarkers())
+    DrawTraceWithMarkers(painter, trace);
+  else
+    DrawTrace(painter, trace, path);
+
+  painter.restore();
+}

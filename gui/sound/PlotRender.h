@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QColor>
+
+class CC3d;
+class QPainter;
+class QPalette;
+class QRect;
+
+// The colours of one paint of the waveform plot. The grid grey
+// (RGB 128, 128, 128) and the white fill of the sample markers are fixed.
+struct PlotColors {
+  QColor window;  // background fill: the system's window colour
+  QColor trace;   // trace and marker outlines: the active caption colour
+};
+
+// How the trace reaches the painter. Merged (the default) hands it the
+// shortened path of CColumnMerger, which covers the same pixels as the path
+// through every sample at a fraction of the cost; EverySample hands it every
+// vertex and serves to prove that the two drawings are identical.
+enum class PlotPath { Merged, EverySample };
+
+// The palette's stand-ins for the system colours: Base for the window
+// background, Highlight for the active caption.
+PlotColors PlotColorsFrom(const QPalette& palette);
+
+// Draws the waveform plot of channel `channel` of `c3d` into `rect` (in the
+// painter's logical, device-independent pixels; the plot's client origin is
+// rect.topLeft() and its size rect.size()): the background fill, the dotted
+// grid, the trace and, when the width exceeds ten pixels per sample, the
+// sample markers, all clipped to `rect`. Draws nothing when c3d is null or
+// channel is not one of its analog channels (-1 included). Pens are cosmetic
+// and one device pixel wide and nothing is antialiased, so the drawing stays
+// sharp at any device pixel ratio. The painter's state is restored after.
+// Works on any paint device: a widget, a QImage, a QSvgGenerator.
+void RenderAnalogPlot(QPainter& painter, const QRect& rect, const CC3d* c3d, int channel,
+                      const PlotColors& colors, PlotPath path = PlotPath::Merged);
