@@ -79,7 +79,7 @@ void BM_WalkTrace(benchmark::State& state) {
   SetSampleCounters(state, n);
 }
 
-}  // namespace
+}
 
 BENCHMARK_CAPTURE(BM_PaintPlot, tone, Signal::Tone, PlotPath::Merged)
     ->Arg(1'000'000)->Arg(5'000'000)->Arg(20'000'000)->Unit(benchmark::kMillisecond);

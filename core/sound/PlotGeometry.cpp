@@ -10,7 +10,7 @@ namespace {
 
 int ClampCoordinate(int c) { return std::clamp(c, -kPlotMaxSize, kPlotMaxSize); }
 
-}  // namespace
+}
 
 std::vector<PlotLine> PlotGridLines(int top, int bottom, int left, int right, int clientTop,
                                     int clientBottom) {

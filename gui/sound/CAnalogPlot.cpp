@@ -16,7 +16,7 @@ class WaitCursorScope {
   WaitCursorScope& operator=(const WaitCursorScope&) = delete;
 };
 
-}  // namespace
+}
 
 CAnalogPlot::CAnalogPlot(QWidget* parent) : QFrame(parent) {
   // A one-pixel sunken edge, as a static control with the sunken style.

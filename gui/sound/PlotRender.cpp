@@ -57,7 +57,7 @@ void DrawTrace(QPainter& painter, const CPlotTrace& trace, PlotPath path) {
   painter.drawPolyline(points.constData(), static_cast<int>(points.size()));
 }
 
-}  // namespace
+}
 
 PlotColors PlotColorsFrom(const QPalette& palette) {
   return PlotColors{palette.color(QPalette::Base), palette.color(QPalette::Highlight)};

@@ -92,7 +92,7 @@ void ExpectInsideBand(const PlotGeometry& g, int w, int h) {
   }
 }
 
-}  // namespace
+}
 
 // The grid of a 288 x 100 client: columns at each k x 28.8 truncated (28.8
 // held as a float), rows at each quarter from the bottom.

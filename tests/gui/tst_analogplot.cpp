@@ -71,7 +71,7 @@ QImage Render(const CC3d* c3d, int channel, QSize size, qreal ratio = 1.0,
 
 QColor At(const QImage& image, int x, int y) { return QColor(image.pixel(x, y)); }
 
-}  // namespace
+}
 
 class TestAnalogPlot : public QObject {
   Q_OBJECT
