@@ -4,59 +4,24 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <limits>
 #include <memory>
-#include <optional>
 #include <random>
 #include <vector>
 
 #include "c3d/C3d.h"
 #include "sound/PlotGeometry.h"
 #include "sound/PlotPath.h"
+#include "support/HandFilledC3d.h"
 
 namespace {
 
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 constexpr float kInf = std::numeric_limits<float>::infinity();
 
-// A CC3d holding one analog channel, filled by hand: n samples as one frame
-// of n samples, extremes taken from the raw values (ignoring NaN) unless
-// given.
-struct Channel {
-  std::vector<float> raw;
-  bool integer = false;
-  float offset = 0.0f;
-  float scale = 1.0f;
-  std::optional<float> min, max;
-};
+using Channel = c3dtest::HandChannel;
 
-std::unique_ptr<CC3d> MakeC3d(const Channel& ch) {
-  auto c3d = std::make_unique<CC3d>();
-  c3d->m_bIntegerData = ch.integer;
-  c3d->m_nFirstFrame = 1;
-  c3d->m_nLastFrame = 1;
-  c3d->m_nAnalogSamplesPerFrame = static_cast<std::uint16_t>(ch.raw.size());
-  auto analog = std::make_unique<CAnalog>();
-  analog->m_pSamples.resize(ch.raw.size() * (ch.integer ? 2 : 4));
-  float lo = kInf, hi = -kInf;
-  for (std::size_t i = 0; i < ch.raw.size(); ++i) {
-    if (ch.integer)
-      analog->IntSamples()[i] = static_cast<std::int16_t>(ch.raw[i]);
-    else
-      analog->FloatSamples()[i] = ch.raw[i];
-    if (!std::isnan(ch.raw[i])) {
-      lo = std::min(lo, ch.raw[i]);
-      hi = std::max(hi, ch.raw[i]);
-    }
-  }
-  analog->m_fMin = ch.min.value_or(lo);
-  analog->m_fMax = ch.max.value_or(hi);
-  analog->m_fOffset = ch.offset;
-  analog->m_fScale = ch.scale;
-  c3d->m_analogs.push_back(std::move(analog));
-  return c3d;
-}
+std::unique_ptr<CC3d> MakeC3d(const Channel& ch) { return c3dtest::HandFilledC3d(ch); }
 
 // Test names from the cases' descriptions.
 struct WhatName {

@@ -17,6 +17,7 @@
 #include "sound/CAnalogPlot.h"
 #include "sound/PlotGeometry.h"
 #include "sound/PlotRender.h"
+#include "support/HandFilledC3d.h"
 
 namespace {
 
@@ -27,29 +28,13 @@ const QColor kMarkerFill(Qt::white);
 const QColor kUnpainted(Qt::black);
 const PlotColors kColors{kWindow, kTrace};
 
-// One float (or int16) channel holding `samples`, extremes from the samples.
-// Up to 65535 samples make one frame; more must be a multiple of 1000.
+// One float (or int16) channel holding `samples`, scale 0.5.
 std::unique_ptr<CC3d> MakeC3d(const std::vector<float>& samples, bool integer = false) {
-  auto c3d = std::make_unique<CC3d>();
-  c3d->m_bIntegerData = integer;
-  const bool oneFrame = samples.size() <= 65535;
-  c3d->m_nFirstFrame = 1;
-  c3d->m_nLastFrame = static_cast<std::uint16_t>(oneFrame ? 1 : samples.size() / 1000);
-  c3d->m_nAnalogSamplesPerFrame = static_cast<std::uint16_t>(oneFrame ? samples.size() : 1000);
-  Q_ASSERT(static_cast<std::size_t>(c3d->GetAnalogSampleCount()) == samples.size());
-  auto analog = std::make_unique<CAnalog>();
-  analog->m_pSamples.resize(samples.size() * (integer ? 2 : 4));
-  for (std::size_t i = 0; i < samples.size(); ++i) {
-    if (integer)
-      analog->IntSamples()[i] = static_cast<std::int16_t>(samples[i]);
-    else
-      analog->FloatSamples()[i] = samples[i];
-  }
-  analog->m_fMin = *std::min_element(samples.begin(), samples.end());
-  analog->m_fMax = *std::max_element(samples.begin(), samples.end());
-  analog->m_fScale = 0.5f;
-  c3d->m_analogs.push_back(std::move(analog));
-  return c3d;
+  c3dtest::HandChannel channel;
+  channel.raw = samples;
+  channel.integer = integer;
+  channel.scale = 0.5f;
+  return c3dtest::HandFilledC3d(channel);
 }
 
 std::vector<float> Sine(int n, double cycles) {
