@@ -1,22 +1,9 @@
 #include "sound/CAnalogPlot.h"
 
-#include <QGuiApplication>
 #include <QPainter>
 
+#include "platform/WaitCursor.h"
 #include "sound/PlotRender.h"
-
-namespace {
-
-// Shows the wait cursor for as long as it lives.
-class WaitCursorScope {
- public:
-  WaitCursorScope() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~WaitCursorScope() { QGuiApplication::restoreOverrideCursor(); }
-  WaitCursorScope(const WaitCursorScope&) = delete;
-  WaitCursorScope& operator=(const WaitCursorScope&) = delete;
-};
-
-}
 
 CAnalogPlot::CAnalogPlot(QWidget* parent) : QFrame(parent) {
   // A one-pixel sunken edge, as a static control with the sunken style.
@@ -26,7 +13,7 @@ CAnalogPlot::CAnalogPlot(QWidget* parent) : QFrame(parent) {
 
 void CAnalogPlot::paintEvent(QPaintEvent* event) {
   if (m_nChannel >= 0) {
-    const WaitCursorScope wait;
+    const CWaitCursor wait;
     QPainter painter(this);
     RenderAnalogPlot(painter, contentsRect(), m_pC3d, m_nChannel, PlotColorsFrom(palette()));
   }
