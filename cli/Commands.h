@@ -12,6 +12,9 @@ extern int g_exitCode;
 
 void AddInfoCommands(CLI::App& app);   // info, param
 void AddSoundCommands(CLI::App& app);  // wav, and play when built with Qt
+#ifdef TREMOLUX_CLI_WITH_QT
+void AddPlotCommand(CLI::App& app);    // plot
+#endif
 
 // Loads `path` into `c3d`; on failure says why on stderr and returns false.
 bool LoadOrSay(CC3d& c3d, const std::string& path);

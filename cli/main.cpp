@@ -9,6 +9,9 @@ int main(int argc, char** argv) {
   app.require_subcommand(1);
   AddInfoCommands(app);
   AddSoundCommands(app);
+#ifdef TREMOLUX_CLI_WITH_QT
+  AddPlotCommand(app);
+#endif
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {

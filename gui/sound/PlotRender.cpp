@@ -63,6 +63,8 @@ PlotColors PlotColorsFrom(const QPalette& palette) {
   return PlotColors{palette.color(QPalette::Base), palette.color(QPalette::Highlight)};
 }
 
+PlotColors ClassicPlotColors() { return PlotColors{QColor(255, 255, 255), QColor(0, 0, 128)}; }
+
 void RenderAnalogPlot(QPainter& painter, const QRect& rect, const CC3d* c3d, int channel,
                       const PlotColors& colors, PlotPath path) {
   const CPlotTrace trace(c3d, channel, rect.width(), rect.height());

@@ -24,6 +24,11 @@ enum class PlotPath { Merged, EverySample };
 // background, Highlight for the active caption.
 PlotColors PlotColorsFrom(const QPalette& palette);
 
+// Colours that depend on no platform theme (for drawing without an
+// application object): the classic Windows scheme's window white and
+// active caption navy, RGB(0, 0, 128).
+PlotColors ClassicPlotColors();
+
 // Draws the waveform plot of channel `channel` of `c3d` into `rect` (in the
 // painter's logical, device-independent pixels; the plot's client origin is
 // rect.topLeft() and its size rect.size()): the background fill, the dotted
