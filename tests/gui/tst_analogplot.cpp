@@ -64,7 +64,6 @@ class TestAnalogPlot : public QObject {
  private slots:
   void drawsBackgroundGridAndTrace();
   void drawsWhiteMarkersInsideTheirBoxes();
-  void drawsNothingForNoChannel();
   void staysSharpAtDevicePixelRatioTwo();
   void mergedPathDrawsTheSamePixels_data();
   void mergedPathDrawsTheSamePixels();
@@ -152,17 +151,6 @@ void TestAnalogPlot::drawsWhiteMarkersInsideTheirBoxes() {
     QCOMPARE(At(image, r.left + 1, r.top + 1), kMarkerFill);
     QCOMPARE(At(image, r.left, r.top + 1), kTrace);
     QCOMPARE(At(image, r.right - 1, r.top + 2), kTrace);
-  }
-}
-
-// Channel -1 (and a channel the file lacks) leaves the device untouched.
-void TestAnalogPlot::drawsNothingForNoChannel() {
-  const auto c3d = MakeC3d(Sine(100, 1.0));
-  for (int channel : {-1, 1}) {
-    const QImage image = Render(c3d.get(), channel, QSize(50, 40));
-    QImage untouched(image.size(), image.format());
-    untouched.fill(kUnpainted);
-    QCOMPARE(image, untouched);
   }
 }
 
