@@ -1,0 +1,363 @@
+#include "sound/CAnalogSoundDlg.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QEvent>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QStringList>
+#include <QValidator>
+#include <algorithm>
+#include <string>
+
+#include "Messages.h"
+#include "c3d/C3d.h"
+#include "platform/DialogUnits.h"
+#include "platform/MessageBox.h"
+#include "platform/SoundPlayer.h"
+#include "platform/WaitCursor.h"
+#include "sound/ChannelNames.h"
+#include "sound/PlayChecks.h"
+#include "sound/WaveSynthesis.h"
+
+namespace {
+
+// Dialog resource 130: caption and size in dialog units.
+constexpr const char* kCaption = "C3D Analog Sound";
+constexpr int kDialogWidth = 362;
+constexpr int kDialogHeight = 175;
+
+// Each control's rectangle in dialog units (x, y, width, height). For a combo
+// box the height is that of its dropped list; the closed box keeps the
+// style's own height.
+const QRect kOkRect(305, 8, 50, 14);
+const QRect kChannelLabelRect(8, 8, 27, 8);
+const QRect kChannelRect(8, 16, 48, 108);
+const QRect kPlotRect(66, 30, 288, 122);
+const QRect kPlayRect(8, 88, 50, 14);
+const QRect kBitsRect(8, 42, 48, 46);
+const QRect kBitsLabelRect(8, 32, 12, 8);
+const QRect kFreqLabelRect(8, 60, 15, 8);
+const QRect kFreqRect(8, 68, 48, 100);
+const QRect kStatusRect(66, 158, 228, 12);
+const QRect kStopRect(8, 106, 50, 14);
+
+// The frequency list as the resource gives it; the combo shows it sorted.
+const char* const kFreqItems[] = {"6000", "8000", "11025", "16000", "22050", "32000", "44100"};
+
+QString Latin1(const std::string& bytes) {
+  // Text from a C3D file is 8-bit as stored; Latin-1 keeps every byte.
+  return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+// The frequency field takes only text that fits it, as an edit field that
+// does not scroll horizontally does; longer input is refused as typed.
+class CFitsFieldValidator : public QValidator {
+ public:
+  explicit CFitsFieldValidator(QLineEdit* edit) : QValidator(edit), m_edit(edit) {}
+
+  State validate(QString& input, int& /*pos*/) const override {
+    // QLineEdit keeps a 2-pixel margin on each side and one for the cursor.
+    constexpr int kLineEditChrome = 2 * 2 + 1;
+    const int room = m_edit->contentsRect().width() - kLineEditChrome;
+    return m_edit->fontMetrics().horizontalAdvance(input) <= room ? Acceptable : Invalid;
+  }
+
+ private:
+  QLineEdit* m_edit;
+};
+
+}  // namespace
+
+// The platform services of a build (sound::WriteWave), served by the dialog:
+// the application's sound player, the status line, message boxes over the
+// dialog and the wait cursor. Owned by the dialog.
+class CAnalogSoundDlg::CSoundHost : public sound::ISoundHost {
+ public:
+  explicit CSoundHost(CAnalogSoundDlg& dlg) : m_dlg(dlg) {}
+
+  void StopSound() override {
+    if (CSoundPlayer* player = CSoundPlayer::Instance()) player->Purge();
+  }
+  void SetStatus(const std::string& text) override { m_dlg.SetStatus(Latin1(text)); }
+  void ShowMessage(const std::string& text) override { ShowMessageBox(&m_dlg, text); }
+  void BeginWaitCursor() override { ::BeginWaitCursor(); }
+  void EndWaitCursor() override { ::EndWaitCursor(); }
+  void PlayFile(const std::filesystem::path& file) override {
+    // Without a player (no application object) there is nothing to play on.
+    CSoundPlayer* player = CSoundPlayer::Instance();
+    if (player == nullptr) return;
+#ifdef _WIN32
+    player->Play(QString::fromStdWString(file.wstring()));
+#else
+    player->Play(QFile::decodeName(file.native().c_str()));
+#endif
+  }
+
+ private:
+  CAnalogSoundDlg& m_dlg;
+};
+
+CAnalogSoundDlg::CAnalogSoundDlg(QWidget* parent)
+    : QDialog(parent),
+      m_plot(this),
+      m_comboChannel(this),
+      m_pHost(std::make_unique<CSoundHost>(*this)) {
+  setWindowTitle(QString::fromLatin1(kCaption));
+  // Caption, system menu and close box; a fixed size, no minimise or maximise.
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+  CreateControls();
+  LayoutControls();
+}
+
+CAnalogSoundDlg::~CAnalogSoundDlg() {
+  if (m_bInitialized) OnDestroy();
+}
+
+int CAnalogSoundDlg::DoModal() {
+  // With no parent the dialog belongs to the application's active window.
+  if (parentWidget() == nullptr) {
+    if (QWidget* owner = QApplication::activeWindow()) setParent(owner, windowFlags());
+  }
+  return exec();
+}
+
+QWidget* CAnalogSoundDlg::GetDlgItem(int nID) {
+  switch (nID) {
+    case IDOK:
+      return m_pOk;
+    case IDC_CHANNEL:
+      return &m_comboChannel;
+    case IDC_PLOT:
+      return &m_plot;
+    case IDC_PLAY:
+      return m_pPlay;
+    case IDC_STOP:
+      return m_pStop;
+    case IDC_BITS:
+      return m_pComboBits;
+    case IDC_FREQ:
+      return m_pComboFreq;
+    case IDC_STATUS:
+      return m_pStatus;
+    default:
+      return nullptr;
+  }
+}
+
+void CAnalogSoundDlg::CreateControls() {
+  // Resource order, which is also the tab order.
+  m_pOk = new QPushButton(QStringLiteral("OK"), this);
+  m_pOk->setDefault(true);
+  m_pLabelChannel = new QLabel(QStringLiteral("Channel"), this);
+  m_comboChannel.setObjectName(QStringLiteral("IDC_CHANNEL"));
+  m_plot.setObjectName(QStringLiteral("IDC_PLOT"));
+  m_pPlay = new QPushButton(QStringLiteral("Play"), this);
+  m_pComboBits = new QComboBox(this);
+  m_pComboBits->addItems({QStringLiteral("8 Bit"), QStringLiteral("16 Bit")});  // not sorted
+  m_pLabelBits = new QLabel(QStringLiteral("Bits"), this);
+  m_pLabelFreq = new QLabel(QStringLiteral("Freq"), this);
+  m_pComboFreq = new QComboBox(this);
+  m_pComboFreq->setEditable(true);
+  // Typed text is neither completed nor added to the list: the field holds
+  // exactly what was typed until the status is pushed back (UpdateData).
+  m_pComboFreq->setCompleter(nullptr);
+  m_pComboFreq->setInsertPolicy(QComboBox::NoInsert);
+  m_pComboFreq->lineEdit()->setValidator(new CFitsFieldValidator(m_pComboFreq->lineEdit()));
+  QStringList freqs;
+  for (const char* item : kFreqItems) freqs << QString::fromLatin1(item);
+  // A sorted list box orders its entries as text: "11025" ... "8000".
+  std::sort(freqs.begin(), freqs.end(), [](const QString& a, const QString& b) {
+    return a.compare(b, Qt::CaseInsensitive) < 0;
+  });
+  m_pComboFreq->addItems(freqs);
+  m_pStatus = new QLabel(this);
+  m_pStatus->setTextFormat(Qt::PlainText);
+  m_pStatus->setFrameStyle(QFrame::Box | QFrame::Plain);
+  m_pStatus->setLineWidth(1);
+  m_pStop = new QPushButton(QStringLiteral("Stop"), this);
+
+  m_pOk->setObjectName(QStringLiteral("IDOK"));
+  m_pPlay->setObjectName(QStringLiteral("IDC_PLAY"));
+  m_pStop->setObjectName(QStringLiteral("IDC_STOP"));
+  m_pComboBits->setObjectName(QStringLiteral("IDC_BITS"));
+  m_pComboFreq->setObjectName(QStringLiteral("IDC_FREQ"));
+  m_pStatus->setObjectName(QStringLiteral("IDC_STATUS"));
+
+  // m_comboChannel and m_plot exist before the body runs; the focus chain is
+  // put in resource order explicitly. The plot and the statics take no focus.
+  const QWidget* order[] = {m_pOk, &m_comboChannel, m_pPlay, m_pComboBits, m_pComboFreq, m_pStop};
+  for (std::size_t i = 1; i < std::size(order); ++i) {
+    QWidget::setTabOrder(const_cast<QWidget*>(order[i - 1]), const_cast<QWidget*>(order[i]));
+  }
+  m_plot.setFocusPolicy(Qt::NoFocus);
+
+  connect(&m_comboChannel, &QComboBox::currentIndexChanged, this,
+          &CAnalogSoundDlg::OnSelchangeChannel);
+  connect(m_pPlay, &QPushButton::clicked, this, &CAnalogSoundDlg::OnPlay);
+  connect(m_pStop, &QPushButton::clicked, this, &CAnalogSoundDlg::OnStop);
+  connect(m_pOk, &QPushButton::clicked, this, &CAnalogSoundDlg::accept);
+}
+
+void CAnalogSoundDlg::LayoutControls() {
+  const CDialogUnits du(font());
+  // A label is never cut: fonts whose letters are wide for their average
+  // need a few more pixels than the template gives.
+  const auto placeLabel = [&du](QLabel* label, const QRect& units) {
+    QRect r = du.Map(units);
+    r.setWidth(std::max(r.width(), label->sizeHint().width()));
+    r.setHeight(std::max(r.height(), label->fontMetrics().height()));
+    label->setGeometry(r);
+  };
+  m_pOk->setGeometry(du.Map(kOkRect));
+  placeLabel(m_pLabelChannel, kChannelLabelRect);
+  m_plot.setGeometry(du.Map(kPlotRect));
+  m_pPlay->setGeometry(du.Map(kPlayRect));
+  placeLabel(m_pLabelBits, kBitsLabelRect);
+  placeLabel(m_pLabelFreq, kFreqLabelRect);
+  m_pStatus->setGeometry(du.Map(kStatusRect));
+  m_pStop->setGeometry(du.Map(kStopRect));
+
+  const auto placeCombo = [&du](QComboBox* combo, const QRect& units) {
+    const QRect r = du.Map(units);
+    const int closed = combo->sizeHint().height();
+    combo->setGeometry(r.x(), r.y(), r.width(), closed);
+    // The rest of the template height is the dropped list, in rows of text.
+    const int rowHeight = std::max(1, combo->fontMetrics().height());
+    combo->setMaxVisibleItems(std::max(1, (r.height() - closed) / rowHeight));
+  };
+  placeCombo(&m_comboChannel, kChannelRect);
+  placeCombo(m_pComboBits, kBitsRect);
+  placeCombo(m_pComboFreq, kFreqRect);
+
+  setFixedSize(du.X(kDialogWidth), du.Y(kDialogHeight));
+}
+
+bool CAnalogSoundDlg::OnInitDialog() {
+  m_tempFile.Create();  // a failure shows up at Play as "Could not create"
+  m_strTempFile = m_tempFile.Path();
+  m_plot.m_pC3d = m_pC3d;
+  m_pSoundBuffer.assign(50, 0.0f);
+  UpdateData(false);
+  FillChannelCombo();
+  SetStatus(QString::fromLatin1(Messages::kStatusIdle));
+  m_bInitialized = true;
+  return true;
+}
+
+void CAnalogSoundDlg::FillChannelCombo() {
+  m_comboChannel.clear();  // clears the selection too, so the plot shows nothing
+  if (m_pC3d == nullptr) return;
+  for (std::size_t i = 0; i < m_pC3d->m_analogs.size(); ++i) {
+    // m_analogs.size() never exceeds the 16-bit channel count of the header.
+    m_comboChannel.addItem(Latin1(AnalogChannelName(*m_pC3d, static_cast<int>(i))));
+  }
+  // Qt selects the first item added to an empty combo; nothing is selected
+  // until the user picks a channel.
+  m_comboChannel.setCurrentIndex(-1);
+}
+
+bool CAnalogSoundDlg::UpdateData(bool saveAndValidate) {
+  if (saveAndValidate) {
+    m_nBitsIndex = m_pComboBits->currentIndex();
+    m_strFreq = m_pComboFreq->currentText();
+    m_strStatus = m_pStatus->text();
+    return true;
+  }
+  m_pComboBits->setCurrentIndex(m_nBitsIndex);
+  // The first entry that begins with the text (letters in any case) is
+  // selected and shown whole; otherwise the field shows the text as it is.
+  // Empty text selects nothing.
+  int match = -1;
+  for (int i = 0; i < m_pComboFreq->count() && !m_strFreq.isEmpty(); ++i) {
+    if (m_pComboFreq->itemText(i).startsWith(m_strFreq, Qt::CaseInsensitive)) {
+      match = i;
+      break;
+    }
+  }
+  if (match >= 0) {
+    m_pComboFreq->setCurrentIndex(match);
+    m_pComboFreq->setEditText(m_pComboFreq->itemText(match));
+  } else {
+    m_pComboFreq->setEditText(m_strFreq);
+  }
+  m_pStatus->setText(m_strStatus);
+  return true;
+}
+
+void CAnalogSoundDlg::OnSelchangeChannel() {
+  m_plot.m_nChannel = m_comboChannel.currentIndex();
+  m_plot.update();  // repaints the whole control, background first
+}
+
+void CAnalogSoundDlg::OnPlay() {
+  const int sel = m_comboChannel.currentIndex();
+  if (sel < 0 || m_pC3d == nullptr) return;
+  UpdateData(true);
+  const int bits = m_nBitsIndex != 0 ? 16 : 8;
+  const sound::PlayRateCheck check = sound::CheckPlayRate(*m_pC3d, m_strFreq.toStdString());
+  if (check.message != nullptr) {
+    ShowMessageBox(this, check.message);
+    return;
+  }
+  WriteWave(sel, bits, check.rate);
+}
+
+void CAnalogSoundDlg::OnStop() { m_pHost->StopSound(); }
+
+void CAnalogSoundDlg::SetStatus(const QString& text) {
+  m_strStatus = QString::fromLatin1(Messages::kStatusPrefix) + text;
+  UpdateData(false);
+  // Shown at once: a long build keeps the event loop from painting it.
+  if (m_pStatus->isVisible()) m_pStatus->repaint();
+}
+
+void CAnalogSoundDlg::WriteWave(int channel, int bits, float rate) {
+  if (m_pC3d == nullptr) return;
+  sound::WriteWave(*m_pC3d, channel, bits, rate, m_pSoundBuffer, m_tempFile.FsPath(), *m_pHost);
+}
+
+int CAnalogSoundDlg::Resample(float analogRate, float outputRate, int count) {
+  return sound::Resample(m_pSoundBuffer, analogRate, outputRate, count, *m_pHost);
+}
+
+void CAnalogSoundDlg::OnDestroy() {
+  m_pSoundBuffer.clear();
+  m_pSoundBuffer.shrink_to_fit();
+  m_tempFile.Remove();  // the player holds its own copy of a playing sound
+  m_bInitialized = false;
+}
+
+void CAnalogSoundDlg::OnCancel() {}
+
+void CAnalogSoundDlg::showEvent(QShowEvent* event) {
+  if (!m_bInitialized && !event->spontaneous()) OnInitDialog();
+  QDialog::showEvent(event);
+}
+
+void CAnalogSoundDlg::changeEvent(QEvent* event) {
+  // Dialog units follow the font: a new font lays the dialog out anew.
+  if (event->type() == QEvent::FontChange) LayoutControls();
+  QDialog::changeEvent(event);
+}
+
+void CAnalogSoundDlg::closeEvent(QCloseEvent* event) {
+  OnCancel();
+  event->ignore();
+}
+
+void CAnalogSoundDlg::accept() {
+  UpdateData(true);
+  QDialog::accept();
+}
+
+void CAnalogSoundDlg::reject() { OnCancel(); }
+
+void CAnalogSoundDlg::done(int result) {
+  QDialog::done(result);
+  if (m_bInitialized) OnDestroy();
+}

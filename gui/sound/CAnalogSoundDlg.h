@@ -1,0 +1,132 @@
+#pragma once
+
+#include <QComboBox>
+#include <QDialog>
+#include <QString>
+#include <memory>
+#include <vector>
+
+#include "platform/TempFile.h"
+#include "sound/CAnalogPlot.h"
+
+class CC3d;
+class QCloseEvent;
+class QLabel;
+class QPushButton;
+class QShowEvent;
+
+// The modal dialog "C3D Analog Sound" (resource 130): lists the analog
+// channels of one loaded file by label, offers a sample width and an output
+// rate, plots the chosen channel, and on Play writes it as a WAVE file into
+// its temporary file and has the application's sound player play it; Stop
+// silences it. It owns its controls (Qt children, m_plot and m_comboChannel
+// by value), the sound buffer and the temporary file; the document owns the
+// CC3d, which must outlive the dialog. Lives on its creator's stack while it
+// runs. Escape and the close box do nothing: only OK (or Enter) closes it.
+class CAnalogSoundDlg : public QDialog {
+  Q_OBJECT
+
+ public:
+  // Control ids of resource 130, named as the resource names them.
+  static constexpr int IDOK = 1;
+  static constexpr int IDC_CHANNEL = 1000;
+  static constexpr int IDC_PLOT = 1001;
+  static constexpr int IDC_PLAY = 1002;
+  static constexpr int IDC_STOP = 1003;
+  static constexpr int IDC_BITS = 1004;
+  static constexpr int IDC_FREQ = 1005;
+  static constexpr int IDC_STATUS = 1006;
+  static constexpr int IDD = 130;  // the dialog resource itself
+
+  // Builds the window and its controls (no file is touched yet). With no
+  // parent, DoModal centres the dialog over the application's active window.
+  explicit CAnalogSoundDlg(QWidget* parent = nullptr);
+  ~CAnalogSoundDlg() override;
+  CAnalogSoundDlg(const CAnalogSoundDlg&) = delete;
+  CAnalogSoundDlg& operator=(const CAnalogSoundDlg&) = delete;
+
+  // Runs the dialog modally until OK or Enter closes it; QDialog::Accepted.
+  // m_pC3d must be set before.
+  int DoModal();
+
+  // The control with resource id nID, or nullptr; the static texts, whose id
+  // is -1, are not found this way.
+  QWidget* GetDlgItem(int nID);
+
+  // Reads the controls into m_nBitsIndex, m_strFreq and m_strStatus (true),
+  // or shows those members in the controls (false). Pushing the frequency
+  // selects the first list entry that begins with the text, when there is
+  // one, as the platform's editable combo does; the member keeps the typed
+  // text until the controls are read again. Always true.
+  bool UpdateData(bool saveAndValidate = true);
+
+  // The handlers, public so the view's tests and the developer tool can drive
+  // them as a click would.
+  void OnSelchangeChannel();
+  void OnPlay();
+  void OnStop();
+  // Shows "Status : " followed by text, and pushes all members to the controls.
+  void SetStatus(const QString& text);
+
+  // The build of Play, over the dialog's sound buffer and temporary file:
+  // the same bytes as tremolux-cli wav. channel must be a valid index; bits 8
+  // or 16; rate already checked by OnPlay.
+  void WriteWave(int channel, int bits, float rate);
+  // Raises the first count values of m_pSoundBuffer from analogRate to
+  // outputRate; the new count, or 0 when refused ("Error" shown).
+  int Resample(float analogRate, float outputRate, int count);
+
+  CC3d* m_pC3d = nullptr;                      // the document's file; not owned, set before DoModal
+  CAnalogPlot m_plot;                          // control 1001
+  QComboBox m_comboChannel;                    // control 1000
+  int m_nBitsIndex = 1;                        // bits combo index: 0 "8 Bit", 1 "16 Bit"
+  QString m_strFreq = QStringLiteral("8000");  // the frequency field's text
+  QString m_strStatus;                         // the status line's text
+  QString m_strTempFile;                       // full name of the temporary WAVE file, once open
+  std::vector<float> m_pSoundBuffer;           // the last built sound; empty when released
+
+ protected:
+  // Creates the temporary file and the sound buffer, hands the plot its
+  // file, shows the members, fills the channels and sets the status " Idle".
+  // Runs when the dialog is shown after construction or after it closed.
+  bool OnInitDialog();
+  // Releases the sound buffer and deletes the temporary file; a sound that
+  // plays goes on. Runs when the dialog closes (and from the destructor).
+  void OnDestroy();
+  // Does nothing: Escape and the close box must not close the dialog.
+  void OnCancel();
+  // Lists every analog channel of m_pC3d under its name, in file order.
+  void FillChannelCombo();
+
+  void showEvent(QShowEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ public slots:
+  // OK: the controls are read into the members, then the dialog ends.
+  void accept() override;
+  // Escape: OnCancel.
+  void reject() override;
+  void done(int result) override;
+
+ private:
+  class CSoundHost;  // the platform services a build calls, served by this dialog
+
+  // Creates the controls in resource order (which is the tab order) and
+  // places them in dialog units of the dialog's font.
+  void CreateControls();
+  void LayoutControls();
+
+  std::unique_ptr<CSoundHost> m_pHost;
+  CTempFile m_tempFile;         // owns the file named m_strTempFile
+  bool m_bInitialized = false;  // OnInitDialog ran and OnDestroy has not
+  QPushButton* m_pOk = nullptr;
+  QPushButton* m_pPlay = nullptr;
+  QPushButton* m_pStop = nullptr;
+  QComboBox* m_pComboBits = nullptr;
+  QComboBox* m_pComboFreq = nullptr;
+  QLabel* m_pStatus = nullptr;
+  QLabel* m_pLabelChannel = nullptr;
+  QLabel* m_pLabelBits = nullptr;
+  QLabel* m_pLabelFreq = nullptr;
+};

@@ -1,0 +1,682 @@
+// The sound dialog, driven as a user drives it: what it shows when it opens,
+// how it names channels, which rates Play accepts and which message box it
+// shows for the others, how Stop, Escape, the close box and OK behave, that
+// the temporary file lives exactly as long as the dialog, and that a sound
+// outlives the dialog. A last test takes a picture of it under Xvfb.
+#include <QAudioDevice>
+#include <QAudioSource>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMediaDevices>
+#include <QMessageBox>
+#include <QPointer>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QWindow>
+#include <QtTest>
+#include <cmath>
+#include <functional>
+#include <memory>
+#include <numbers>
+
+#include "Messages.h"
+#include "c3d/C3d.h"
+#include "platform/DialogUnits.h"
+#include "platform/SoundPlayer.h"
+#include "sound/CAnalogSoundDlg.h"
+#include "sound/ChannelNames.h"
+#include "support/C3dWriter.h"
+
+namespace {
+
+using Dlg = CAnalogSoundDlg;
+
+// Channels of sines around the silence level 2048 (channel c at 50 x (c + 1)
+// Hz), `frames` frames of S samples at `frameRate`; labels as given (none:
+// no ANALOG:LABELS at all).
+c3dtest::Recording SineRecording(int channels, std::uint16_t S, float frameRate, int frames,
+                                 const std::vector<std::string>& labels) {
+  c3dtest::Recording rec;
+  rec.samplesPerFrame = S;
+  rec.frameRate = frameRate;
+  const double rate = S * static_cast<double>(frameRate);
+  for (int c = 0; c < channels; ++c) {
+    std::vector<double> samples;
+    for (int i = 0; i < frames * S; ++i) {
+      samples.push_back(
+          std::round(2048 + 1500 * std::sin(2 * std::numbers::pi * 50 * (c + 1) * i / rate)));
+    }
+    rec.analog.push_back(samples);
+  }
+  c3dtest::AddStandardParameters(rec, labels, {}, {}, std::nullopt);
+  return rec;
+}
+
+// Two labelled channels at 1000 Hz, 3 s long.
+c3dtest::Recording At1000Hz() { return SineRecording(2, 10, 100.0f, 300, {"EMG1", "EMG2"}); }
+
+std::unique_ptr<CC3d> Load(const c3dtest::Recording& rec) {
+  const std::vector<std::uint8_t> bytes = c3dtest::WriteC3d(rec);
+  auto c3d = std::make_unique<CC3d>();
+  if (!c3d->LoadFromMemory(bytes.data(), bytes.size())) return nullptr;
+  return c3d;
+}
+
+// What a WAVE file's header says, and the file's length.
+struct WaveHeader {
+  quint32 riffSize = 0, rate = 0, dataBytes = 0;
+  int bits = 0;
+  qint64 length = -1;
+};
+
+quint32 Le32(const QByteArray& b, int at) {
+  quint32 v = 0;
+  for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<quint8>(b[at + i]);
+  return v;
+}
+
+WaveHeader ReadWave(const QString& path) {
+  QFile file(path);
+  WaveHeader h;
+  if (!file.open(QIODevice::ReadOnly)) return h;
+  const QByteArray b = file.readAll();
+  h.length = b.size();
+  if (b.size() < 44) return h;
+  h.riffSize = Le32(b, 4);
+  h.rate = Le32(b, 24);
+  h.bits = static_cast<quint8>(b[34]);
+  h.dataBytes = Le32(b, 40);
+  return h;
+}
+
+// One message box as the test saw it, before clicking its OK button.
+struct SeenBox {
+  QString text;
+  int buttons = 0;  // how many buttons it has
+  bool okButton = false;
+  bool modal = false;
+  bool dialogVisible = false;  // the sound dialog was still open under it
+};
+
+// Runs `action` while watching for message boxes: each one is recorded and
+// closed through its OK button, so an action that shows boxes cannot block.
+std::vector<SeenBox> CatchBoxes(Dlg& dlg, const std::function<void()>& action) {
+  std::vector<SeenBox> seen;
+  QPointer<QMessageBox> last;
+  QTimer timer;
+  QObject::connect(&timer, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box == nullptr || box == last || !box->isVisible()) return;
+    last = box;
+    QAbstractButton* ok = box->button(QMessageBox::Ok);
+    seen.push_back({box->text(), static_cast<int>(box->buttons().size()), ok != nullptr,
+                    box->isModal(), dlg.isVisible()});
+    if (ok != nullptr) {
+      ok->click();
+    } else {
+      box->done(0);
+    }
+  });
+  timer.start(10);
+  action();
+  return seen;
+}
+
+QComboBox* Combo(Dlg& dlg, int id) { return qobject_cast<QComboBox*>(dlg.GetDlgItem(id)); }
+QPushButton* Button(Dlg& dlg, int id) { return qobject_cast<QPushButton*>(dlg.GetDlgItem(id)); }
+QString StatusText(Dlg& dlg) {
+  return qobject_cast<QLabel*>(dlg.GetDlgItem(Dlg::IDC_STATUS))->text();
+}
+
+// Replaces the frequency field's text by typing.
+void TypeFreq(Dlg& dlg, const QString& text) {
+  QLineEdit* edit = Combo(dlg, Dlg::IDC_FREQ)->lineEdit();
+  edit->clear();
+  QTest::keyClicks(edit, text);
+}
+
+QString Status(const char* state) {
+  return QString::fromLatin1(Messages::kStatusPrefix) + QString::fromLatin1(state);
+}
+
+}  // namespace
+
+class TestAnalogSoundDlg : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase();
+  void init();
+  void cleanup();
+
+  void opensWithNothingChosen();
+  void layoutFollowsTheFont();
+  void listsChannelsByLabel_data();
+  void listsChannelsByLabel();
+  void fileWithoutAnalogChannels();
+  void playChecksTheRate_data();
+  void playChecksTheRate();
+  void buildFailuresShowTheirMessage();
+  void freqFieldTakesOnlyWhatFits();
+  void playWithoutChannelDoesNothing();
+  void stopWhenNothingPlaysDoesNothing();
+  void escapeAndCloseBoxKeepItOpen();
+  void okOrEnterClosesAndDeletesTheFile_data();
+  void okOrEnterClosesAndDeletesTheFile();
+  void soundPlaysOnAfterClose();
+  void channelChangeWhilePlayingMovesThePlotOnly();
+  void opensRealFiles_data();
+  void opensRealFiles();
+  void screenshotUnderXvfb();
+
+ private:
+  // Shows dlg on c3d and waits until it is on screen.
+  void Open(Dlg& dlg, CC3d* c3d) {
+    dlg.m_pC3d = c3d;
+    dlg.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+  }
+  bool CanPlay() const { return !QMediaDevices::defaultAudioOutput().isNull(); }
+
+  std::unique_ptr<CSoundPlayer> m_player;  // the application's one player
+  std::unique_ptr<QTemporaryDir> m_tmp;    // this test's TMPDIR
+};
+
+void TestAnalogSoundDlg::initTestCase() { m_player = std::make_unique<CSoundPlayer>(); }
+
+void TestAnalogSoundDlg::init() {
+  // Each test gets its own temporary directory, where the dialog puts its file.
+  m_tmp = std::make_unique<QTemporaryDir>();
+  QVERIFY(m_tmp->isValid());
+  qputenv("TMPDIR", QFile::encodeName(m_tmp->path()));
+}
+
+void TestAnalogSoundDlg::cleanup() {
+  m_player->Purge();
+  // Every dialog is gone by now, and so must be every file it made.
+  if (m_tmp) QCOMPARE(QDir(m_tmp->path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), {});
+  m_tmp.reset();
+}
+
+void TestAnalogSoundDlg::opensWithNothingChosen() {
+  auto c3d = Load(At1000Hz());
+  QVERIFY(c3d);
+  Dlg dlg;
+  QCOMPARE(dlg.m_nBitsIndex, 1);
+  QCOMPARE(dlg.m_strFreq, QStringLiteral("8000"));
+  QVERIFY(dlg.m_strStatus.isEmpty() && dlg.m_strTempFile.isEmpty());
+  Open(dlg, c3d.get());
+
+  QCOMPARE(dlg.windowTitle(), QStringLiteral("C3D Analog Sound"));
+  QCOMPARE(dlg.m_comboChannel.currentIndex(), -1);
+  QCOMPARE(dlg.m_plot.m_nChannel, -1);
+  QCOMPARE(dlg.m_plot.m_pC3d, c3d.get());
+  QCOMPARE(Combo(dlg, Dlg::IDC_BITS)->currentText(), QStringLiteral("16 Bit"));
+  QCOMPARE(Combo(dlg, Dlg::IDC_FREQ)->currentText(), QStringLiteral("8000"));
+  QCOMPARE(StatusText(dlg), QStringLiteral("Status :  Idle"));
+  QCOMPARE(dlg.m_pSoundBuffer, std::vector<float>(50, 0.0f));
+
+  // The temporary file: empty, owner-only, named "wav..." in the temp folder.
+  const QFileInfo file(dlg.m_strTempFile);
+  QVERIFY(file.exists());
+  QCOMPARE(file.size(), 0);
+  QVERIFY(file.fileName().startsWith(QLatin1String("wav")));
+  QCOMPARE(file.absolutePath(), QDir(m_tmp->path()).absolutePath());
+  QCOMPARE(file.permissions() &
+               (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther),
+           QFile::Permissions());
+
+  // The lists: bits in resource order, frequencies sorted as text.
+  const auto items = [](QComboBox* combo) {
+    QStringList list;
+    for (int i = 0; i < combo->count(); ++i) list << combo->itemText(i);
+    return list;
+  };
+  QCOMPARE(items(Combo(dlg, Dlg::IDC_BITS)), QStringList({"8 Bit", "16 Bit"}));
+  QCOMPARE(items(Combo(dlg, Dlg::IDC_FREQ)),
+           QStringList({"11025", "16000", "22050", "32000", "44100", "6000", "8000"}));
+  QVERIFY(Combo(dlg, Dlg::IDC_FREQ)->isEditable() && !Combo(dlg, Dlg::IDC_BITS)->isEditable() &&
+          !dlg.m_comboChannel.isEditable());
+
+  // OK is the default button; the tab order is the resource order.
+  QVERIFY(Button(dlg, Dlg::IDOK)->isDefault());
+  QList<QWidget*> expected, chain;
+  for (int id :
+       {Dlg::IDOK, Dlg::IDC_CHANNEL, Dlg::IDC_PLAY, Dlg::IDC_BITS, Dlg::IDC_FREQ, Dlg::IDC_STOP}) {
+    expected << dlg.GetDlgItem(id);
+  }
+  QWidget* w = expected.front();
+  do {
+    if (expected.contains(w)) chain << w;
+    w = w->nextInFocusChain();
+  } while (w != expected.front() && chain.size() <= expected.size());
+  QCOMPARE(chain, expected);
+  QCOMPARE(dlg.GetDlgItem(Dlg::IDC_PLOT)->focusPolicy(), Qt::NoFocus);
+}
+
+void TestAnalogSoundDlg::layoutFollowsTheFont() {
+  // Positions and sizes are dialog units of the dialog's font, at any size.
+  for (const qreal points : {8.0, 16.0}) {
+    Dlg dlg;
+    QFont font = dlg.font();
+    font.setPointSizeF(points);
+    dlg.setFont(font);
+    const CDialogUnits du(font);
+    QCOMPARE(dlg.size(), QSize(du.X(362), du.Y(175)));
+    QCOMPARE(dlg.GetDlgItem(Dlg::IDC_PLOT)->geometry(), du.Map(QRect(66, 30, 288, 122)));
+    QCOMPARE(dlg.GetDlgItem(Dlg::IDOK)->geometry(), du.Map(QRect(305, 8, 50, 14)));
+    QCOMPARE(dlg.GetDlgItem(Dlg::IDC_STOP)->geometry(), du.Map(QRect(8, 106, 50, 14)));
+    QCOMPARE(dlg.GetDlgItem(Dlg::IDC_STATUS)->geometry(), du.Map(QRect(66, 158, 228, 12)));
+    QCOMPARE(dlg.GetDlgItem(Dlg::IDC_FREQ)->pos(), du.Map(QRect(8, 68, 48, 100)).topLeft());
+    QCOMPARE(dlg.GetDlgItem(Dlg::IDC_FREQ)->width(), du.X(48));
+  }
+  // A horizontal unit is a quarter of the letters' mean width (not the font
+  // table's average character width).
+  const QFontMetrics fm(QApplication::font());
+  QVERIFY(std::abs(CDialogUnits(QApplication::font()).BaseX() -
+                   fm.horizontalAdvance(
+                       QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) /
+                       52.0) <= 0.5);
+}
+
+void TestAnalogSoundDlg::listsChannelsByLabel_data() {
+  QTest::addColumn<std::vector<std::string>>("labels");
+  QTest::addColumn<QStringList>("listed");
+  QTest::newRow("labels") << std::vector<std::string>{"EMG1", "Force Z", "A"}
+                          << QStringList{"EMG1", "Force Z", "A"};
+  QTest::newRow("empty and missing rows")
+      << std::vector<std::string>{"EMG1", ""} << QStringList{"EMG1", "Chan 2", "Chan 3"};
+  QTest::newRow("no Labels") << std::vector<std::string>{}
+                             << QStringList{"Chan 1", "Chan 2", "Chan 3"};
+}
+
+void TestAnalogSoundDlg::listsChannelsByLabel() {
+  QFETCH(std::vector<std::string>, labels);
+  QFETCH(QStringList, listed);
+  c3dtest::Recording rec = SineRecording(3, 1, 1000.0f, 20, labels);
+  // Pad label rows with NUL bytes, so an empty row reads back empty.
+  for (auto& r : rec.records) {
+    if (auto* p = std::get_if<c3dtest::ParamRec>(&r); p && p->name == "LABELS") p->pad = '\0';
+  }
+  auto c3d = Load(rec);
+  QVERIFY(c3d);
+  Dlg dlg;
+  Open(dlg, c3d.get());
+  QStringList shown;
+  for (int i = 0; i < dlg.m_comboChannel.count(); ++i) {
+    shown << dlg.m_comboChannel.itemText(i);
+    QCOMPARE(shown.back().toStdString(), AnalogChannelName(*c3d, i));
+  }
+  QCOMPARE(shown, listed);
+  QCOMPARE(dlg.m_comboChannel.currentIndex(), -1);
+}
+
+void TestAnalogSoundDlg::fileWithoutAnalogChannels() {
+  auto c3d = Load(SineRecording(0, 1, 100.0f, 10, {}));
+  QVERIFY(c3d);
+  Dlg dlg;
+  Open(dlg, c3d.get());
+  QCOMPARE(dlg.m_comboChannel.count(), 0);
+  const auto boxes = CatchBoxes(dlg, [&] { Button(dlg, Dlg::IDC_PLAY)->click(); });
+  QCOMPARE(boxes.size(), 0u);
+  QCOMPARE(dlg.m_plot.m_nChannel, -1);
+  QCOMPARE(QFileInfo(dlg.m_strTempFile).size(), 0);
+  QCOMPARE(StatusText(dlg), Status(Messages::kStatusIdle));
+}
+
+void TestAnalogSoundDlg::playChecksTheRate_data() {
+  QTest::addColumn<int>("samplesPerFrame");  // x 100 frames per second
+  QTest::addColumn<QString>("freq");         // "list:X" picks entry X, else typed
+  QTest::addColumn<int>("bitsIndex");
+  QTest::addColumn<QString>("message");     // empty: accepted
+  QTest::addColumn<int>("rate");            // the WAVE header's rate when accepted
+  QTest::addColumn<QString>("fieldAfter");  // the field's text afterwards
+  const QString low = QString::fromLatin1(Messages::kFreqTooLow);
+  const QString high = QString::fromLatin1(Messages::kFreqTooHigh);
+  QTest::newRow("1000 Hz, 8000 from the list") << 10 << "list:8000" << 1 << "" << 8000 << "8000";
+  QTest::newRow("1000 Hz, 8000 at 8 bits") << 10 << "list:8000" << 0 << "" << 8000 << "8000";
+  QTest::newRow("1000 Hz, typed 500") << 10 << "500" << 1 << low << 0 << "500";
+  QTest::newRow("1000 Hz, typed 44100") << 10 << "44100" << 1 << "" << 44100 << "44100";
+  QTest::newRow("1000 Hz, typed 44101") << 10 << "44101" << 1 << high << 0 << "44101";
+  QTest::newRow("1000 Hz, not a number") << 10 << "abc" << 1 << low << 0 << "abc";
+  QTest::newRow("1000 Hz, typed 2205 shows 22050") << 10 << "2205" << 1 << "" << 2205 << "22050";
+  QTest::newRow("1000 Hz, typed 8000.9") << 10 << "8000.9" << 1 << "" << 8000 << "8000.9";
+  QTest::newRow("50000 Hz, 8000") << 500 << "list:8000" << 1 << low << 0 << "8000";
+  QTest::newRow("50000 Hz, 44100") << 500 << "list:44100" << 1 << low << 0 << "44100";
+  QTest::newRow("50000 Hz, 60000") << 500 << "60000" << 1 << high << 0 << "60000";
+}
+
+void TestAnalogSoundDlg::playChecksTheRate() {
+  QFETCH(int, samplesPerFrame);
+  QFETCH(QString, freq);
+  QFETCH(int, bitsIndex);
+  QFETCH(QString, message);
+  QFETCH(int, rate);
+  QFETCH(QString, fieldAfter);
+  auto c3d =
+      Load(SineRecording(2, static_cast<std::uint16_t>(samplesPerFrame), 100.0f, 20, {"A", "B"}));
+  QVERIFY(c3d);
+  Dlg dlg;
+  Open(dlg, c3d.get());
+  dlg.m_comboChannel.setCurrentIndex(1);
+  Combo(dlg, Dlg::IDC_BITS)->setCurrentIndex(bitsIndex);
+  QComboBox* freqCombo = Combo(dlg, Dlg::IDC_FREQ);
+  if (freq.startsWith(QLatin1String("list:"))) {
+    freqCombo->setCurrentIndex(freqCombo->findText(freq.mid(5)));
+    QVERIFY(freqCombo->currentIndex() >= 0);
+  } else {
+    TypeFreq(dlg, freq);
+  }
+
+  const auto boxes = CatchBoxes(dlg, [&] { Button(dlg, Dlg::IDC_PLAY)->click(); });
+  const WaveHeader wave = ReadWave(dlg.m_strTempFile);
+  if (message.isEmpty()) {
+    QCOMPARE(boxes.size(), 0u);
+    QCOMPARE(wave.rate, static_cast<quint32>(rate));
+    QCOMPARE(wave.bits, bitsIndex == 0 ? 8 : 16);
+    QVERIFY(wave.dataBytes > 0);
+    QCOMPARE(wave.riffSize, static_cast<quint32>(wave.length - 8));
+    QCOMPARE(StatusText(dlg), Status(Messages::kStatusDone));
+  } else {
+    // One modal box with one OK button over the open dialog; nothing written.
+    QCOMPARE(boxes.size(), 1u);
+    QCOMPARE(boxes[0].text, message);
+    QCOMPARE(boxes[0].buttons, 1);
+    QVERIFY(boxes[0].okButton && boxes[0].modal && boxes[0].dialogVisible);
+    QVERIFY(dlg.isVisible());
+    QCOMPARE(wave.length, 0);
+    QCOMPARE(StatusText(dlg), Status(Messages::kStatusIdle));
+  }
+  // Pushing the status back rewrote the field; the member keeps what was read.
+  QCOMPARE(freqCombo->currentText(), fieldAfter);
+  QCOMPARE(dlg.m_strFreq, freq.startsWith(QLatin1String("list:")) ? freq.mid(5) : freq);
+}
+
+void TestAnalogSoundDlg::buildFailuresShowTheirMessage() {
+  // A channel of one sample cannot be resampled: "Error", then an empty sound.
+  auto one = Load(SineRecording(1, 1, 100.0f, 1, {"A"}));
+  QVERIFY(one);
+  {
+    Dlg dlg;
+    Open(dlg, one.get());
+    dlg.m_comboChannel.setCurrentIndex(0);
+    const auto boxes = CatchBoxes(dlg, [&] { Button(dlg, Dlg::IDC_PLAY)->click(); });
+    QCOMPARE(boxes.size(), 1u);
+    QCOMPARE(boxes[0].text, QString::fromLatin1(Messages::kError));
+    QVERIFY(boxes[0].buttons == 1 && boxes[0].modal && boxes[0].dialogVisible);
+    QCOMPARE(ReadWave(dlg.m_strTempFile).length, 44);
+    QCOMPARE(StatusText(dlg), Status(Messages::kStatusDone));
+  }
+  // A temporary file that cannot be opened: "Could not create", status kept.
+  auto c3d = Load(At1000Hz());
+  QVERIFY(c3d);
+  Dlg dlg;
+  Open(dlg, c3d.get());
+  dlg.m_comboChannel.setCurrentIndex(0);
+  const QString path = dlg.m_strTempFile;
+  QVERIFY(QFile::remove(path) && QDir().mkdir(path));  // a folder cannot be opened as a file
+  const auto boxes = CatchBoxes(dlg, [&] { Button(dlg, Dlg::IDC_PLAY)->click(); });
+  QCOMPARE(boxes.size(), 1u);
+  QCOMPARE(boxes[0].text, QString::fromLatin1(Messages::kCouldNotCreate));
+  QCOMPARE(StatusText(dlg), Status(Messages::kStatusIdle));
+  QVERIFY(QDir().rmdir(path));
+}
+
+void TestAnalogSoundDlg::freqFieldTakesOnlyWhatFits() {
+  auto c3d = Load(At1000Hz());
+  QVERIFY(c3d);
+  Dlg dlg;
+  Open(dlg, c3d.get());
+  const QString longText(60, QLatin1Char('9'));
+  TypeFreq(dlg, longText);
+  const QString kept = Combo(dlg, Dlg::IDC_FREQ)->currentText();
+  QVERIFY(!kept.isEmpty() && kept.size() < longText.size());
+  QVERIFY(longText.startsWith(kept));
+}
+
+void TestAnalogSoundDlg::playWithoutChannelDoesNothing() {
+  auto c3d = Load(At1000Hz());
+  QVERIFY(c3d);
+  Dlg dlg;
+  Open(dlg, c3d.get());
+  TypeFreq(dlg, QStringLiteral("500"));  // a rate that would draw a message
+  const auto boxes = CatchBoxes(dlg, [&] { Button(dlg, Dlg::IDC_PLAY)->click(); });
+  QCOMPARE(boxes.size(), 0u);
+  QCOMPARE(QFileInfo(dlg.m_strTempFile).size(), 0);
+  QCOMPARE(StatusText(dlg), Status(Messages::kStatusIdle));
+  QCOMPARE(dlg.m_strFreq, QStringLiteral("8000"));  // the controls were not even read
+}
+
+void TestAnalogSoundDlg::stopWhenNothingPlaysDoesNothing() {
+  auto c3d = Load(At1000Hz());
+  QVERIFY(c3d);
+  Dlg dlg;
+  Open(dlg, c3d.get());
+  const QImage before = dlg.grab().toImage();
+  const auto boxes = CatchBoxes(dlg, [&] { Button(dlg, Dlg::IDC_STOP)->click(); });
+  QCOMPARE(boxes.size(), 0u);
+  QVERIFY(!m_player->IsPlaying());
+  QCOMPARE(StatusText(dlg), Status(Messages::kStatusIdle));
+  QCOMPARE(dlg.grab().toImage(), before);
+}
+
+void TestAnalogSoundDlg::escapeAndCloseBoxKeepItOpen() {
+  auto c3d = Load(At1000Hz());
+  QVERIFY(c3d);
+  Dlg dlg;
+  Open(dlg, c3d.get());
+  QTest::keyClick(&dlg, Qt::Key_Escape);
+  QVERIFY(dlg.isVisible());
+  QVERIFY(!dlg.close());                          // the close box, as the widget sees it
+  QVERIFY(dlg.windowHandle()->close() == false);  // and as the window system sends it
+  QVERIFY(dlg.isVisible());
+  QVERIFY(QFileInfo::exists(dlg.m_strTempFile));
+  Button(dlg, Dlg::IDOK)->click();
+  QVERIFY(!dlg.isVisible());
+}
+
+void TestAnalogSoundDlg::okOrEnterClosesAndDeletesTheFile_data() {
+  QTest::addColumn<int>("how");
+  QTest::newRow("OK button") << 0;
+  QTest::newRow("Enter on the dialog") << 1;
+  QTest::newRow("Enter in the Freq field") << 2;
+  QTest::newRow("Enter on the channel list") << 3;
+}
+
+void TestAnalogSoundDlg::okOrEnterClosesAndDeletesTheFile() {
+  QFETCH(int, how);
+  auto c3d = Load(At1000Hz());
+  QVERIFY(c3d);
+  Dlg dlg;
+  dlg.m_pC3d = c3d.get();
+  QString path;
+  bool modal = false;
+  QTimer::singleShot(0, &dlg, [&] {
+    path = dlg.m_strTempFile;
+    modal = dlg.isModal() && QApplication::activeModalWidget() == &dlg;
+    TypeFreq(dlg, QStringLiteral("11025"));
+    switch (how) {
+      case 0:
+        Button(dlg, Dlg::IDOK)->click();
+        break;
+      case 1:
+        QTest::keyClick(&dlg, Qt::Key_Return);
+        break;
+      case 2:
+        QTest::keyClick(Combo(dlg, Dlg::IDC_FREQ)->lineEdit(), Qt::Key_Return);
+        break;
+      case 3:
+        QTest::keyClick(&dlg.m_comboChannel, Qt::Key_Enter);
+        break;
+    }
+    // Not closed: fail without blocking the test.
+    if (dlg.isVisible()) dlg.done(-1);
+  });
+  QCOMPARE(dlg.DoModal(), static_cast<int>(QDialog::Accepted));
+  QVERIFY(modal);
+  QVERIFY(!path.isEmpty());
+  QVERIFY(!QFileInfo::exists(path));
+  QVERIFY(dlg.m_pSoundBuffer.empty());
+  QCOMPARE(dlg.m_strFreq, QStringLiteral("11025"));  // OK reads the controls
+}
+
+void TestAnalogSoundDlg::soundPlaysOnAfterClose() {
+  auto c3d = Load(At1000Hz());
+  QVERIFY(c3d);
+  auto dlg = std::make_unique<Dlg>();
+  Open(*dlg, c3d.get());
+  dlg->m_comboChannel.setCurrentIndex(0);
+  QCOMPARE(CatchBoxes(*dlg, [&] { Button(*dlg, Dlg::IDC_PLAY)->click(); }).size(), 0u);
+  const QString path = dlg->m_strTempFile;
+  QCOMPARE(ReadWave(path).rate, 8000u);
+  if (!CanPlay()) {
+    QSKIP(
+        "no audio output device, so nothing can play on after the dialog (scripts/test starts "
+        "a private PulseAudio server with a null sink for this)");
+  }
+  QVERIFY2(m_player->IsPlaying(), qPrintable(m_player->LastError()));
+  Button(*dlg, Dlg::IDOK)->click();
+  dlg.reset();
+  QVERIFY(!QFileInfo::exists(path));
+  QVERIFY(m_player->IsPlaying());
+
+  // Listen: the 3-second sound is heard after the dialog has gone.
+  QAudioDevice capture;
+  for (const QAudioDevice& d : QMediaDevices::audioInputs()) {
+    if (d.description() == QLatin1String("NullCapture")) capture = d;
+  }
+  if (capture.isNull())
+    QSKIP("no capture source \"NullCapture\" to hear the sound with (scripts/test provides it)");
+  QAudioFormat format;
+  format.setSampleRate(44100);
+  format.setChannelCount(1);
+  format.setSampleFormat(QAudioFormat::Int16);
+  QAudioSource source(capture, format);
+  QIODevice* io = source.start();
+  QByteArray heard;
+  QObject::connect(io, &QIODevice::readyRead, [&] { heard += io->readAll(); });
+  QTest::qWait(800);
+  source.stop();
+  int peak = 0;
+  for (qsizetype i = 0; i + 1 < heard.size(); i += 2) {
+    peak = std::max(
+        peak, std::abs(static_cast<int>(static_cast<qint16>(
+                  static_cast<quint8>(heard[i]) | (static_cast<quint8>(heard[i + 1]) << 8)))));
+  }
+  QVERIFY2(peak > 4000,
+           qPrintable(QStringLiteral("peak %1 in %2 bytes").arg(peak).arg(heard.size())));
+  QVERIFY(m_player->IsPlaying());
+}
+
+void TestAnalogSoundDlg::channelChangeWhilePlayingMovesThePlotOnly() {
+  auto c3d = Load(At1000Hz());
+  QVERIFY(c3d);
+  Dlg dlg;
+  Open(dlg, c3d.get());
+  dlg.m_comboChannel.setCurrentIndex(0);
+  QCOMPARE(dlg.m_plot.m_nChannel, 0);
+  const QImage plot0 = dlg.m_plot.grab().toImage();
+  Button(dlg, Dlg::IDC_PLAY)->click();
+  QFile file(dlg.m_strTempFile);
+  QVERIFY(file.open(QIODevice::ReadOnly));
+  const QByteArray sound = file.readAll();
+  file.close();
+  const bool playing = m_player->IsPlaying();
+
+  dlg.m_comboChannel.setCurrentIndex(1);
+  QCOMPARE(dlg.m_plot.m_nChannel, 1);
+  QVERIFY(dlg.m_plot.grab().toImage() != plot0);  // the other channel is drawn
+  QVERIFY(file.open(QIODevice::ReadOnly));
+  QCOMPARE(file.readAll(), sound);
+  QCOMPARE(StatusText(dlg), Status(Messages::kStatusDone));
+  QCOMPARE(m_player->IsPlaying(), playing);
+  if (!playing) QSKIP("no audio output device: only the plot and the file were checked");
+}
+
+void TestAnalogSoundDlg::opensRealFiles_data() {
+  QTest::addColumn<QString>("file");
+  for (const char* f :
+       {"sample01/Eb015pi.c3d", "sample13/Dance.c3d", "sample07/16bitanalog.c3d",
+        "sample00/Innovative Sports Training/Gait with EMG.c3d", "sample03/gait-pig.c3d"}) {
+    QTest::newRow(f) << QStringLiteral(TREMOLUX_SAMPLES_DIR "/") + QString::fromLatin1(f);
+  }
+}
+
+void TestAnalogSoundDlg::opensRealFiles() {
+  QFETCH(QString, file);
+  if (!QFileInfo::exists(file))
+    QSKIP("the real C3D samples folder is absent (TREMOLUX_SAMPLES_DIR)");
+  CC3d c3d;
+  c3d.m_strPathName = QFile::encodeName(file).toStdString();
+  QVERIFY(c3d.Load());
+  Dlg dlg;
+  Open(dlg, &c3d);
+  QCOMPARE(dlg.m_comboChannel.count(), static_cast<int>(c3d.m_analogs.size()));
+  for (int i = 0; i < dlg.m_comboChannel.count(); ++i) {
+    QCOMPARE(dlg.m_comboChannel.itemText(i).toLatin1().toStdString(), AnalogChannelName(c3d, i));
+  }
+  // The last channel, plotted and played at 44100 Hz, 8 bits.
+  dlg.m_comboChannel.setCurrentIndex(dlg.m_comboChannel.count() - 1);
+  QVERIFY(!dlg.m_plot.grab().isNull());
+  Combo(dlg, Dlg::IDC_BITS)->setCurrentIndex(0);
+  TypeFreq(dlg, QStringLiteral("44100"));
+  QCOMPARE(CatchBoxes(dlg, [&] { Button(dlg, Dlg::IDC_PLAY)->click(); }).size(), 0u);
+  const WaveHeader wave = ReadWave(dlg.m_strTempFile);
+  QCOMPARE(wave.rate, 44100u);
+  QCOMPARE(wave.bits, 8);
+  QCOMPARE(wave.length, 44 + static_cast<qint64>(wave.dataBytes));
+  // The sound lasts as long as the recording (N / R = count / A, less a fraction of a sample).
+  const double analogRate = c3d.m_nAnalogSamplesPerFrame * static_cast<double>(c3d.m_fFrameRate);
+  QVERIFY(std::abs(wave.dataBytes / 44100.0 - c3d.GetAnalogSampleCount() / analogRate) <
+          1.0 / analogRate);
+}
+
+void TestAnalogSoundDlg::screenshotUnderXvfb() {
+  const QByteArray display = qgetenv("TREMOLUX_XVFB_DISPLAY");
+  if (display.isEmpty())
+    QSKIP(
+        "TREMOLUX_XVFB_DISPLAY is unset: no X server to take the picture on (scripts/test starts "
+        "Xvfb)");
+  const QString out = QStringLiteral(TREMOLUX_BUILD_DIR "/sounddlg-screenshot.png");
+  QFile::remove(out);
+  QProcess tool;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+  env.insert(QStringLiteral("DISPLAY"), QString::fromLocal8Bit(display));
+  tool.setProcessEnvironment(env);
+  tool.setProcessChannelMode(QProcess::ForwardedChannels);
+  tool.start(QStringLiteral(TREMOLUX_SOUNDDLG),
+             {QStringLiteral(TREMOLUX_DEMO_C3D), QStringLiteral("--channel"), QStringLiteral("2"),
+              QStringLiteral("--screenshot"), out});
+  QVERIFY(tool.waitForFinished(60000));
+  QCOMPARE(tool.exitCode(), 0);
+
+  // The picture has the dialog's proportions and a trace in the plot.
+  const QImage shot(out);
+  QVERIFY(!shot.isNull());
+  QVERIFY(shot.width() > shot.height() * 3 / 2 && shot.width() < shot.height() * 5 / 2);
+  const QRect plot(shot.width() * 66 / 362 + 4, shot.height() * 30 / 175 + 4,
+                   shot.width() * 288 / 362 - 8, shot.height() * 122 / 175 - 8);
+  // Background and trace each cover a good part of the plot; the grid is grey.
+  QHash<QRgb, int> colours;
+  for (int y = plot.top(); y < plot.bottom(); ++y) {
+    for (int x = plot.left(); x < plot.right(); ++x) ++colours[shot.pixel(x, y)];
+  }
+  const int pixels = plot.width() * plot.height();
+  int large = 0;
+  for (const int n : std::as_const(colours)) large += n > pixels / 20 ? 1 : 0;
+  QVERIFY2(large >= 2, "background and trace");
+  QVERIFY2(colours.contains(qRgb(128, 128, 128)), "the dotted grid");
+  qInfo("screenshot: %s", qPrintable(out));
+}
+
+QTEST_MAIN(TestAnalogSoundDlg)
+#include "tst_analogsounddlg.moc"
