@@ -180,6 +180,12 @@ void CAnalogSoundDlg::CreateControls() {
   m_pStatus->setFrameStyle(QFrame::Box | QFrame::Plain);
   m_pStatus->setLineWidth(1);
   m_pStop = new QPushButton(QStringLiteral("Stop"), this);
+  // Every list drops down below its box, as tall as the template says; some
+  // styles would open a list without an edit field over the box instead,
+  // as tall as the screen.
+  for (QComboBox* combo : {&m_comboChannel, m_pComboBits, m_pComboFreq}) {
+    combo->setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
+  }
 
   m_pOk->setObjectName(QStringLiteral("IDOK"));
   m_pPlay->setObjectName(QStringLiteral("IDC_PLAY"));

@@ -3,6 +3,7 @@
 // shows for the others, how Stop, Escape, the close box and OK behave, that
 // the temporary file lives exactly as long as the dialog, and that a sound
 // outlives the dialog. A last test takes a picture of it under Xvfb.
+#include <QAbstractItemView>
 #include <QAudioDevice>
 #include <QAudioSource>
 #include <QComboBox>
@@ -159,6 +160,7 @@ class TestAnalogSoundDlg : public QObject {
 
   void opensWithNothingChosen();
   void layoutFollowsTheFont();
+  void listsDropBelowTheirBox();
   void listsChannelsByLabel_data();
   void listsChannelsByLabel();
   void fileWithoutAnalogChannels();
@@ -285,6 +287,25 @@ void TestAnalogSoundDlg::layoutFollowsTheFont() {
                    fm.horizontalAdvance(
                        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) /
                        52.0) <= 0.5);
+}
+
+void TestAnalogSoundDlg::listsDropBelowTheirBox() {
+  // 40 channels: the dropped list must stop at the template's list height
+  // (108 units from the box's top) and scroll, not cover the screen.
+  auto c3d = Load(SineRecording(40, 1, 100.0f, 2, {}));
+  QVERIFY(c3d);
+  Dlg dlg;
+  Open(dlg, c3d.get());
+  QComboBox& combo = dlg.m_comboChannel;
+  combo.showPopup();
+  QWidget* popup = combo.view()->window();
+  QTRY_VERIFY(popup->isVisible());
+  const QRect box(combo.mapToGlobal(QPoint(0, 0)), combo.size());
+  const QRect list = popup->frameGeometry();
+  combo.hidePopup();
+  QVERIFY2(list.top() >= box.bottom(), "below the box");
+  QVERIFY2(list.bottom() <= box.top() + CDialogUnits(dlg.font()).Y(108), "within the list height");
+  QVERIFY(list.height() > 4 * combo.fontMetrics().height());
 }
 
 void TestAnalogSoundDlg::listsChannelsByLabel_data() {
