@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QEvent>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -17,8 +16,6 @@
 #include "c3d/C3d.h"
 #include "platform/DialogUnits.h"
 #include "platform/MessageBox.h"
-#include "platform/SoundPlayer.h"
-#include "platform/WaitCursor.h"
 #include "sound/ChannelNames.h"
 #include "sound/PlayChecks.h"
 #include "sound/WaveSynthesis.h"
@@ -72,40 +69,11 @@ class CFitsFieldValidator : public QValidator {
 
 }  // namespace
 
-// The platform services of a build (sound::WriteWave), served by the dialog:
-// the application's sound player, the status line, message boxes over the
-// dialog and the wait cursor. Owned by the dialog.
-class CAnalogSoundDlg::CSoundHost : public sound::ISoundHost {
- public:
-  explicit CSoundHost(CAnalogSoundDlg& dlg) : m_dlg(dlg) {}
-
-  void StopSound() override {
-    if (CSoundPlayer* player = CSoundPlayer::Instance()) player->Purge();
-  }
-  void SetStatus(const std::string& text) override { m_dlg.SetStatus(Latin1(text)); }
-  void ShowMessage(const std::string& text) override { ShowMessageBox(&m_dlg, text); }
-  void BeginWaitCursor() override { ::BeginWaitCursor(); }
-  void EndWaitCursor() override { ::EndWaitCursor(); }
-  void PlayFile(const std::filesystem::path& file) override {
-    // Without a player (no application object) there is nothing to play on.
-    CSoundPlayer* player = CSoundPlayer::Instance();
-    if (player == nullptr) return;
-#ifdef _WIN32
-    player->Play(QString::fromStdWString(file.wstring()));
-#else
-    player->Play(QFile::decodeName(file.native().c_str()));
-#endif
-  }
-
- private:
-  CAnalogSoundDlg& m_dlg;
-};
-
 CAnalogSoundDlg::CAnalogSoundDlg(QWidget* parent)
     : QDialog(parent),
       m_plot(this),
       m_comboChannel(this),
-      m_pHost(std::make_unique<CSoundHost>(*this)) {
+      m_host(this, [this](const std::string& text) { SetStatus(Latin1(text)); }) {
   setWindowTitle(QString::fromLatin1(kCaption));
   // Caption, system menu and close box; a fixed size, no minimise or maximise.
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -313,7 +281,7 @@ void CAnalogSoundDlg::OnPlay() {
   WriteWave(sel, bits, check.rate);
 }
 
-void CAnalogSoundDlg::OnStop() { m_pHost->StopSound(); }
+void CAnalogSoundDlg::OnStop() { m_host.StopSound(); }
 
 void CAnalogSoundDlg::SetStatus(const QString& text) {
   m_strStatus = QString::fromLatin1(Messages::kStatusPrefix) + text;
@@ -324,11 +292,11 @@ void CAnalogSoundDlg::SetStatus(const QString& text) {
 
 void CAnalogSoundDlg::WriteWave(int channel, int bits, float rate) {
   if (m_pC3d == nullptr) return;
-  sound::WriteWave(*m_pC3d, channel, bits, rate, m_pSoundBuffer, m_tempFile.FsPath(), *m_pHost);
+  sound::WriteWave(*m_pC3d, channel, bits, rate, m_pSoundBuffer, m_tempFile.FsPath(), m_host);
 }
 
 int CAnalogSoundDlg::Resample(float analogRate, float outputRate, int count) {
-  return sound::Resample(m_pSoundBuffer, analogRate, outputRate, count, *m_pHost);
+  return sound::Resample(m_pSoundBuffer, analogRate, outputRate, count, m_host);
 }
 
 void CAnalogSoundDlg::OnDestroy() {

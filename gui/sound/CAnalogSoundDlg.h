@@ -3,9 +3,9 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QString>
-#include <memory>
 #include <vector>
 
+#include "platform/PlatformSoundHost.h"
 #include "platform/TempFile.h"
 #include "sound/CAnalogPlot.h"
 
@@ -110,14 +110,12 @@ class CAnalogSoundDlg : public QDialog {
   void done(int result) override;
 
  private:
-  class CSoundHost;  // the platform services a build calls, served by this dialog
-
   // Creates the controls in resource order (which is the tab order) and
   // places them in dialog units of the dialog's font.
   void CreateControls();
   void LayoutControls();
 
-  std::unique_ptr<CSoundHost> m_pHost;
+  CPlatformSoundHost m_host;    // the platform services of a build, over this dialog
   CTempFile m_tempFile;         // owns the file named m_strTempFile
   bool m_bInitialized = false;  // OnInitDialog ran and OnDestroy has not
   QPushButton* m_pOk = nullptr;
