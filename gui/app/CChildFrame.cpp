@@ -1,0 +1,21 @@
+#include "app/CChildFrame.h"
+
+#include <QCloseEvent>
+#include <QIcon>
+
+#include "app/CTremoluxView.h"
+
+CChildFrame::CChildFrame(QWidget* parent) : QMdiSubWindow(parent) {
+  setAttribute(Qt::WA_DeleteOnClose);
+  setWindowIcon(QIcon(QStringLiteral(":/res/idr_c3dtype.svg")));
+}
+
+void CChildFrame::SetView(CTremoluxView* pView) {
+  m_pView = pView;
+  setWidget(pView);
+}
+
+void CChildFrame::closeEvent(QCloseEvent* event) {
+  QMdiSubWindow::closeEvent(event);
+  if (event->isAccepted() && m_pView) m_pView->Detach();
+}

@@ -1,0 +1,56 @@
+#include "app/CDocTemplate.h"
+
+#include <QMdiArea>
+
+#include "app/CChildFrame.h"
+#include "app/CMainFrame.h"
+#include "app/CTremoluxDoc.h"
+#include "app/CTremoluxView.h"
+
+CDocTemplate::CDocTemplate(CMainFrame* pMainFrame) : m_pMainFrame(pMainFrame) {}
+
+CDocTemplate::~CDocTemplate() { CloseAllDocuments(); }
+
+QStringList CDocTemplate::GetFilters() {
+  return {QStringLiteral("C3d Files (*.c3d)"), QStringLiteral("All Files (*)")};
+}
+
+CTremoluxDoc* CDocTemplate::OpenDocumentFile(const QString& pathName) {
+  m_docs.push_back(std::make_unique<CTremoluxDoc>(this));
+  CTremoluxDoc* pDocument = m_docs.back().get();
+  if (!pDocument->OnOpenDocument(pathName)) {
+    // Closing releases whatever the failed load built, then deletes it.
+    pDocument->OnCloseDocument();
+    return nullptr;
+  }
+  CreateNewFrame(pDocument);
+  return pDocument;
+}
+
+CTremoluxDoc* CDocTemplate::OpenNewDocument() {
+  m_docs.push_back(std::make_unique<CTremoluxDoc>(this));
+  CTremoluxDoc* pDocument = m_docs.back().get();
+  if (!pDocument->OnNewDocument()) {
+    pDocument->OnCloseDocument();
+    return nullptr;
+  }
+  CreateNewFrame(pDocument);
+  return pDocument;
+}
+
+CChildFrame* CDocTemplate::CreateNewFrame(CTremoluxDoc* pDocument) {
+  auto* pFrame = new CChildFrame;
+  pFrame->SetView(new CTremoluxView(pDocument, pFrame));
+  m_pMainFrame->MdiArea()->addSubWindow(pFrame);
+  pFrame->show();
+  m_pMainFrame->MdiArea()->setActiveSubWindow(pFrame);
+  return pFrame;
+}
+
+void CDocTemplate::CloseAllDocuments() {
+  while (!m_docs.empty()) m_docs.back()->OnCloseDocument();
+}
+
+void CDocTemplate::RemoveDocument(CTremoluxDoc* pDocument) {
+  std::erase_if(m_docs, [pDocument](const auto& p) { return p.get() == pDocument; });
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QStringList>
+#include <memory>
+#include <vector>
+
+class CChildFrame;
+class CMainFrame;
+class CTremoluxDoc;
+
+// The program's single kind of document: C3D files, each shown in child
+// frames (CChildFrame) holding a CTremoluxView. Owns every open document;
+// the frames it creates belong to the main frame's MDI area. Owned by the
+// application object; the main frame must outlive it.
+class CDocTemplate {
+ public:
+  explicit CDocTemplate(CMainFrame* pMainFrame);
+  ~CDocTemplate();
+  CDocTemplate(const CDocTemplate&) = delete;
+  CDocTemplate& operator=(const CDocTemplate&) = delete;
+
+  // The file dialog's filters, in order: this template's, then all files.
+  static QStringList GetFilters();
+
+  // Opens pathName as a new document in a new, active child window. Null
+  // when the file could not be loaded; nothing is left open then. The same
+  // file opened twice gives two independent documents.
+  CTremoluxDoc* OpenDocumentFile(const QString& pathName);
+
+  // A request for a new, empty document: refused, leaves nothing. Null.
+  CTremoluxDoc* OpenNewDocument();
+
+  // Opens one more window on pDocument and activates it.
+  CChildFrame* CreateNewFrame(CTremoluxDoc* pDocument);
+
+  // Closes every document (each closes its windows).
+  void CloseAllDocuments();
+
+  // Deletes pDocument, which must be one of this template's; for the
+  // document's own OnCloseDocument.
+  void RemoveDocument(CTremoluxDoc* pDocument);
+
+  int GetDocumentCount() const { return static_cast<int>(m_docs.size()); }
+  CTremoluxDoc* GetDocument(int index) const { return m_docs.at(static_cast<size_t>(index)).get(); }
+  CMainFrame* GetMainFrame() const { return m_pMainFrame; }
+
+ private:
+  CMainFrame* m_pMainFrame;
+  std::vector<std::unique_ptr<CTremoluxDoc>> m_docs;
+};

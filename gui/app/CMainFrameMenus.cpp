@@ -1,0 +1,172 @@
+// The main frame's commands and its two menu bars: menu 128 while no
+// document window is open, menu 129 while one is active.
+#include <QMdiArea>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPointer>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+
+#include "app/CChildFrame.h"
+#include "app/CDocTemplate.h"
+#include "app/CMainFrame.h"
+#include "app/CTremoluxDoc.h"
+#include "res/ResourceIds.h"
+#include "res/StringTable.h"
+
+namespace {
+
+// A numbered menu entry, for the recent files and the window list: "&1 name"
+// (an "&" in the name is doubled so that it is shown, not taken as a mnemonic).
+QString NumberedText(int index, const QString& displayName) {
+  return QStringLiteral("&%1 %2").arg(index + 1).arg(QString(displayName).replace(QLatin1Char('&'), QStringLiteral("&&")));
+}
+
+// Most windows the Window menu lists by name.
+constexpr int kMaxListedWindows = 9;
+
+}  // namespace
+
+QAction* CMainFrame::AddAction(int id, const QString& text, const QKeySequence& shortcut) {
+  auto* pAction = new QAction(text, this);
+  pAction->setStatusTip(Res::Prompt(id));
+  const QString tip = Res::ToolTip(id);
+  if (!tip.isEmpty()) pAction->setToolTip(tip);
+  if (!shortcut.isEmpty()) {
+    pAction->setShortcut(shortcut);
+    addAction(pAction);  // accelerators work whichever menu is on the bar
+  }
+  m_actions[id] = pAction;
+  return pAction;
+}
+
+QAction* CMainFrame::GetAction(int id) const {
+  const auto it = m_actions.find(id);
+  return it == m_actions.end() ? nullptr : it->second;
+}
+
+void CMainFrame::CreateActions() {
+  using namespace Res;
+  QAction* pOpen = AddAction(ID_FILE_OPEN, QStringLiteral("&Open...\tCtrl+O"), QKeySequence(Qt::CTRL | Qt::Key_O));
+  pOpen->setIcon(QIcon(QStringLiteral(":/res/toolbar/open.svg")));
+  AddAction(ID_APP_ABOUT, QStringLiteral("&About Tremolux..."))->setIcon(QIcon(QStringLiteral(":/res/toolbar/about.svg")));
+  connect(AddAction(ID_FILE_CLOSE, QStringLiteral("&Close")), &QAction::triggered, this, &CMainFrame::OnFileClose);
+  connect(AddAction(ID_APP_EXIT, QStringLiteral("E&xit")), &QAction::triggered, this, &QWidget::close);
+
+  QAction* pToolbar = AddAction(ID_VIEW_TOOLBAR, QStringLiteral("&Toolbar"));
+  pToolbar->setCheckable(true);
+  connect(pToolbar, &QAction::triggered, this, [this](bool on) { m_pToolBar->setVisible(on); });
+  QAction* pStatus = AddAction(ID_VIEW_STATUS_BAR, QStringLiteral("&Status Bar"));
+  pStatus->setCheckable(true);
+  connect(pStatus, &QAction::triggered, this, [this](bool on) { statusBar()->setVisible(on); });
+  connect(AddAction(ID_VIEW_SOUND_DIALOG, QStringLiteral("Sound Dialog...")), &QAction::triggered, this,
+          &CMainFrame::OnViewSoundDialog);
+
+  connect(AddAction(ID_WINDOW_NEW, QStringLiteral("&New Window")), &QAction::triggered, this,
+          &CMainFrame::OnWindowNew);
+  connect(AddAction(ID_WINDOW_CASCADE, QStringLiteral("&Cascade")), &QAction::triggered, m_pMdiArea,
+          &QMdiArea::cascadeSubWindows);
+  connect(AddAction(ID_WINDOW_TILE_HORZ, QStringLiteral("&Tile")), &QAction::triggered, m_pMdiArea,
+          &QMdiArea::tileSubWindows);
+  connect(AddAction(ID_WINDOW_ARRANGE, QStringLiteral("&Arrange Icons")), &QAction::triggered, this,
+          &CMainFrame::OnWindowArrange);
+  connect(AddAction(ID_NEXT_PANE, QStringLiteral("Next Pane"), QKeySequence(Qt::Key_F6)), &QAction::triggered,
+          m_pMdiArea, &QMdiArea::activateNextSubWindow);
+  connect(AddAction(ID_PREV_PANE, QStringLiteral("Previous Pane"), QKeySequence(Qt::SHIFT | Qt::Key_F6)),
+          &QAction::triggered, m_pMdiArea, &QMdiArea::activatePreviousSubWindow);
+
+  // "Recent File" stands greyed in the list's place while the list is empty.
+  m_pRecentPlaceholder = new QAction(QStringLiteral("Recent File"), this);
+  m_pRecentPlaceholder->setEnabled(false);
+  m_pRecentPlaceholder->setStatusTip(Res::Prompt(ID_FILE_MRU_FILE1));
+  for (int i = 0; i < kRecentFileCount; ++i) AddAction(ID_FILE_MRU_FILE1 + i, QString())->setVisible(false);
+}
+
+void CMainFrame::CreateMenus() {
+  using namespace Res;
+  auto menu = [this](QList<QMenu*>& set, const QString& title, std::initializer_list<int> ids) {
+    auto* pMenu = new QMenu(title, this);
+    for (int id : ids) {
+      if (id == ID_SEPARATOR) {
+        pMenu->addSeparator();
+      } else if (id == ID_FILE_MRU_FILE1) {
+        pMenu->addAction(m_pRecentPlaceholder);
+        for (int i = 0; i < kRecentFileCount; ++i) pMenu->addAction(GetAction(ID_FILE_MRU_FILE1 + i));
+      } else {
+        pMenu->addAction(GetAction(id));
+      }
+    }
+    connect(pMenu, &QMenu::aboutToHide, this, [this] { QTimer::singleShot(0, this, &CMainFrame::OnMenuClosed); });
+    set.append(pMenu);
+    return pMenu;
+  };
+  const QString file = QStringLiteral("&File"), view = QStringLiteral("&View"), help = QStringLiteral("&Help");
+
+  menu(m_menus128, file, {ID_FILE_OPEN, ID_SEPARATOR, ID_FILE_MRU_FILE1, ID_SEPARATOR, ID_APP_EXIT});
+  QMenu* pView128 = menu(m_menus128, view, {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR});
+  menu(m_menus128, help, {ID_APP_ABOUT});
+
+  menu(m_menus129, file, {ID_FILE_OPEN, ID_FILE_CLOSE, ID_SEPARATOR, ID_FILE_MRU_FILE1, ID_SEPARATOR, ID_APP_EXIT});
+  QMenu* pView129 =
+      menu(m_menus129, view, {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, ID_SEPARATOR, ID_VIEW_SOUND_DIALOG});
+  m_pWindowMenu = menu(m_menus129, QStringLiteral("&Window"),
+                       {ID_WINDOW_NEW, ID_WINDOW_CASCADE, ID_WINDOW_TILE_HORZ, ID_WINDOW_ARRANGE});
+  menu(m_menus129, help, {ID_APP_ABOUT});
+
+  // Check marks follow the bars, however they were hidden.
+  for (QMenu* pView : {pView128, pView129}) {
+    connect(pView, &QMenu::aboutToShow, this, [this] {
+      GetAction(Res::ID_VIEW_TOOLBAR)->setChecked(!m_pToolBar->isHidden());
+      GetAction(Res::ID_VIEW_STATUS_BAR)->setChecked(!statusBar()->isHidden());
+    });
+  }
+  GetAction(ID_VIEW_TOOLBAR)->setChecked(true);
+  GetAction(ID_VIEW_STATUS_BAR)->setChecked(true);
+  connect(m_pWindowMenu, &QMenu::aboutToShow, this, [this] { UpdateWindowList(m_pWindowMenu); });
+}
+
+void CMainFrame::ShowMenu(int menuId) {
+  if (menuId == m_nMenuId) return;
+  m_nMenuId = menuId;
+  QMenuBar* pBar = menuBar();
+  pBar->clear();  // removes the menus from the bar; they stay owned by the frame
+  for (QMenu* pMenu : menuId == Res::IDR_C3DTYPE ? m_menus129 : m_menus128) pBar->addMenu(pMenu);
+}
+
+void CMainFrame::SetRecentFiles(const QStringList& displayNames) {
+  m_pRecentPlaceholder->setVisible(displayNames.isEmpty());
+  for (int i = 0; i < Res::kRecentFileCount; ++i) {
+    QAction* pAction = GetAction(Res::ID_FILE_MRU_FILE1 + i);
+    const bool used = i < displayNames.size();
+    pAction->setText(used ? NumberedText(i, displayNames[i]) : QString());
+    pAction->setVisible(used);
+  }
+}
+
+void CMainFrame::UpdateWindowList(QMenu* pMenu) {
+  // The open windows by caption, after the Window commands; the active one
+  // checked. Choosing one activates it.
+  qDeleteAll(m_windowListActions);
+  m_windowListActions.clear();
+  QList<QMdiSubWindow*> windows;
+  for (QMdiSubWindow* pWindow : m_pMdiArea->subWindowList(QMdiArea::CreationOrder)) {
+    if (!pWindow->isHidden()) windows.append(pWindow);
+  }
+  if (windows.isEmpty()) return;
+  m_windowListActions.append(pMenu->addSeparator());
+  for (int i = 0; i < windows.size() && i < kMaxListedWindows; ++i) {
+    QPointer<QMdiSubWindow> pWindow = windows[i];
+    QAction* pAction = pMenu->addAction(NumberedText(i, pWindow->windowTitle()));
+    pAction->setCheckable(true);
+    pAction->setChecked(pWindow == m_pMdiArea->currentSubWindow());
+    connect(pAction, &QAction::triggered, this, [this, pWindow] {
+      if (pWindow) m_pMdiArea->setActiveSubWindow(pWindow);
+    });
+    m_windowListActions.append(pAction);
+  }
+}
+
+void CMainFrame::OnWindowNew() {
+  if (CTremoluxDoc* pDocument = GetActiveDocument()) pDocument->GetDocTemplate()->CreateNewFrame(pDocument);
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QWidget>
+
+class CChildFrame;
+class CTremoluxDoc;
+
+// The client area of one document window. Draws nothing but the window
+// colour; its one command opens the sound dialog on its document. Owned by
+// its CChildFrame (Qt parent); points at, but does not own, its document.
+class CTremoluxView : public QWidget {
+  Q_OBJECT
+
+ public:
+  // Attaches the view to pDocument (which must outlive the attachment).
+  explicit CTremoluxView(CTremoluxDoc* pDocument, QWidget* parent = nullptr);
+  ~CTremoluxView() override;
+
+  // The document shown; null once it has closed.
+  CTremoluxDoc* GetDocument() const { return m_pDocument; }
+  // The child frame the view sits in; null before it is placed in one.
+  CChildFrame* GetParentFrame() const;
+
+  // Detaches the view from its document, which closes the document when
+  // this was its last view. Safe to call more than once.
+  void Detach();
+  // Drops the pointer to the document without telling it: for the document
+  // itself, when it closes.
+  void ForgetDocument() { m_pDocument = nullptr; }
+
+  // "Sound Dialog...": runs the sound dialog modally on the document's
+  // CC3d, over the main window, and returns when it closes. The result is
+  // not used. Does nothing once the document has closed.
+  void OnViewSoundDialog();
+
+  QSize sizeHint() const override;
+
+ private:
+  CTremoluxDoc* m_pDocument;
+};

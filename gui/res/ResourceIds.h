@@ -1,0 +1,46 @@
+#pragma once
+
+// Numeric ids of the program's resources and commands. The numbers are the
+// ones the string table, the menus and the settings were designed around
+// (the recent-file ids, for instance, are consecutive so that entry i of the
+// list is command ID_FILE_MRU_FILE1 + i); code refers to the names only.
+namespace Res {
+
+// Resource sets.
+inline constexpr int IDD_ABOUTBOX = 100;     // the About box
+inline constexpr int IDR_MAINFRAME = 128;    // main-frame menu, accelerators, toolbar, icon, title
+inline constexpr int IDR_C3DTYPE = 129;      // document menu, document icon, template string
+inline constexpr int IDD_ANALOG_SOUND = 130; // the sound dialog
+
+// Commands.
+inline constexpr int ID_FILE_OPEN = 57601;
+inline constexpr int ID_FILE_CLOSE = 57602;
+inline constexpr int ID_FILE_MRU_FILE1 = 57616;
+inline constexpr int ID_FILE_MRU_LAST = 57631;  // sixteen ids are reserved for recent files
+inline constexpr int ID_WINDOW_NEW = 57648;
+inline constexpr int ID_WINDOW_ARRANGE = 57649;
+inline constexpr int ID_WINDOW_CASCADE = 57650;
+inline constexpr int ID_WINDOW_TILE_HORZ = 57651;
+inline constexpr int ID_APP_ABOUT = 57664;
+inline constexpr int ID_APP_EXIT = 57665;
+inline constexpr int ID_NEXT_PANE = 57680;
+inline constexpr int ID_PREV_PANE = 57681;
+inline constexpr int ID_VIEW_TOOLBAR = 59392;
+inline constexpr int ID_VIEW_STATUS_BAR = 59393;
+inline constexpr int ID_VIEW_SOUND_DIALOG = 32771;
+
+// Status-bar panes.
+inline constexpr int ID_SEPARATOR = 0;  // the message pane
+inline constexpr int ID_INDICATOR_CAPS = 59137;
+inline constexpr int ID_INDICATOR_NUM = 59138;
+inline constexpr int ID_INDICATOR_SCRL = 59139;
+
+// Strings that are not command prompts.
+inline constexpr int AFX_IDS_APP_TITLE = 57344;    // "Tremolux"
+inline constexpr int AFX_IDS_IDLEMESSAGE = 57345;  // "Ready"
+
+// The recent-file list: four entries, each shown with at most 30 characters.
+inline constexpr int kRecentFileCount = 4;
+inline constexpr int kRecentFileDisplayChars = 30;
+
+}  // namespace Res

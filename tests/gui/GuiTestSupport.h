@@ -1,0 +1,111 @@
+#pragma once
+
+// Helpers shared by the GUI tests: a scratch environment so that settings
+// never touch the user's, C3D files written with the test writer, and a
+// catcher that records and closes the modal boxes the program shows.
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPointer>
+#include <QSettings>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "support/C3dWriter.h"
+
+namespace guitest {
+
+// Points XDG_CONFIG_HOME (QSettings), HOME and XDG_RUNTIME_DIR into a
+// temporary folder for the whole test program. Call from initMain(),
+// before the QApplication exists.
+inline void UseScratchEnvironment() {
+  static QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/tremolux-guitest-XXXXXX"));
+  const QByteArray root = QFile::encodeName(dir.path());
+  QDir(dir.path()).mkpath(QStringLiteral("config"));
+  QDir(dir.path()).mkpath(QStringLiteral("runtime"));
+  QFile::setPermissions(dir.path() + QStringLiteral("/runtime"),
+                        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+  qputenv("XDG_CONFIG_HOME", root + "/config");
+  qputenv("XDG_RUNTIME_DIR", root + "/runtime");
+  qputenv("HOME", root);
+}
+
+// Forgets every setting of the program (the recent-file list).
+inline void ClearSettings() {
+  QSettings settings(QStringLiteral("Vandrel"), QStringLiteral("Tremolux"));
+  settings.clear();
+  settings.sync();
+}
+
+// A small recording: two labelled channels at 1000 Hz for 0.5 s.
+inline c3dtest::Recording SmallRecording() {
+  c3dtest::Recording rec;
+  rec.samplesPerFrame = 10;
+  rec.frameRate = 100.0f;
+  std::vector<double> a, b;
+  for (int i = 0; i < 500; ++i) {
+    a.push_back(2048 + (i % 50) * 20);
+    b.push_back(2048 - (i % 25) * 30);
+  }
+  rec.analog = {a, b};
+  c3dtest::AddStandardParameters(rec, {"EMG1", "EMG2"}, {}, {}, std::nullopt);
+  return rec;
+}
+
+inline QString WriteBytes(const QString& dir, const QString& name, const std::vector<std::uint8_t>& bytes) {
+  const QString path = dir + QLatin1Char('/') + name;
+  if (!c3dtest::WriteFile(QFile::encodeName(path).toStdString(), bytes)) return {};
+  return path;
+}
+
+inline QString WriteRecording(const QString& dir, const QString& name,
+                              const c3dtest::Recording& rec = SmallRecording()) {
+  return WriteBytes(dir, name, c3dtest::WriteC3d(rec));
+}
+
+// Watches for modal windows while it lives: each one's title and text are
+// recorded, then `onModal` runs (default: the window is closed).
+class ModalCatcher : public QObject {
+ public:
+  struct Seen {
+    QString className;
+    QString title;
+    QString text;
+  };
+
+  explicit ModalCatcher(std::function<void(QWidget*)> onModal = {}) : m_onModal(std::move(onModal)) {
+    connect(&m_timer, &QTimer::timeout, this, &ModalCatcher::Poll);
+    m_timer.start(20);
+  }
+
+  const std::vector<Seen>& seen() const { return m_seen; }
+
+ private:
+  void Poll() {
+    QWidget* w = QApplication::activeModalWidget();
+    if (!w || w == m_last) return;
+    m_last = w;
+    Seen s{QString::fromLatin1(w->metaObject()->className()), w->windowTitle(), {}};
+    if (auto* box = qobject_cast<QMessageBox*>(w)) s.text = box->text();
+    m_seen.push_back(s);
+    if (m_onModal)
+      m_onModal(w);
+    else
+      w->close();
+  }
+
+  std::function<void(QWidget*)> m_onModal;
+  QTimer m_timer;
+  QPointer<QWidget> m_last;
+  std::vector<Seen> m_seen;
+};
+
+}  // namespace guitest
