@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QMessageBox>
@@ -72,7 +73,8 @@ inline QString WriteRecording(const QString& dir, const QString& name,
 }
 
 // Watches for modal windows while it lives: each one's title and text are
-// recorded, then `onModal` runs (default: the window is closed).
+// recorded, then `onModal` runs (default: the window is closed). A window
+// still open two seconds later is closed.
 class ModalCatcher : public QObject {
  public:
   struct Seen {
@@ -91,8 +93,14 @@ class ModalCatcher : public QObject {
  private:
   void Poll() {
     QWidget* w = QApplication::activeModalWidget();
-    if (!w || w == m_last) return;
+    if (!w) return;
+    if (w == m_last) {
+      // A handler that failed half-way must not leave the test hanging.
+      if (m_since.elapsed() > 2000) w->close();
+      return;
+    }
     m_last = w;
+    m_since.start();
     Seen s{QString::fromLatin1(w->metaObject()->className()), w->windowTitle(), {}};
     if (auto* box = qobject_cast<QMessageBox*>(w)) s.text = box->text();
     m_seen.push_back(s);
@@ -105,6 +113,7 @@ class ModalCatcher : public QObject {
   std::function<void(QWidget*)> m_onModal;
   QTimer m_timer;
   QPointer<QWidget> m_last;
+  QElapsedTimer m_since;
   std::vector<Seen> m_seen;
 };
 

@@ -1,0 +1,263 @@
+// The main window: start-up state, the two menu bars, accelerators, the
+// toolbar and status bar, the Window commands and the About box.
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QtTest>
+
+#include "GuiTestSupport.h"
+#include "app/CAboutDlg.h"
+#include "app/CDocTemplate.h"
+#include "app/CMainFrame.h"
+#include "app/CTremoluxApp.h"
+#include "app/CTremoluxDoc.h"
+#include "res/ResourceIds.h"
+
+namespace {
+
+// The menu bar as text: "Menu/Item" per visible item, "Menu/-" for a
+// separator, " (grayed)" after a disabled item.
+QStringList Describe(QMenuBar* bar) {
+  QStringList lines;
+  for (QAction* top : bar->actions()) {
+    for (QAction* a : top->menu()->actions()) {
+      if (!a->isVisible()) continue;
+      QString line = top->text() + QLatin1Char('/') + (a->isSeparator() ? QStringLiteral("-") : a->text());
+      if (!a->isSeparator() && !a->isEnabled()) line += QStringLiteral(" (grayed)");
+      lines << line;
+    }
+  }
+  return lines;
+}
+
+const QStringList kMenu128 = {
+    "&File/&Open...\tCtrl+O", "&File/-", "&File/Recent File (grayed)", "&File/-", "&File/E&xit",
+    "&View/&Toolbar", "&View/&Status Bar", "&Help/&About Tremolux..."};
+
+const QStringList kMenu129 = {
+    "&File/&Open...\tCtrl+O", "&File/&Close", "&File/-", "&File/Recent File (grayed)", "&File/-",
+    "&File/E&xit", "&View/&Toolbar", "&View/&Status Bar", "&View/-", "&View/Sound Dialog...",
+    "&Window/&New Window", "&Window/&Cascade", "&Window/&Tile", "&Window/&Arrange Icons",
+    "&Help/&About Tremolux..."};
+
+}  // namespace
+
+class TestMainFrame : public QObject {
+  Q_OBJECT
+
+ public:
+  static void initMain() { guitest::UseScratchEnvironment(); }
+
+ private slots:
+  void init();
+  void cleanup();
+  void startsEmptyWithMenu128();
+  void documentWindowBringsMenu129();
+  void acceleratorsReachTheirCommands();
+  void barsHideAndShowFromViewMenu();
+  void statusBarShowsPrompts_data();
+  void statusBarShowsPrompts();
+  void lockKeysUnknownOffscreen();
+  void windowCommandsArrangeWindows();
+  void aboutBoxLayout();
+
+ private:
+  CTremoluxDoc* Open(const QString& name) {
+    return m_app->OpenDocumentFile(guitest::WriteRecording(m_dir->path(), name));
+  }
+  CMainFrame* Frame() const { return m_app->GetMainWnd(); }
+
+  std::unique_ptr<QTemporaryDir> m_dir;
+  std::unique_ptr<CTremoluxApp> m_app;
+};
+
+void TestMainFrame::init() {
+  guitest::ClearSettings();
+  m_dir = std::make_unique<QTemporaryDir>();
+  const QString onCommandLine = guitest::WriteRecording(m_dir->path(), QStringLiteral("given.c3d"));
+  m_app = std::make_unique<CTremoluxApp>();
+  QVERIFY(m_app->InitInstance({QStringLiteral("tremolux"), onCommandLine}));
+  QVERIFY(QTest::qWaitForWindowExposed(Frame()));
+}
+
+void TestMainFrame::cleanup() {
+  m_app.reset();
+  m_dir.reset();
+}
+
+// The file named on the command line is parsed but not opened.
+void TestMainFrame::startsEmptyWithMenu128() {
+  QCOMPARE(m_app->GetCommandLineFiles().size(), 1);
+  QCOMPARE(m_app->GetDocTemplate()->GetDocumentCount(), 0);
+  QVERIFY(Frame()->MdiArea()->subWindowList().isEmpty());
+  QCOMPARE(Frame()->windowTitle(), QStringLiteral("Tremolux"));
+  QCOMPARE(Frame()->GetMenuResourceId(), Res::IDR_MAINFRAME);
+  QCOMPARE(Describe(Frame()->menuBar()), kMenu128);
+  QCOMPARE(Frame()->GetMessageText(), QStringLiteral("Ready"));
+  QVERIFY(Frame()->ToolBar()->isVisible());
+  QCOMPARE(Frame()->toolBarArea(Frame()->ToolBar()), Qt::TopToolBarArea);
+  QCOMPARE(Frame()->ToolBar()->allowedAreas(), Qt::AllToolBarAreas);
+}
+
+void TestMainFrame::documentWindowBringsMenu129() {
+  Open(QStringLiteral("walk.c3d"));
+  QCOMPARE(Frame()->GetMenuResourceId(), Res::IDR_C3DTYPE);
+  QStringList expected = kMenu129;
+  expected.replace(expected.indexOf("&File/Recent File (grayed)"), QStringLiteral("&File/&1 ") + m_dir->path() + "/walk.c3d");
+  // The path is abbreviated when long; compare the structure, then the entry.
+  const QStringList actual = Describe(Frame()->menuBar());
+  QCOMPARE(actual.size(), expected.size());
+  for (int i = 0; i < actual.size(); ++i) {
+    if (expected[i].startsWith(QStringLiteral("&File/&1 ")))
+      QVERIFY2(actual[i].startsWith(QStringLiteral("&File/&1 ")) && actual[i].endsWith("walk.c3d"), qPrintable(actual[i]));
+    else
+      QCOMPARE(actual[i], expected[i]);
+  }
+  // Toolbar tooltips come from the string table.
+  QCOMPARE(Frame()->GetAction(Res::ID_FILE_OPEN)->toolTip(), QStringLiteral("Open"));
+  QCOMPARE(Frame()->GetAction(Res::ID_APP_ABOUT)->toolTip(), QStringLiteral("About"));
+}
+
+void TestMainFrame::acceleratorsReachTheirCommands() {
+  QCOMPARE(Frame()->GetAction(Res::ID_FILE_OPEN)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
+  Frame()->activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(Frame()));
+
+  // Ctrl+O runs the file dialog, even before any document exists.
+  QString dialogClass;
+  {
+    guitest::ModalCatcher catcher;
+    QTest::keyClick(Frame(), Qt::Key_O, Qt::ControlModifier);
+    QVERIFY(!catcher.seen().empty());
+    dialogClass = catcher.seen().front().className;
+  }
+  QCOMPARE(dialogClass, QStringLiteral("QFileDialog"));
+
+  // F6 and Shift+F6 walk through the document windows.
+  Open(QStringLiteral("a.c3d"));
+  Open(QStringLiteral("b.c3d"));
+  Open(QStringLiteral("c.c3d"));
+  QCOMPARE(Frame()->GetActiveDocument()->GetTitle(), QStringLiteral("c.c3d"));
+  Frame()->activateWindow();  // the file dialog took the activation away
+  QVERIFY(QTest::qWaitForWindowActive(Frame()));
+  QTest::keyClick(Frame(), Qt::Key_F6);
+  const QString afterNext = Frame()->GetActiveDocument()->GetTitle();
+  QVERIFY(afterNext != QStringLiteral("c.c3d"));
+  QCOMPARE(Frame()->windowTitle(), QStringLiteral("Tremolux - ") + afterNext);
+  QTest::keyClick(Frame(), Qt::Key_F6, Qt::ShiftModifier);
+  QCOMPARE(Frame()->GetActiveDocument()->GetTitle(), QStringLiteral("c.c3d"));
+}
+
+void TestMainFrame::barsHideAndShowFromViewMenu() {
+  QWidget* bars[] = {Frame()->ToolBar(), Frame()->statusBar()};
+  const int ids[] = {Res::ID_VIEW_TOOLBAR, Res::ID_VIEW_STATUS_BAR};
+  for (int i = 0; i < 2; ++i) {
+    QAction* toggle = Frame()->GetAction(ids[i]);
+    QVERIFY(toggle->isChecked());
+    toggle->trigger();
+    QVERIFY(!bars[i]->isVisible());
+    QVERIFY(!toggle->isChecked());
+    toggle->trigger();
+    QVERIFY(bars[i]->isVisible());
+    QVERIFY(toggle->isChecked());
+  }
+}
+
+void TestMainFrame::statusBarShowsPrompts_data() {
+  QTest::addColumn<int>("menu");
+  QTest::addColumn<int>("id");
+  QTest::addColumn<QString>("prompt");
+  QTest::newRow("open") << 0 << Res::ID_FILE_OPEN << "Open an existing document";
+  QTest::newRow("close") << 0 << Res::ID_FILE_CLOSE << "Close the active document";
+  QTest::newRow("exit") << 0 << Res::ID_APP_EXIT << "Quit the application; prompts to save documents";
+  QTest::newRow("toolbar") << 1 << Res::ID_VIEW_TOOLBAR << "Show or hide the toolbar";
+  QTest::newRow("sound dialog") << 1 << Res::ID_VIEW_SOUND_DIALOG << "";
+  QTest::newRow("tile") << 2 << Res::ID_WINDOW_TILE_HORZ << "Arrange windows as non-overlapping tiles";
+  QTest::newRow("about") << 3 << Res::ID_APP_ABOUT
+                         << "Display program information, version number and copyright";
+}
+
+// The prompt shows while the item is highlighted; "Ready" returns when the
+// menu closes.
+void TestMainFrame::statusBarShowsPrompts() {
+  QFETCH(int, menu);
+  QFETCH(int, id);
+  QFETCH(QString, prompt);
+  Open(QStringLiteral("walk.c3d"));
+  QMenu* pMenu = Frame()->menuBar()->actions().at(menu)->menu();
+  Frame()->menuBar()->setActiveAction(pMenu->menuAction());
+  QTRY_VERIFY(pMenu->isVisible());
+  pMenu->setActiveAction(Frame()->GetAction(id));
+  QCOMPARE(Frame()->GetMessageText(), prompt);
+  pMenu->close();
+  Frame()->menuBar()->setActiveAction(nullptr);
+  QTRY_COMPARE(Frame()->GetMessageText(), QStringLiteral("Ready"));
+}
+
+void TestMainFrame::lockKeysUnknownOffscreen() {
+  for (int id : {Res::ID_INDICATOR_CAPS, Res::ID_INDICATOR_NUM, Res::ID_INDICATOR_SCRL}) {
+    QLabel* pane = Frame()->GetIndicator(id);
+    QVERIFY(pane);
+    QVERIFY(!pane->isEnabled());
+    QVERIFY(!pane->text().isEmpty());
+  }
+  QCOMPARE(Frame()->GetIndicator(Res::ID_INDICATOR_SCRL)->text(), QStringLiteral("SCRL"));
+}
+
+void TestMainFrame::windowCommandsArrangeWindows() {
+  Open(QStringLiteral("a.c3d"));
+  Open(QStringLiteral("b.c3d"));
+  QList<QMdiSubWindow*> windows = Frame()->MdiArea()->subWindowList();
+  QCOMPARE(windows.size(), 2);
+
+  Frame()->GetAction(Res::ID_WINDOW_TILE_HORZ)->trigger();
+  QVERIFY(!windows[0]->geometry().intersects(windows[1]->geometry()));
+  const QSize area = Frame()->MdiArea()->viewport()->size();
+  QCOMPARE(windows[0]->width() * windows[0]->height() + windows[1]->width() * windows[1]->height(),
+           area.width() * area.height());
+
+  Frame()->GetAction(Res::ID_WINDOW_CASCADE)->trigger();
+  QVERIFY(windows[0]->geometry().intersects(windows[1]->geometry()));
+  QVERIFY(windows[0]->pos() != windows[1]->pos());
+
+  // Arrange Icons lines the minimized windows up along the bottom.
+  for (QMdiSubWindow* w : windows) w->showMinimized();
+  Frame()->GetAction(Res::ID_WINDOW_ARRANGE)->trigger();
+  for (QMdiSubWindow* w : windows) QCOMPARE(w->geometry().bottom(), area.height() - 1);
+  QCOMPARE(windows[0]->x() == 0 || windows[1]->x() == 0, true);
+  QVERIFY(!windows[0]->geometry().intersects(windows[1]->geometry()));
+}
+
+void TestMainFrame::aboutBoxLayout() {
+  QStringList texts;
+  QSize size, expected;
+  bool hasIcon = false;
+  guitest::ModalCatcher catcher([&](QWidget* box) {
+    for (QLabel* label : box->findChildren<QLabel*>()) {
+      if (!label->pixmap().isNull()) hasIcon = true;
+      if (!label->text().isEmpty()) texts << label->text();
+    }
+    size = box->size();
+    expected = CAboutDlg::MapDialogRect(box->font(), QRect(0, 0, 235, 55)).size();
+    QPushButton* ok = box->findChild<QPushButton*>();
+    QVERIFY(ok && ok->isDefault() && ok->text() == QStringLiteral("OK"));
+    ok->click();
+  });
+  Frame()->GetAction(Res::ID_APP_ABOUT)->trigger();
+  QCOMPARE(catcher.seen().size(), size_t{1});
+  QCOMPARE(catcher.seen().front().title, QStringLiteral("About Tremolux"));
+  QVERIFY(hasIcon);
+  QVERIFY(texts.contains(QStringLiteral("Tremolux Version 1.00")));
+  QCOMPARE(texts.size(), 2);  // the version line and the legal notice
+  QCOMPARE(size, expected);
+  const QFontMetrics fm(QApplication::font());
+  QCOMPARE(CAboutDlg::MapDialogRect(QApplication::font(), QRect(4, 8, 40, 16)),
+           QRect(fm.averageCharWidth(), fm.height(), fm.averageCharWidth() * 10, fm.height() * 2));
+}
+
+QTEST_MAIN(TestMainFrame)
+#include "tst_mainframe.moc"
