@@ -25,6 +25,8 @@ class TestDocument : public QObject {
   void init();
   void cleanup();
   void openShowsOneWindow();
+  void realRecordingsOpen_data();
+  void realRecordingsOpen();
   void openFailsSilently_data();
   void openFailsSilently();
   void loadErrorIsReported_data();
@@ -71,6 +73,32 @@ void TestDocument::openShowsOneWindow() {
   QCOMPARE(frame->MDIGetActive()->windowTitle(), QStringLiteral("walk.c3d"));
   QCOMPARE(frame->windowTitle(), QStringLiteral("Tremolux - walk.c3d"));
   QCOMPARE(frame->GetMenuResourceId(), Res::IDR_C3DTYPE);
+}
+
+void TestDocument::realRecordingsOpen_data() {
+  QTest::addColumn<QString>("file");
+  QTest::addColumn<int>("channels");
+  QTest::newRow("Intel int") << "sample01/Eb015pi.c3d" << 16;
+  QTest::newRow("MIPS float") << "sample01/Eb015sr.c3d" << 16;
+  QTest::newRow("DEC int") << "sample03/gait-pig.c3d" << 30;
+  QTest::newRow("name with spaces") << "sample00/Cometa Systems/EMG Data Cometa.c3d" << 24;
+}
+
+// Files written by other programs open through the whole path: document,
+// window, title, recent list.
+void TestDocument::realRecordingsOpen() {
+  QFETCH(QString, file);
+  QFETCH(int, channels);
+  const QString path = QStringLiteral(TREMOLUX_SAMPLES_DIR "/") + file;
+  if (!QFile::exists(path)) QSKIP("real C3D samples not present (TREMOLUX_SAMPLES_DIR)");
+  guitest::ModalCatcher catcher;
+  QPointer<CTremoluxDoc> doc = m_app->OpenDocumentFile(path);
+  QVERIFY(doc);
+  QVERIFY(catcher.seen().empty());
+  QCOMPARE(int(doc->m_c3d.m_analogs.size()), channels);
+  QCOMPARE(m_app->GetMainWnd()->windowTitle(), QStringLiteral("Tremolux - ") + QFileInfo(path).fileName());
+  m_app->GetMainWnd()->GetAction(Res::ID_FILE_CLOSE)->trigger();
+  QVERIFY(doc.isNull());
 }
 
 void TestDocument::openFailsSilently_data() {
