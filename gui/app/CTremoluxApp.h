@@ -5,14 +5,16 @@
 #include <memory>
 
 #include "app/CRecentFileList.h"
+#include "platform/SoundPlayer.h"
 
 class CDocTemplate;
 class CMainFrame;
 class CTremoluxDoc;
 
 // The application: the main frame, the single document template, the
-// recent-file list and the application commands (Open, About, the recent
-// files). Owns all of them. One instance, created by main() after the
+// recent-file list, the one sound player and the application commands
+// (Open, About, the recent files). Owns all of them; the player outlives
+// every sound dialog, so a sound plays on after its dialog has closed. One instance, created by main() after the
 // QApplication and destroyed before it; tests may create one after another.
 class CTremoluxApp : public QObject {
   Q_OBJECT
@@ -63,5 +65,6 @@ class CTremoluxApp : public QObject {
   CRecentFileList m_recentFileList;
   QStringList m_commandLineFiles;
   QString m_strLastDir;  // where the file dialog opens next
+  CSoundPlayer m_player;  // CSoundPlayer::Instance() while the application lives
   bool m_bRunning = false;
 };

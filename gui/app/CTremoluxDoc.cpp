@@ -2,22 +2,14 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QMessageBox>
 
 #include "Messages.h"
 #include "app/CChildFrame.h"
 #include "app/CDocTemplate.h"
 #include "app/CMainFrame.h"
 #include "app/CTremoluxView.h"
-
-namespace {
-
-// TODO(sound): the platform message box, once it lands.
-void AfxMessageBox(QWidget* pParent, const QString& text) {
-  QMessageBox::warning(pParent, QStringLiteral("Tremolux"), text);
-}
-
-}  // namespace
+#include "platform/MessageBox.h"
+#include "platform/WaitCursor.h"
 
 CTremoluxDoc::CTremoluxDoc(CDocTemplate* pDocTemplate) : m_pDocTemplate(pDocTemplate) {}
 
@@ -32,7 +24,12 @@ bool CTremoluxDoc::OnNewDocument() { return false; }
 bool CTremoluxDoc::OnOpenDocument(const QString& pathName) {
   // The reader takes the path as 8-bit bytes, the form the file system uses.
   m_c3d.m_strPathName = QFile::encodeName(pathName).toStdString();
-  if (!m_c3d.Load()) {
+  bool loaded = false;
+  {
+    CWaitCursor wait;  // a large file takes a moment
+    loaded = m_c3d.Load();
+  }
+  if (!loaded) {
     ReportLoadError();
     return false;
   }
@@ -46,14 +43,15 @@ void CTremoluxDoc::ReportLoadError() const {
   QWidget* pParent = m_pDocTemplate->GetMainFrame();
   switch (m_c3d.m_loadError) {
     case C3dLoadError::NotEnoughMemory:
-      AfxMessageBox(pParent, QString::fromLatin1(Messages::kNotEnoughMemory));
+      ShowMessageBox(pParent, Messages::kNotEnoughMemory);
       break;
     case C3dLoadError::ReadError: {
       // A file that exists and looked like C3D but could not be read to the
       // end: say which file and why, as a file-error box does.
       const QString path = QDir::toNativeSeparators(QString::fromStdString(m_c3d.m_strPathName));
-      AfxMessageBox(pParent, QStringLiteral("Cannot read the file %1:\n%2.")
-                                 .arg(path, QString::fromLatin1(LoadErrorText(m_c3d.m_loadError))));
+      ShowMessageBox(pParent, QStringLiteral("Cannot read the file %1:\n%2.")
+                                  .arg(path, QString::fromLatin1(LoadErrorText(m_c3d.m_loadError)))
+                                  .toStdString());
       break;
     }
     default:
