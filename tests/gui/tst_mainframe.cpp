@@ -15,6 +15,7 @@
 #include "app/CMainFrame.h"
 #include "app/CTremoluxApp.h"
 #include "app/CTremoluxDoc.h"
+#include "platform/SoundPlayer.h"
 #include "res/ResourceIds.h"
 
 namespace {
@@ -101,6 +102,10 @@ void TestMainFrame::startsEmptyWithMenu128() {
   QVERIFY(Frame()->ToolBar()->isVisible());
   QCOMPARE(Frame()->toolBarArea(Frame()->ToolBar()), Qt::TopToolBarArea);
   QCOMPARE(Frame()->ToolBar()->allowedAreas(), Qt::AllToolBarAreas);
+  // The application holds the one sound player for its whole run.
+  QVERIFY(CSoundPlayer::Instance());
+  m_app.reset();
+  QVERIFY(!CSoundPlayer::Instance());
 }
 
 void TestMainFrame::documentWindowBringsMenu129() {
