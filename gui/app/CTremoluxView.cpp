@@ -4,6 +4,7 @@
 
 #include "app/CChildFrame.h"
 #include "app/CTremoluxDoc.h"
+#include "sound/CAnalogSoundDlg.h"
 
 CTremoluxView::CTremoluxView(CTremoluxDoc* pDocument, QWidget* parent)
     : QWidget(parent), m_pDocument(pDocument) {
@@ -32,7 +33,10 @@ void CTremoluxView::Detach() {
 
 void CTremoluxView::OnViewSoundDialog() {
   if (!m_pDocument) return;
-  // TODO(dialog): run CAnalogSoundDlg on &m_pDocument->m_c3d.
+  // Owned by the main window, as a dialog without a parent of its own is.
+  CAnalogSoundDlg dlg(window());
+  dlg.m_pC3d = &m_pDocument->m_c3d;
+  dlg.DoModal();
 }
 
 QSize CTremoluxView::sizeHint() const { return {480, 320}; }

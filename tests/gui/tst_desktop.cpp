@@ -5,6 +5,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMimeData>
+#include <QPushButton>
 #include <QScreen>
 #include <QtTest>
 
@@ -14,6 +15,7 @@
 #include "app/CTremoluxApp.h"
 #include "app/CTremoluxDoc.h"
 #include "res/ResourceIds.h"
+#include "sound/CAnalogSoundDlg.h"
 
 #ifdef TREMOLUX_HAVE_X11
 #include <QtGui/qguiapplication_platform.h>
@@ -46,7 +48,7 @@ class TestDesktop : public QObject {
   void cleanup();
   void droppedFileOpens();
   void lockKeyIndicatorsFollowXkb();
-  void screenshotTwoDocumentsTiled();
+  void screenshotTiledWithSoundDialog();
 
  private:
   std::unique_ptr<QTemporaryDir> m_dir;
@@ -129,25 +131,43 @@ void TestDesktop::lockKeyIndicatorsFollowXkb() {
 #endif
 }
 
-void TestDesktop::screenshotTwoDocumentsTiled() {
+// Two documents tiled and the sound dialog open on one of them with a
+// channel plotted, as a person would see it: <build>/screenshots/tremolux-main.png.
+void TestDesktop::screenshotTiledWithSoundDialog() {
   CMainFrame* frame = m_app->GetMainWnd();
   QVERIFY(m_app->OpenDocumentFile(guitest::WriteRecording(m_dir->path(), QStringLiteral("left.c3d"))));
-  QVERIFY(m_app->OpenDocumentFile(guitest::WriteRecording(m_dir->path(), QStringLiteral("right.c3d"))));
+  const QString demo = QStringLiteral(TREMOLUX_DEMO_C3D);
+  QVERIFY(m_app->OpenDocumentFile(QFile::exists(demo) ? demo : guitest::WriteRecording(m_dir->path(), "demo.c3d")));
   frame->GetAction(Res::ID_WINDOW_TILE_HORZ)->trigger();
-  QTest::qWait(200);
 
-  const QImage shot = frame->screen()->grabWindow(0).toImage();
+  QImage shot;
+  QRect dialogRect;
+  guitest::ModalCatcher catcher([&](QWidget* w) {
+    auto* dlg = qobject_cast<CAnalogSoundDlg*>(w);
+    QVERIFY(dlg);
+    QVERIFY(QTest::qWaitForWindowExposed(dlg));
+    dlg->m_comboChannel.setCurrentIndex(3);  // the slow force-like curve
+    QTest::qWait(300);
+    shot = frame->screen()->grabWindow(0).toImage();
+    dialogRect = dlg->frameGeometry();
+    static_cast<QPushButton*>(dlg->GetDlgItem(CAnalogSoundDlg::IDOK))->click();
+  });
+  frame->GetAction(Res::ID_VIEW_SOUND_DIALOG)->trigger();
+  QCOMPARE(catcher.seen().size(), size_t{1});
   QVERIFY(!shot.isNull());
   const QString dir = QStringLiteral(TREMOLUX_BUILD_DIR "/screenshots");
   QVERIFY(QDir().mkpath(dir));
   QVERIFY(shot.save(dir + QStringLiteral("/tremolux-main.png")));
-  // The grab shows the program, not an empty screen: the frame's area holds
-  // more than one colour.
-  const QImage area = shot.copy(frame->frameGeometry());
-  QSet<QRgb> colours;
-  for (int y = 0; y < area.height(); y += 7)
-    for (int x = 0; x < area.width(); x += 7) colours.insert(area.pixel(x, y));
-  QVERIFY(colours.size() > 3);
+  // The dialog lies over the main window, and the grab shows both drawn.
+  QVERIFY(frame->frameGeometry().intersects(dialogRect));
+  auto colours = [&shot](const QRect& r) {
+    QSet<QRgb> set;
+    for (int y = r.top(); y < r.bottom(); y += 5)
+      for (int x = r.left(); x < r.right(); x += 5) set.insert(shot.pixel(x, y));
+    return set.size();
+  };
+  QVERIFY(colours(frame->frameGeometry()) > 3);
+  QVERIFY(colours(dialogRect) > 3);
 }
 
 QTEST_MAIN(TestDesktop)

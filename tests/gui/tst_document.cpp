@@ -3,6 +3,7 @@
 #include <QCryptographicHash>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QPushButton>
 #include <QtTest>
 
 #include "GuiTestSupport.h"
@@ -14,6 +15,7 @@
 #include "app/CTremoluxDoc.h"
 #include "app/CTremoluxView.h"
 #include "res/ResourceIds.h"
+#include "sound/CAnalogSoundDlg.h"
 
 class TestDocument : public QObject {
   Q_OBJECT
@@ -36,6 +38,7 @@ class TestDocument : public QObject {
   void lastWindowClosesDocument();
   void fileCloseClosesEveryWindow();
   void viewShowsOnlyWindowColour();
+  void soundDialogRunsOnTheWindowsDocument();
   void fileIsNeverWritten();
 
  private:
@@ -227,6 +230,37 @@ void TestDocument::viewShowsOnlyWindowColour() {
   for (int y = 0; y < image.height(); ++y) {
     for (int x = 0; x < image.width(); ++x) QCOMPARE(image.pixel(x, y), base);
   }
+}
+
+// "Sound Dialog..." in the second window of one of two documents opens the
+// dialog, modal over the main window, on that document's file.
+void TestDocument::soundDialogRunsOnTheWindowsDocument() {
+  CTremoluxDoc* first = m_app->OpenDocumentFile(guitest::WriteRecording(m_dir->path(), QStringLiteral("a.c3d")));
+  CTremoluxDoc* second = m_app->OpenDocumentFile(guitest::WriteRecording(m_dir->path(), QStringLiteral("b.c3d")));
+  QVERIFY(first && second);
+  CMainFrame* frame = m_app->GetMainWnd();
+  frame->MdiArea()->setActiveSubWindow(first->GetViews().front()->GetParentFrame());
+  frame->GetAction(Res::ID_WINDOW_NEW)->trigger();
+  QCOMPARE(frame->GetActiveView(), first->GetViews().back());
+
+  const CC3d* shown = nullptr;
+  QWidget* owner = nullptr;
+  QStringList channels;
+  guitest::ModalCatcher catcher([&](QWidget* w) {
+    auto* dlg = qobject_cast<CAnalogSoundDlg*>(w);
+    QVERIFY(dlg);
+    shown = dlg->m_pC3d;
+    owner = dlg->parentWidget();
+    for (int i = 0; i < dlg->m_comboChannel.count(); ++i) channels << dlg->m_comboChannel.itemText(i);
+    static_cast<QPushButton*>(dlg->GetDlgItem(CAnalogSoundDlg::IDOK))->click();
+  });
+  frame->GetAction(Res::ID_VIEW_SOUND_DIALOG)->trigger();
+  QCOMPARE(catcher.seen().size(), size_t{1});
+  QCOMPARE(catcher.seen().front().title, QStringLiteral("C3D Analog Sound"));
+  QCOMPARE(shown, &first->m_c3d);
+  QCOMPARE(owner, frame);
+  QCOMPARE(channels, (QStringList{"EMG1", "EMG2"}));
+  QCOMPARE(m_app->GetDocTemplate()->GetDocumentCount(), 2);
 }
 
 void TestDocument::fileIsNeverWritten() {
