@@ -25,19 +25,25 @@
 
 namespace guitest {
 
-// Points XDG_CONFIG_HOME (QSettings), HOME and XDG_RUNTIME_DIR into a
-// temporary folder for the whole test program. Call from initMain(),
-// before the QApplication exists.
-inline void UseScratchEnvironment() {
+// The folder the program's settings go to for the whole test program.
+inline QString ScratchSettingsDir() {
   static QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/tremolux-guitest-XXXXXX"));
-  const QByteArray root = QFile::encodeName(dir.path());
-  QDir(dir.path()).mkpath(QStringLiteral("config"));
-  QDir(dir.path()).mkpath(QStringLiteral("runtime"));
-  QFile::setPermissions(dir.path() + QStringLiteral("/runtime"),
-                        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-  qputenv("XDG_CONFIG_HOME", root + "/config");
-  qputenv("XDG_RUNTIME_DIR", root + "/runtime");
-  qputenv("HOME", root);
+  return dir.path();
+}
+
+// Sends the program's settings into a temporary folder, so that they never
+// touch the user's, and gives Qt a private runtime folder when there is
+// none. HOME and an existing XDG_RUNTIME_DIR are left alone: the private
+// sound server of scripts/test is found through them. Call from
+// initMain(), before the QApplication exists.
+inline void UseScratchEnvironment() {
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, ScratchSettingsDir());
+  if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+    const QString runtime = ScratchSettingsDir() + QStringLiteral("/runtime");
+    QDir().mkpath(runtime);
+    QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
+  }
 }
 
 // Forgets every setting of the program (the recent-file list).

@@ -3,6 +3,8 @@
 #include <QCryptographicHash>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QAudioDevice>
+#include <QMediaDevices>
 #include <QPushButton>
 #include <QtTest>
 
@@ -14,6 +16,7 @@
 #include "app/CTremoluxApp.h"
 #include "app/CTremoluxDoc.h"
 #include "app/CTremoluxView.h"
+#include "platform/SoundPlayer.h"
 #include "res/ResourceIds.h"
 #include "sound/CAnalogSoundDlg.h"
 
@@ -246,13 +249,24 @@ void TestDocument::soundDialogRunsOnTheWindowsDocument() {
   const CC3d* shown = nullptr;
   QWidget* owner = nullptr;
   QStringList channels;
+  bool played = false;
+  const bool canPlay = !QMediaDevices::defaultAudioOutput().isNull();
+  auto click = [](CAnalogSoundDlg* dlg, int id) { static_cast<QPushButton*>(dlg->GetDlgItem(id))->click(); };
   guitest::ModalCatcher catcher([&](QWidget* w) {
     auto* dlg = qobject_cast<CAnalogSoundDlg*>(w);
     QVERIFY(dlg);
     shown = dlg->m_pC3d;
     owner = dlg->parentWidget();
     for (int i = 0; i < dlg->m_comboChannel.count(); ++i) channels << dlg->m_comboChannel.itemText(i);
-    static_cast<QPushButton*>(dlg->GetDlgItem(CAnalogSoundDlg::IDOK))->click();
+    if (canPlay) {  // Play and Stop reach the application's player
+      dlg->m_comboChannel.setCurrentIndex(0);
+      click(dlg, CAnalogSoundDlg::IDC_PLAY);
+      played = CSoundPlayer::Instance()->IsPlaying();
+      click(dlg, CAnalogSoundDlg::IDC_STOP);
+      QVERIFY(!CSoundPlayer::Instance()->IsPlaying());
+      click(dlg, CAnalogSoundDlg::IDC_PLAY);
+    }
+    click(dlg, CAnalogSoundDlg::IDOK);
   });
   frame->GetAction(Res::ID_VIEW_SOUND_DIALOG)->trigger();
   QCOMPARE(catcher.seen().size(), size_t{1});
@@ -261,6 +275,10 @@ void TestDocument::soundDialogRunsOnTheWindowsDocument() {
   QCOMPARE(owner, frame);
   QCOMPARE(channels, (QStringList{"EMG1", "EMG2"}));
   QCOMPARE(m_app->GetDocTemplate()->GetDocumentCount(), 2);
+  if (!canPlay) QSKIP("no audio output device: Play and Stop not tried (scripts/test provides one)");
+  QVERIFY(played);
+  QVERIFY(CSoundPlayer::Instance()->IsPlaying());  // the sound plays on after the dialog closed
+  CSoundPlayer::Instance()->Purge();
 }
 
 void TestDocument::fileIsNeverWritten() {

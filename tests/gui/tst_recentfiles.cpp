@@ -104,7 +104,7 @@ void TestRecentFiles::listSurvivesRestart() {
   m_app.reset();  // the list is written back at exit
 
   QSettings settings(QStringLiteral("Vandrel"), QStringLiteral("Tremolux"));
-  QVERIFY(settings.fileName().startsWith(qEnvironmentVariable("XDG_CONFIG_HOME")));
+  QVERIFY(settings.fileName().startsWith(guitest::ScratchSettingsDir()));
   QCOMPARE(settings.value(QStringLiteral("Recent File List/File1")).toString(), b);
   QCOMPARE(settings.value(QStringLiteral("Recent File List/File2")).toString(), a);
   QVERIFY(!settings.contains(QStringLiteral("Recent File List/File3")));
