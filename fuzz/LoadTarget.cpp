@@ -16,6 +16,7 @@
 #include "c3d/C3d.h"
 #include "sound/ChannelNames.h"
 #include "sound/PlayChecks.h"
+#include "sound/PlotGeometry.h"
 #include "sound/WaveFormat.h"
 #include "sound/WaveSynthesis.h"
 
@@ -239,6 +240,32 @@ void BuildWave(const CC3d& c3d, int channel, const std::string& text, int bits) 
   }
 }
 
+// The sound dialog's plot of one channel at one client size: one vertex per
+// sample, every vertex and marker inside the client area.
+void PlotChannel(const CC3d& c3d, int channel) {
+  constexpr int kWidth = 401;
+  constexpr int kHeight = 167;
+  const CPlotTrace trace(&c3d, channel, kWidth, kHeight);
+  Expect(trace.Draws(), "a loaded channel is not drawn");
+  const std::int64_t count = c3d.GetAnalogSampleCount();
+  Expect(trace.Count() == count, "one trace vertex per sample");
+  Expect(trace.HasMarkers() == (count > 0 && kWidth > 10 * count), "markers exactly on short channels");
+  std::int64_t vertices = 0;
+  std::int64_t markers = 0;
+  int lastX = 0;
+  trace.Walk(
+      [&](const PlotPoint& p) {
+        Expect(p.x >= lastX && p.x <= kWidth && p.y >= 0 && p.y <= kHeight, "a vertex outside the plot");
+        lastX = p.x;
+        ++vertices;
+      },
+      [&](const PlotRect& r) {
+        Expect(r.left < r.right && r.top < r.bottom, "an empty marker");
+        ++markers;
+      });
+  Expect(vertices == count && markers == (trace.HasMarkers() ? count : 0), "the walk's counts");
+}
+
 // The builds of one channel: at the smallest whole rate above A, and at the
 // largest one up to 44100 whose build stays within the output bound.
 void BuildChannel(const CC3d& c3d, int channel) {
@@ -292,9 +319,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const char* text : {"44100", "6000", "44100.5", "nan", "-1", "0x1p4", ""}) {
     sound::CheckPlayRate(c3d, text);
   }
+  Expect(PlotGrid(401, 167).size() == 16, "five rows and eleven columns of grid");
   const std::size_t channels = c3d.m_analogs.size();
+  const bool plot = c3d.GetAnalogSampleCount() <= g_limits.plotted;
   for (std::size_t i = 0; i < channels && g_limits.channels > 0; ++i) {
-    if (i < g_limits.channels || i + 1 == channels) BuildChannel(c3d, static_cast<int>(i));
+    if (i >= g_limits.channels && i + 1 != channels) continue;
+    if (plot) PlotChannel(c3d, static_cast<int>(i));
+    BuildChannel(c3d, static_cast<int>(i));
   }
   c3d.Clear();
   return 0;

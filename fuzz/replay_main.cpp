@@ -53,7 +53,7 @@ constexpr std::size_t kLastLengths = 64;
 // Cuts build no sound (beyond the header a cut changes only the parameter
 // text and the sample values, never how a build runs); mutations build one
 // short sound each. Tens of thousands of runs then stay within the tests' time.
-constexpr fuzztarget::BuildLimits kCutLimits{0, 0, 0, 1 << 12};
+constexpr fuzztarget::BuildLimits kCutLimits{0, 0, 0, 0};
 constexpr fuzztarget::BuildLimits kMutantLimits{4096, 4096, 1, 1 << 14};
 
 // The input being run, saved when the process dies on it.
