@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "Commands.h"
@@ -143,11 +144,12 @@ void WriteInfoJson(const CC3d& c3d, const InfoOptions& o) {
   const int sampleCount = c3d.GetAnalogSampleCount();
   json.Key("analogs");
   json.BeginArray();
+  const std::vector<std::string> names = AnalogChannelNames(c3d);
   for (std::size_t i = 0; i < c3d.m_analogs.size(); ++i) {
     const CAnalog& a = *c3d.m_analogs[i];
     json.BeginObject();
     json.Key("index"); json.Int(static_cast<std::int64_t>(i));
-    json.Key("label"); json.Latin1(AnalogChannelName(c3d, static_cast<int>(i)));
+    json.Key("label"); json.Latin1(names[i]);
     json.Key("min"); json.Float(a.m_fMin);
     json.Key("max"); json.Float(a.m_fMax);
     json.Key("offset"); json.Float(a.m_fOffset);
@@ -228,31 +230,36 @@ void WriteInfoText(const CC3d& c3d, const InfoOptions& o) {
                 e->m_nDisplay);
   }
   std::printf("Groups: %d, parameters: %d\n", c3d.m_nGroups, c3d.m_nParams);
+  // Each group's parameters in file order, found through an index by group
+  // number: a file may hold hundreds of thousands of records of each kind.
   std::vector<bool> listed(c3d.m_params.size(), false);
-  auto listParameters = [&](std::int32_t groupNumber) {
-    for (std::size_t i = 0; i < c3d.m_params.size(); ++i) {
-      const CParam& p = *c3d.m_params[i];
-      if (listed[i] || (groupNumber >= 0 && p.m_nGroupId != groupNumber)) continue;
-      listed[i] = true;
-      std::printf("    %s (group %d, type %d, %d element%s)%s: %s\n", p.m_strName.c_str(), p.m_nGroupId,
-                  p.m_nType, p.m_nCount, p.m_nCount == 1 ? "" : "s", p.m_bLocked ? " locked" : "",
-                  p.m_strDescription.c_str());
-    }
+  std::unordered_map<std::int32_t, std::vector<std::size_t>> byGroup;
+  for (std::size_t i = 0; i < c3d.m_params.size(); ++i) byGroup[c3d.m_params[i]->m_nGroupId].push_back(i);
+  auto listParameter = [&](std::size_t i) {
+    if (listed[i]) return;
+    listed[i] = true;
+    const CParam& p = *c3d.m_params[i];
+    std::printf("    %s (group %d, type %d, %d element%s)%s: %s\n", p.m_strName.c_str(), p.m_nGroupId,
+                p.m_nType, p.m_nCount, p.m_nCount == 1 ? "" : "s", p.m_bLocked ? " locked" : "",
+                p.m_strDescription.c_str());
   };
   for (const auto& g : c3d.m_groups) {
     std::printf("  %s (id %d)%s: %s\n", g->m_strName.c_str(), g->m_nId,
                 g->m_bLocked ? " locked" : "", g->m_strDescription.c_str());
-    listParameters(-g->m_nId);
+    const auto members = byGroup.find(-g->m_nId);
+    if (members == byGroup.end()) continue;
+    for (const std::size_t i : members->second) listParameter(i);
+    byGroup.erase(members);  // a later group of the same number lists nothing more
   }
   if (std::find(listed.begin(), listed.end(), false) != listed.end()) {
     std::printf("  (parameters of groups without a group record)\n");
-    listParameters(-1);
+    for (std::size_t i = 0; i < c3d.m_params.size(); ++i) listParameter(i);
   }
   std::printf("Analog channels:\n");
+  const std::vector<std::string> names = AnalogChannelNames(c3d);
   for (std::size_t i = 0; i < c3d.m_analogs.size(); ++i) {
     const CAnalog& a = *c3d.m_analogs[i];
-    std::printf("  %zu %s: raw %s to %s, offset %s, scale %s\n", i,
-                AnalogChannelName(c3d, static_cast<int>(i)).c_str(),
+    std::printf("  %zu %s: raw %s to %s, offset %s, scale %s\n", i, names[i].c_str(),
                 ShortestFloatText(a.m_fMin).c_str(), ShortestFloatText(a.m_fMax).c_str(),
                 ShortestFloatText(a.m_fOffset).c_str(), ShortestFloatText(a.m_fScale).c_str());
     if (o.samples) {

@@ -83,6 +83,12 @@ class CC3d {
   // floats), empty when absent.
   std::string GetParameterString(const std::string& group, const std::string& name, int index,
                                  int precision) const;
+  // The same text for the parameter at `param` in m_params (as FindParameter
+  // gives it; -1 or any other index out of range gives ""). Callers that read
+  // many elements of one parameter look it up once: a file may hold 65535
+  // channels and a few hundred thousand parameter records, and a lookup per
+  // element would take minutes.
+  std::string GetParameterElementString(int param, int index, int precision) const;
   // Gives every CAnalog its offset and SCALE x GEN_SCALE; run once by Load.
   void ComputeAnalogScaling();
   // Samples per analog channel: (last - first + 1) x S. The product is formed

@@ -101,16 +101,19 @@ int CC3d::FindParameter(const std::string& group, const std::string& name) const
 
 std::string CC3d::GetParameterString(const std::string& group, const std::string& name, int index,
                                      int precision) const {
-  const int i = FindParameter(group, name);
-  if (i < 0 || index < 0) return {};
-  const CParam& param = *m_params[i];
-  if (param.m_nType == -1) {
-    if (static_cast<std::size_t>(index) >= param.m_strings.size()) return {};
-    return param.m_strings[index];
+  return GetParameterElementString(FindParameter(group, name), index, precision);
+}
+
+std::string CC3d::GetParameterElementString(int param, int index, int precision) const {
+  if (param < 0 || static_cast<std::size_t>(param) >= m_params.size() || index < 0) return {};
+  const CParam& p = *m_params[static_cast<std::size_t>(param)];
+  if (p.m_nType == -1) {
+    if (static_cast<std::size_t>(index) >= p.m_strings.size()) return {};
+    return p.m_strings[static_cast<std::size_t>(index)];
   }
-  if (index >= param.m_nCount || static_cast<std::size_t>(index) >= param.m_pValues.size()) return {};
-  const CParamCell& cell = param.m_pValues[index];
-  switch (param.m_nType) {
+  if (index >= p.m_nCount || static_cast<std::size_t>(index) >= p.m_pValues.size()) return {};
+  const CParamCell& cell = p.m_pValues[static_cast<std::size_t>(index)];
+  switch (p.m_nType) {
     case 1: return std::to_string(cell.AsByte());   // "%d", 0 to 255
     case 2: return std::to_string(cell.AsInt16());  // "%d", signed
     case 4: return FormatFixed(static_cast<double>(cell.AsFloat()), precision);
@@ -122,17 +125,22 @@ void CC3d::ComputeAnalogScaling() {
   // Each value passes through its text form: float parameters take effect
   // rounded to 8 decimals, integers exactly, character rows when they hold a
   // plain number. The lower-case names find GEN_SCALE, SCALE and OFFSET.
+  // SCALE and OFFSET are looked up once, not once per channel: the lookup
+  // walks every record, and 65535 channels times a few hundred thousand
+  // records would hold Load for minutes.
   float genScale = 1.0f;
   std::string t = GetParameterString("ANALOG", "gen_scale", 0, 8);
   if (!t.empty() && IsNumeric(t)) genScale = c3d::NarrowToFloat(ParseDecimal(t));
+  const int scales = FindParameter("ANALOG", "scale");
+  const int offsets = FindParameter("ANALOG", "offset");
   const std::size_t channels = std::min<std::size_t>(m_nAnalogChannels, m_analogs.size());
   for (std::size_t i = 0; i < channels; ++i) {
     float scale = 1.0f;
     float offset = 0.0f;
     const int index = static_cast<int>(i);  // below 65536
-    t = GetParameterString("ANALOG", "scale", index, 8);
+    t = GetParameterElementString(scales, index, 8);
     if (!t.empty() && IsNumeric(t)) scale = c3d::NarrowToFloat(ParseDecimal(t));
-    t = GetParameterString("ANALOG", "offset", index, 8);
+    t = GetParameterElementString(offsets, index, 8);
     if (!t.empty() && IsNumeric(t)) offset = c3d::NarrowToFloat(ParseDecimal(t));
     m_analogs[i]->m_fOffset = offset;
     m_analogs[i]->m_fScale = scale * genScale;  // single-precision product

@@ -5,19 +5,34 @@
 
 #include "c3d/C3d.h"
 
-std::string AnalogChannelName(const CC3d& c3d, int i) {
-  std::string label = c3d.GetParameterString("Analog", "Labels", i, 0);
+namespace {
+
+// The listed name of channel i, given the index of Analog:Labels (or -1).
+std::string ListedName(const CC3d& c3d, int labels, int i) {
+  std::string label = c3d.GetParameterElementString(labels, i, 0);
   if (label.empty()) label = "Chan " + std::to_string(static_cast<long long>(i) + 1);  // i + 1 may exceed int
   return label;
 }
-
-namespace {
 
 std::string WithoutTrailingBlanks(std::string s) {
   while (!s.empty() && s.back() == ' ') s.pop_back();
   return s;
 }
 
+}
+
+std::string AnalogChannelName(const CC3d& c3d, int i) {
+  return ListedName(c3d, c3d.FindParameter("Analog", "Labels"), i);
+}
+
+std::vector<std::string> AnalogChannelNames(const CC3d& c3d) {
+  const int labels = c3d.FindParameter("Analog", "Labels");
+  std::vector<std::string> names;
+  names.reserve(c3d.m_analogs.size());
+  for (std::size_t i = 0; i < c3d.m_analogs.size(); ++i) {
+    names.push_back(ListedName(c3d, labels, static_cast<int>(i)));  // at most 65535 channels
+  }
+  return names;
 }
 
 int FindAnalogChannel(const CC3d& c3d, const std::string& text) {
@@ -27,12 +42,13 @@ int FindAnalogChannel(const CC3d& c3d, const std::string& text) {
     const int index = std::stoi(text);  // at most 9 digits: within int
     if (index < channels) return index;
   }
+  const std::vector<std::string> names = AnalogChannelNames(c3d);
   for (int i = 0; i < channels; ++i) {
-    if (AnalogChannelName(c3d, i) == text) return i;
+    if (names[static_cast<std::size_t>(i)] == text) return i;
   }
   const std::string trimmed = WithoutTrailingBlanks(text);
   for (int i = 0; i < channels; ++i) {
-    if (WithoutTrailingBlanks(AnalogChannelName(c3d, i)) == trimmed) return i;
+    if (WithoutTrailingBlanks(names[static_cast<std::size_t>(i)]) == trimmed) return i;
   }
   return -1;
 }

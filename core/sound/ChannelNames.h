@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 class CC3d;
 
@@ -9,6 +10,11 @@ class CC3d;
 // row is absent or empty. Labels keep their stored bytes, trailing blanks
 // included. `c3d` must be loaded; `i` may be any channel index.
 std::string AnalogChannelName(const CC3d& c3d, int i);
+
+// AnalogChannelName of every channel of m_analogs, in order: the names a
+// channel list shows. Looks Labels up once, so listing 65535 channels of a
+// file with a few hundred thousand parameter records stays quick.
+std::vector<std::string> AnalogChannelNames(const CC3d& c3d);
 
 // The channel a user names by `text`: a 0-based index written in decimal
 // digits (below the number of channels), else the first channel whose listed

@@ -19,14 +19,24 @@ constexpr double kSilence = 2048.0;
 constexpr double kFullScale = 0.00048828125;  // 1 / 2048, exact in binary
 
 // The low 16 bits of trunc(v), two's complement, for any finite v. Below
-// 2^31 in magnitude a plain truncating cast is defined and enough; above it
-// fmod (which is exact) first removes the multiples of 2^16, so no cast ever
-// sees a value out of range.
+// 2^63 in magnitude a truncating cast to a 64-bit integer is defined and
+// keeps every low bit. From 2^68 on a double's last mantissa bit is worth at
+// least 2^16, so the low 16 bits are all zero. In between, fmod (which is
+// exact) removes the multiples of 2^16 first. fmod works through the
+// exponent difference bit by bit: keeping it to that narrow band keeps a
+// channel of huge values (common in damaged float files) as quick to build
+// as any other.
 std::uint16_t Low16(double v) {
-  if (std::fabs(v) < 2147483648.0) {
+  const double magnitude = std::fabs(v);
+  if (magnitude < 2147483648.0) {
     // Truncation toward zero is the mapping; |v| < 2^31 keeps the cast defined.
     return static_cast<std::uint16_t>(static_cast<std::uint32_t>(static_cast<std::int32_t>(v)));
   }
+  if (magnitude < 9223372036854775808.0) {
+    // |v| < 2^63: the cast to int64 is defined; its low bits are the answer.
+    return static_cast<std::uint16_t>(static_cast<std::uint64_t>(static_cast<std::int64_t>(v)) & 0xFFFFu);
+  }
+  if (magnitude >= 295147905179352825856.0) return 0;  // 2^68: a multiple of 2^16
   const double rest = std::fmod(std::trunc(v), 65536.0);  // exact, in (-65536, 65536)
   // rest is a whole number within int32; masking gives its two's-complement low bits.
   return static_cast<std::uint16_t>(static_cast<std::uint32_t>(static_cast<std::int32_t>(rest)) &

@@ -226,10 +226,10 @@ bool CAnalogSoundDlg::OnInitDialog() {
 void CAnalogSoundDlg::FillChannelCombo() {
   m_comboChannel.clear();  // clears the selection too, so the plot shows nothing
   if (m_pC3d == nullptr) return;
-  for (std::size_t i = 0; i < m_pC3d->m_analogs.size(); ++i) {
-    // m_analogs.size() never exceeds the 16-bit channel count of the header.
-    m_comboChannel.addItem(Latin1(AnalogChannelName(*m_pC3d, static_cast<int>(i))));
-  }
+  // One Labels lookup for the whole list: a file may hold 65535 channels.
+  QStringList names;
+  for (const std::string& name : AnalogChannelNames(*m_pC3d)) names << Latin1(name);
+  m_comboChannel.addItems(names);
   // Qt selects the first item added to an empty combo; nothing is selected
   // until the user picks a channel.
   m_comboChannel.setCurrentIndex(-1);

@@ -231,6 +231,26 @@ INSTANTIATE_TEST_SUITE_P(
                     PcmRow{std::nanf(""), 0, 128}, PcmRow{HUGE_VALF, 0, 128},
                     PcmRow{-HUGE_VALF, 0, 128}));
 
+// The mapping takes short cuts for values far beyond full scale (a damaged
+// float file holds them in plenty); each must give the bits the exact
+// remainder gives, at every binary exponent a float sample can reach.
+TEST(WaveSynthesis, HugeSamplesKeepTheExactLowBits) {
+  const auto low16 = [](double v) {
+    const double rest = std::fmod(std::trunc(v), 65536.0);
+    return static_cast<std::uint16_t>(static_cast<std::uint32_t>(static_cast<std::int32_t>(rest)) & 0xFFFFu);
+  };
+  for (int e = 20; e <= 127; ++e) {
+    for (const float m : {1.0f, 1.0000001f, 1.3333333f, 1.9999999f}) {
+      for (const float sign : {1.0f, -1.0f}) {
+        const float s = sign * std::ldexp(m, e);
+        const double d = (static_cast<double>(s) - 2048.0) * 0.00048828125;
+        EXPECT_EQ(static_cast<std::uint16_t>(sound::PcmSample16(s)), low16(d * 32768.0)) << s;
+        EXPECT_EQ(sound::PcmSample8(s), static_cast<std::uint8_t>((low16(d * 128.0) + 128u) & 0xFFu)) << s;
+      }
+    }
+  }
+}
+
 TEST(WaveSynthesis, HeaderFieldsForBothWidths) {
   struct Row {
     int bits;
