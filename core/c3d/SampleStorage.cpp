@@ -1,6 +1,5 @@
 #include "c3d/SampleStorage.h"
 
-#include <algorithm>
 #include <cstddef>
 #include <limits>
 
@@ -28,11 +27,11 @@ bool SampleStorageCanBeHeld(std::uint64_t storageBytes, std::uint64_t presentByt
     return false;
   }
   const std::uint64_t absent = storageBytes > presentBytes ? storageBytes - presentBytes : 0;
+  constexpr std::uint64_t kMax = std::numeric_limits<std::uint64_t>::max();
   const std::uint64_t allowance =
-      std::max(kRepeatAllowanceBytes,
-               presentBytes > std::numeric_limits<std::uint64_t>::max() / kRepeatAllowanceFactor
-                   ? std::numeric_limits<std::uint64_t>::max()
-                   : presentBytes * kRepeatAllowanceFactor);
+      presentBytes > (kMax - kRepeatAllowanceBytes) / kRepeatAllowanceFactor
+          ? kMax
+          : kRepeatAllowanceBytes + presentBytes * kRepeatAllowanceFactor;
   return absent <= allowance;
 }
 

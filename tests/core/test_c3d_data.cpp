@@ -221,10 +221,13 @@ TEST(SampleStorageCanBeHeld, BoundsByMemoryAndByTheBytesPresent) {
   const Row rows[] = {
       {100 * MiB, 100 * MiB, 0, true},        // complete file, memory unknown
       {100 * MiB, 200 * MiB, 64 * MiB, false},  // more than the machine has
-      {64 * MiB, 0, 0, true},                 // repetition within the fixed allowance
-      {64 * MiB + 1, 0, 0, false},
-      {500 * MiB, 100 * MiB, 0, true},        // missing part up to 4x what is present
-      {500 * MiB + 1, 100 * MiB, 0, false},
+      {32 * MiB, 0, 0, true},                 // repetition within the fixed allowance
+      {32 * MiB + 1, 0, 0, false},
+      {532 * MiB, 100 * MiB, 0, true},        // missing part up to 32 MiB + 4x what is present
+      {532 * MiB + 1, 100 * MiB, 0, false},
+      {37 * MiB, 1 * MiB, 0, true},           // the most a 1 MiB file may fill
+      {37 * MiB + 1, 1 * MiB, 0, false},
+      {(1ull << 63) - 1, 1ull << 62, 0, true},  // 4x present would wrap 64 bits
       {9 * GiB, 1024, 32 * GiB, false},       // a small file claiming gigabytes
   };
   for (const Row& r : rows) {
