@@ -1,13 +1,11 @@
 #include "app/CChildFrame.h"
 
 #include <QCloseEvent>
-#include <QIcon>
 
 #include "app/CTremoluxView.h"
 
 CChildFrame::CChildFrame(QWidget* parent) : QMdiSubWindow(parent) {
   setAttribute(Qt::WA_DeleteOnClose);
-  setWindowIcon(QIcon(QStringLiteral(":/res/idr_c3dtype.svg")));
 }
 
 void CChildFrame::SetView(CTremoluxView* pView) {

@@ -7,7 +7,7 @@ class CTremoluxView;
 // One document window inside the main window's MDI area: a frame around one
 // CTremoluxView, which it owns (Qt child). Owned by the MDI area; deletes
 // itself when closed. Closing the last window of a document closes the
-// document.
+// document. Its icon is the document template's, set by the template.
 class CChildFrame : public QMdiSubWindow {
   Q_OBJECT
 

@@ -7,7 +7,8 @@
 #include "app/CTremoluxDoc.h"
 #include "app/CTremoluxView.h"
 
-CDocTemplate::CDocTemplate(CMainFrame* pMainFrame) : m_pMainFrame(pMainFrame) {}
+CDocTemplate::CDocTemplate(CMainFrame* pMainFrame)
+    : m_pMainFrame(pMainFrame), m_icon(QStringLiteral(":/res/idr_c3dtype.svg")) {}
 
 CDocTemplate::~CDocTemplate() { CloseAllDocuments(); }
 
@@ -40,6 +41,7 @@ CTremoluxDoc* CDocTemplate::OpenNewDocument() {
 
 CChildFrame* CDocTemplate::CreateNewFrame(CTremoluxDoc* pDocument) {
   auto* pFrame = new CChildFrame;
+  pFrame->setWindowIcon(m_icon);
   pFrame->SetView(new CTremoluxView(pDocument, pFrame));
   m_pMainFrame->MdiArea()->addSubWindow(pFrame);
   pFrame->show();

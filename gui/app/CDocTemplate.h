@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QIcon>
 #include <QStringList>
 #include <memory>
 #include <vector>
@@ -9,9 +10,10 @@ class CMainFrame;
 class CTremoluxDoc;
 
 // The program's single kind of document: C3D files, each shown in child
-// frames (CChildFrame) holding a CTremoluxView. Owns every open document;
-// the frames it creates belong to the main frame's MDI area. Owned by the
-// application object; the main frame must outlive it.
+// frames (CChildFrame) holding a CTremoluxView. Owns every open document
+// and the one icon all its frames show; the frames it creates belong to the
+// main frame's MDI area. Owned by the application object; the main frame
+// must outlive it.
 class CDocTemplate {
  public:
   explicit CDocTemplate(CMainFrame* pMainFrame);
@@ -46,5 +48,9 @@ class CDocTemplate {
 
  private:
   CMainFrame* m_pMainFrame;
+  // Shared by every frame: Qt caches an icon's rendered pixmaps under the
+  // icon's own key, so an icon made per window would leave one more cached
+  // picture behind each time a window opens.
+  QIcon m_icon;
   std::vector<std::unique_ptr<CTremoluxDoc>> m_docs;
 };
