@@ -33,8 +33,13 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
   const QFont f = font();
 
+  // The application icon is the one the owning main window already shows:
+  // Qt caches an icon's rendered pixmaps under that icon's own key, so a new
+  // QIcon per box would leave one more cached picture behind each time.
+  QIcon icon = windowIcon();
+  if (icon.isNull()) icon = QIcon(QStringLiteral(":/res/idr_mainframe.svg"));  // no owner with an icon
   auto* pIcon = new QLabel(this);
-  pIcon->setPixmap(QIcon(QStringLiteral(":/res/idr_mainframe.svg")).pixmap(kIconPixels, kIconPixels));
+  pIcon->setPixmap(icon.pixmap(kIconPixels, kIconPixels));
   const QRect iconRect = MapDialogRect(f, kIconRect);
   pIcon->setGeometry(QRect(iconRect.topLeft(), QSize(kIconPixels, kIconPixels)));
 
