@@ -53,13 +53,14 @@ inline void ClearSettings() {
   settings.sync();
 }
 
-// A small recording: two labelled channels at 1000 Hz for 0.5 s.
-inline c3dtest::Recording SmallRecording() {
+// A small recording: two labelled channels at 1000 Hz, `samples` samples
+// each (0.5 s by default; a multiple of 10, the samples per frame).
+inline c3dtest::Recording SmallRecording(int samples = 500) {
   c3dtest::Recording rec;
   rec.samplesPerFrame = 10;
   rec.frameRate = 100.0f;
   std::vector<double> a, b;
-  for (int i = 0; i < 500; ++i) {
+  for (int i = 0; i < samples; ++i) {
     a.push_back(2048 + (i % 50) * 20);
     b.push_back(2048 - (i % 25) * 30);
   }
