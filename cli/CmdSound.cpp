@@ -19,6 +19,7 @@
 #include <QCoreApplication>
 #include <QTimer>
 
+#include "platform/ProcessExit.h"
 #include "platform/SoundPlayer.h"
 #include "platform/TempFile.h"
 #endif
@@ -154,6 +155,8 @@ void AddSoundCommands(CLI::App& app) {
   CLI::App* pcmd = app.add_subcommand(
       "play", "Plays one analog channel as the sound dialog's Play does; returns when it ends");
   AddSoundOptions(pcmd, *play);
-  pcmd->callback([play] { g_exitCode = RunPlay(*play); });
+  // RunPlay has removed its temporary file and closed the player when it
+  // returns; the process then ends without the audio library's teardown.
+  pcmd->callback([play] { ExitAfterSound(RunPlay(*play)); });
 #endif
 }

@@ -3,13 +3,18 @@
 #include <QApplication>
 
 #include "app/CTremoluxApp.h"
+#include "platform/ProcessExit.h"
 
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  CTremoluxApp::SetApplicationInfo();
-  CTremoluxApp theApp;
-  if (!theApp.InitInstance(QApplication::arguments())) return 1;
-  const int result = QApplication::exec();
-  theApp.ExitInstance();
-  return result;
+  int result = 0;
+  {
+    QApplication app(argc, argv);
+    CTremoluxApp::SetApplicationInfo();
+    CTremoluxApp theApp;
+    if (!theApp.InitInstance(QApplication::arguments())) return 1;
+    result = QApplication::exec();
+    theApp.ExitInstance();
+  }
+  // The application object (settings, player, temporary file) is gone.
+  ExitAfterSound(result);
 }

@@ -20,6 +20,7 @@
 #include <cstdio>
 
 #include "c3d/C3d.h"
+#include "platform/ProcessExit.h"
 #include "platform/SoundPlayer.h"
 #include "sound/CAnalogSoundDlg.h"
 
@@ -34,9 +35,8 @@ QImage Picture(CAnalogSoundDlg& dlg) {
   return shot.toImage();
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+// The whole tool; its objects are gone when it returns.
+int Run(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("tremolux-sounddlg"));
   QApplication::setApplicationDisplayName(QStringLiteral("Tremolux"));
@@ -120,3 +120,7 @@ int main(int argc, char** argv) {
   }
   return 0;
 }
+
+}  // namespace
+
+int main(int argc, char** argv) { ExitAfterSound(Run(argc, argv)); }

@@ -5,10 +5,12 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <utility>
 
 #include "Messages.h"
 #include "c3d/C3d.h"
@@ -214,6 +216,33 @@ TEST_F(CliSound, PlayReturnsWhenTheSoundEnds) {
   }
   EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_GE(elapsed, std::chrono::milliseconds(500));
+}
+
+// The sound server still has messages for play when the sound ends (the
+// drain reply, the output going idle). With each of them held back by the
+// preloaded library, the process must still end with 0 and no abort from
+// the audio library's teardown.
+TEST_F(CliSound, PlayEndsCleanlyWhileTheSoundServerStillTalks) {
+#ifndef TREMOLUX_SLOW_SOUND_DISPATCH
+  GTEST_SKIP() << "built without the preloaded dispatch library (no Qt, or not Linux)";
+#else
+  const fs::path c3dFile = Write(TwoChannels(c3dtest::Proc::Intel, false, 50));  // 0.1 s
+  const char* asan = std::getenv("ASAN_OPTIONS");
+  // A sanitizer build wants its runtime first among the loaded libraries.
+  const std::vector<std::pair<std::string, std::string>> env = {
+      {"LD_PRELOAD", TREMOLUX_SLOW_SOUND_DISPATCH},
+      {"ASAN_OPTIONS", std::string(asan ? asan : "") + ":verify_asan_link_order=0"}};
+  for (int i = 0; i < 3; ++i) {
+    const auto run = c3dtest::RunCli(
+        TREMOLUX_CLI, {"play", c3dFile.string(), "--channel", "0", "--rate", "2000", "--bits", "8"},
+        dir.Path(), env);
+    if (run.exitCode == 1 && run.err.find("no audio output device") != std::string::npos) {
+      GTEST_SKIP() << "no audio output device: " << run.err;
+    }
+    EXPECT_EQ(run.exitCode, 0) << "run " << i << ": " << run.err;
+    EXPECT_EQ(run.err.find("Assertion"), std::string::npos) << run.err;
+  }
+#endif
 }
 
 }

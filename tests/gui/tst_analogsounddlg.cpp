@@ -28,6 +28,7 @@
 #include <memory>
 #include <numbers>
 
+#include "SoundTestMain.h"
 #include "Messages.h"
 #include "c3d/C3d.h"
 #include "platform/DialogUnits.h"
@@ -699,5 +700,5 @@ void TestAnalogSoundDlg::screenshotUnderXvfb() {
   qInfo("screenshot: %s", qPrintable(out));
 }
 
-QTEST_MAIN(TestAnalogSoundDlg)
+TREMOLUX_SOUND_TEST_MAIN(TestAnalogSoundDlg)
 #include "tst_analogsounddlg.moc"

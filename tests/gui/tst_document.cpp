@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QtTest>
 
+#include "SoundTestMain.h"
 #include "GuiTestSupport.h"
 #include "Messages.h"
 #include "app/CChildFrame.h"
@@ -301,5 +302,5 @@ void TestDocument::fileIsNeverWritten() {
   QCOMPARE(QFileInfo(path).lastModified(), modified);
 }
 
-QTEST_MAIN(TestDocument)
+TREMOLUX_SOUND_TEST_MAIN(TestDocument)
 #include "tst_document.moc"

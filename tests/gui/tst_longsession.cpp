@@ -22,6 +22,7 @@
 #include <memory>
 #include <vector>
 
+#include "SoundTestMain.h"
 #include "GuiTestSupport.h"
 #include "app/CDocTemplate.h"
 #include "app/CMainFrame.h"
@@ -368,5 +369,5 @@ void TestLongSession::aboutBoxAgainAndAgain() {
   ExpectFlatHeap("About box", trend, kMaxGrowth, kMaxPerCycle);
 }
 
-QTEST_MAIN(TestLongSession)
+TREMOLUX_SOUND_TEST_MAIN(TestLongSession)
 #include "tst_longsession.moc"

@@ -9,6 +9,7 @@
 #include <QToolBar>
 #include <QtTest>
 
+#include "SoundTestMain.h"
 #include "GuiTestSupport.h"
 #include "app/CAboutDlg.h"
 #include "app/CDocTemplate.h"
@@ -260,5 +261,5 @@ void TestMainFrame::aboutBoxLayout() {
            QRect(fm.averageCharWidth(), fm.height(), fm.averageCharWidth() * 10, fm.height() * 2));
 }
 
-QTEST_MAIN(TestMainFrame)
+TREMOLUX_SOUND_TEST_MAIN(TestMainFrame)
 #include "tst_mainframe.moc"

@@ -10,6 +10,7 @@
 #include <QtTest>
 #include <fstream>
 
+#include "SoundTestMain.h"
 #include "Messages.h"
 #include "c3d/C3d.h"
 #include "platform/MessageBox.h"
@@ -139,5 +140,5 @@ void TestPlatform::platformHostRunsABuildLikeTheDialog() {
   QVERIFY(!player.IsPlaying());
 }
 
-QTEST_MAIN(TestPlatform)
+TREMOLUX_SOUND_TEST_MAIN(TestPlatform)
 #include "tst_platform.moc"

@@ -15,6 +15,7 @@
 #include <memory>
 #include <numbers>
 
+#include "SoundTestMain.h"
 #include "platform/SoundPlayer.h"
 #include "sound/WaveSynthesis.h"
 
@@ -266,5 +267,5 @@ void TestSoundPlayer::rejectsWhatIsNotAMonoPcmWave() {
   QVERIFY(!m_player->IsPlaying());
 }
 
-QTEST_GUILESS_MAIN(TestSoundPlayer)
+TREMOLUX_SOUND_TEST_GUILESS_MAIN(TestSoundPlayer)
 #include "tst_soundplayer.moc"

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace c3dtest {
@@ -19,9 +20,11 @@ struct CliRun {
 };
 
 // Runs `program` with `args` through the POSIX shell (each argument quoted),
-// capturing stdout and stderr in files under `scratch`.
+// capturing stdout and stderr in files under `scratch`. `environment` holds
+// NAME=value settings for that run only.
 inline CliRun RunCli(const std::string& program, const std::vector<std::string>& args,
-                     const std::filesystem::path& scratch) {
+                     const std::filesystem::path& scratch,
+                     const std::vector<std::pair<std::string, std::string>>& environment = {}) {
   const auto quote = [](const std::string& s) {
     std::string q = "'";
     for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
@@ -29,7 +32,9 @@ inline CliRun RunCli(const std::string& program, const std::vector<std::string>&
   };
   const auto outFile = scratch / "run.out";
   const auto errFile = scratch / "run.err";
-  std::string command = quote(program);
+  std::string command;
+  for (const auto& [name, value] : environment) command += name + "=" + quote(value) + " ";
+  command += quote(program);
   for (const auto& a : args) command += " " + quote(a);
   command += " >" + quote(outFile.string()) + " 2>" + quote(errFile.string()) + " </dev/null";
   const int status = std::system(command.c_str());
