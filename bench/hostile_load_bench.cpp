@@ -4,8 +4,8 @@
 // under a second.
 #include <benchmark/benchmark.h>
 
-#include "c3d/C3d.h"
-#include "support/HostileFiles.h"
+#include "core/c3d/C3d.h"
+#include "tests/support/HostileFiles.h"
 
 namespace {
 

@@ -16,8 +16,8 @@
 #include <new>
 #include <string>
 
-#include "c3d/C3d.h"
-#include "support/C3dWriter.h"
+#include "core/c3d/C3d.h"
+#include "tests/support/C3dWriter.h"
 
 namespace {
 

@@ -12,9 +12,9 @@
 #include <cstring>
 #include <memory>
 
-#include "c3d/C3d.h"
-#include "sound/PlotGeometry.h"
-#include "sound/PlotRender.h"
+#include "core/c3d/C3d.h"
+#include "core/plot/PlotGeometry.h"
+#include "gui/render/PlotRender.h"
 
 namespace {
 

@@ -13,8 +13,8 @@
 #include <new>
 #include <vector>
 
-#include "c3d/C3d.h"
-#include "sound/WaveSynthesis.h"
+#include "core/c3d/C3d.h"
+#include "core/sound/WaveSynthesis.h"
 
 // Heap accounting for the whole program: every allocation through operator
 // new is counted, so a build's peak can be read off around one call.

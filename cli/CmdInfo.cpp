@@ -8,10 +8,10 @@
 #include <unordered_map>
 #include <vector>
 
-#include "Commands.h"
-#include "JsonWriter.h"
-#include "c3d/C3d.h"
-#include "sound/ChannelNames.h"
+#include "cli/Commands.h"
+#include "cli/JsonWriter.h"
+#include "core/c3d/C3d.h"
+#include "core/sound/ChannelNames.h"
 
 bool LoadOrSay(CC3d& c3d, const std::string& path) {
   c3d.m_strPathName = path;

@@ -12,12 +12,12 @@
 #include <memory>
 #include <string>
 
-#include "Commands.h"
-#include "JsonWriter.h"
-#include "c3d/C3d.h"
-#include "sound/ChannelNames.h"
-#include "sound/PlotGeometry.h"
-#include "sound/PlotRender.h"
+#include "cli/Commands.h"
+#include "cli/JsonWriter.h"
+#include "core/c3d/C3d.h"
+#include "core/sound/ChannelNames.h"
+#include "core/plot/PlotGeometry.h"
+#include "gui/render/PlotRender.h"
 
 namespace {
 

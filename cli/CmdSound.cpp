@@ -9,19 +9,19 @@
 #include <string>
 #include <vector>
 
-#include "Commands.h"
-#include "c3d/C3d.h"
-#include "sound/ChannelNames.h"
-#include "sound/PlayChecks.h"
-#include "sound/WaveSynthesis.h"
+#include "cli/Commands.h"
+#include "core/c3d/C3d.h"
+#include "core/sound/ChannelNames.h"
+#include "core/sound/PlayChecks.h"
+#include "core/sound/WaveSynthesis.h"
 
 #ifdef TREMOLUX_CLI_WITH_QT
 #include <QCoreApplication>
 #include <QTimer>
 
-#include "platform/ProcessExit.h"
-#include "platform/SoundPlayer.h"
-#include "platform/TempFile.h"
+#include "common/ProcessExit.h"
+#include "gui/player/SoundPlayer.h"
+#include "gui/player/TempFile.h"
 #endif
 
 namespace {

@@ -1,6 +1,6 @@
 #include <cstdio>
 
-#include "Commands.h"
+#include "cli/Commands.h"
 
 int g_exitCode = 0;
 

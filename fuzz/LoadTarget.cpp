@@ -1,4 +1,4 @@
-#include "LoadTarget.h"
+#include "fuzz/LoadTarget.h"
 
 #include <algorithm>
 #include <cmath>
@@ -12,13 +12,13 @@
 #include <system_error>
 #include <vector>
 
-#include "Messages.h"
-#include "c3d/C3d.h"
-#include "sound/ChannelNames.h"
-#include "sound/PlayChecks.h"
-#include "sound/PlotGeometry.h"
-#include "sound/WaveFormat.h"
-#include "sound/WaveSynthesis.h"
+#include "core/Messages.h"
+#include "core/c3d/C3d.h"
+#include "core/sound/ChannelNames.h"
+#include "core/sound/PlayChecks.h"
+#include "core/plot/PlotGeometry.h"
+#include "core/sound/WaveFormat.h"
+#include "core/sound/WaveSynthesis.h"
 
 namespace {
 

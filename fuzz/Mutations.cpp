@@ -1,4 +1,4 @@
-#include "Mutations.h"
+#include "fuzz/Mutations.h"
 
 #include <algorithm>
 #include <cstddef>

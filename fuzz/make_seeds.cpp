@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "support/C3dWriter.h"
+#include "tests/support/C3dWriter.h"
 
 namespace {
 

@@ -23,9 +23,9 @@
 #include <string>
 #include <vector>
 
-#include "LoadTarget.h"
-#include "Mutations.h"
-#include "c3d/C3d.h"
+#include "fuzz/LoadTarget.h"
+#include "fuzz/Mutations.h"
+#include "core/c3d/C3d.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define TREMOLUX_REPLAY_SANITIZED 1

@@ -1,4 +1,4 @@
-#include "c3d/ByteSource.h"
+#include "core/c3d/ByteSource.h"
 
 #include <cstring>
 

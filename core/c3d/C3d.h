@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "c3d/ByteSource.h"
-#include "c3d/C3dRecords.h"
+#include "core/c3d/ByteSource.h"
+#include "core/c3d/C3dRecords.h"
 
 // Why the last Load failed. The GUI stays silent for most of these; the
 // command-line tool prints LoadErrorText() and tests check the value.

@@ -5,8 +5,8 @@
 #include <string>
 #include <system_error>
 
-#include "c3d/C3d.h"
-#include "c3d/C3dNumbers.h"
+#include "core/c3d/C3d.h"
+#include "core/c3d/C3dNumbers.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <exception>
 #include <new>
 
-#include "c3d/C3d.h"
-#include "c3d/C3dNumbers.h"
+#include "core/c3d/C3d.h"
+#include "core/c3d/C3dNumbers.h"
 
 namespace {
 

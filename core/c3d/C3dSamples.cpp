@@ -3,9 +3,9 @@
 #include <cstring>
 #include <new>
 
-#include "c3d/C3d.h"
-#include "c3d/C3dNumbers.h"
-#include "c3d/SampleStorage.h"
+#include "core/c3d/C3d.h"
+#include "core/c3d/C3dNumbers.h"
+#include "core/c3d/SampleStorage.h"
 
 namespace {
 

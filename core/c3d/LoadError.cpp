@@ -1,5 +1,5 @@
-#include "Messages.h"
-#include "c3d/C3d.h"
+#include "core/Messages.h"
+#include "core/c3d/C3d.h"
 
 const char* LoadErrorText(C3dLoadError e) {
   switch (e) {

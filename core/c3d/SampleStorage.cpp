@@ -1,4 +1,4 @@
-#include "c3d/SampleStorage.h"
+#include "core/c3d/SampleStorage.h"
 
 #include <cstddef>
 #include <limits>

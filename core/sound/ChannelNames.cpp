@@ -1,9 +1,9 @@
-#include "sound/ChannelNames.h"
+#include "core/sound/ChannelNames.h"
 
 #include <algorithm>
 #include <climits>
 
-#include "c3d/C3d.h"
+#include "core/c3d/C3d.h"
 
 namespace {
 

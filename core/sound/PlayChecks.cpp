@@ -1,11 +1,11 @@
-#include "sound/PlayChecks.h"
+#include "core/sound/PlayChecks.h"
 
 #include <charconv>
 #include <cmath>
 #include <limits>
 
-#include "Messages.h"
-#include "sound/WaveSynthesis.h"
+#include "core/Messages.h"
+#include "core/sound/WaveSynthesis.h"
 
 namespace sound {
 namespace {

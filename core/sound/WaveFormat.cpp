@@ -1,4 +1,4 @@
-#include "sound/WaveFormat.h"
+#include "core/sound/WaveFormat.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "sound/WaveSynthesis.h"
+#include "core/sound/WaveSynthesis.h"
 
 #include <algorithm>
 #include <climits>
@@ -8,8 +8,8 @@
 #include <new>
 #include <stdexcept>
 
-#include "Messages.h"
-#include "c3d/C3d.h"
+#include "core/Messages.h"
+#include "core/c3d/C3d.h"
 
 namespace sound {
 namespace {

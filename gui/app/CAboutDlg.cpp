@@ -1,11 +1,11 @@
-#include "app/CAboutDlg.h"
+#include "gui/app/CAboutDlg.h"
 
 #include <QFontMetrics>
 #include <QIcon>
 #include <QLabel>
 #include <QPushButton>
 
-#include "res/Version.h"
+#include "gui/res/Version.h"
 
 namespace {
 // Dialog 100, in dialog units.

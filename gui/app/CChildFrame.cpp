@@ -1,8 +1,8 @@
-#include "app/CChildFrame.h"
+#include "gui/app/CChildFrame.h"
 
 #include <QCloseEvent>
 
-#include "app/CTremoluxView.h"
+#include "gui/app/CTremoluxView.h"
 
 CChildFrame::CChildFrame(QWidget* parent) : QMdiSubWindow(parent) {
   setAttribute(Qt::WA_DeleteOnClose);

@@ -1,11 +1,11 @@
-#include "app/CDocTemplate.h"
+#include "gui/app/CDocTemplate.h"
 
 #include <QMdiArea>
 
-#include "app/CChildFrame.h"
-#include "app/CMainFrame.h"
-#include "app/CTremoluxDoc.h"
-#include "app/CTremoluxView.h"
+#include "gui/app/CChildFrame.h"
+#include "gui/app/CMainFrame.h"
+#include "gui/app/CTremoluxDoc.h"
+#include "gui/app/CTremoluxView.h"
 
 CDocTemplate::CDocTemplate(CMainFrame* pMainFrame)
     : m_pMainFrame(pMainFrame), m_icon(QStringLiteral(":/res/idr_c3dtype.svg")) {}

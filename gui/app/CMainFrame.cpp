@@ -1,4 +1,4 @@
-#include "app/CMainFrame.h"
+#include "gui/app/CMainFrame.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -13,12 +13,12 @@
 #include <QToolBar>
 #include <QUrl>
 
-#include "app/CChildFrame.h"
-#include "app/CTremoluxDoc.h"
-#include "app/CTremoluxView.h"
-#include "platform/LockKeys.h"
-#include "res/ResourceIds.h"
-#include "res/StringTable.h"
+#include "gui/app/CChildFrame.h"
+#include "gui/app/CTremoluxDoc.h"
+#include "gui/app/CTremoluxView.h"
+#include "gui/platform/LockKeys.h"
+#include "gui/res/ResourceIds.h"
+#include "gui/res/StringTable.h"
 
 namespace {
 

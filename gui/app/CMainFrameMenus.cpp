@@ -8,12 +8,12 @@
 #include <QTimer>
 #include <QToolBar>
 
-#include "app/CChildFrame.h"
-#include "app/CDocTemplate.h"
-#include "app/CMainFrame.h"
-#include "app/CTremoluxDoc.h"
-#include "res/ResourceIds.h"
-#include "res/StringTable.h"
+#include "gui/app/CChildFrame.h"
+#include "gui/app/CDocTemplate.h"
+#include "gui/app/CMainFrame.h"
+#include "gui/app/CTremoluxDoc.h"
+#include "gui/res/ResourceIds.h"
+#include "gui/res/StringTable.h"
 
 namespace {
 

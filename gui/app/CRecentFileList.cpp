@@ -1,4 +1,4 @@
-#include "app/CRecentFileList.h"
+#include "gui/app/CRecentFileList.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "app/CTremoluxApp.h"
+#include "gui/app/CTremoluxApp.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -9,12 +9,12 @@
 #include <QScreen>
 #include <QSettings>
 
-#include "app/CAboutDlg.h"
-#include "app/CDocTemplate.h"
-#include "app/CMainFrame.h"
-#include "app/CTremoluxDoc.h"
-#include "res/ResourceIds.h"
-#include "res/Version.h"
+#include "gui/app/CAboutDlg.h"
+#include "gui/app/CDocTemplate.h"
+#include "gui/app/CMainFrame.h"
+#include "gui/app/CTremoluxDoc.h"
+#include "gui/res/ResourceIds.h"
+#include "gui/res/Version.h"
 
 // Resources compiled into the static GUI library register only when named.
 static void InitResources() { Q_INIT_RESOURCE(tremolux); }

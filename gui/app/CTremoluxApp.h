@@ -4,8 +4,8 @@
 #include <QStringList>
 #include <memory>
 
-#include "app/CRecentFileList.h"
-#include "platform/SoundPlayer.h"
+#include "gui/app/CRecentFileList.h"
+#include "gui/player/SoundPlayer.h"
 
 class CDocTemplate;
 class CMainFrame;

@@ -1,15 +1,15 @@
-#include "app/CTremoluxDoc.h"
+#include "gui/app/CTremoluxDoc.h"
 
 #include <QDir>
 #include <QFileInfo>
 
-#include "Messages.h"
-#include "app/CChildFrame.h"
-#include "app/CDocTemplate.h"
-#include "app/CMainFrame.h"
-#include "app/CTremoluxView.h"
-#include "platform/MessageBox.h"
-#include "platform/WaitCursor.h"
+#include "core/Messages.h"
+#include "gui/app/CChildFrame.h"
+#include "gui/app/CDocTemplate.h"
+#include "gui/app/CMainFrame.h"
+#include "gui/app/CTremoluxView.h"
+#include "gui/platform/MessageBox.h"
+#include "gui/platform/WaitCursor.h"
 
 CTremoluxDoc::CTremoluxDoc(CDocTemplate* pDocTemplate) : m_pDocTemplate(pDocTemplate) {}
 

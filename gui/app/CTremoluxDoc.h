@@ -4,7 +4,7 @@
 #include <QString>
 #include <vector>
 
-#include "c3d/C3d.h"
+#include "core/c3d/C3d.h"
 
 class CDocTemplate;
 class CTremoluxView;

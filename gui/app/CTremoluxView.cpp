@@ -1,10 +1,10 @@
-#include "app/CTremoluxView.h"
+#include "gui/app/CTremoluxView.h"
 
 #include <QPalette>
 
-#include "app/CChildFrame.h"
-#include "app/CTremoluxDoc.h"
-#include "sound/CAnalogSoundDlg.h"
+#include "gui/app/CChildFrame.h"
+#include "gui/app/CTremoluxDoc.h"
+#include "gui/sound/CAnalogSoundDlg.h"
 
 CTremoluxView::CTremoluxView(CTremoluxDoc* pDocument, QWidget* parent)
     : QWidget(parent), m_pDocument(pDocument) {

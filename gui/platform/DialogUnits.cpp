@@ -1,4 +1,4 @@
-#include "platform/DialogUnits.h"
+#include "gui/platform/DialogUnits.h"
 
 #include <QFontMetrics>
 #include <QString>

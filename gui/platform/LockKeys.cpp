@@ -1,4 +1,4 @@
-#include "platform/LockKeys.h"
+#include "gui/platform/LockKeys.h"
 
 #include <QGuiApplication>
 

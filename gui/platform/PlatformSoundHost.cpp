@@ -1,11 +1,11 @@
-#include "platform/PlatformSoundHost.h"
+#include "gui/platform/PlatformSoundHost.h"
 
 #include <QFile>
 #include <utility>
 
-#include "platform/MessageBox.h"
-#include "platform/SoundPlayer.h"
-#include "platform/WaitCursor.h"
+#include "gui/platform/MessageBox.h"
+#include "gui/player/SoundPlayer.h"
+#include "gui/platform/WaitCursor.h"
 
 CPlatformSoundHost::CPlatformSoundHost(QWidget* parent,
                                        std::function<void(const std::string&)> setStatus)

@@ -3,7 +3,7 @@
 #include <functional>
 #include <string>
 
-#include "sound/WaveSynthesis.h"
+#include "core/sound/WaveSynthesis.h"
 
 class QWidget;
 

@@ -1,4 +1,4 @@
-#include "platform/WaitCursor.h"
+#include "gui/platform/WaitCursor.h"
 
 #include <QApplication>
 #include <QCursor>

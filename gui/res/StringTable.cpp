@@ -1,8 +1,8 @@
-#include "res/StringTable.h"
+#include "gui/res/StringTable.h"
 
 #include <array>
 
-#include "res/ResourceIds.h"
+#include "gui/res/ResourceIds.h"
 
 namespace Res {
 namespace {

@@ -1,9 +1,9 @@
-#include "sound/CAnalogPlot.h"
+#include "gui/sound/CAnalogPlot.h"
 
 #include <QPainter>
 
-#include "platform/WaitCursor.h"
-#include "sound/PlotRender.h"
+#include "gui/platform/WaitCursor.h"
+#include "gui/render/PlotRender.h"
 
 CAnalogPlot::CAnalogPlot(QWidget* parent) : QFrame(parent) {
   // A one-pixel sunken edge, as a static control with the sunken style.

@@ -1,4 +1,4 @@
-#include "sound/CAnalogSoundDlg.h"
+#include "gui/sound/CAnalogSoundDlg.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -12,13 +12,13 @@
 #include <algorithm>
 #include <string>
 
-#include "Messages.h"
-#include "c3d/C3d.h"
-#include "platform/DialogUnits.h"
-#include "platform/MessageBox.h"
-#include "sound/ChannelNames.h"
-#include "sound/PlayChecks.h"
-#include "sound/WaveSynthesis.h"
+#include "core/Messages.h"
+#include "core/c3d/C3d.h"
+#include "gui/platform/DialogUnits.h"
+#include "gui/platform/MessageBox.h"
+#include "core/sound/ChannelNames.h"
+#include "core/sound/PlayChecks.h"
+#include "core/sound/WaveSynthesis.h"
 
 namespace {
 

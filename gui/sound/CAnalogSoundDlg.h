@@ -5,9 +5,9 @@
 #include <QString>
 #include <vector>
 
-#include "platform/PlatformSoundHost.h"
-#include "platform/TempFile.h"
-#include "sound/CAnalogPlot.h"
+#include "gui/platform/PlatformSoundHost.h"
+#include "gui/player/TempFile.h"
+#include "gui/sound/CAnalogPlot.h"
 
 class CC3d;
 class QCloseEvent;

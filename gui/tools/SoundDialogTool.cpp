@@ -19,10 +19,10 @@
 #include <QWindow>
 #include <cstdio>
 
-#include "c3d/C3d.h"
-#include "platform/ProcessExit.h"
-#include "platform/SoundPlayer.h"
-#include "sound/CAnalogSoundDlg.h"
+#include "core/c3d/C3d.h"
+#include "common/ProcessExit.h"
+#include "gui/player/SoundPlayer.h"
+#include "gui/sound/CAnalogSoundDlg.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include <limits>
 #include <nlohmann/json.hpp>
 
-#include "c3d/C3d.h"
-#include "support/C3dWriter.h"
-#include "support/RunCli.h"
-#include "support/ScratchDir.h"
+#include "core/c3d/C3d.h"
+#include "tests/support/C3dWriter.h"
+#include "tests/support/RunCli.h"
+#include "tests/support/ScratchDir.h"
 
 using nlohmann::json;
 

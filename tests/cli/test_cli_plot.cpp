@@ -10,11 +10,11 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 
-#include "c3d/C3d.h"
-#include "sound/PlotGeometry.h"
-#include "support/C3dWriter.h"
-#include "support/RunCli.h"
-#include "support/ScratchDir.h"
+#include "core/c3d/C3d.h"
+#include "core/plot/PlotGeometry.h"
+#include "tests/support/C3dWriter.h"
+#include "tests/support/RunCli.h"
+#include "tests/support/ScratchDir.h"
 
 namespace {
 

@@ -12,13 +12,13 @@
 #include <optional>
 #include <utility>
 
-#include "Messages.h"
-#include "c3d/C3d.h"
-#include "sound/WaveSynthesis.h"
-#include "support/C3dWriter.h"
-#include "support/RecordingSoundHost.h"
-#include "support/RunCli.h"
-#include "support/ScratchDir.h"
+#include "core/Messages.h"
+#include "core/c3d/C3d.h"
+#include "core/sound/WaveSynthesis.h"
+#include "tests/support/C3dWriter.h"
+#include "tests/support/RecordingSoundHost.h"
+#include "tests/support/RunCli.h"
+#include "tests/support/ScratchDir.h"
 
 namespace {
 

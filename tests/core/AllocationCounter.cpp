@@ -1,4 +1,4 @@
-#include "AllocationCounter.h"
+#include "tests/core/AllocationCounter.h"
 
 #include <algorithm>
 #include <cstdlib>

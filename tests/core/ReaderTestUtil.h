@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "c3d/C3d.h"
-#include "support/C3dWriter.h"
+#include "core/c3d/C3d.h"
+#include "tests/support/C3dWriter.h"
 
 // Small builders shared by the reader's tests.
 namespace readertest {

@@ -6,10 +6,10 @@
 #include <cstring>
 #include <fstream>
 
-#include "ReaderTestUtil.h"
-#include "c3d/C3dNumbers.h"
-#include "c3d/SampleStorage.h"
-#include "support/ScratchDir.h"
+#include "tests/core/ReaderTestUtil.h"
+#include "core/c3d/C3dNumbers.h"
+#include "core/c3d/SampleStorage.h"
+#include "tests/support/ScratchDir.h"
 
 using c3dtest::Proc;
 using c3dtest::Recording;

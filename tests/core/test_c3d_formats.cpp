@@ -6,7 +6,7 @@
 
 #include <cmath>
 
-#include "ReaderTestUtil.h"
+#include "tests/core/ReaderTestUtil.h"
 
 using c3dtest::Proc;
 using c3dtest::Recording;

@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "AllocationCounter.h"
-#include "ReaderTestUtil.h"
-#include "support/HostileFiles.h"
+#include "tests/core/AllocationCounter.h"
+#include "tests/core/ReaderTestUtil.h"
+#include "tests/support/HostileFiles.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 // allocations and can be told to fail one (AllocationCounter.h).
 #include <gtest/gtest.h>
 
-#include "AllocationCounter.h"
-#include "ReaderTestUtil.h"
+#include "tests/core/AllocationCounter.h"
+#include "tests/core/ReaderTestUtil.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <cmath>
 #include <limits>
 
-#include "ReaderTestUtil.h"
-#include "c3d/C3dNumbers.h"
+#include "tests/core/ReaderTestUtil.h"
+#include "core/c3d/C3dNumbers.h"
 
 using c3dtest::EncodeFloat;
 using c3dtest::EncodeInt16;

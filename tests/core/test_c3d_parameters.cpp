@@ -2,7 +2,7 @@
 // the refusals that keep malformed sections from looping or overflowing.
 #include <gtest/gtest.h>
 
-#include "ReaderTestUtil.h"
+#include "tests/core/ReaderTestUtil.h"
 
 using c3dtest::GroupRec;
 using c3dtest::ParamRec;

@@ -5,8 +5,8 @@
 #include <clocale>
 #include <cmath>
 
-#include "ReaderTestUtil.h"
-#include "sound/ChannelNames.h"
+#include "tests/core/ReaderTestUtil.h"
+#include "core/sound/ChannelNames.h"
 
 using c3dtest::Recording;
 using namespace readertest;

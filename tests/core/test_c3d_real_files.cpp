@@ -12,8 +12,8 @@
 #include <set>
 #include <sstream>
 
-#include "ReaderTestUtil.h"
-#include "sound/ChannelNames.h"
+#include "tests/core/ReaderTestUtil.h"
+#include "core/sound/ChannelNames.h"
 
 namespace fs = std::filesystem;
 

@@ -6,8 +6,8 @@
 
 #include <random>
 
-#include "ReaderTestUtil.h"
-#include "sound/ChannelNames.h"
+#include "tests/core/ReaderTestUtil.h"
+#include "core/sound/ChannelNames.h"
 
 using c3dtest::Proc;
 using c3dtest::Recording;

@@ -2,7 +2,7 @@
 // produce the published byte patterns, or every round-trip test proves nothing.
 #include <gtest/gtest.h>
 
-#include "support/C3dWriter.h"
+#include "tests/support/C3dWriter.h"
 
 using c3dtest::EncodeFloat;
 using c3dtest::EncodeInt16;

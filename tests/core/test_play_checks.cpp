@@ -8,9 +8,9 @@
 #include <memory>
 #include <string>
 
-#include "Messages.h"
-#include "c3d/C3d.h"
-#include "sound/PlayChecks.h"
+#include "core/Messages.h"
+#include "core/c3d/C3d.h"
+#include "core/sound/PlayChecks.h"
 
 namespace {
 

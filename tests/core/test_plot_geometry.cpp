@@ -9,10 +9,10 @@
 #include <random>
 #include <vector>
 
-#include "c3d/C3d.h"
-#include "sound/PlotGeometry.h"
-#include "sound/PlotPath.h"
-#include "support/HandFilledC3d.h"
+#include "core/c3d/C3d.h"
+#include "core/plot/PlotGeometry.h"
+#include "core/plot/PlotPath.h"
+#include "tests/support/HandFilledC3d.h"
 
 namespace {
 

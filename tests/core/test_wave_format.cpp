@@ -6,8 +6,8 @@
 #include <cstring>
 #include <vector>
 
-#include "sound/WaveFormat.h"
-#include "sound/WaveSynthesis.h"
+#include "core/sound/WaveFormat.h"
+#include "core/sound/WaveSynthesis.h"
 
 namespace {
 

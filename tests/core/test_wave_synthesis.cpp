@@ -9,11 +9,11 @@
 #include <iterator>
 #include <memory>
 
-#include "Messages.h"
-#include "c3d/C3d.h"
-#include "sound/WaveSynthesis.h"
-#include "support/RecordingSoundHost.h"
-#include "support/ScratchDir.h"
+#include "core/Messages.h"
+#include "core/c3d/C3d.h"
+#include "core/sound/WaveSynthesis.h"
+#include "tests/support/RecordingSoundHost.h"
+#include "tests/support/ScratchDir.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include <QtTest/QtTest>
 
-#include "platform/ProcessExit.h"
+#include "common/ProcessExit.h"
 
 #define TREMOLUX_TEST_MAIN_WITH_SETUP(TestObject, ...)             \
   int main(int argc, char* argv[]) {                               \

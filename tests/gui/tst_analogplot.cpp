@@ -13,11 +13,11 @@
 #include <random>
 #include <set>
 
-#include "c3d/C3d.h"
-#include "sound/CAnalogPlot.h"
-#include "sound/PlotGeometry.h"
-#include "sound/PlotRender.h"
-#include "support/HandFilledC3d.h"
+#include "core/c3d/C3d.h"
+#include "gui/sound/CAnalogPlot.h"
+#include "core/plot/PlotGeometry.h"
+#include "gui/render/PlotRender.h"
+#include "tests/support/HandFilledC3d.h"
 
 namespace {
 

@@ -28,14 +28,14 @@
 #include <memory>
 #include <numbers>
 
-#include "SoundTestMain.h"
-#include "Messages.h"
-#include "c3d/C3d.h"
-#include "platform/DialogUnits.h"
-#include "platform/SoundPlayer.h"
-#include "sound/CAnalogSoundDlg.h"
-#include "sound/ChannelNames.h"
-#include "support/C3dWriter.h"
+#include "tests/gui/SoundTestMain.h"
+#include "core/Messages.h"
+#include "core/c3d/C3d.h"
+#include "gui/platform/DialogUnits.h"
+#include "gui/player/SoundPlayer.h"
+#include "gui/sound/CAnalogSoundDlg.h"
+#include "core/sound/ChannelNames.h"
+#include "tests/support/C3dWriter.h"
 
 namespace {
 

@@ -9,13 +9,13 @@
 #include <QScreen>
 #include <QtTest>
 
-#include "GuiTestSupport.h"
-#include "app/CDocTemplate.h"
-#include "app/CMainFrame.h"
-#include "app/CTremoluxApp.h"
-#include "app/CTremoluxDoc.h"
-#include "res/ResourceIds.h"
-#include "sound/CAnalogSoundDlg.h"
+#include "tests/gui/GuiTestSupport.h"
+#include "gui/app/CDocTemplate.h"
+#include "gui/app/CMainFrame.h"
+#include "gui/app/CTremoluxApp.h"
+#include "gui/app/CTremoluxDoc.h"
+#include "gui/res/ResourceIds.h"
+#include "gui/sound/CAnalogSoundDlg.h"
 
 #ifdef TREMOLUX_HAVE_X11
 #include <QtGui/qguiapplication_platform.h>

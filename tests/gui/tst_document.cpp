@@ -8,18 +8,18 @@
 #include <QPushButton>
 #include <QtTest>
 
-#include "SoundTestMain.h"
-#include "GuiTestSupport.h"
-#include "Messages.h"
-#include "app/CChildFrame.h"
-#include "app/CDocTemplate.h"
-#include "app/CMainFrame.h"
-#include "app/CTremoluxApp.h"
-#include "app/CTremoluxDoc.h"
-#include "app/CTremoluxView.h"
-#include "platform/SoundPlayer.h"
-#include "res/ResourceIds.h"
-#include "sound/CAnalogSoundDlg.h"
+#include "tests/gui/SoundTestMain.h"
+#include "tests/gui/GuiTestSupport.h"
+#include "core/Messages.h"
+#include "gui/app/CChildFrame.h"
+#include "gui/app/CDocTemplate.h"
+#include "gui/app/CMainFrame.h"
+#include "gui/app/CTremoluxApp.h"
+#include "gui/app/CTremoluxDoc.h"
+#include "gui/app/CTremoluxView.h"
+#include "gui/player/SoundPlayer.h"
+#include "gui/res/ResourceIds.h"
+#include "gui/sound/CAnalogSoundDlg.h"
 
 class TestDocument : public QObject {
   Q_OBJECT

@@ -22,15 +22,15 @@
 #include <memory>
 #include <vector>
 
-#include "SoundTestMain.h"
-#include "GuiTestSupport.h"
-#include "app/CDocTemplate.h"
-#include "app/CMainFrame.h"
-#include "app/CTremoluxApp.h"
-#include "app/CTremoluxDoc.h"
-#include "platform/SoundPlayer.h"
-#include "res/ResourceIds.h"
-#include "sound/CAnalogSoundDlg.h"
+#include "tests/gui/SoundTestMain.h"
+#include "tests/gui/GuiTestSupport.h"
+#include "gui/app/CDocTemplate.h"
+#include "gui/app/CMainFrame.h"
+#include "gui/app/CTremoluxApp.h"
+#include "gui/app/CTremoluxDoc.h"
+#include "gui/player/SoundPlayer.h"
+#include "gui/res/ResourceIds.h"
+#include "gui/sound/CAnalogSoundDlg.h"
 
 // The sanitizer build replaces malloc, so glibc's own counters say nothing
 // there; the sanitizer's allocator keeps its own count instead.

@@ -9,16 +9,16 @@
 #include <QToolBar>
 #include <QtTest>
 
-#include "SoundTestMain.h"
-#include "GuiTestSupport.h"
-#include "app/CAboutDlg.h"
-#include "app/CDocTemplate.h"
-#include "app/CMainFrame.h"
-#include "app/CRecentFileList.h"
-#include "app/CTremoluxApp.h"
-#include "app/CTremoluxDoc.h"
-#include "platform/SoundPlayer.h"
-#include "res/ResourceIds.h"
+#include "tests/gui/SoundTestMain.h"
+#include "tests/gui/GuiTestSupport.h"
+#include "gui/app/CAboutDlg.h"
+#include "gui/app/CDocTemplate.h"
+#include "gui/app/CMainFrame.h"
+#include "gui/app/CRecentFileList.h"
+#include "gui/app/CTremoluxApp.h"
+#include "gui/app/CTremoluxDoc.h"
+#include "gui/player/SoundPlayer.h"
+#include "gui/res/ResourceIds.h"
 
 namespace {
 

@@ -6,13 +6,13 @@
 #include <QMenuBar>
 #include <QtTest>
 
-#include "GuiTestSupport.h"
-#include "app/CDocTemplate.h"
-#include "app/CMainFrame.h"
-#include "app/CRecentFileList.h"
-#include "app/CTremoluxApp.h"
-#include "app/CTremoluxDoc.h"
-#include "res/ResourceIds.h"
+#include "tests/gui/GuiTestSupport.h"
+#include "gui/app/CDocTemplate.h"
+#include "gui/app/CMainFrame.h"
+#include "gui/app/CRecentFileList.h"
+#include "gui/app/CTremoluxApp.h"
+#include "gui/app/CTremoluxDoc.h"
+#include "gui/res/ResourceIds.h"
 
 class TestRecentFiles : public QObject {
   Q_OBJECT

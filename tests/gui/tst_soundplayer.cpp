@@ -15,9 +15,9 @@
 #include <memory>
 #include <numbers>
 
-#include "SoundTestMain.h"
-#include "platform/SoundPlayer.h"
-#include "sound/WaveSynthesis.h"
+#include "tests/gui/SoundTestMain.h"
+#include "gui/player/SoundPlayer.h"
+#include "core/sound/WaveSynthesis.h"
 
 namespace {
 

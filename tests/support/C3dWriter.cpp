@@ -1,4 +1,4 @@
-#include "support/C3dWriter.h"
+#include "tests/support/C3dWriter.h"
 
 #include <algorithm>
 #include <cmath>

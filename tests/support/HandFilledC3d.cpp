@@ -1,4 +1,4 @@
-#include "support/HandFilledC3d.h"
+#include "tests/support/HandFilledC3d.h"
 
 #include <algorithm>
 #include <cmath>

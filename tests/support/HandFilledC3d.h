@@ -4,7 +4,7 @@
 #include <optional>
 #include <vector>
 
-#include "c3d/C3d.h"
+#include "core/c3d/C3d.h"
 
 namespace c3dtest {
 

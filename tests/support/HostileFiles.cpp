@@ -1,8 +1,8 @@
-#include "support/HostileFiles.h"
+#include "tests/support/HostileFiles.h"
 
 #include <algorithm>
 
-#include "support/C3dWriter.h"
+#include "tests/support/C3dWriter.h"
 
 namespace c3dtest {
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "sound/WaveSynthesis.h"
+#include "core/sound/WaveSynthesis.h"
 
 namespace c3dtest {
 

@@ -1,7 +1,7 @@
 // Writes the demo recording (see c3dtest::DemoRecording) to the path given.
 #include <cstdio>
 
-#include "support/C3dWriter.h"
+#include "tests/support/C3dWriter.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {

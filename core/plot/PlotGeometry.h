@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "c3d/C3d.h"
+#include "core/c3d/C3d.h"
 
 // The geometry of the sound dialog's waveform plot, computed without any
 // window: the dotted grid and the trace (one vertex per sample, optional

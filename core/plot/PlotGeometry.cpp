@@ -1,4 +1,4 @@
-#include "sound/PlotGeometry.h"
+#include "core/plot/PlotGeometry.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "sound/PlotRender.h"
+#include "gui/render/PlotRender.h"
 
 #include <QPainter>
 #include <QPalette>
@@ -7,8 +7,8 @@
 #include <QRect>
 #include <QList>
 
-#include "sound/PlotGeometry.h"
-#include "sound/PlotPath.h"
+#include "core/plot/PlotGeometry.h"
+#include "core/plot/PlotPath.h"
 
 namespace {
 

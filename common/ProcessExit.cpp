@@ -1,4 +1,4 @@
-#include "platform/ProcessExit.h"
+#include "common/ProcessExit.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "platform/TempFile.h"
+#include "gui/player/TempFile.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "platform/SoundPlayer.h"
+#include "gui/player/SoundPlayer.h"
 
 #include <QAudioDevice>
 #include <QAudioFormat>
@@ -12,7 +12,7 @@
 #include <span>
 #include <string>
 
-#include "sound/WaveFormat.h"
+#include "core/sound/WaveFormat.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <climits>
 
-#include "sound/PlotGeometry.h"
+#include "core/plot/PlotGeometry.h"
 
 // Shortens a trace's vertex stream into a path that an aliased, solid,
 // one-pixel pen draws onto exactly the same pixels, so that a paint costs
