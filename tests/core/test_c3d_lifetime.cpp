@@ -49,7 +49,9 @@ TEST(C3dLifetime, SampleStorageFailingPartWayKeepsNothing) {
   {
     CC3d c3d;
     {
-      FailingAllocation third(2, 20000);  // the third channel's block
+      // The one allocation of all four blocks (80000 bytes), made once the
+      // channel records exist: those must go again.
+      FailingAllocation storage(0, 80000);
       EXPECT_FALSE(LoadBytes(c3d, bytes));
     }
     EXPECT_EQ(c3d.m_loadError, C3dLoadError::NotEnoughMemory);
