@@ -99,9 +99,10 @@ class CC3d {
   std::uint8_t m_nParamBlock = 0;
   std::uint16_t m_nPoints = 0;
   std::uint16_t m_nAnalogPerFrame = 0;
-  // The frames of the data section, as numbered by the file: the header's
-  // (m_nHeaderFirstFrame, m_nHeaderLastFrame), held wide enough for longer
-  // recordings.
+  // The frames of the data section, as numbered by the file. Mostly the
+  // header's (m_nHeaderFirstFrame, m_nHeaderLastFrame); for a recording
+  // longer than 16-bit frame numbers can state, the range its parameters give
+  // (see ReadFrameRange), up to 2^32 - 1.
   std::uint32_t m_nFirstFrame = 0;
   std::uint32_t m_nLastFrame = 0;
   std::uint16_t m_nHeaderFirstFrame = 0;  // header bytes 6-7, as stored
@@ -129,6 +130,8 @@ class CC3d {
   // --- the reading steps, in the order Load runs them ---
   // Each reads m_file; a false result has set m_loadError.
   // ReadEvents cannot fail: a missing or invalid table means no events.
+  // ReadFrameRange cannot fail: it keeps the header's range unless the
+  // parameters state a longer recording that the data section holds.
   // AllocateSamples refuses (NotEnoughMemory) storage that is empty, larger
   // than physical memory or far beyond the bytes the file holds (see
   // SampleStorage.h), and keeps nothing when an allocation fails part-way.
@@ -140,6 +143,7 @@ class CC3d {
   bool ReadParameters();
   bool ReadGroup(std::int16_t nameLength, std::int16_t id);
   bool ReadParameter(std::int16_t nameLength, std::int16_t id);
+  void ReadFrameRange();
   bool AllocateSamples();
   bool ReadIntegerData();
   bool ReadFloatData();
