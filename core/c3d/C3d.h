@@ -158,6 +158,7 @@ class CC3d {
   // SampleStorage.h against the bytes the source holds, and every channel's
   // sample count fits GetAnalogSampleCount's int. False for frames <= 0.
   bool StorageCanBeHeld(std::int64_t frames) const;
+
   // Records why loading stopped; returns false for the caller to pass on.
   bool Fail(C3dLoadError error);
   // Seeks m_file; a failure records ReadError.

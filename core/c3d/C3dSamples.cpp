@@ -166,25 +166,24 @@ bool CC3d::AllocateSamples() {
       FreeSamples();  // nothing created before the failure is kept
       return Fail(C3dLoadError::NotEnoughMemory);
     }
-    // All blocks in one allocation, channels first, back to back: every
-    // block's size is a whole number of elements, so each stays aligned for
-    // its element type. The reader writes every byte of it.
-    const std::size_t total = channels * channelBytes + points * pointBytes;
-    if (total > 0) {
-      const std::shared_ptr<std::byte[]> storage = c3d::AllocateSampleStorage(total);
-      if (!storage) {
-        FreeSamples();
-        return Fail(C3dLoadError::NotEnoughMemory);
-      }
-      std::size_t at = 0;
-      for (auto& analog : m_analogs) {
-        analog->m_pSamples = CSampleBlock(storage, at, channelBytes);
-        at += channelBytes;
-      }
-      for (auto& video : m_videos) {
-        video->m_pData = CSampleBlock(storage, at, pointBytes);
-        at += pointBytes;
-      }
+    // All blocks in one allocation (of at least one element: F >= 1, and a
+    // channel means S >= 1), channels first, back to back: every block's size
+    // is a whole number of elements, so each stays aligned for its element
+    // type. The frame walk writes every byte of it.
+    const std::shared_ptr<std::byte[]> storage =
+        c3d::AllocateSampleStorage(channels * channelBytes + points * pointBytes);
+    if (!storage) {
+      FreeSamples();
+      return Fail(C3dLoadError::NotEnoughMemory);
+    }
+    std::size_t at = 0;
+    for (auto& analog : m_analogs) {
+      analog->m_pSamples = CSampleBlock(storage, at, channelBytes);
+      at += channelBytes;
+    }
+    for (auto& video : m_videos) {
+      video->m_pData = CSampleBlock(storage, at, pointBytes);
+      at += pointBytes;
     }
   }
   m_bDataAllocated = true;
