@@ -33,7 +33,7 @@ std::unique_ptr<CC3d> MakeChannel(std::int64_t n, Signal signal) {
   c3d->m_nAnalogSamplesPerFrame = 1000;
   c3d->m_nLastFrame = static_cast<std::uint16_t>(n / 1000);
   auto analog = std::make_unique<CAnalog>();
-  analog->m_pSamples.resize(static_cast<std::size_t>(n) * sizeof(float));
+  analog->m_pSamples = CSampleBlock(static_cast<std::size_t>(n) * sizeof(float));
   float* samples = analog->FloatSamples();
   const double step = signal == Signal::Tone ? 2.0 * M_PI * 440.0 / 2000.0 : 2.0 * M_PI / n * 3;
   for (std::int64_t i = 0; i < n; ++i)

@@ -79,7 +79,7 @@ std::unique_ptr<CC3d> SixMinuteRecording() {
   c3d->m_nFirstFrame = 1;
   c3d->m_nLastFrame = kCount / 10;
   auto analog = std::make_unique<CAnalog>();
-  analog->m_pSamples.resize(static_cast<std::size_t>(kCount) * 2);
+  analog->m_pSamples = CSampleBlock(static_cast<std::size_t>(kCount) * 2);
   for (int i = 0; i < kCount; ++i) {
     // Stored values in 0..4096 around the silence level 2048.
     analog->IntSamples()[i] = static_cast<std::int16_t>(2048 + 1500 * std::sin(0.05 * i));

@@ -37,13 +37,13 @@ struct ParamOptions {
   int precision = 0;
 };
 
-void WriteSampleValues(CJsonWriter& json, const std::vector<std::byte>& block, bool integer,
+// Up to `count` raw values of a block of int16 (width 2) or float (width 4) values.
+void WriteSampleValues(CJsonWriter& json, const CSampleBlock& block, std::size_t width,
                        std::size_t count) {
   json.BeginArray();
-  const std::size_t width = integer ? 2 : 4;
   const std::size_t n = std::min(count, block.size() / width);
   for (std::size_t i = 0; i < n; ++i) {
-    if (integer) {
+    if (width == 2) {
       std::int16_t v;
       std::memcpy(&v, block.data() + 2 * i, sizeof v);
       json.Int(v);
@@ -107,7 +107,7 @@ void WriteInfoJson(const CC3d& c3d, const InfoOptions& o) {
   json.BeginObject();
   json.Key("path"); json.Latin1(o.path);
   json.Key("loaded"); json.Bool(true);
-  json.Key("processor_type"); json.Int(c3d.m_nProcessorType);
+  json.Key("processor_type"); json.Int(static_cast<int>(c3d.m_nProcessorType));
   json.Key("integer_data"); json.Bool(c3d.m_bIntegerData);
   WriteHeaderJson(json, c3d);
 
@@ -141,7 +141,7 @@ void WriteInfoJson(const CC3d& c3d, const InfoOptions& o) {
   for (const auto& p : c3d.m_params) WriteParameterJson(json, *p);
   json.EndArray();
 
-  const int sampleCount = c3d.GetAnalogSampleCount();
+  const std::int64_t sampleCount = c3d.SamplesPerChannel();
   json.Key("analogs");
   json.BeginArray();
   const std::vector<std::string> names = AnalogChannelNames(c3d);
@@ -157,8 +157,8 @@ void WriteInfoJson(const CC3d& c3d, const InfoOptions& o) {
     json.Key("sample_count"); json.Int(sampleCount);
     if (o.samples) {
       json.Key("samples");
-      WriteSampleValues(json, a.m_pSamples, c3d.m_bIntegerData,
-                        static_cast<std::size_t>(std::max(sampleCount, 0)));
+      WriteSampleValues(json, a.m_pSamples, c3d.SampleWidth(),
+                        static_cast<std::size_t>(std::max<std::int64_t>(sampleCount, 0)));
     }
     json.EndObject();
   }
@@ -171,8 +171,8 @@ void WriteInfoJson(const CC3d& c3d, const InfoOptions& o) {
       json.BeginObject();
       json.Key("index"); json.Int(static_cast<std::int64_t>(p));
       json.Key("data");
-      const std::vector<std::byte>& data = c3d.m_videos[p]->m_pData;
-      WriteSampleValues(json, data, c3d.m_bIntegerData, data.size());
+      const CSampleBlock& data = c3d.m_videos[p]->m_pData;
+      WriteSampleValues(json, data, c3d.SampleWidth(), data.size());
       json.EndObject();
     }
     json.EndArray();
@@ -181,23 +181,22 @@ void WriteInfoJson(const CC3d& c3d, const InfoOptions& o) {
   json.Finish();
 }
 
-const char* ProcessorName(int type) {
+const char* ProcessorName(Processor type) {
   switch (type) {
-    case 1: return "Intel";
-    case 2: return "DEC";
-    case 3: return "MIPS";
-    default: return "unknown";
+    case Processor::Intel: return "Intel";
+    case Processor::Dec: return "DEC";
+    case Processor::Mips: return "MIPS";
   }
+  return "unknown";
 }
 
 // Prints raw values of one block on one line, after `prefix`.
-void PrintSampleValues(const char* prefix, const std::vector<std::byte>& block, bool integer,
+void PrintSampleValues(const char* prefix, const CSampleBlock& block, std::size_t width,
                        std::size_t count) {
   std::fputs(prefix, stdout);
-  const std::size_t width = integer ? 2 : 4;
   const std::size_t n = std::min(count, block.size() / width);
   for (std::size_t i = 0; i < n; ++i) {
-    if (integer) {
+    if (width == 2) {
       std::int16_t v;
       std::memcpy(&v, block.data() + 2 * i, sizeof v);
       std::printf(" %d", v);
@@ -212,15 +211,16 @@ void PrintSampleValues(const char* prefix, const std::vector<std::byte>& block, 
 
 // The readable summary; text fields are printed as their stored bytes.
 void WriteInfoText(const CC3d& c3d, const InfoOptions& o) {
-  const int samples = c3d.GetAnalogSampleCount();
+  const std::int64_t samples = c3d.SamplesPerChannel();
   std::printf("File: %s\n", o.path.c_str());
   std::printf("Processor: %s (%d), %s samples\n", ProcessorName(c3d.m_nProcessorType),
-              c3d.m_nProcessorType, c3d.m_bIntegerData ? "16-bit integer" : "float");
-  std::printf("Frames: %u to %u at %s Hz\n", c3d.m_nFirstFrame, c3d.m_nLastFrame,
-              ShortestFloatText(c3d.m_fFrameRate).c_str());
+              static_cast<int>(c3d.m_nProcessorType), c3d.m_bIntegerData ? "16-bit integer" : "float");
+  std::printf("Frames: %lu to %lu at %s Hz\n", static_cast<unsigned long>(c3d.m_nFirstFrame),
+              static_cast<unsigned long>(c3d.m_nLastFrame), ShortestFloatText(c3d.m_fFrameRate).c_str());
   std::printf("Points: %u\n", c3d.m_nPoints);
-  std::printf("Analog: %u channels x %u samples per frame (%u values per frame), %d samples each\n",
-              c3d.m_nAnalogChannels, c3d.m_nAnalogSamplesPerFrame, c3d.m_nAnalogPerFrame, samples);
+  std::printf("Analog: %u channels x %u samples per frame (%u values per frame), %lld samples each\n",
+              c3d.m_nAnalogChannels, c3d.m_nAnalogSamplesPerFrame, c3d.m_nAnalogPerFrame,
+              static_cast<long long>(samples));
   std::printf("Scale factor: %s; parameter block %u, data block %u\n",
               ShortestFloatText(c3d.m_fScaleFactor).c_str(), c3d.m_nParamBlock, c3d.m_nDataBlock);
   std::printf("Events: %zu\n", c3d.m_events.size());
@@ -263,14 +263,14 @@ void WriteInfoText(const CC3d& c3d, const InfoOptions& o) {
                 ShortestFloatText(a.m_fMin).c_str(), ShortestFloatText(a.m_fMax).c_str(),
                 ShortestFloatText(a.m_fOffset).c_str(), ShortestFloatText(a.m_fScale).c_str());
     if (o.samples) {
-      PrintSampleValues("    samples:", a.m_pSamples, c3d.m_bIntegerData,
-                        static_cast<std::size_t>(std::max(samples, 0)));
+      PrintSampleValues("    samples:", a.m_pSamples, c3d.SampleWidth(),
+                        static_cast<std::size_t>(std::max<std::int64_t>(samples, 0)));
     }
   }
   if (o.points) {
     for (std::size_t p = 0; p < c3d.m_videos.size(); ++p) {
       std::printf("Point %zu:", p);
-      PrintSampleValues("", c3d.m_videos[p]->m_pData, c3d.m_bIntegerData, SIZE_MAX);
+      PrintSampleValues("", c3d.m_videos[p]->m_pData, c3d.SampleWidth(), SIZE_MAX);
     }
   }
 }

@@ -123,10 +123,11 @@ void CheckLoaded(const CC3d& c3d) {
   Expect(c3d.m_events.size() <= 18, "more than 18 header events");
   Expect(c3d.m_analogs.size() == c3d.m_nAnalogChannels, "one CAnalog per channel");
   Expect(c3d.m_videos.size() == c3d.m_nPoints, "one CVideo per point");
-  const std::size_t width = c3d.m_bIntegerData ? 2 : 4;
-  const std::int64_t frames = std::int64_t{c3d.m_nLastFrame} - c3d.m_nFirstFrame + 1;
-  const int count = c3d.GetAnalogSampleCount();
+  const std::size_t width = c3d.SampleWidth();
+  const std::int64_t frames = c3d.FrameCount();
+  const std::int64_t count = c3d.SamplesPerChannel();
   Expect(c3d.m_analogs.empty() || count > 0, "channels without samples");
+  Expect(count == c3d.GetAnalogSampleCount(), "a sample count past int's range was loaded");
   for (const auto& analog : c3d.m_analogs) {
     Expect(analog->m_pSamples.size() == static_cast<std::size_t>(count) * width, "channel block size");
     Expect(c3d.m_bIntegerData ? analog->m_fMin <= analog->m_fMax

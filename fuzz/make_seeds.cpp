@@ -2,7 +2,8 @@
 // the demo recording and, for each processor type, a handful of small files
 // that between them reach every branch of the reader a valid file can reach
 // (integer and float samples, several samples per frame, points only, a
-// truncated data section, unusual parameter types and locked records).
+// truncated data section, unusual parameter types and locked records, a
+// length stated in the parameters).
 // The build runs it, so no generated binary is kept in the repository.
 #include <cmath>
 #include <cstdio>
@@ -96,6 +97,17 @@ Recording Truncated(Proc proc, bool floatData) {
   return rec;
 }
 
+// A header saying frames 1 to 8 and parameters stating 40 (as recordings
+// longer than the header's 16-bit frame numbers do), with all 40 frames in
+// the data section: the reader takes the stated length.
+Recording StatedLength(Proc proc, c3dtest::LongFrames convention) {
+  Recording rec = TwoChannels(proc, false, 40);
+  c3dtest::StateFrameCount(rec, convention, 40);
+  rec.lastFrame = 8;
+  rec.dataFrames = 40;
+  return rec;
+}
+
 const char* Name(Proc proc) {
   switch (proc) {
     case Proc::Intel: return "intel";
@@ -123,6 +135,8 @@ int main(int argc, char** argv) {
     seeds.emplace_back(p + "-points.c3d", PointsOnly(proc));
     seeds.emplace_back(p + "-truncated.c3d", Truncated(proc, proc == Proc::Dec));
   }
+  seeds.emplace_back("intel-stated-frames.c3d", StatedLength(Proc::Intel, c3dtest::LongFrames::PointFrames));
+  seeds.emplace_back("mips-stated-trial.c3d", StatedLength(Proc::Mips, c3dtest::LongFrames::TrialFields));
   for (const auto& [name, rec] : seeds) {
     const std::string path = folder + "/" + name;
     if (!c3dtest::WriteFile(path, c3dtest::WriteC3d(rec))) {

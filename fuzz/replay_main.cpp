@@ -143,7 +143,7 @@ bool ParseArguments(int argc, char** argv, Options& o) {
 std::size_t EveryLengthUpTo(const std::vector<std::uint8_t>& bytes) {
   CC3d c3d;
   c3d.LoadFromMemory(bytes.data(), bytes.size());
-  const std::size_t width = c3d.m_bIntegerData ? 2 : 4;
+  const std::size_t width = c3d.SampleWidth();
   const std::size_t frameBytes = (std::size_t{c3d.m_nAnalogPerFrame} + 4u * c3d.m_nPoints) * width;
   const std::size_t dataStart = c3d.m_nDataBlock > 0 ? (c3d.m_nDataBlock - 1u) * 512u : 0;
   return std::min(kEveryLengthUpTo, dataStart + 2 * frameBytes);

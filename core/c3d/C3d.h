@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/c3d/ByteSource.h"
+#include "core/c3d/C3dNumbers.h"
 #include "core/c3d/C3dRecords.h"
 
 // Why the last Load failed. The GUI stays silent for most of these; the
@@ -50,26 +51,6 @@ class CC3d {
 
   C3dLoadError m_loadError = C3dLoadError::None;
 
-  // --- the reading steps, in the order Load runs them ---
-  // Each reads m_file, which Load opens; a false result has set m_loadError.
-  // ReadEvents cannot fail: a missing or invalid table means no events.
-  // AllocateSamples refuses (NotEnoughMemory) storage that is empty, larger
-  // than physical memory or far beyond the bytes the file holds (see
-  // SampleStorage.h), and keeps nothing when an allocation fails part-way.
-  // ReadIntegerData and ReadFloatData allocate, read every frame (a short
-  // file repeats the frame it ends in) and compute the channel extremes.
-  bool ReadAll();
-  bool ReadHeader();
-  void ReadEvents();
-  bool ReadParameters();
-  bool ReadGroup(std::int16_t nameLength, std::int16_t id);
-  bool ReadParameter(std::int16_t nameLength, std::int16_t id);
-  bool AllocateSamples();
-  bool ReadIntegerData();
-  bool ReadFloatData();
-  void FreeSamples();
-  void ComputeAnalogExtremes();
-
   // --- number decoding (the stored bytes b0..b3 as one little-endian word) ---
   static float DecToFloat(std::uint32_t stored);
   static float MipsToFloat(std::uint32_t stored);
@@ -91,23 +72,41 @@ class CC3d {
   std::string GetParameterElementString(int param, int index, int precision) const;
   // Gives every CAnalog its offset and SCALE x GEN_SCALE; run once by Load.
   void ComputeAnalogScaling();
-  // Samples per analog channel: (last - first + 1) x S. The product is formed
-  // in 64-bit arithmetic (65536 x 65535 does not fit 32 bits) and clamped to
-  // int's range; Load refuses storage whose count would not fit, so after a
-  // successful Load the value is exact. Negative when the last frame number
-  // lies below the first minus one.
+  // Samples per analog channel, SamplesPerChannel() clamped to int's range;
+  // Load refuses storage whose count would not fit, so after a successful
+  // Load the value is exact.
   int GetAnalogSampleCount() const;
+
+  // --- facts derived from the members ---
+  // Bytes of one stored value: 2 for 16-bit integer samples, 4 for floats.
+  std::size_t SampleWidth() const { return m_bIntegerData ? 2 : 4; }
+  // Frames F = m_nLastFrame - m_nFirstFrame + 1; 0 or negative when the last
+  // frame number lies below the first.
+  std::int64_t FrameCount() const {
+    return static_cast<std::int64_t>(m_nLastFrame) - static_cast<std::int64_t>(m_nFirstFrame) + 1;
+  }
+  // Samples per analog channel, F x S: past 2^31 for a long recording with
+  // many samples per frame. Negative when F is.
+  std::int64_t SamplesPerChannel() const {
+    return FrameCount() * static_cast<std::int64_t>(m_nAnalogSamplesPerFrame);
+  }
 
   // --- members, as read ---
   CByteSource m_file;            // open only while Load runs
   std::string m_strPathName;     // written by the document before Load
-  std::uint8_t m_nProcessorType = 0;  // 1 Intel, 2 DEC, 3 MIPS
+  Processor m_nProcessorType = Processor::Intel;  // the number formats of the file
   bool m_bIntegerData = true;    // samples are int16 (scale factor >= 0), else float
   std::uint8_t m_nParamBlock = 0;
   std::uint16_t m_nPoints = 0;
   std::uint16_t m_nAnalogPerFrame = 0;
-  std::uint16_t m_nFirstFrame = 0;
-  std::uint16_t m_nLastFrame = 0;
+  // The frames of the data section, as numbered by the file. Mostly the
+  // header's (m_nHeaderFirstFrame, m_nHeaderLastFrame); for a recording
+  // longer than 16-bit frame numbers can state, the range its parameters give
+  // (see ReadFrameRange), up to 2^32 - 1.
+  std::uint32_t m_nFirstFrame = 0;
+  std::uint32_t m_nLastFrame = 0;
+  std::uint16_t m_nHeaderFirstFrame = 0;  // header bytes 6-7, as stored
+  std::uint16_t m_nHeaderLastFrame = 0;   // header bytes 8-9, as stored
   std::uint16_t m_nAnalogSamplesPerFrame = 0;
   std::uint16_t m_nDataBlock = 0;
   std::uint16_t m_nAnalogChannels = 0;
@@ -127,6 +126,39 @@ class CC3d {
   // closing, and the analog scaling. Converts allocation failures into
   // NotEnoughMemory so no exception leaves the core.
   bool LoadOpenSource();
+
+  // --- the reading steps, in the order Load runs them ---
+  // Each reads m_file; a false result has set m_loadError.
+  // ReadEvents cannot fail: a missing or invalid table means no events.
+  // ReadFrameRange cannot fail: it keeps the header's range unless the
+  // parameters state a longer recording that the data section holds.
+  // AllocateSamples refuses (NotEnoughMemory) storage that is empty, larger
+  // than physical memory or far beyond the bytes the file holds (see
+  // SampleStorage.h), and keeps nothing when an allocation fails part-way.
+  // ReadIntegerData and ReadFloatData allocate, read every frame (a short
+  // file repeats the frame it ends in) and compute the channel extremes.
+  bool ReadAll();
+  bool ReadHeader();
+  void ReadEvents();
+  bool ReadParameters();
+  bool ReadGroup(std::int16_t nameLength, std::int16_t id);
+  bool ReadParameter(std::int16_t nameLength, std::int16_t id);
+  void ReadFrameRange();
+  bool AllocateSamples();
+  bool ReadIntegerData();
+  bool ReadFloatData();
+  void FreeSamples();
+  void ComputeAnalogExtremes();
+
+  // The first byte of the data section, and the bytes of one frame record
+  // ((4N + A) elements of SampleWidth() bytes).
+  std::int64_t DataStart() const;
+  std::int64_t FrameBytes() const;
+  // True when the sample storage of `frames` frames passes the bounds of
+  // SampleStorage.h against the bytes the source holds, and every channel's
+  // sample count fits GetAnalogSampleCount's int. False for frames <= 0.
+  bool StorageCanBeHeld(std::int64_t frames) const;
+
   // Records why loading stopped; returns false for the caller to pass on.
   bool Fail(C3dLoadError error);
   // Seeks m_file; a failure records ReadError.
@@ -141,8 +173,6 @@ class CC3d {
   bool SeekNextRecord(std::int64_t recordStart, std::int64_t target);
   // ReadIntegerData and ReadFloatData: the same frame walk for both widths.
   bool ReadSampleData();
-  // Frames F = last - first + 1, computed from the unsigned header values.
-  std::int64_t FrameCount() const;
 
   // Adds `bytes` to the memory the group and parameter records hold; false
   // (NotEnoughMemory recorded) once the total passes the bound set by the

@@ -9,6 +9,14 @@
 // that keep NaN, infinities and out-of-range values away from undefined casts.
 // Everything here assembles values from bytes explicitly, so it gives the same
 // result on any host byte order.
+
+// The processor that wrote a file, which fixes its number formats: byte 3 of
+// the parameter section holds 83 plus this value.
+//   Intel: 16-bit integers and IEEE floats little-endian.
+//   Dec:   16-bit integers little-endian; floats in DEC (VAX F) format.
+//   Mips:  16-bit integers and IEEE floats big-endian.
+enum class Processor : std::uint8_t { Intel = 1, Dec = 2, Mips = 3 };
+
 namespace c3d {
 
 // The four stored bytes b0..b3 (file order) as one word, b0 lowest.
@@ -49,6 +57,39 @@ inline float DecFloatBits(std::uint32_t stored) {
     host = (host & 0x00FFFFFFu) | (top << 24);
   }
   return std::bit_cast<float>(host);
+}
+
+// A stored 16-bit integer of a file written by processor P.
+template <Processor P>
+inline std::int16_t DecodeInt16(const unsigned char* b) {
+  return P == Processor::Mips ? Int16Big(b) : Int16Little(b);
+}
+
+// A stored float (four bytes in file order) of a file written by processor P:
+// the one place that knows which format each processor writes.
+template <Processor P>
+inline float DecodeFloat(const unsigned char* b) {
+  const std::uint32_t stored = StoredWord(b);
+  if constexpr (P == Processor::Dec) {
+    return DecFloatBits(stored);
+  } else if constexpr (P == Processor::Mips) {
+    return MipsFloatBits(stored);
+  } else {
+    return IntelFloatBits(stored);
+  }
+}
+
+inline std::int16_t DecodeInt16(const unsigned char* b, Processor p) {
+  return p == Processor::Mips ? DecodeInt16<Processor::Mips>(b) : DecodeInt16<Processor::Intel>(b);
+}
+
+inline float DecodeFloat(const unsigned char* b, Processor p) {
+  switch (p) {
+    case Processor::Dec: return DecodeFloat<Processor::Dec>(b);
+    case Processor::Mips: return DecodeFloat<Processor::Mips>(b);
+    case Processor::Intel: break;
+  }
+  return DecodeFloat<Processor::Intel>(b);
 }
 
 // Truncates toward zero into a 64-bit integer: NaN gives 0, values beyond

@@ -22,9 +22,6 @@ constexpr unsigned char kHeaderKey = 0x50;
 // The parameter section's processor code (its byte 3) is 83 + the type:
 // 84 Intel, 85 DEC, 86 MIPS.
 constexpr std::uint8_t kProcessorCodeBase = 83;
-constexpr std::uint8_t kIntel = 1;
-constexpr std::uint8_t kDec = 2;
-constexpr std::uint8_t kMips = 3;
 
 // The header's event table: a key of 12345 marks it valid; it holds at most
 // 18 events (times at byte 304, display flags at 376, 4-character labels at 396).
@@ -111,12 +108,13 @@ bool CC3d::SeekNextRecord(std::int64_t recordStart, std::int64_t target) {
   return SeekTo(target);
 }
 
-std::int64_t CC3d::FrameCount() const {
-  return static_cast<std::int64_t>(m_nLastFrame) - static_cast<std::int64_t>(m_nFirstFrame) + 1;
-}
+int CC3d::GetAnalogSampleCount() const { return c3d::SaturateToInt32(SamplesPerChannel()); }
 
-int CC3d::GetAnalogSampleCount() const {
-  return c3d::SaturateToInt32(FrameCount() * static_cast<std::int64_t>(m_nAnalogSamplesPerFrame));
+std::int64_t CC3d::DataStart() const { return BlockStart(m_nDataBlock); }
+
+std::int64_t CC3d::FrameBytes() const {
+  return (static_cast<std::int64_t>(m_nAnalogPerFrame) + 4 * static_cast<std::int64_t>(m_nPoints)) *
+         static_cast<std::int64_t>(SampleWidth());
 }
 
 bool CC3d::Load() {
@@ -162,6 +160,7 @@ bool CC3d::ReadAll() {
   ReadEvents();
   if (m_loadError != C3dLoadError::None) return false;  // a read error in the event table
   if (!ReadParameters()) return false;
+  ReadFrameRange();
   return m_bIntegerData ? ReadIntegerData() : ReadFloatData();
 }
 
@@ -181,42 +180,37 @@ bool CC3d::ReadHeader() {
     return false;
   }
   // Unsigned 8-bit arithmetic: codes below 84 wrap to large values, no type.
-  std::uint8_t type = static_cast<std::uint8_t>(section[3] - kProcessorCodeBase);
-  if (type < kIntel || type > kMips) {
+  const auto code = static_cast<std::uint8_t>(section[3] - kProcessorCodeBase);
+  Processor type = static_cast<Processor>(code);
+  if (code < static_cast<std::uint8_t>(Processor::Intel) ||
+      code > static_cast<std::uint8_t>(Processor::Mips)) {
     // No processor code: the first decoding of the frame rate (bytes 20-23)
     // that gives a plausible rate names the format.
-    const std::uint32_t rate = c3d::StoredWord(h + 20);
-    if (PlausibleFrameRate(c3d::IntelFloatBits(rate))) {
-      type = kIntel;
-    } else if (PlausibleFrameRate(DecToFloat(rate))) {
-      type = kDec;
-    } else if (PlausibleFrameRate(MipsToFloat(rate))) {
-      type = kMips;
+    const unsigned char* rate = h + 20;
+    if (PlausibleFrameRate(c3d::DecodeFloat<Processor::Intel>(rate))) {
+      type = Processor::Intel;
+    } else if (PlausibleFrameRate(c3d::DecodeFloat<Processor::Dec>(rate))) {
+      type = Processor::Dec;
+    } else if (PlausibleFrameRate(c3d::DecodeFloat<Processor::Mips>(rate))) {
+      type = Processor::Mips;
     } else {
       return Fail(C3dLoadError::UnknownProcessor);
     }
   }
   m_nProcessorType = type;
 
-  const bool mips = type == kMips;
-  auto word = [&](int at) {
-    return static_cast<std::uint16_t>(mips ? c3d::Int16Big(h + at) : c3d::Int16Little(h + at));
-  };
+  auto word = [&](int at) { return static_cast<std::uint16_t>(c3d::DecodeInt16(h + at, type)); };
   m_nPoints = word(2);
   m_nAnalogPerFrame = word(4);
-  m_nFirstFrame = word(6);
-  m_nLastFrame = word(8);
+  m_nHeaderFirstFrame = word(6);
+  m_nHeaderLastFrame = word(8);
+  m_nFirstFrame = m_nHeaderFirstFrame;  // until the parameters tell of more
+  m_nLastFrame = m_nHeaderLastFrame;
   m_nDataBlock = word(16);
   m_nAnalogSamplesPerFrame = word(18);
 
-  auto real = [&](int at) {
-    const std::uint32_t stored = c3d::StoredWord(h + at);
-    if (type == kDec) return DecToFloat(stored);
-    if (type == kMips) return MipsToFloat(stored);
-    return c3d::IntelFloatBits(stored);
-  };
-  m_fScaleFactor = real(12);
-  m_fFrameRate = real(20);
+  m_fScaleFactor = c3d::DecodeFloat(h + 12, type);
+  m_fFrameRate = c3d::DecodeFloat(h + 20, type);
 
   // A scale factor >= 0 (0.0 and -0.0 included) means 16-bit samples. NaN
   // compares false and so means float samples.
@@ -230,9 +224,8 @@ bool CC3d::ReadHeader() {
 void CC3d::ReadEvents() {
   unsigned char keyAndCount[4];
   if (!SeekTo(kEventKeyAt) || !ReadZeroFilled(keyAndCount, sizeof keyAndCount)) return;
-  const bool mips = m_nProcessorType == kMips;
   auto word = [&](const unsigned char* b) {
-    return static_cast<std::uint16_t>(mips ? c3d::Int16Big(b) : c3d::Int16Little(b));
+    return static_cast<std::uint16_t>(c3d::DecodeInt16(b, m_nProcessorType));
   };
   const std::uint16_t key = word(keyAndCount);
   const std::uint16_t count = word(keyAndCount + 2);
@@ -254,10 +247,7 @@ void CC3d::ReadEvents() {
   for (std::size_t i = 0; i < count; ++i) {
     auto event = std::make_unique<CEvent>();
     event->m_strLabel = TextUpToNul(labels + kEventLabelLength * i, kEventLabelLength);
-    const std::uint32_t stored = c3d::StoredWord(times + 4 * i);
-    event->m_fTime = m_nProcessorType == kDec    ? DecToFloat(stored)
-                     : m_nProcessorType == kMips ? MipsToFloat(stored)
-                                                 : c3d::IntelFloatBits(stored);
+    event->m_fTime = c3d::DecodeFloat(times + 4 * i, m_nProcessorType);
     // Truncated toward zero; NaN (a zero frame rate with a zero time, or a NaN
     // time) counts as 0 periods and huge quotients saturate.
     const std::int64_t n = c3d::SaturateToInt32(c3d::TruncateToInt64(event->m_fTime / period));
@@ -311,8 +301,7 @@ bool CC3d::ReadGroup(std::int16_t nameLength, std::int16_t id) {
       !ReadText(descriptionLength, group->m_strDescription)) {
     return false;
   }
-  const std::int16_t offset = m_nProcessorType == kMips ? c3d::Int16Big(offsetBytes)
-                                                        : c3d::Int16Little(offsetBytes);
+  const std::int16_t offset = c3d::DecodeInt16(offsetBytes, m_nProcessorType);
   group->m_nId = id;
   if (!SeekNextRecord(recordStart, offsetAt + offset)) return false;
   m_groups.push_back(std::move(group));
@@ -331,8 +320,7 @@ bool CC3d::ReadParameter(std::int16_t nameLength, std::int16_t id) {
   const std::int64_t offsetAt = m_file.Position();
   unsigned char fields[4];  // offset (2 bytes), type, dimension count
   if (!ReadZeroFilled(fields, sizeof fields)) return false;
-  const std::int16_t offset =
-      m_nProcessorType == kMips ? c3d::Int16Big(fields) : c3d::Int16Little(fields);
+  const std::int16_t offset = c3d::DecodeInt16(fields, m_nProcessorType);
   param->m_nType = static_cast<std::int8_t>(fields[2]);
   // Valid files hold 0 to 127 dimensions; a byte above 127 is taken as the
   // count it spells unsigned, never as a negative size.
@@ -362,7 +350,6 @@ bool CC3d::ReadParameter(std::int16_t nameLength, std::int16_t id) {
 
   std::vector<unsigned char> data(static_cast<std::size_t>(length));
   if (!ReadZeroFilled(data.data(), data.size())) return false;
-  const bool mips = m_nProcessorType == kMips;
   const auto elements = static_cast<std::size_t>(count);
   switch (param->m_nType) {
     case -1: {
@@ -383,17 +370,14 @@ bool CC3d::ReadParameter(std::int16_t nameLength, std::int16_t id) {
     case 2:
       param->m_pValues.resize(elements);
       for (std::size_t i = 0; i < elements; ++i) {
-        const std::int16_t v = mips ? c3d::Int16Big(&data[2 * i]) : c3d::Int16Little(&data[2 * i]);
+        const std::int16_t v = c3d::DecodeInt16(&data[2 * i], m_nProcessorType);
         std::memcpy(param->m_pValues[i].m_bytes, &v, sizeof v);
       }
       break;
     case 4:
       param->m_pValues.resize(elements);
       for (std::size_t i = 0; i < elements; ++i) {
-        const std::uint32_t stored = c3d::StoredWord(&data[4 * i]);
-        const float v = m_nProcessorType == kDec    ? DecToFloat(stored)
-                        : m_nProcessorType == kMips ? MipsToFloat(stored)
-                                                    : c3d::IntelFloatBits(stored);
+        const float v = c3d::DecodeFloat(&data[4 * i], m_nProcessorType);
         std::memcpy(param->m_pValues[i].m_bytes, &v, sizeof v);
       }
       break;

@@ -3,7 +3,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 // The record objects of one loaded C3D file. CC3d creates them while reading,
@@ -60,11 +62,52 @@ struct CEvent {
   std::int32_t m_nDisplay = 0;   // display-flag byte, 0 to 255
 };
 
+// The raw samples of one channel or one point: size() bytes at an address
+// that stays fixed while the block lives. A loaded CC3d cuts all its blocks
+// from one allocation, which is released with the last block cut from it; a
+// recording built by hand (tests, tools) gives each block a buffer of its
+// own. Move-only: exactly one CAnalog or CVideo holds a block.
+class CSampleBlock {
+ public:
+  CSampleBlock() = default;
+  // A zero-filled block of `bytes` bytes of its own. Throws std::bad_alloc.
+  explicit CSampleBlock(std::size_t bytes)
+      : m_bytes(new std::byte[bytes]()), m_size(bytes) {}
+  // `bytes` bytes from `offset` of `storage`, which this block then helps to
+  // keep alive. The caller guarantees offset + bytes lies within storage.
+  CSampleBlock(const std::shared_ptr<std::byte[]>& storage, std::size_t offset, std::size_t bytes)
+      : m_bytes(storage, storage.get() + offset), m_size(bytes) {}
+  CSampleBlock(const CSampleBlock&) = delete;
+  CSampleBlock& operator=(const CSampleBlock&) = delete;
+  CSampleBlock(CSampleBlock&& other) noexcept
+      : m_bytes(std::move(other.m_bytes)), m_size(std::exchange(other.m_size, 0)) {}
+  CSampleBlock& operator=(CSampleBlock&& other) noexcept {
+    m_bytes = std::move(other.m_bytes);
+    m_size = std::exchange(other.m_size, 0);
+    return *this;
+  }
+  ~CSampleBlock() = default;
+
+  std::byte* data() { return m_bytes.get(); }
+  const std::byte* data() const { return m_bytes.get(); }
+  std::size_t size() const { return m_size; }
+  bool empty() const { return m_size == 0; }
+
+  // Same size and same bytes (not: same storage).
+  friend bool operator==(const CSampleBlock& a, const CSampleBlock& b) {
+    return a.m_size == b.m_size && (a.m_size == 0 || std::memcmp(a.data(), b.data(), a.m_size) == 0);
+  }
+
+ private:
+  std::shared_ptr<std::byte[]> m_bytes;  // may point into a larger allocation it shares
+  std::size_t m_size = 0;
+};
+
 // One analog channel. Its block holds the raw samples in time order:
 // int16 when the file holds integer data, float otherwise; frames x S
 // elements. The block is released by CC3d::FreeSamples.
 struct CAnalog {
-  std::vector<std::byte> m_pSamples;  // zero-filled at allocation, fixed address
+  CSampleBlock m_pSamples;  // every element written by the reader, fixed address
   float m_fMax = 0.0f;     // largest raw sample
   float m_fMin = 0.0f;     // smallest raw sample
   float m_fOffset = 0.0f;  // zero offset, set by CC3d::ComputeAnalogScaling
@@ -90,5 +133,5 @@ struct CAnalog {
 // One 3-D point: four elements (X, Y, Z, fourth word) per frame, int16 or
 // float like the analog samples. Released by CC3d::FreeSamples.
 struct CVideo {
-  std::vector<std::byte> m_pData;
+  CSampleBlock m_pData;
 };

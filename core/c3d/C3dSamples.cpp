@@ -1,6 +1,8 @@
 // The data section: sample storage, the frame walk and the channel extremes.
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <memory>
 #include <new>
 
 #include "core/c3d/C3d.h"
@@ -8,8 +10,6 @@
 #include "core/c3d/SampleStorage.h"
 
 namespace {
-
-constexpr std::int64_t kBlockSize = 512;
 
 // Frames are read in runs of about this many bytes: one seek and one read per
 // run instead of per frame, and a run small enough to stay in cache while it
@@ -25,10 +25,6 @@ struct FrameLayout {
   std::vector<void*> channelBlocks;  // M blocks of F x S elements
   std::vector<void*> pointBlocks;    // N blocks of F x 4 elements
 };
-
-float IntelFloat(const unsigned char* b) { return c3d::IntelFloatBits(c3d::StoredWord(b)); }
-float DecFloat(const unsigned char* b) { return c3d::DecFloatBits(c3d::StoredWord(b)); }
-float MipsFloat(const unsigned char* b) { return c3d::MipsFloatBits(c3d::StoredWord(b)); }
 
 // Decodes `count` whole frame records starting at frame index `first`. A frame
 // holds, for each point, X, Y, Z and a fourth word, then the analog values
@@ -63,17 +59,20 @@ void DecodeFrames(const unsigned char* src, std::int64_t count, std::int64_t fir
 
 using DecodeFn = void (*)(const unsigned char*, std::int64_t, std::int64_t, const FrameLayout&);
 
-DecodeFn PickDecoder(bool integer, std::uint8_t processorType) {
-  constexpr std::uint8_t kDec = 2;
-  constexpr std::uint8_t kMips = 3;
-  if (integer) {
-    // 16-bit values: big-endian for MIPS, little-endian for Intel and DEC.
-    return processorType == kMips ? DecodeFrames<std::int16_t, c3d::Int16Big>
-                                  : DecodeFrames<std::int16_t, c3d::Int16Little>;
+// The frame decoder for the file's sample kind and processor, each element
+// decoded inline by the processor's number decoder.
+template <Processor P>
+DecodeFn DecoderFor(bool integer) {
+  return integer ? DecodeFrames<std::int16_t, c3d::DecodeInt16<P>> : DecodeFrames<float, c3d::DecodeFloat<P>>;
+}
+
+DecodeFn PickDecoder(bool integer, Processor processor) {
+  switch (processor) {
+    case Processor::Dec: return DecoderFor<Processor::Dec>(integer);
+    case Processor::Mips: return DecoderFor<Processor::Mips>(integer);
+    case Processor::Intel: break;
   }
-  if (processorType == kDec) return DecodeFrames<float, DecFloat>;
-  if (processorType == kMips) return DecodeFrames<float, MipsFloat>;
-  return DecodeFrames<float, IntelFloat>;
+  return DecoderFor<Processor::Intel>(integer);
 }
 
 // Copies the decoded values of frame `from` into frames [begin, end).
@@ -131,42 +130,60 @@ void Extremes(const T* samples, std::size_t count, float& low, float& high) {
 
 }  // namespace
 
+bool CC3d::StorageCanBeHeld(std::int64_t frames) const {
+  if (frames <= 0) return false;
+  const auto F = static_cast<std::uint64_t>(frames);
+  const std::uint64_t channels = m_nAnalogChannels;
+  // Each channel's sample count must also fit GetAnalogSampleCount's int.
+  // F < 2^33 and S < 2^16: the product cannot overflow.
+  if (channels > 0 && F * m_nAnalogSamplesPerFrame > static_cast<std::uint64_t>(INT32_MAX)) {
+    return false;
+  }
+  // M x S <= A, so a frame holds at most 5 x 65535 elements of at most 4
+  // bytes: with F < 2^33 the storage stays below 2^54 bytes.
+  const std::uint64_t elements = channels * m_nAnalogSamplesPerFrame + 4u * std::uint64_t{m_nPoints};
+  const std::uint64_t storage = F * elements * SampleWidth();
+  const std::int64_t present = std::max<std::int64_t>(m_file.Size() - DataStart(), 0);
+  return c3d::SampleStorageCanBeHeld(storage, static_cast<std::uint64_t>(present),
+                                     c3d::PhysicalMemoryBytes());
+}
+
 bool CC3d::AllocateSamples() {
-  const std::int64_t frames = FrameCount();
-  const std::uint64_t width = m_bIntegerData ? 2 : 4;
   const std::uint64_t channels = m_nAnalogChannels;
   const std::uint64_t points = m_nPoints;
   if (channels > 0 || points > 0) {
     // A block of F x S (or F x 4) elements with F <= 0 has no size.
-    if (frames <= 0) return Fail(C3dLoadError::NotEnoughMemory);
-    const auto F = static_cast<std::uint64_t>(frames);
-    const std::uint64_t perChannel = F * m_nAnalogSamplesPerFrame;
-    // At most 65536 x (65535 x 65535 + 4 x 65535) x 4 bytes: fits 64 bits.
-    const std::uint64_t storage = F * (channels * m_nAnalogSamplesPerFrame + 4 * points) * width;
-    const std::int64_t dataStart = (static_cast<std::int64_t>(m_nDataBlock) - 1) * kBlockSize;
-    const std::uint64_t present =
-        m_file.Size() > dataStart ? static_cast<std::uint64_t>(m_file.Size() - dataStart) : 0;
-    // Each channel's sample count must also fit GetAnalogSampleCount's int.
-    if ((channels > 0 && perChannel > static_cast<std::uint64_t>(INT32_MAX)) ||
-        !c3d::SampleStorageCanBeHeld(storage, present, c3d::PhysicalMemoryBytes())) {
-      return Fail(C3dLoadError::NotEnoughMemory);
-    }
+    const std::int64_t frames = FrameCount();
+    if (!StorageCanBeHeld(frames)) return Fail(C3dLoadError::NotEnoughMemory);
+    const std::size_t channelBytes = static_cast<std::size_t>(SamplesPerChannel()) * SampleWidth();
+    const std::size_t pointBytes = static_cast<std::size_t>(frames) * 4 * SampleWidth();
     try {
       m_analogs.reserve(channels);
-      for (std::uint64_t m = 0; m < channels; ++m) {
-        auto analog = std::make_unique<CAnalog>();
-        analog->m_pSamples.resize(perChannel * width);  // zero-filled
-        m_analogs.push_back(std::move(analog));
-      }
+      for (std::uint64_t m = 0; m < channels; ++m) m_analogs.push_back(std::make_unique<CAnalog>());
       m_videos.reserve(points);
-      for (std::uint64_t p = 0; p < points; ++p) {
-        auto video = std::make_unique<CVideo>();
-        video->m_pData.resize(F * 4 * width);
-        m_videos.push_back(std::move(video));
-      }
+      for (std::uint64_t p = 0; p < points; ++p) m_videos.push_back(std::make_unique<CVideo>());
     } catch (const std::bad_alloc&) {
       FreeSamples();  // nothing created before the failure is kept
       return Fail(C3dLoadError::NotEnoughMemory);
+    }
+    // All blocks in one allocation (of at least one element: F >= 1, and a
+    // channel means S >= 1), channels first, back to back: every block's size
+    // is a whole number of elements, so each stays aligned for its element
+    // type. The frame walk writes every byte of it.
+    const std::shared_ptr<std::byte[]> storage =
+        c3d::AllocateSampleStorage(channels * channelBytes + points * pointBytes);
+    if (!storage) {
+      FreeSamples();
+      return Fail(C3dLoadError::NotEnoughMemory);
+    }
+    std::size_t at = 0;
+    for (auto& analog : m_analogs) {
+      analog->m_pSamples = CSampleBlock(storage, at, channelBytes);
+      at += channelBytes;
+    }
+    for (auto& video : m_videos) {
+      video->m_pData = CSampleBlock(storage, at, pointBytes);
+      at += pointBytes;
     }
   }
   m_bDataAllocated = true;
@@ -182,16 +199,16 @@ bool CC3d::ReadFloatData() { return ReadSampleData(); }
 bool CC3d::ReadSampleData() {
   if (!AllocateSamples()) return false;
   const std::int64_t frames = FrameCount();
-  const std::size_t width = m_bIntegerData ? 2 : 4;
+  const std::size_t width = SampleWidth();
   FrameLayout layout;
   layout.points = m_nPoints;
   layout.channels = m_nAnalogChannels;
   layout.samples = m_nAnalogSamplesPerFrame;
-  layout.frameBytes = (static_cast<std::size_t>(m_nAnalogPerFrame) + 4 * layout.points) * width;
+  layout.frameBytes = static_cast<std::size_t>(FrameBytes());
   for (auto& analog : m_analogs) layout.channelBlocks.push_back(analog->m_pSamples.data());
   for (auto& video : m_videos) layout.pointBlocks.push_back(video->m_pData.data());
   const DecodeFn decode = PickDecoder(m_bIntegerData, m_nProcessorType);
-  const std::int64_t dataStart = (static_cast<std::int64_t>(m_nDataBlock) - 1) * kBlockSize;
+  const std::int64_t dataStart = DataStart();
 
   if (frames > 0 && layout.frameBytes == 0) {
     // Empty frame records: nothing to read, but the section must be reachable.
@@ -221,14 +238,14 @@ bool CC3d::ReadSampleData() {
       if (got == wanted) continue;
       // The data ends inside frame f (or just before it): that frame takes
       // the bytes that exist over the previous frame's, and every later frame
-      // repeats it, as reading frame by frame past the end would.
-      if (partial > 0) {
+      // repeats it, as reading frame by frame past the end would. With no
+      // bytes at all for frame 0, it is all zeros, and so is every frame.
+      if (partial > 0 || f == 0) {
         std::memcpy(previous.data(), run.data() + whole * frameBytes, partial);
         decode(previous.data(), 1, f, layout);
         ++f;
       }
-      // With no bytes at all for frame 0, every frame keeps its zeros.
-      if (f > 0) RepeatFrame(layout, width, f - 1, f, frames);
+      RepeatFrame(layout, width, f - 1, f, frames);
       break;
     }
   }
@@ -244,7 +261,7 @@ void CC3d::FreeSamples() {
 }
 
 void CC3d::ComputeAnalogExtremes() {
-  const auto count = static_cast<std::size_t>(std::max(GetAnalogSampleCount(), 0));
+  const auto count = static_cast<std::size_t>(std::max<std::int64_t>(SamplesPerChannel(), 0));
   for (auto& analog : m_analogs) {
     if (count == 0 || analog->m_pSamples.empty()) continue;
     if (m_bIntegerData) {

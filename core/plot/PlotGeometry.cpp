@@ -65,16 +65,11 @@ CPlotTrace::CPlotTrace(const CC3d* c3d, int channel, int width, int height)
   m_draws = true;
   const CAnalog& analog = *c3d->m_analogs[static_cast<std::size_t>(channel)];
 
-  // Samples per channel, (last - first + 1) x S, in 64 bits: with 16-bit
-  // frame numbers and S the product reaches 65536 x 65535, past int32.
-  const std::int64_t n = (static_cast<std::int64_t>(c3d->m_nLastFrame) -
-                          static_cast<std::int64_t>(c3d->m_nFirstFrame) + 1) *
-                         static_cast<std::int64_t>(c3d->m_nAnalogSamplesPerFrame);
+  // Samples per channel, in 64 bits: frames x S can pass 2^31.
+  const std::int64_t n = c3d->SamplesPerChannel();
   if (n <= 0) return;
-  // Samples are int16 in an integer file, float otherwise; a block shorter
-  // than n samples cannot be walked.
-  const std::size_t sampleBytes = c3d->m_bIntegerData ? sizeof(std::int16_t) : sizeof(float);
-  if (analog.m_pSamples.size() / sampleBytes < static_cast<std::uint64_t>(n)) return;
+  // A block shorter than n samples cannot be walked.
+  if (analog.m_pSamples.size() / c3d->SampleWidth() < static_cast<std::uint64_t>(n)) return;
 
   m_analog = &analog;
   m_integerData = c3d->m_bIntegerData;

@@ -105,7 +105,7 @@ const CAnalog* UsableChannel(const CC3d& c3d, int channel, int count) {
   if (channel < 0 || static_cast<std::size_t>(channel) >= c3d.m_analogs.size()) return nullptr;
   const CAnalog* analog = c3d.m_analogs[static_cast<std::size_t>(channel)].get();
   if (analog == nullptr) return nullptr;
-  const std::int64_t width = c3d.m_bIntegerData ? 2 : 4;
+  const auto width = static_cast<std::int64_t>(c3d.SampleWidth());
   if (count > 0 && static_cast<std::int64_t>(analog->m_pSamples.size()) < count * width) {
     return nullptr;
   }

@@ -115,6 +115,34 @@ TEST(CliInfo, SamplesAndPointsAreTheStoredValues) {
   EXPECT_EQ(doc["points"][0]["data"], json::parse("[1,2,3,0,4,5,6,-1]"));
 }
 
+// A recording of 100000 frames states its length in the parameters (the
+// header's frame numbers stop at 65535): info reports and lists all of it,
+// whichever convention states it.
+TEST(CliInfo, LongRecordingsReadWhole) {
+  constexpr std::uint32_t kFrames = 100000;
+  c3dtest::ScratchDir dir;
+  for (const auto convention : {c3dtest::LongFrames::PointFrames, c3dtest::LongFrames::PointLongFrames,
+                                c3dtest::LongFrames::TrialFields}) {
+    SCOPED_TRACE(static_cast<int>(convention));
+    c3dtest::Recording rec;
+    rec.analog.assign(1, {});
+    for (std::uint32_t f = 0; f < kFrames; ++f) rec.analog[0].push_back(f % 1000);
+    c3dtest::AddStandardParameters(rec, {}, {}, {}, std::nullopt);
+    c3dtest::StateFrameCount(rec, convention, kFrames);
+    rec.dataFrames = kFrames;
+    const c3dtest::CliRun run = Cli(dir, {"info", WriteRecording(dir, rec), "--json", "--samples"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const json doc = json::parse(run.out);
+    EXPECT_EQ(doc["header"]["first_frame"], 1);
+    EXPECT_EQ(doc["header"]["last_frame"], kFrames);
+    const json& channel = doc["analogs"][0];
+    EXPECT_EQ(channel["sample_count"], kFrames);
+    ASSERT_EQ(channel["samples"].size(), kFrames);
+    EXPECT_EQ(channel["samples"][kFrames - 1], (kFrames - 1) % 1000);
+    EXPECT_EQ(channel["max"], 999);
+  }
+}
+
 TEST(CliInfo, NonFiniteFloatsAndLatin1Text) {
   c3dtest::ScratchDir dir;
   c3dtest::Recording rec;

@@ -49,7 +49,7 @@ inline c3dtest::ParamRec Chars(std::int8_t group, std::string name, std::vector<
 }
 
 // Element i of a sample block as a double, whatever the element type.
-inline double SampleAt(const CC3d& c3d, const std::vector<std::byte>& block, std::size_t i) {
+inline double SampleAt(const CC3d& c3d, const CSampleBlock& block, std::size_t i) {
   if (c3d.m_bIntegerData) return reinterpret_cast<const std::int16_t*>(block.data())[i];
   return reinterpret_cast<const float*>(block.data())[i];
 }

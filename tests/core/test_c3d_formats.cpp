@@ -55,7 +55,7 @@ TEST_P(SixCombinations, LoadLikeTheIntelIntegerFile) {
   const auto bytes = c3dtest::WriteC3d(SixWayRecording(proc, floatData));
   ASSERT_TRUE(LoadBytes(c3d, bytes)) << LoadErrorText(c3d.m_loadError);
 
-  EXPECT_EQ(c3d.m_nProcessorType, static_cast<int>(proc));
+  EXPECT_EQ(static_cast<int>(c3d.m_nProcessorType), static_cast<int>(proc));
   EXPECT_EQ(c3d.m_bIntegerData, !floatData);
   EXPECT_EQ(c3d.m_fScaleFactor, floatData ? -0.25f : 0.25f);
   EXPECT_EQ(c3d.m_nParamBlock, reference.m_nParamBlock);

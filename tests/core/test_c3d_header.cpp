@@ -65,7 +65,7 @@ TEST_P(ProcessorType, FollowsTheCodeThenTheFrameRate) {
     EXPECT_EQ(c3d.m_loadError, C3dLoadError::UnknownProcessor);
   } else {
     ASSERT_TRUE(loaded) << LoadErrorText(c3d.m_loadError);
-    EXPECT_EQ(c3d.m_nProcessorType, row.expectedType);
+    EXPECT_EQ(static_cast<int>(c3d.m_nProcessorType), row.expectedType);
     EXPECT_EQ(c3d.m_fFrameRate, row.frameRate);
   }
 }

@@ -4,8 +4,17 @@
 // allocations and can be told to fail one (AllocationCounter.h).
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+
+#if defined(__linux__)
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
+
 #include "tests/core/AllocationCounter.h"
 #include "tests/core/ReaderTestUtil.h"
+#include "core/c3d/SampleStorage.h"
 
 namespace {
 
@@ -49,7 +58,9 @@ TEST(C3dLifetime, SampleStorageFailingPartWayKeepsNothing) {
   {
     CC3d c3d;
     {
-      FailingAllocation third(2, 20000);  // the third channel's block
+      // The one allocation of all four blocks (80000 bytes), made once the
+      // channel records exist: those must go again.
+      FailingAllocation storage(0, 80000);
       EXPECT_FALSE(LoadBytes(c3d, bytes));
     }
     EXPECT_EQ(c3d.m_loadError, C3dLoadError::NotEnoughMemory);
@@ -58,6 +69,49 @@ TEST(C3dLifetime, SampleStorageFailingPartWayKeepsNothing) {
     c3d.Clear();
   }
   EXPECT_EQ(alloccount::Live(), before);
+}
+
+#if defined(__linux__) && !defined(__SANITIZE_ADDRESS__)
+// In a child process: caps the address space at `headroom` bytes above what
+// is in use and loads `bytes`. Exits 0 when the load succeeded, 10 when it
+// failed for memory keeping nothing, 1 when it failed otherwise.
+[[noreturn]] void LoadUnderAddressCap(const std::vector<std::uint8_t>& bytes, rlim_t headroom) {
+  // The first field of statm: the pages of address space in use.
+  unsigned long pages = 0;
+  std::FILE* statm = std::fopen("/proc/self/statm", "r");
+  if (statm == nullptr || std::fscanf(statm, "%lu", &pages) != 1) std::_Exit(2);
+  std::fclose(statm);
+  const rlim_t cap = pages * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + headroom;
+  const rlimit limit{cap, cap};
+  if (setrlimit(RLIMIT_AS, &limit) != 0) std::_Exit(3);
+  CC3d c3d;
+  const bool loaded = LoadBytes(c3d, bytes);
+  if (loaded) std::_Exit(0);
+  const bool clean = c3d.m_loadError == C3dLoadError::NotEnoughMemory && c3d.m_analogs.empty() &&
+                     !c3d.m_bDataAllocated;
+  std::_Exit(clean ? 10 : 1);
+}
+#endif
+
+// Large sample storage is mapped from the system, not taken from operator
+// new: a mapping the system refuses must fail the load like any allocation,
+// keeping nothing. The load runs in a child process whose address space is
+// capped (not under AddressSanitizer, whose shadow memory needs far more).
+TEST(C3dLifetimeDeathTest, RefusedMappingFailsTheLoadKeepingNothing) {
+#if !defined(__linux__) || defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "needs Linux's address-space limit, without AddressSanitizer";
+#else
+  c3dtest::Recording rec;  // 64 channels x 65535 frames claimed: 8 MiB of int16
+  rec.analog.assign(64, {});
+  rec.lastFrame = 65535;
+  rec.writtenFrames = 0;
+  const auto bytes = c3dtest::WriteC3d(rec);
+  ASSERT_GE(64u * 65535u * 2u, c3d::kMappedStorageMinBytes);
+  // 2 MiB to spare refuses the mapping; 32 MiB lets the same load through,
+  // so the refusal was the mapping's and not an earlier allocation's.
+  EXPECT_EXIT(LoadUnderAddressCap(bytes, 2u << 20), ::testing::ExitedWithCode(10), "");
+  EXPECT_EXIT(LoadUnderAddressCap(bytes, 32u << 20), ::testing::ExitedWithCode(0), "");
+#endif
 }
 
 TEST(C3dLifetime, DestroyingALoadedObjectWithoutClearReleasesAll) {

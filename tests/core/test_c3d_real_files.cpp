@@ -77,12 +77,12 @@ TEST(RealFiles, EveryListedFileLoadsWithTheListedHeaderValues) {
       continue;
     }
     ASSERT_TRUE(loaded) << LoadErrorText(c3d.m_loadError);
-    EXPECT_EQ(std::to_string(c3d.m_nProcessorType), row.proc.substr(0, 1));
+    EXPECT_EQ(std::to_string(static_cast<int>(c3d.m_nProcessorType)), row.proc.substr(0, 1));
     EXPECT_EQ(c3d.m_bIntegerData ? "int" : "float", row.samples);
     EXPECT_EQ(std::to_string(c3d.m_nPoints), row.points);
     EXPECT_EQ(std::to_string(c3d.m_nAnalogChannels), row.channels);
     EXPECT_EQ(std::to_string(c3d.m_nAnalogSamplesPerFrame), row.s);
-    EXPECT_EQ(std::to_string(static_cast<int>(c3d.m_nLastFrame) - c3d.m_nFirstFrame + 1), row.frames);
+    EXPECT_EQ(std::to_string(c3d.FrameCount()), row.frames);
     EXPECT_EQ(c3d.m_analogs.size(), c3d.m_nAnalogChannels);
     for (std::size_t i = 0; i < c3d.m_analogs.size(); ++i) {
       EXPECT_FALSE(AnalogChannelName(c3d, static_cast<int>(i)).empty());

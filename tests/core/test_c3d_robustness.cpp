@@ -42,8 +42,8 @@ void ExpectConsistent(const CC3d& c3d, bool loaded, const std::string& context) 
   EXPECT_TRUE(c3d.m_bDataAllocated);
   ASSERT_EQ(c3d.m_analogs.size(), c3d.m_nAnalogChannels);
   ASSERT_EQ(c3d.m_videos.size(), c3d.m_nPoints);
-  const std::size_t width = c3d.m_bIntegerData ? 2 : 4;
-  const auto frames = static_cast<std::int64_t>(c3d.m_nLastFrame) - c3d.m_nFirstFrame + 1;
+  const std::size_t width = c3d.SampleWidth();
+  const std::int64_t frames = c3d.FrameCount();
   for (std::size_t m = 0; m < c3d.m_analogs.size(); ++m) {
     ASSERT_EQ(c3d.m_analogs[m]->m_pSamples.size(),
               static_cast<std::size_t>(c3d.GetAnalogSampleCount()) * width);

@@ -31,7 +31,7 @@ std::unique_ptr<CC3d> HandFilled(const std::vector<double>& samples, float frame
   c3d->m_nFirstFrame = 1;
   c3d->m_nLastFrame = static_cast<std::uint16_t>(samples.size() / perFrame);
   auto analog = std::make_unique<CAnalog>();
-  analog->m_pSamples.resize(samples.size() * (floatData ? 4 : 2));
+  analog->m_pSamples = CSampleBlock(samples.size() * (floatData ? 4 : 2));
   for (std::size_t i = 0; i < samples.size(); ++i) {
     if (floatData) {
       analog->FloatSamples()[i] = static_cast<float>(samples[i]);

@@ -116,7 +116,7 @@ void TestPlatform::platformHostRunsABuildLikeTheDialog() {
   c3d.m_nFirstFrame = 1;
   c3d.m_nLastFrame = 1;  // one sample: the resampling is refused
   c3d.m_analogs.push_back(std::make_unique<CAnalog>());
-  c3d.m_analogs[0]->m_pSamples.resize(2);
+  c3d.m_analogs[0]->m_pSamples = CSampleBlock(2);
 
   CSoundPlayer player;
   CTempFile file;

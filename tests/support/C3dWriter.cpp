@@ -148,7 +148,9 @@ std::vector<std::uint8_t> WriteC3d(const Recording& rec) {
   const std::size_t A = rec.analogPerFrame ? *rec.analogPerFrame : channels * S;
 
   std::size_t frames = 0;
-  if (rec.lastFrame != 0) {
+  if (rec.dataFrames) {
+    frames = *rec.dataFrames;
+  } else if (rec.lastFrame != 0) {
     frames = rec.lastFrame >= rec.firstFrame ? rec.lastFrame - rec.firstFrame + 1u : 0u;
   } else {
     if (channels > 0 && S > 0) frames = (rec.analog[0].size() + S - 1) / S;
@@ -226,12 +228,12 @@ std::vector<std::uint8_t> WriteC3d(const Recording& rec) {
     }
   };
   const std::size_t framesWritten = rec.writtenFrames ? std::min(*rec.writtenFrames, frames) : frames;
+  const std::vector<double> noPoint;
   for (std::size_t f = 0; f < framesWritten; ++f) {
     for (std::size_t p = 0; p < points; ++p) {
-      for (std::size_t j = 0; j < 4; ++j) {
-        const auto& src = p < rec.points.size() ? rec.points[p] : std::vector<double>();
-        element(4 * f + j < src.size() ? src[4 * f + j] : 0.0);
-      }
+      // A reference to the point's values, not a copy of them per element.
+      const std::vector<double>& src = p < rec.points.size() ? rec.points[p] : noPoint;
+      for (std::size_t j = 0; j < 4; ++j) element(4 * f + j < src.size() ? src[4 * f + j] : 0.0);
     }
     std::size_t written = 0;
     for (std::size_t s = 0; s < S && written < A; ++s) {
@@ -297,6 +299,69 @@ void AddStandardParameters(Recording& rec, const std::vector<std::string>& analo
     rec.records.push_back(ParamRec{2, "OFFSET", false, 2,
                                    {static_cast<std::uint8_t>(offsets.size())}, offsets, {}, ' ',
                                    {}, "Channel offsets", {}, {}});
+  }
+}
+
+namespace {
+
+// The id of group `name` in rec.records, adding the group when it is absent.
+std::int8_t GroupId(Recording& rec, const std::string& name) {
+  std::int8_t highest = 0;
+  for (const Record& r : rec.records) {
+    if (const auto* g = std::get_if<GroupRec>(&r)) {
+      if (g->name == name) return g->id;
+      highest = std::max(highest, g->id);
+    }
+  }
+  const auto id = static_cast<std::int8_t>(highest + 1);
+  rec.records.push_back(GroupRec{id, name, false, {}, {}});
+  return id;
+}
+
+bool HasParameter(const Recording& rec, std::int8_t group, const std::string& name) {
+  for (const Record& r : rec.records) {
+    const auto* p = std::get_if<ParamRec>(&r);
+    if (p != nullptr && p->groupId == group && p->name == name) return true;
+  }
+  return false;
+}
+
+// A 32-bit frame number as two 16-bit words, low word first, each given as
+// the signed value of its bits (what a type-2 parameter stores).
+std::vector<double> Words(std::uint32_t v) {
+  return {static_cast<double>(static_cast<std::int16_t>(v & 0xFFFFu)),
+          static_cast<double>(static_cast<std::int16_t>(v >> 16))};
+}
+
+}  // namespace
+
+void StateFrameCount(Recording& rec, LongFrames convention, std::uint32_t frames) {
+  rec.firstFrame = 1;
+  rec.lastFrame = static_cast<std::uint16_t>(std::min<std::uint32_t>(frames, 65535));
+  const std::int8_t point = GroupId(rec, "POINT");
+  auto param = [&](std::int8_t group, const char* name, std::int8_t type, std::vector<std::uint8_t> dims,
+                   std::vector<double> numbers) {
+    rec.records.push_back(ParamRec{group, name, false, type, std::move(dims), std::move(numbers), {}, ' ',
+                                   {}, {}, {}, {}});
+  };
+  switch (convention) {
+    case LongFrames::PointFrames:
+      param(point, "FRAMES", 4, {}, {static_cast<double>(frames)});
+      break;
+    case LongFrames::PointLongFrames:
+    case LongFrames::TrialFields:
+      // The usual 16-bit FRAMES, saturated, for readers that know no better.
+      if (!HasParameter(rec, point, "FRAMES")) {
+        param(point, "FRAMES", 2, {}, {static_cast<double>(std::min<std::uint32_t>(frames, 32767))});
+      }
+      if (convention == LongFrames::PointLongFrames) {
+        param(point, "LONG_FRAMES", 4, {}, {static_cast<double>(frames)});
+      } else {
+        const std::int8_t trial = GroupId(rec, "TRIAL");
+        param(trial, "ACTUAL_START_FIELD", 2, {2}, Words(rec.firstFrame));
+        param(trial, "ACTUAL_END_FIELD", 2, {2}, Words(rec.firstFrame + frames - 1));
+      }
+      break;
   }
 }
 

@@ -55,6 +55,13 @@ struct EventRec {
   std::uint8_t display = 1;
 };
 
+// How a recording states a length its header's 16-bit frame numbers cannot.
+enum class LongFrames : std::uint8_t {
+  PointFrames,      // POINT:FRAMES as a float
+  PointLongFrames,  // POINT:LONG_FRAMES, a float (POINT:FRAMES stays a 16-bit integer)
+  TrialFields,      // TRIAL:ACTUAL_START_FIELD and ACTUAL_END_FIELD, two words each, low first
+};
+
 struct Recording {
   Proc proc = Proc::Intel;
   bool floatData = false;       // float samples (negative scale factor) or int16
@@ -86,6 +93,8 @@ struct Recording {
   std::optional<std::size_t> truncateTo;        // cut the file to this many bytes
   std::optional<std::size_t> writtenFrames;     // frame records written (default all F);
                                                 // lets a header claim far more than exists
+  std::optional<std::size_t> dataFrames;        // F when it is not the header's range
+                                                // (recordings longer than 65535 frames)
   std::vector<std::pair<std::size_t, std::uint8_t>> patches;  // byte overwrites, last step
   std::vector<std::uint8_t> trailing;           // bytes after the data section
 };
@@ -106,6 +115,12 @@ bool WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes);
 void AddStandardParameters(Recording& rec, const std::vector<std::string>& analogLabels,
                            const std::vector<double>& scales, const std::vector<double>& offsets,
                            std::optional<double> genScale);
+
+// States `frames` frames in the parameters by `convention`, and frames 1 to
+// min(frames, 65535) in the header, as writers of long recordings do. The
+// POINT and TRIAL groups are those of rec.records when present, else added.
+// Called again with another convention, it adds that statement too.
+void StateFrameCount(Recording& rec, LongFrames convention, std::uint32_t frames);
 
 // The demo recording: four analog channels at 2000 Hz for 12 s (a tone, a
 // sweep, bursts and a slow force-like ramp), labelled and scaled, with three

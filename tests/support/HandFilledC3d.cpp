@@ -17,7 +17,7 @@ std::unique_ptr<CC3d> HandFilledC3d(const HandChannel& ch) {
   c3d->m_nAnalogSamplesPerFrame = static_cast<std::uint16_t>(oneFrame ? n : 1000);
 
   auto analog = std::make_unique<CAnalog>();
-  analog->m_pSamples.resize(n * (ch.integer ? sizeof(std::int16_t) : sizeof(float)));
+  analog->m_pSamples = CSampleBlock(n * (ch.integer ? sizeof(std::int16_t) : sizeof(float)));
   float lo = std::numeric_limits<float>::infinity();
   float hi = -lo;
   for (std::size_t i = 0; i < n; ++i) {
