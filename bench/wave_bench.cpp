@@ -108,9 +108,12 @@ void ReportPerOutput(benchmark::State& state, std::size_t outputs) {
 }
 
 // The whole build as Play runs it, streamed: plan, then interpolate, map and
-// write a stretch at a time. Argument: minutes of recording.
+// write a stretch at a time. Arguments: minutes of recording, and the level
+// (0 "As recorded", 1 "Fit to channel", which also scans the channel's range).
 void BM_WriteWave16Bit(benchmark::State& state) {
   const int count = static_cast<int>(state.range(0)) * 60 * 1000;
+  const auto level = state.range(1) != 0 ? sound::SoundLevel::FitToChannel
+                                         : sound::SoundLevel::AsRecorded;
   const auto c3d = Recording(count);
   const auto file = std::filesystem::temp_directory_path() / "tremolux-wave-bench.wav";
   CQuietHost host;
@@ -120,7 +123,7 @@ void BM_WriteWave16Bit(benchmark::State& state) {
     const std::size_t before = g_heapNow.load();
     g_heapPeak.store(before);
     const auto outcome =
-        sound::WriteWave(*c3d, 0, 16, kOutputRate, soundBuffer, file, host);
+        sound::WriteWave(*c3d, 0, 16, kOutputRate, soundBuffer, file, host, level);
     if (outcome != sound::WaveOutcome::Played) state.SkipWithError("the build failed");
     peak = std::max(peak, g_heapPeak.load() - before);
   }
@@ -217,9 +220,10 @@ void BM_PlainCopy(benchmark::State& state) {
 }
 
 BENCHMARK(BM_WriteWave16Bit)
-    ->Arg(6)
-    ->Arg(30)
-    ->ArgName("minutes")
+    ->Args({6, 0})
+    ->Args({6, 1})
+    ->Args({30, 0})
+    ->ArgNames({"minutes", "fit"})
     ->Unit(benchmark::kMillisecond)
     ->MinTime(2.0);
 BENCHMARK(BM_StreamProduce)->Unit(benchmark::kMillisecond)->MinTime(2.0);

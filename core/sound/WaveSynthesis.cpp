@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fstream>
 #include <new>
+#include <optional>
 #include <stdexcept>
 
 #include "Messages.h"
@@ -58,16 +59,30 @@ bool WriteBytes(std::ofstream& out, const std::uint8_t* data, std::size_t size) 
 }
 
 // Maps one stretch of the sound to PCM bytes, little-endian, into out
-// (room for values.size() samples). Returns the number of bytes.
-std::size_t MapStretch(std::span<const float> values, int blockAlign, std::uint8_t* out) {
+// (room for values.size() samples). `filled` values from the start are
+// sound; the rest are the unfilled top slots of the resampling (value 0):
+// As recorded maps them like any value, as before (full negative scale),
+// Fit to channel makes them silent. Returns the number of bytes.
+std::size_t MapStretch(std::span<const float> values, std::size_t filled, int blockAlign,
+                       const CFitScale* fit, std::uint8_t* out) {
   std::uint8_t* p = out;
   const std::size_t n = values.size();
-  if (blockAlign == 2) {
-    for (std::size_t i = 0; i < n; ++i, p += 2) {
-      PutLe16(p, static_cast<std::uint16_t>(PcmSample16(values[i])));
+  if (fit == nullptr) {
+    if (blockAlign == 2) {
+      for (std::size_t i = 0; i < n; ++i, p += 2) {
+        PutLe16(p, static_cast<std::uint16_t>(PcmSample16(values[i])));
+      }
+    } else {
+      for (std::size_t i = 0; i < n; ++i) *p++ = PcmSample8(values[i]);
     }
+  } else if (blockAlign == 2) {
+    std::size_t i = 0;
+    for (; i < filled; ++i, p += 2) PutLe16(p, static_cast<std::uint16_t>(fit->Sample16(values[i])));
+    for (; i < n; ++i, p += 2) PutLe16(p, 0);
   } else {
-    for (std::size_t i = 0; i < n; ++i) *p++ = PcmSample8(values[i]);
+    std::size_t i = 0;
+    for (; i < filled; ++i) *p++ = fit->Sample8(values[i]);
+    for (; i < n; ++i) *p++ = 128;  // 8-bit PCM is unsigned: 128 is silence
   }
   return static_cast<std::size_t>(p - out);
 }
@@ -327,7 +342,7 @@ std::array<std::uint8_t, 44> WaveHeader(std::uint32_t rate, int bits, std::uint3
 
 WaveOutcome WriteWave(const CC3d& c3d, int channel, int bits, float rate,
                       std::vector<float>& soundBuffer, const std::filesystem::path& file,
-                      ISoundHost& host) {
+                      ISoundHost& host, SoundLevel level) {
   host.StopSound();
 
   const int count = c3d.GetAnalogSampleCount();
@@ -407,6 +422,9 @@ WaveOutcome WriteWave(const CC3d& c3d, int channel, int bits, float rate,
     return WaveOutcome::Failed;
   }
 
+  std::optional<CFitScale> fit;
+  if (level == SoundLevel::FitToChannel) fit.emplace(ChannelRawRange(c3d, channel));
+
   // In range: dataBytes <= 0xFFFFFFFF - 36.
   const auto header = WaveHeader(wholeRate, bits, static_cast<std::uint32_t>(dataBytes));
   bool written = WriteBytes(out, header.data(), header.size());
@@ -414,7 +432,9 @@ WaveOutcome WriteWave(const CC3d& c3d, int channel, int bits, float rate,
     const int length = std::min(kSoundStretch, n - from);
     soundBuffer.resize(static_cast<std::size_t>(length));  // within the reserved block
     sound.Produce(from, soundBuffer);
-    const std::size_t size = MapStretch(soundBuffer, blockAlign, bytes.data());
+    const int filled = std::clamp(sound.TailStart() - from, 0, length);
+    const std::size_t size = MapStretch(soundBuffer, static_cast<std::size_t>(filled), blockAlign,
+                                        fit ? &*fit : nullptr, bytes.data());
     written = WriteBytes(out, bytes.data(), size);
     from += length;
   }

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "sound/SoundLevel.h"
+
 class CC3d;
 
 // Turning one analog channel into a mono PCM WAVE file: the resampling to a
@@ -163,22 +165,25 @@ inline constexpr int kSoundStretch = 32768;
 
 // The Play build for channel `channel` of c3d, 8 or 16 bits, at `rate` Hz
 // (already checked against the analog rate and 44100 by CheckPlayRate), into
-// `file`. Steps, in order: stop any sound; open `file` (create or truncate)
-// or show "Could not create"; status " Processing"; load the channel's first
-// raw values into soundBuffer; when the whole-number rate R is above the
-// analog rate, show the wait cursor and plan the resampling ("Error" and an
-// empty sound when refused); write the header, then the sound a stretch at a
-// time through soundBuffer; remove the wait cursor; patch the RIFF size;
-// close; status " "; play the file. A failure after the file was opened
-// never leaves a complete-looking file behind: the file is left empty, the
-// status line reads " Idle", and nothing plays. Throws nothing of its own.
+// `file`, with the amplitude mapping `level`. Steps, in order: stop any
+// sound; open `file` (create or truncate) or show "Could not create"; status
+// " Processing"; load the channel's first raw values into soundBuffer; when
+// the whole-number rate R is above the analog rate, show the wait cursor and
+// plan the resampling ("Error" and an empty sound when refused); write the
+// header, then the sound a stretch at a time through soundBuffer; remove the
+// wait cursor; patch the RIFF size; close; status " "; play the file. A
+// failure after the file was opened never leaves a complete-looking file
+// behind: the file is left empty, the status line reads " Idle", and nothing
+// plays. Throws nothing of its own.
 // soundBuffer is the caller's float block, never larger than kSoundStretch
 // values: afterwards it holds the last stretch written (the whole sound when
 // it is no longer than that), or after a refused resampling the channel's
-// first raw values. The bytes are those of PcmSample16 / PcmSample8 applied
-// to Resample's buffer, its unfilled top slots included.
+// first raw values. With AsRecorded the bytes are those of PcmSample16 /
+// PcmSample8 applied to Resample's buffer, its unfilled top slots included;
+// with FitToChannel the same values go through CFitScale of the channel's
+// RawRange and the unfilled top slots are silent.
 WaveOutcome WriteWave(const CC3d& c3d, int channel, int bits, float rate,
                       std::vector<float>& soundBuffer, const std::filesystem::path& file,
-                      ISoundHost& host);
+                      ISoundHost& host, SoundLevel level = SoundLevel::AsRecorded);
 
 }
