@@ -13,6 +13,7 @@
 #include "c3d/C3d.h"
 #include "sound/ChannelNames.h"
 #include "sound/PlayChecks.h"
+#include "sound/SoundLevel.h"
 #include "sound/WaveSynthesis.h"
 
 #ifdef TREMOLUX_CLI_WITH_QT
@@ -31,7 +32,12 @@ struct SoundOptions {
   std::string channel;
   std::string rate;
   int bits = 16;
+  std::string level = "recorded";  // "recorded" or "fit"
   std::string out;
+
+  sound::SoundLevel Level() const {
+    return level == "fit" ? sound::SoundLevel::FitToChannel : sound::SoundLevel::AsRecorded;
+  }
 };
 
 // The command line's sound host: messages go to stderr, one per line, the
@@ -82,7 +88,8 @@ int RunWav(const SoundOptions& o) {
   CCliSoundHost host;
   std::vector<float> soundBuffer(50);  // the dialog's initial block of 50 floats
   const auto outcome =
-      sound::WriteWave(c3d, channel, o.bits, rate, soundBuffer, std::filesystem::path(o.out), host);
+      sound::WriteWave(c3d, channel, o.bits, rate, soundBuffer, std::filesystem::path(o.out), host,
+                       o.Level());
   return outcome == sound::WaveOutcome::Played ? 0 : 1;
 }
 
@@ -112,7 +119,7 @@ int RunPlay(const SoundOptions& o) {
   host.onPlay = [&](const std::filesystem::path&) { played = player.Play(temp.Path()); };
   std::vector<float> soundBuffer(50);
   const auto outcome =
-      sound::WriteWave(c3d, channel, o.bits, rate, soundBuffer, temp.FsPath(), host);
+      sound::WriteWave(c3d, channel, o.bits, rate, soundBuffer, temp.FsPath(), host, o.Level());
   if (outcome != sound::WaveOutcome::Played) return 1;
   if (played != CSoundPlayer::PlayResult::Playing) return 1;  // the player said why
 
@@ -138,6 +145,11 @@ void AddSoundOptions(CLI::App* cmd, SoundOptions& o) {
   cmd->add_option("--rate", o.rate, "output rate in Hz, read as the dialog reads its Freq field")
       ->required();
   cmd->add_option("--bits", o.bits, "sample width")->required()->check(CLI::IsMember({8, 16}));
+  cmd->add_option("--level", o.level,
+                  "recorded: stored values taken as 12-bit (0..4095, 2048 silent), as recorders of "
+                  "that kind store them; fit: the channel's lowest to highest value over the full "
+                  "scale, for signed, float or scaled data (default: recorded)")
+      ->check(CLI::IsMember({"recorded", "fit"}));
 }
 
 }
