@@ -1,18 +1,29 @@
 // tremolux-cli wav and play: the sound dialog's Play without the dialog. The
 // same rate checks, messages and build (sound::CheckPlayRate, sound::WriteWave)
 // as the GUI, so the same bytes; play hands the file to the GUI's player.
+// wav also exports many channels of many files into a folder at once.
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
+#include <system_error>
 #include <vector>
 
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
 #include "cli/Commands.h"
+#include "cli/WaveOutput.h"
 #include "core/c3d/C3d.h"
 #include "core/sound/ChannelNames.h"
 #include "core/sound/PlayChecks.h"
+#include "core/sound/SoundLevel.h"
 #include "core/sound/WaveSynthesis.h"
 
 #ifdef TREMOLUX_CLI_WITH_QT
@@ -26,30 +37,44 @@
 
 namespace {
 
+// --channel's word for every channel of each file.
+constexpr const char* kAllChannels = "all";
+
 struct SoundOptions {
-  std::string path;
+  std::vector<std::string> paths;  // wav: one or more files; play: exactly one
   std::string channel;
   std::string rate;
   int bits = 16;
+  std::string level = "recorded";  // "recorded" or "fit"
   std::string out;
+
+  sound::SoundLevel Level() const {
+    return level == "fit" ? sound::SoundLevel::FitToChannel : sound::SoundLevel::AsRecorded;
+  }
 };
 
-// The command line's sound host: messages go to stderr, one per line, the
-// status line and the wait cursor have no place here. Playback, when asked
-// for, is left to the caller's callback.
+// The command line's sound host: messages go to stderr, one per line, after
+// `prefix` (empty for a single sound: the GUI's very text); the status line
+// and the wait cursor have no place here. Playback, when asked for, is left
+// to the caller's callback.
 class CCliSoundHost : public sound::ISoundHost {
  public:
   void StopSound() override {
     if (onStop) onStop();
   }
   void SetStatus(const std::string&) override {}
-  void ShowMessage(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
+  void ShowMessage(const std::string& text) override {
+    if (beforeMessage) beforeMessage();
+    std::fprintf(stderr, "%s%s\n", prefix.c_str(), text.c_str());
+  }
   void BeginWaitCursor() override {}
   void EndWaitCursor() override {}
   void PlayFile(const std::filesystem::path& file) override {
     if (onPlay) onPlay(file);
   }
 
+  std::string prefix;
+  std::function<void()> beforeMessage;  // e.g. wipes a progress line
   std::function<void()> onStop;
   std::function<void(const std::filesystem::path&)> onPlay;
 };
@@ -57,12 +82,12 @@ class CCliSoundHost : public sound::ISoundHost {
 // Loads the file, finds the channel and checks the rate as the dialog's Play
 // does. Returns the exit code to end with, or -1 when the build may go on
 // (then channel and rate are set).
-int Prepare(const SoundOptions& o, CC3d& c3d, int& channel, float& rate) {
-  if (!LoadOrSay(c3d, o.path)) return 1;
+int Prepare(const std::string& path, const SoundOptions& o, CC3d& c3d, int& channel, float& rate) {
+  if (!LoadOrSay(c3d, path)) return 1;
   channel = FindAnalogChannel(c3d, o.channel);
   if (channel < 0) {
     std::fprintf(stderr, "tremolux-cli: %s: no analog channel \"%s\" (the file has %zu)\n",
-                 o.path.c_str(), o.channel.c_str(), c3d.m_analogs.size());
+                 path.c_str(), o.channel.c_str(), c3d.m_analogs.size());
     return 2;
   }
   const sound::PlayRateCheck check = sound::CheckPlayRate(c3d, o.rate);
@@ -74,16 +99,130 @@ int Prepare(const SoundOptions& o, CC3d& c3d, int& channel, float& rate) {
   return -1;
 }
 
-int RunWav(const SoundOptions& o) {
+// One channel of one file into the file -o names.
+int RunWavSingle(const SoundOptions& o) {
+  const std::string& path = o.paths.front();
   CC3d c3d;
   int channel = 0;
   float rate = 0.0f;
-  if (const int code = Prepare(o, c3d, channel, rate); code >= 0) return code;
+  if (const int code = Prepare(path, o, c3d, channel, rate); code >= 0) return code;
   CCliSoundHost host;
-  std::vector<float> soundBuffer(50);  // the dialog's initial block of 50 floats
-  const auto outcome =
-      sound::WriteWave(c3d, channel, o.bits, rate, soundBuffer, std::filesystem::path(o.out), host);
+  const auto outcome = WriteWaveFile(c3d, channel, o.bits, rate, o.Level(), o.out, host);
   return outcome == sound::WaveOutcome::Played ? 0 : 1;
+}
+
+// "[i/n] file" on stderr while a batch runs, rewritten in place; only when
+// stderr is a terminal, so logs and pipes get the messages alone.
+class CProgressLine {
+ public:
+  explicit CProgressLine(bool shown) : m_shown(shown) {}
+  ~CProgressLine() { Clear(); }
+  CProgressLine(const CProgressLine&) = delete;
+  CProgressLine& operator=(const CProgressLine&) = delete;
+
+  void Show(std::size_t done, std::size_t total, const std::string& path) {
+    if (!m_shown) return;
+    std::fprintf(stderr, "\r\033[K[%zu/%zu] %s", done, total, path.c_str());
+    std::fflush(stderr);
+    m_showing = true;
+  }
+  // Wipes the line, so a message can take its place.
+  void Clear() {
+    if (!m_showing) return;
+    std::fprintf(stderr, "\r\033[K");
+    std::fflush(stderr);
+    m_showing = false;
+  }
+
+ private:
+  bool m_shown;
+  bool m_showing = false;
+};
+
+bool StderrIsTerminal() {
+#ifdef _WIN32
+  return _isatty(_fileno(stderr)) != 0;
+#else
+  return isatty(STDERR_FILENO) != 0;
+#endif
+}
+
+std::string WithoutTrailingBlanks(std::string s) {
+  while (!s.empty() && s.back() == ' ') s.pop_back();
+  return s;
+}
+
+// Every chosen channel of every file into the folder -o names, as
+// BatchWaveName calls them, each file as the single command would write it.
+// A file that cannot be loaded, a channel it lacks, a refused rate or a
+// failed build is named on stderr with the reason; the rest still go out,
+// and the exit status is then 1.
+int RunWavBatch(const SoundOptions& o) {
+  namespace fs = std::filesystem;
+  const fs::path dir(o.out);
+  std::error_code ec;
+  fs::create_directories(dir, ec);
+  if (!fs::is_directory(dir, ec)) {
+    std::fprintf(stderr, "tremolux-cli: %s: cannot make this folder\n", o.out.c_str());
+    return 1;
+  }
+  const bool all = o.channel == kAllChannels;
+  bool failed = false;
+  std::map<std::string, std::string> written;  // output name -> the file it came from
+  CProgressLine progress(o.paths.size() > 1 && StderrIsTerminal());
+  for (std::size_t f = 0; f < o.paths.size(); ++f) {
+    const std::string& path = o.paths[f];
+    progress.Show(f + 1, o.paths.size(), path);
+    const auto say = [&](const std::string& what) {
+      progress.Clear();
+      std::fprintf(stderr, "tremolux-cli: %s: %s\n", path.c_str(), what.c_str());
+      failed = true;
+    };
+    CC3d c3d;
+    c3d.m_strPathName = path;
+    if (!c3d.Load()) {
+      say(LoadErrorText(c3d.m_loadError));
+      continue;
+    }
+    std::vector<int> channels;
+    if (all) {
+      for (std::size_t i = 0; i < c3d.m_analogs.size(); ++i) channels.push_back(static_cast<int>(i));
+      if (channels.empty()) say("no analog channels");
+    } else if (const int channel = FindAnalogChannel(c3d, o.channel); channel >= 0) {
+      channels.push_back(channel);
+    } else {
+      say("no analog channel \"" + o.channel + "\"");
+    }
+    if (channels.empty()) continue;
+    const sound::PlayRateCheck check = sound::CheckPlayRate(c3d, o.rate);
+    if (check.message != nullptr) {
+      say(check.message);
+      continue;
+    }
+    const std::string stem = fs::path(path).stem().string();
+    const std::vector<std::string> names = AnalogChannelNames(c3d);
+    for (const int channel : channels) {
+      const std::string label = WithoutTrailingBlanks(names[static_cast<std::size_t>(channel)]);
+      const std::string what = "channel " + std::to_string(channel) + " \"" + label + "\": ";
+      const std::string name = BatchWaveName(stem, channel, label);
+      if (const auto [at, fresh] = written.emplace(name, path); !fresh) {
+        say(what + "not written: " + name + " already holds a channel of " + at->second);
+        continue;
+      }
+      CCliSoundHost host;
+      host.prefix = "tremolux-cli: " + path + ": " + what;
+      host.beforeMessage = [&progress] { progress.Clear(); };
+      const auto outcome =
+          WriteWaveFile(c3d, channel, o.bits, check.rate, o.Level(), dir / name, host);
+      if (outcome != sound::WaveOutcome::Played) failed = true;
+    }
+  }
+  return failed ? 1 : 0;
+}
+
+int RunWav(const SoundOptions& o) {
+  if (o.paths.size() > 1 || o.channel == kAllChannels) return RunWavBatch(o);
+  return RunWavSingle(o);
 }
 
 #ifdef TREMOLUX_CLI_WITH_QT
@@ -96,7 +235,7 @@ int RunPlay(const SoundOptions& o) {
   CC3d c3d;
   int channel = 0;
   float rate = 0.0f;
-  if (const int code = Prepare(o, c3d, channel, rate); code >= 0) return code;
+  if (const int code = Prepare(o.paths.front(), o, c3d, channel, rate); code >= 0) return code;
 
   static int argc = 1;
   static char name[] = "tremolux-cli";
@@ -112,7 +251,7 @@ int RunPlay(const SoundOptions& o) {
   host.onPlay = [&](const std::filesystem::path&) { played = player.Play(temp.Path()); };
   std::vector<float> soundBuffer(50);
   const auto outcome =
-      sound::WriteWave(c3d, channel, o.bits, rate, soundBuffer, temp.FsPath(), host);
+      sound::WriteWave(c3d, channel, o.bits, rate, soundBuffer, temp.FsPath(), host, o.Level());
   if (outcome != sound::WaveOutcome::Played) return 1;
   if (played != CSoundPlayer::PlayResult::Playing) return 1;  // the player said why
 
@@ -131,13 +270,17 @@ int RunPlay(const SoundOptions& o) {
 
 #endif
 
-void AddSoundOptions(CLI::App* cmd, SoundOptions& o) {
-  cmd->add_option("FILE", o.path, "C3D file")->required();
-  cmd->add_option("--channel", o.channel, "0-based channel index, or a channel label as listed")
-      ->required();
+// The options wav and play share, after FILE.
+void AddSoundOptions(CLI::App* cmd, SoundOptions& o, const char* channelHelp) {
+  cmd->add_option("--channel", o.channel, channelHelp)->required();
   cmd->add_option("--rate", o.rate, "output rate in Hz, read as the dialog reads its Freq field")
       ->required();
   cmd->add_option("--bits", o.bits, "sample width")->required()->check(CLI::IsMember({8, 16}));
+  cmd->add_option("--level", o.level,
+                  "recorded: stored values taken as 12-bit (0..4095, 2048 silent), as recorders of "
+                  "that kind store them; fit: the channel's lowest to highest value over the full "
+                  "scale, for signed, float or scaled data (default: recorded)")
+      ->check(CLI::IsMember({"recorded", "fit"}));
 }
 
 }
@@ -145,16 +288,26 @@ void AddSoundOptions(CLI::App* cmd, SoundOptions& o) {
 void AddSoundCommands(CLI::App& app) {
   auto wav = std::make_shared<SoundOptions>();
   CLI::App* wcmd = app.add_subcommand(
-      "wav", "Writes one analog channel as a mono PCM WAVE file, as the sound dialog's Play does");
-  AddSoundOptions(wcmd, *wav);
-  wcmd->add_option("-o", wav->out, "WAVE file to write")->required();
+      "wav",
+      "Writes analog channels as mono PCM WAVE files, as the sound dialog's Play does: one "
+      "channel of one file to the file -o names, or, with --channel all or several files, each "
+      "channel to <file name>_<channel index>_<label>.wav in the folder -o names");
+  wcmd->add_option("FILE", wav->paths, "C3D files")->required();
+  AddSoundOptions(wcmd, *wav,
+                  "0-based channel index, a channel label as listed, or all (every channel)");
+  wcmd->add_option("-o", wav->out,
+                   "WAVE file to write; with --channel all or several files, the folder to write "
+                   "into (made when missing)")
+      ->required();
   wcmd->callback([wav] { g_exitCode = RunWav(*wav); });
 
 #ifdef TREMOLUX_CLI_WITH_QT
   auto play = std::make_shared<SoundOptions>();
+  play->paths.resize(1);
   CLI::App* pcmd = app.add_subcommand(
       "play", "Plays one analog channel as the sound dialog's Play does; returns when it ends");
-  AddSoundOptions(pcmd, *play);
+  pcmd->add_option("FILE", play->paths.front(), "C3D file")->required();
+  AddSoundOptions(pcmd, *play, "0-based channel index, or a channel label as listed");
   // RunPlay has removed its temporary file and closed the player when it
   // returns; the process then ends without the audio library's teardown.
   pcmd->callback([play] { ExitAfterSound(RunPlay(*play)); });

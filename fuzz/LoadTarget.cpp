@@ -17,6 +17,7 @@
 #include "core/sound/ChannelNames.h"
 #include "core/sound/PlayChecks.h"
 #include "core/plot/PlotGeometry.h"
+#include "core/sound/SoundLevel.h"
 #include "core/sound/WaveFormat.h"
 #include "core/sound/WaveSynthesis.h"
 
@@ -195,7 +196,8 @@ void RunQueries(const CC3d& c3d) {
 
 // One Play build of `channel` at the typed rate `text`, checked against what
 // the rate checks accepted and what the player would read back.
-void BuildWave(const CC3d& c3d, int channel, const std::string& text, int bits) {
+void BuildWave(const CC3d& c3d, int channel, const std::string& text, int bits,
+               sound::SoundLevel level = sound::SoundLevel::AsRecorded) {
   const sound::PlayRateCheck check = sound::CheckPlayRate(c3d, text);
   if (check.message != nullptr) {
     Expect(IsShownText(check.message), "a rate check text outside the message table");
@@ -211,7 +213,8 @@ void BuildWave(const CC3d& c3d, int channel, const std::string& text, int bits) 
 
   CheckingSoundHost host;
   std::vector<float> soundBuffer;
-  const auto outcome = sound::WriteWave(c3d, channel, bits, check.rate, soundBuffer, WaveFile(), host);
+  const auto outcome =
+      sound::WriteWave(c3d, channel, bits, check.rate, soundBuffer, WaveFile(), host, level);
   Expect(host.waitDepth == 0, "the wait cursor stays after a build");
   Expect(outcome == sound::WaveOutcome::Played || outcome == sound::WaveOutcome::PlayedEmpty,
          "a checked rate and a loaded channel failed to build");
@@ -229,15 +232,25 @@ void BuildWave(const CC3d& c3d, int channel, const std::string& text, int bits) 
       outcome == sound::WaveOutcome::Played ? static_cast<std::size_t>(outputs) : 0;
   Expect(info.dataBytes == samples * perSample && bytes.size() == 44 + samples * perSample,
          "the file holds N samples after a 44-byte header");
+  const std::uint8_t* s = bytes.data() + info.dataOffset;
+  const auto sampleAt = [&](std::size_t i) {
+    return static_cast<std::uint16_t>(bits == 16 ? s[2 * i] | (s[2 * i + 1] << 8) : s[i]);
+  };
+  const bool fit = level == sound::SoundLevel::FitToChannel;
   if (samples > 0) {
     // Resampling keeps the first sample.
     const CAnalog& analog = *c3d.m_analogs[static_cast<std::size_t>(channel)];
     const float first = c3d.m_bIntegerData ? analog.IntSamples()[0] : analog.FloatSamples()[0];
-    const std::uint8_t* s = bytes.data() + info.dataOffset;
-    const auto expected = static_cast<std::uint16_t>(bits == 16 ? static_cast<std::uint16_t>(sound::PcmSample16(first))
-                                                                : sound::PcmSample8(first));
-    const auto got = static_cast<std::uint16_t>(bits == 16 ? s[0] | (s[1] << 8) : s[0]);
-    Expect(got == expected, "the first sample is not the first value mapped");
+    const sound::CFitScale scale(sound::ChannelRawRange(c3d, channel));
+    const auto expected = static_cast<std::uint16_t>(
+        bits == 16 ? static_cast<std::uint16_t>(fit ? scale.Sample16(first) : sound::PcmSample16(first))
+                   : (fit ? scale.Sample8(first) : sound::PcmSample8(first)));
+    Expect(sampleAt(0) == expected, "the first sample is not the first value mapped");
+  }
+  // The fit never reaches the most negative code: its scale stops one short
+  // of it, and nothing wraps around to it.
+  for (std::size_t i = 0; fit && i < samples; ++i) {
+    Expect(sampleAt(i) != (bits == 16 ? 0x8000u : 0u), "a fitted sample beyond full scale");
   }
 }
 
@@ -267,8 +280,9 @@ void PlotChannel(const CC3d& c3d, int channel) {
   Expect(vertices == count && markers == (trace.HasMarkers() ? count : 0), "the walk's counts");
 }
 
-// The builds of one channel: at the smallest whole rate above A, and at the
-// largest one up to 44100 whose build stays within the output bound.
+// The builds of one channel: at the smallest whole rate above A as recorded,
+// and fitted to the channel at the largest one up to 44100 whose build stays
+// within the output bound.
 void BuildChannel(const CC3d& c3d, int channel) {
   Expect(FindAnalogChannel(c3d, std::to_string(channel)) == channel, "a channel by its index");
   const float a = sound::AnalogRate(c3d);
@@ -281,7 +295,9 @@ void BuildChannel(const CC3d& c3d, int channel) {
   BuildWave(c3d, channel, std::to_string(lowest), 16);
   const double fitting = std::floor(g_limits.outputs * static_cast<double>(a) / count);
   const long long highest = fitting >= 44100.0 ? 44100 : static_cast<long long>(fitting);
-  if (highest > lowest) BuildWave(c3d, channel, std::to_string(highest), 8);
+  if (highest > lowest) {
+    BuildWave(c3d, channel, std::to_string(highest), 8, sound::SoundLevel::FitToChannel);
+  }
 }
 
 }

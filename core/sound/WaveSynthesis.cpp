@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fstream>
 #include <new>
+#include <optional>
 #include <stdexcept>
 
 #include "core/Messages.h"
@@ -57,25 +58,33 @@ bool WriteBytes(std::ofstream& out, const std::uint8_t* data, std::size_t size) 
   return static_cast<bool>(out);
 }
 
-// Writes the n samples of `samples` through the amplitude mapping, one after
-// the other, little-endian, in chunks so no second copy of the sound is held.
-bool WriteSamples(std::ofstream& out, const float* samples, std::size_t n, int blockAlign) {
-  constexpr std::size_t kChunkSamples = 32768;
-  std::vector<std::uint8_t> chunk(kChunkSamples * static_cast<std::size_t>(blockAlign));
-  for (std::size_t done = 0; done < n;) {
-    const std::size_t todo = std::min(kChunkSamples, n - done);
-    std::uint8_t* p = chunk.data();
+// Maps one stretch of the sound to PCM bytes, little-endian, into out
+// (room for values.size() samples). `filled` values from the start are
+// sound; the rest are the unfilled top slots of the resampling (value 0):
+// As recorded maps them like any value, as before (full negative scale),
+// Fit to channel makes them silent. Returns the number of bytes.
+std::size_t MapStretch(std::span<const float> values, std::size_t filled, int blockAlign,
+                       const CFitScale* fit, std::uint8_t* out) {
+  std::uint8_t* p = out;
+  const std::size_t n = values.size();
+  if (fit == nullptr) {
     if (blockAlign == 2) {
-      for (std::size_t i = 0; i < todo; ++i, p += 2) {
-        PutLe16(p, static_cast<std::uint16_t>(PcmSample16(samples[done + i])));
+      for (std::size_t i = 0; i < n; ++i, p += 2) {
+        PutLe16(p, static_cast<std::uint16_t>(PcmSample16(values[i])));
       }
     } else {
-      for (std::size_t i = 0; i < todo; ++i) *p++ = PcmSample8(samples[done + i]);
+      for (std::size_t i = 0; i < n; ++i) *p++ = PcmSample8(values[i]);
     }
-    if (!WriteBytes(out, chunk.data(), todo * static_cast<std::size_t>(blockAlign))) return false;
-    done += todo;
+  } else if (blockAlign == 2) {
+    std::size_t i = 0;
+    for (; i < filled; ++i, p += 2) PutLe16(p, static_cast<std::uint16_t>(fit->Sample16(values[i])));
+    for (; i < n; ++i, p += 2) PutLe16(p, 0);
+  } else {
+    std::size_t i = 0;
+    for (; i < filled; ++i) *p++ = fit->Sample8(values[i]);
+    for (; i < n; ++i) *p++ = 128;  // 8-bit PCM is unsigned: 128 is silence
   }
-  return true;
+  return static_cast<std::size_t>(p - out);
 }
 
 // Seeks to the end, takes the file length and writes length - 8 as the RIFF
@@ -112,22 +121,27 @@ const CAnalog* UsableChannel(const CC3d& c3d, int channel, int count) {
   return analog;
 }
 
-// Step 6 of a build: soundBuffer becomes the channel's count raw values as
-// floats. The old block is released first so a long previous sound does not
-// stay allocated beside the new one. May throw std::bad_alloc.
-void FillFromChannel(std::vector<float>& soundBuffer, const CC3d& c3d, const CAnalog& analog,
-                     int count) {
-  soundBuffer.clear();
-  soundBuffer.shrink_to_fit();
-  if (count <= 0) return;
-  soundBuffer.resize(static_cast<std::size_t>(count));
+RawChannel RawChannelOf(const CC3d& c3d, const CAnalog& analog, int count) {
+  RawChannel raw;
+  raw.count = std::max(count, 0);
   if (c3d.m_bIntegerData) {
-    const std::int16_t* raw = analog.IntSamples();
-    for (int i = 0; i < count; ++i) soundBuffer[static_cast<std::size_t>(i)] = raw[i];
+    raw.ints = analog.IntSamples();
   } else {
-    std::memcpy(soundBuffer.data(), analog.FloatSamples(),
-                static_cast<std::size_t>(count) * sizeof(float));
+    raw.floats = analog.FloatSamples();
   }
+  return raw;
+}
+
+// Step 6 of a build, streamed: soundBuffer becomes the channel's first raw
+// values as floats, at most one stretch. A block left large by an earlier
+// caller is released first. May throw std::bad_alloc.
+void LoadFirstValues(std::vector<float>& soundBuffer, const RawChannel& raw) {
+  if (soundBuffer.capacity() > static_cast<std::size_t>(kSoundStretch)) {
+    std::vector<float>().swap(soundBuffer);
+  }
+  const int first = std::min(raw.count, kSoundStretch);
+  soundBuffer.resize(static_cast<std::size_t>(first));
+  for (int i = 0; i < first; ++i) soundBuffer[static_cast<std::size_t>(i)] = raw[i];
 }
 
 }
@@ -185,31 +199,38 @@ void Interpolate(std::span<float> buffer, const int& lastOut, const int& lastIn,
   status = kInterpolateDone;
 }
 
-int Resample(std::vector<float>& soundBuffer, float analogRate, float outputRate, int count,
-             ISoundHost& host) {
+ResamplePlan PlanResample(float analogRate, float outputRate, int count) {
+  ResamplePlan plan;
   const double length = ResampledLength(analogRate, outputRate, count);
   // (count - 1) / (N - 1) in double, then rounded to float: every later use
   // of the step uses this float. |count - 1| < 2^31 and N is whole, so the
   // quotient is within float range, infinite (N = 1) or NaN.
   const float step = static_cast<float>((static_cast<double>(count) - 1.0) / (length - 1.0));
-
-  host.BeginWaitCursor();
-  // The checks Interpolate makes, before any value is copied, plus the range
-  // of N itself (count < 1 has nothing to resample; N must fit an int).
-  bool refused = count < 1 || static_cast<std::size_t>(count) > soundBuffer.size() ||
-                 !(length <= static_cast<double>(INT_MAX)) || !(step > 0.0f) || step >= 1.0f;
-  if (!refused) {
-    const double lastUsable =
-        std::trunc((static_cast<double>(count) - 1.0) / static_cast<double>(step));
-    refused = lastUsable > length - 1.0;
+  // The checks Interpolate makes, plus the range of N itself (count < 1 has
+  // nothing to resample; N must fit an int).
+  if (count < 1 || !(length <= static_cast<double>(INT_MAX)) || !(step > 0.0f) || step >= 1.0f) {
+    return plan;
   }
-  if (refused) {
+  const double lastUsable = std::trunc((static_cast<double>(count) - 1.0) / static_cast<double>(step));
+  if (lastUsable > length - 1.0) return plan;
+  plan.refused = false;
+  plan.length = static_cast<int>(length);  // whole, > count >= 1 and <= INT_MAX after the checks
+  plan.step = step;
+  plan.lastUsable = static_cast<int>(lastUsable);  // in [0, N - 1] after the checks
+  return plan;
+}
+
+int Resample(std::vector<float>& soundBuffer, float analogRate, float outputRate, int count,
+             ISoundHost& host) {
+  host.BeginWaitCursor();
+  // Every check comes before any value is copied into the work buffer.
+  const ResamplePlan plan = PlanResample(analogRate, outputRate, count);
+  if (plan.refused || static_cast<std::size_t>(count) > soundBuffer.size()) {
     host.ShowMessage(Messages::kError);
     host.EndWaitCursor();
     return 0;
   }
-  // length is whole, > count >= 1 and <= INT_MAX after the checks.
-  const int n = static_cast<int>(length);
+  const int n = plan.length;
   std::vector<float> work;
   try {
     work.resize(static_cast<std::size_t>(n));
@@ -223,12 +244,67 @@ int Resample(std::vector<float>& soundBuffer, float analogRate, float outputRate
   const int lastIn = count - 1;
   int lastUsable = 0;
   int status = kInterpolateDone;
-  Interpolate(work, lastOut, lastIn, step, lastUsable, status);
+  Interpolate(work, lastOut, lastIn, plan.step, lastUsable, status);
   // Handing the work buffer over releases the input block: one output-sized
   // buffer at a time, never a copy of it.
   soundBuffer.swap(work);
   host.EndWaitCursor();
   return n;
+}
+
+CSoundStream::CSoundStream(RawChannel input, float analogRate, float outputRate)
+    : m_input(input), m_resample(outputRate > analogRate) {
+  if (!m_resample) {
+    m_length = std::max(input.count, 0);
+    m_tailStart = m_length;
+    return;
+  }
+  const ResamplePlan plan = PlanResample(analogRate, outputRate, input.count);
+  m_refused = plan.refused;
+  if (plan.refused) return;
+  m_length = plan.length;
+  m_tailStart = plan.lastUsable + 1;
+  m_step = plan.step;
+}
+
+void CSoundStream::Produce(int from, std::span<float> out) const {
+  float* o = out.data();
+  // from + size <= Length() <= INT_MAX: the sum fits.
+  const int end = from + static_cast<int>(out.size());
+  int i = from;
+  if (!m_resample) {
+    for (; i < end; ++i) *o++ = m_input[i];
+    return;
+  }
+  if (i == 0 && i < end) {
+    *o++ = m_input[0];  // slot 0 keeps its input value
+    ++i;
+  }
+  // Slot i holds x[k] + (x[k + 1] - x[k]) x (t - k) with t = i x step and
+  // k = trunc(t), in double, stored as float: Interpolate's arithmetic
+  // slot for slot. t grows with i (rounding is monotonic), so k only moves
+  // up; it is taken afresh from t whenever t reaches k + 1.
+  const int interpolatedEnd = std::min(end, m_tailStart);
+  if (i < interpolatedEnd) {
+    double jd = i;  // i as a double, counted exactly (i < 2^31)
+    int k = static_cast<int>(jd * m_step);  // 0 <= t < i: truncation is the floor
+    double kd = k;
+    double next = kd + 1.0;
+    double xk = Input(k);
+    double slope = Input(k + 1) - xk;
+    for (; i < interpolatedEnd; ++i, jd += 1.0) {
+      const double t = jd * m_step;
+      if (t >= next) {
+        k = static_cast<int>(t);  // as above, t < i
+        kd = k;
+        next = kd + 1.0;
+        xk = Input(k);
+        slope = Input(k + 1) - xk;
+      }
+      *o++ = static_cast<float>(xk + slope * (t - kd));  // stored as float, as the buffer holds it
+    }
+  }
+  for (; i < end; ++i) *o++ = 0.0f;  // the top slots the interpolation leaves at 0
 }
 
 std::int16_t PcmSample16(float s) {
@@ -266,7 +342,7 @@ std::array<std::uint8_t, 44> WaveHeader(std::uint32_t rate, int bits, std::uint3
 
 WaveOutcome WriteWave(const CC3d& c3d, int channel, int bits, float rate,
                       std::vector<float>& soundBuffer, const std::filesystem::path& file,
-                      ISoundHost& host) {
+                      ISoundHost& host, SoundLevel level) {
   host.StopSound();
 
   const int count = c3d.GetAnalogSampleCount();
@@ -284,11 +360,20 @@ WaveOutcome WriteWave(const CC3d& c3d, int channel, int bits, float rate,
   }
   host.SetStatus(Messages::kStatusProcessing);
 
-  const auto failBuild = [&](const char* message) {
-    host.ShowMessage(message);
+  bool waiting = false;
+  const auto endWait = [&] {
+    if (waiting) host.EndWaitCursor();
+    waiting = false;
+  };
+  const auto leaveEmpty = [&] {
     out.close();
     TruncateQuietly(file);
     host.SetStatus(Messages::kStatusIdle);
+  };
+  const auto failBuild = [&](const char* message) {
+    endWait();
+    host.ShowMessage(message);
+    leaveEmpty();
   };
 
   // The header rate is the chosen rate truncated toward zero; from here on
@@ -296,26 +381,27 @@ WaveOutcome WriteWave(const CC3d& c3d, int channel, int bits, float rate,
   const auto wholeRate = static_cast<std::uint32_t>(rate);  // range checked above
   const int blockAlign = bits == 16 ? 2 : 1;
   const float analogRate = AnalogRate(c3d);
+  const RawChannel raw = RawChannelOf(c3d, *analog, count);
 
   try {
-    FillFromChannel(soundBuffer, c3d, *analog, count);
+    LoadFirstValues(soundBuffer, raw);
   } catch (const std::exception&) {  // bad_alloc or length_error
     failBuild(Messages::kNotEnoughMemory);
     return WaveOutcome::Failed;
   }
 
-  int n = std::max(count, 0);
-  bool refused = false;
-  if (static_cast<float>(wholeRate) > analogRate) {
-    n = Resample(soundBuffer, analogRate, static_cast<float>(wholeRate), count, host);
-    if (n == kResampleNoMemory) {
-      out.close();
-      TruncateQuietly(file);
-      host.SetStatus(Messages::kStatusIdle);
-      return WaveOutcome::Failed;
+  // The wait cursor covers the whole resampled build: planning, then the
+  // stretches, each interpolated as it is written.
+  const CSoundStream sound(raw, analogRate, static_cast<float>(wholeRate));
+  if (sound.Resampling()) {
+    host.BeginWaitCursor();
+    waiting = true;
+    if (sound.Refused()) {
+      host.ShowMessage(Messages::kError);
+      endWait();
     }
-    refused = n == 0;
   }
+  const int n = sound.Length();
 
   const std::uint64_t dataBytes =
       static_cast<std::uint64_t>(n) * static_cast<std::uint64_t>(blockAlign);
@@ -323,18 +409,44 @@ WaveOutcome WriteWave(const CC3d& c3d, int channel, int bits, float rate,
     failBuild(Messages::kError);
     return WaveOutcome::Failed;
   }
+
+  const std::size_t stretch = static_cast<std::size_t>(std::min(n, kSoundStretch));
+  std::vector<std::uint8_t> bytes;
+  try {
+    soundBuffer.reserve(stretch);
+    bytes.resize(stretch * static_cast<std::size_t>(blockAlign));
+  } catch (const std::exception&) {  // bad_alloc or length_error
+    host.ShowMessage(Messages::kNotEnoughMemory);
+    endWait();
+    leaveEmpty();
+    return WaveOutcome::Failed;
+  }
+
+  std::optional<CFitScale> fit;
+  if (level == SoundLevel::FitToChannel) fit.emplace(ChannelRawRange(c3d, channel));
+
   // In range: dataBytes <= 0xFFFFFFFF - 36.
   const auto header = WaveHeader(wholeRate, bits, static_cast<std::uint32_t>(dataBytes));
-  if (!WriteBytes(out, header.data(), header.size()) ||
-      !WriteSamples(out, soundBuffer.data(), static_cast<std::size_t>(n), blockAlign) ||
-      !PatchRiffSizeAndClose(out)) {
+  bool written = WriteBytes(out, header.data(), header.size());
+  for (int from = 0; written && from < n;) {
+    const int length = std::min(kSoundStretch, n - from);
+    soundBuffer.resize(static_cast<std::size_t>(length));  // within the reserved block
+    sound.Produce(from, soundBuffer);
+    const int filled = std::clamp(sound.TailStart() - from, 0, length);
+    const std::size_t size = MapStretch(soundBuffer, static_cast<std::size_t>(filled), blockAlign,
+                                        fit ? &*fit : nullptr, bytes.data());
+    written = WriteBytes(out, bytes.data(), size);
+    from += length;
+  }
+  endWait();
+  if (!written || !PatchRiffSizeAndClose(out)) {
     failBuild(Messages::kCouldNotCreate);
     return WaveOutcome::NotCreated;
   }
 
   host.SetStatus(Messages::kStatusDone);
   host.PlayFile(file);
-  return refused ? WaveOutcome::PlayedEmpty : WaveOutcome::Played;
+  return sound.Refused() ? WaveOutcome::PlayedEmpty : WaveOutcome::Played;
 }
 
 }

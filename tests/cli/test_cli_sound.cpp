@@ -47,13 +47,14 @@ c3dtest::Recording TwoChannels(c3dtest::Proc proc, bool floatData, int frames = 
 
 // The core build of the same file, loaded by the same reader.
 std::vector<std::uint8_t> CoreWave(const fs::path& c3dFile, int channel, int bits, float rate,
-                                   const fs::path& out) {
+                                   const fs::path& out,
+                                   sound::SoundLevel level = sound::SoundLevel::AsRecorded) {
   CC3d c3d;
   c3d.m_strPathName = c3dFile.string();
   EXPECT_TRUE(c3d.Load());
   c3dtest::RecordingSoundHost host;
   std::vector<float> buffer(50);
-  sound::WriteWave(c3d, channel, bits, rate, buffer, out, host);
+  sound::WriteWave(c3d, channel, bits, rate, buffer, out, host, level);
   return ReadAll(out);
 }
 
@@ -72,8 +73,10 @@ class CliSound : public testing::Test {
 };
 
 // Same bytes from the CLI and the core, for each processor format, both
-// sample types and widths, channels named by index or by label.
+// sample types, widths and levels (none given: as recorded), channels named
+// by index or by label.
 TEST_F(CliSound, WavIsByteIdenticalToTheCoreBuild) {
+  using sound::SoundLevel;
   struct Row {
     c3dtest::Proc proc;
     bool floatData;
@@ -82,21 +85,29 @@ TEST_F(CliSound, WavIsByteIdenticalToTheCoreBuild) {
     const char* bits;
     const char* rate;
     float coreRate;
+    const char* level = nullptr;
+    SoundLevel coreLevel = SoundLevel::AsRecorded;
   };
   const Row rows[] = {
       {c3dtest::Proc::Intel, false, "0", 0, "16", "8000", 8000},
       {c3dtest::Proc::Dec, true, "Right", 1, "8", "11025.7", 11025.7f},
       {c3dtest::Proc::Mips, false, "Left", 0, "8", "  44100 Hz", 44100},
       {c3dtest::Proc::Mips, true, "1", 1, "16", "6000", 6000},
+      {c3dtest::Proc::Intel, true, "0", 0, "16", "8000", 8000, "fit", SoundLevel::FitToChannel},
+      {c3dtest::Proc::Dec, false, "Right", 1, "8", "22050", 22050, "fit", SoundLevel::FitToChannel},
+      {c3dtest::Proc::Intel, true, "0", 0, "16", "8000", 8000, "recorded", SoundLevel::AsRecorded},
   };
   for (const Row& row : rows) {
     const fs::path c3dFile = Write(TwoChannels(row.proc, row.floatData));
-    const auto run = Run({"wav", c3dFile.string(), "--channel", row.channel, "--rate", row.rate,
-                          "--bits", row.bits, "-o", (dir / "cli.wav").string()});
+    std::vector<std::string> args = {"wav",     c3dFile.string(), "--channel", row.channel,
+                                     "--rate",  row.rate,         "--bits",    row.bits,
+                                     "-o",      (dir / "cli.wav").string()};
+    if (row.level != nullptr) args.insert(args.end(), {"--level", row.level});
+    const auto run = Run(args);
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.err, "");
-    const auto expected =
-        CoreWave(c3dFile, row.channelIndex, std::stoi(row.bits), row.coreRate, dir / "core.wav");
+    const auto expected = CoreWave(c3dFile, row.channelIndex, std::stoi(row.bits), row.coreRate,
+                                   dir / "core.wav", row.coreLevel);
     ASSERT_GT(expected.size(), 44u);
     EXPECT_EQ(ReadAll(dir / "cli.wav"), expected) << row.channel << " " << row.rate;
   }
@@ -159,6 +170,8 @@ TEST_F(CliSound, BadUsageExits2) {
        "x.wav"},
       {"wav", c3dFile.string(), "--channel", "0", "--rate", "8000", "--bits", "12", "-o", "x.wav"},
       {"wav", c3dFile.string(), "--rate", "8000", "--bits", "16", "-o", "x.wav"},
+      {"wav", c3dFile.string(), "--channel", "0", "--rate", "8000", "--bits", "16", "--level",
+       "loud", "-o", "x.wav"},
   };
   for (const auto& args : runs) {
     const auto run = Run(args);

@@ -3,12 +3,15 @@
 // properties on generated signals and the order of the platform calls.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <span>
 
+#include "tests/core/AllocationCounter.h"
 #include "core/Messages.h"
 #include "core/c3d/C3d.h"
 #include "core/sound/WaveSynthesis.h"
@@ -44,8 +47,11 @@ std::unique_ptr<CC3d> HandFilled(const std::vector<double>& samples, float frame
 }
 
 std::vector<std::uint8_t> ReadAll(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  std::ifstream in(file, std::ios::binary | std::ios::ate);
+  std::vector<std::uint8_t> bytes(in ? static_cast<std::size_t>(in.tellg()) : 0);
+  in.seekg(0);
+  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  return bytes;
 }
 
 std::uint32_t Le32(const std::vector<std::uint8_t>& b, std::size_t at) {
@@ -68,6 +74,7 @@ std::vector<float> ResampleValues(std::vector<float> input, float a, float r, in
 struct LengthRow {
   float a, r;
   int count, n;
+  bool floatData = false;  // the channel's stored type, for the streamed build
 };
 
 class ResampledLength : public testing::TestWithParam<LengthRow> {};
@@ -79,12 +86,95 @@ TEST_P(ResampledLength, TruncatesTheReciprocalQuotient) {
   EXPECT_EQ(sound::ResampledLength(row.a, row.r, row.count), row.n);
 }
 
-INSTANTIATE_TEST_SUITE_P(WaveSynthesis, ResampledLength,
-                         testing::Values(LengthRow{1000, 8000, 10000, 80000},
-                                         LengthRow{1000, 8000, 2001, 16007},
-                                         LengthRow{1200, 11025, 100, 918},
-                                         LengthRow{1000, 2000, 3, 6},
-                                         LengthRow{1000, 3000, 4, 12}));
+// The bytes a build wrote before it streamed: Resample's whole buffer
+// through the fixed mapping, after the header.
+std::vector<std::uint8_t> WaveOfBuffer(const std::vector<float>& buffer, std::uint32_t rate,
+                                       int bits) {
+  const int align = bits / 8;
+  const auto h = sound::WaveHeader(rate, bits, static_cast<std::uint32_t>(buffer.size() * align));
+  std::vector<std::uint8_t> bytes(h.begin(), h.end());
+  bytes.reserve(bytes.size() + buffer.size() * static_cast<std::size_t>(align));
+  const std::uint32_t riff = static_cast<std::uint32_t>(36 + buffer.size() * align);
+  for (int i = 0; i < 4; ++i) bytes[4 + i] = static_cast<std::uint8_t>(riff >> (8 * i));
+  for (const float v : buffer) {
+    if (bits == 16) {
+      const auto s = static_cast<std::uint16_t>(sound::PcmSample16(v));
+      bytes.push_back(static_cast<std::uint8_t>(s & 0xFFu));
+      bytes.push_back(static_cast<std::uint8_t>(s >> 8));
+    } else {
+      bytes.push_back(sound::PcmSample8(v));
+    }
+  }
+  return bytes;
+}
+
+// The streamed build against the whole-buffer one on every row: each output
+// slot, produced in stretches that do not divide the sound, has Resample's
+// bits (the slots past M or none, as for A = 1200, the zero beyond the last
+// input, a k that moves on most slots near a ratio of 1, past 2^24 outputs),
+// and WriteWave's file is the old file byte for byte at both widths. Refused
+// rows are refused by both.
+TEST_P(ResampledLength, StreamedBuildMatchesResampleBitForBit) {
+  const auto row = GetParam();
+  // Stored values across the whole int16 range, so the mapping wraps too.
+  std::uint32_t seed = static_cast<std::uint32_t>(row.count) * 2654435761u;
+  std::vector<double> stored(static_cast<std::size_t>(row.count));
+  for (double& v : stored) {
+    seed = seed * 1664525u + 1013904223u;
+    v = static_cast<double>(seed >> 16) - 32768.0 + (row.floatData ? (seed & 0xFFu) / 256.0 : 0.0);
+  }
+  // Up to 65535 frames: long channels as frames of 100 samples.
+  const std::uint16_t perFrame = row.count > 65535 ? 100 : 1;
+  ASSERT_EQ(row.count % perFrame, 0);
+  const auto c3d = HandFilled(stored, row.a / perFrame, row.floatData, perFrame);
+  ASSERT_EQ(sound::AnalogRate(*c3d), row.a);
+
+  std::vector<float> input(stored.begin(), stored.end());
+  int n = 0;
+  const auto buffer = ResampleValues(input, row.a, row.r, &n);
+  sound::RawChannel raw;
+  raw.count = row.count;
+  raw.floats = input.data();
+  const sound::CSoundStream stream(raw, row.a, row.r);
+  ASSERT_EQ(stream.Refused(), n == 0);
+  ASSERT_EQ(stream.Length(), n);
+  if (n > 0) {
+    std::vector<float> streamed(static_cast<std::size_t>(n));
+    for (int from = 0; from < n; from += 4099) {
+      const int length = std::min(4099, n - from);
+      stream.Produce(from, std::span<float>(streamed).subspan(static_cast<std::size_t>(from),
+                                                             static_cast<std::size_t>(length)));
+    }
+    ASSERT_EQ(std::memcmp(streamed.data(), buffer.data(), buffer.size() * sizeof(float)), 0);
+    for (int i = stream.TailStart(); i < n; ++i) ASSERT_EQ(buffer[static_cast<std::size_t>(i)], 0.0f);
+  }
+
+  c3dtest::ScratchDir dir;
+  for (const int bits : {16, 8}) {
+    RecordingSoundHost host;
+    std::vector<float> soundBuffer(50);
+    const auto outcome = sound::WriteWave(*c3d, 0, bits, row.r, soundBuffer, dir / "s.wav", host);
+    ASSERT_EQ(outcome, n > 0 ? WaveOutcome::Played : WaveOutcome::PlayedEmpty);
+    const auto expected = WaveOfBuffer(n > 0 ? buffer : std::vector<float>{},
+                                       static_cast<std::uint32_t>(row.r), bits);
+    const auto got = ReadAll(dir / "s.wav");
+    ASSERT_EQ(got.size(), expected.size()) << bits;
+    ASSERT_TRUE(got == expected) << bits << "-bit bytes differ";
+    EXPECT_LE(soundBuffer.size(), static_cast<std::size_t>(sound::kSoundStretch));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    WaveSynthesis, ResampledLength,
+    testing::Values(LengthRow{1000, 8000, 10000, 80000}, LengthRow{1000, 8000, 2001, 16007},
+                    LengthRow{1200, 11025, 100, 918}, LengthRow{1000, 2000, 3, 6},
+                    LengthRow{1000, 3000, 4, 12},
+                    LengthRow{65.05f, 44100, 1000, 677940, true},   // fractional analog rate
+                    LengthRow{2000, 8000, 39800, 159200, true},     // a float EMG recording
+                    LengthRow{6000, 8000, 5000, 6666},              // k moves on 3 slots of 4
+                    LengthRow{1000, 44100, 400000, 17640000},       // past 2^24 outputs
+                    LengthRow{1000, 44100, 3600000, 158760000},     // step rounded down: refused
+                    LengthRow{1000, 8000, 1, 8}));                  // step 0: refused
 
 // The worked example: the float step 0.4000000059604645 is slightly above
 // 0.4, so M = 4 and the top slot is 0; each value is rounded to float.
@@ -362,6 +452,17 @@ TEST_F(WriteWaveTest, FloatChannelsAreCopiedUnchanged) {
   ASSERT_EQ(sound::WriteWave(*c3d, 0, 16, 3000, soundBuffer, file, host), WaveOutcome::Played);
   const auto expected = ResampleValues({2048.5f, 4095.25f, 0.75f, 100.0f}, 1000, 3000);
   EXPECT_EQ(soundBuffer, expected);
+}
+
+// A long build holds one stretch of the sound at a time, never the sound:
+// 2.6 million outputs would be 10.6 MB as floats, 5.3 MB as bytes.
+TEST_F(WriteWaveTest, LongBuildHoldsOneStretchAtATime) {
+  const auto c3d = HandFilled(std::vector<double>(60000, 3000), 100, false, 10);
+  const std::size_t before = alloccount::LiveBytes();
+  alloccount::ResetPeak();
+  ASSERT_EQ(sound::WriteWave(*c3d, 0, 16, 44100, soundBuffer, file, host), WaveOutcome::Played);
+  EXPECT_EQ(std::filesystem::file_size(file), 44u + 2u * 2646000u);
+  EXPECT_LT(alloccount::PeakBytes() - before, 1'000'000u);
 }
 
 // A file that cannot be opened: only the message; the status stays.

@@ -1,0 +1,162 @@
+// tremolux-cli wav with several files or --channel all: the names in the
+// folder, the bytes (each those of the single-channel command), refusals
+// named while the rest still go out, and no partial file after a failure.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "tests/support/C3dWriter.h"
+#include "tests/support/RunCli.h"
+#include "tests/support/ScratchDir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::uint8_t> ReadAll(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::set<std::string> FilesIn(const fs::path& dir) {
+  std::set<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir)) names.insert(entry.path().filename().string());
+  return names;
+}
+
+// `channels` channels at S x frameRate Hz, labelled by `labels` (fewer labels
+// than channels leave the rest to be listed as "Chan <n>").
+c3dtest::Recording Recording(const std::vector<std::string>& labels, int channels,
+                             float frameRate = 250, bool floatData = false) {
+  c3dtest::Recording rec;
+  rec.floatData = floatData;
+  rec.frameRate = frameRate;
+  rec.samplesPerFrame = 4;
+  rec.analog.assign(static_cast<std::size_t>(channels), std::vector<double>(400));
+  for (std::size_t c = 0; c < rec.analog.size(); ++c) {
+    for (std::size_t i = 0; i < 400; ++i) {
+      rec.analog[c][i] = 2048 + (500.0 + 300.0 * c) * std::sin(0.2 * (c + 1) * i);
+    }
+  }
+  c3dtest::AddStandardParameters(rec, labels, {}, {}, std::nullopt);
+  return rec;
+}
+
+class CliWavBatch : public testing::Test {
+ protected:
+  c3dtest::CliRun Run(std::vector<std::string> args) {
+    args.insert(args.begin(), "wav");
+    return c3dtest::RunCli(TREMOLUX_CLI, args, dir.Path());
+  }
+  fs::path Write(const c3dtest::Recording& rec, const fs::path& name) {
+    const fs::path file = dir / name.string();
+    fs::create_directories(file.parent_path());
+    EXPECT_TRUE(c3dtest::WriteFile(file.string(), c3dtest::WriteC3d(rec)));
+    return file;
+  }
+
+  c3dtest::ScratchDir dir;
+};
+
+// Every channel of two files under its cleaned label (trailing blanks gone,
+// '/', ':', ' ' and a Latin-1 byte as '_', an unlabelled channel as its
+// listed "Chan 3"), into a folder made for it, each file the very bytes of
+// the single-channel command, at both levels; nothing else is left there.
+TEST_F(CliWavBatch, WritesEveryChannelUnderItsLabelAsTheSingleCommandDoes) {
+  const fs::path knee = Write(Recording({"Knee/Ext: 2", "EMG \xb5V  "}, 3), "knee.c3d");
+  const fs::path hip = Write(Recording({"Hip-L_1.a"}, 1, 500, true), "hip.trial.c3d");
+  for (const std::string level : {"recorded", "fit"}) {
+    SCOPED_TRACE(level);
+    const fs::path out = dir / ("out-" + level) / "nested";
+    const auto run = Run({knee.string(), hip.string(), "--channel", "all", "--rate", "8000",
+                          "--bits", "16", "--level", level, "-o", out.string()});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err, "");  // stderr is no terminal here: no progress line
+    const std::set<std::string> expected = {"knee_00_Knee_Ext__2.wav", "knee_01_EMG__V.wav",
+                                            "knee_02_Chan_3.wav", "hip.trial_00_Hip-L_1.a.wav"};
+    ASSERT_EQ(FilesIn(out), expected);
+    const struct {
+      fs::path file;
+      int channel;
+      const char* name;
+    } singles[] = {{knee, 0, "knee_00_Knee_Ext__2.wav"},
+                   {knee, 1, "knee_01_EMG__V.wav"},
+                   {knee, 2, "knee_02_Chan_3.wav"},
+                   {hip, 0, "hip.trial_00_Hip-L_1.a.wav"}};
+    for (const auto& single : singles) {
+      const fs::path one = dir / "single.wav";
+      const auto alone = Run({single.file.string(), "--channel", std::to_string(single.channel),
+                              "--rate", "8000", "--bits", "16", "--level", level, "-o", one.string()});
+      ASSERT_EQ(alone.exitCode, 0) << alone.err;
+      const auto bytes = ReadAll(out / single.name);
+      EXPECT_GT(bytes.size(), 44u) << single.name;
+      EXPECT_TRUE(bytes == ReadAll(one)) << single.name;
+    }
+  }
+}
+
+// One channel of several files, with a bad one among them: a file that is no
+// C3D, a missing file, one without that channel, one whose analog rate the
+// rate does not exceed, and a second recording of the same name, whose
+// output would overwrite the first. Each is named on stderr with its reason;
+// the good ones are still written; the exit status is 1.
+TEST_F(CliWavBatch, NamesEachRefusalAndStillWritesTheRest) {
+  const fs::path first = Write(Recording({"Left", "Right"}, 2), "a/trial.c3d");
+  const fs::path garbage = dir / "garbage.c3d";
+  std::ofstream(garbage) << "not a recording";
+  const fs::path missing = dir / "missing.c3d";
+  const fs::path mono = Write(Recording({"Only"}, 1), "mono.c3d");
+  const fs::path fast = Write(Recording({"L", "R"}, 2, 2500), "fast.c3d");  // 10000 Hz
+  const fs::path second = Write(Recording({"Left", "Right"}, 2, 100), "b/trial.c3d");
+  const fs::path last = Write(Recording({"x", "y"}, 2), "last.c3d");
+  const fs::path out = dir / "out";
+  const auto run = Run({first.string(), garbage.string(), missing.string(), mono.string(),
+                        fast.string(), second.string(), last.string(), "--channel", "1",
+                        "--rate", "8000", "--bits", "8", "-o", out.string()});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(FilesIn(out), (std::set<std::string>{"trial_01_Right.wav", "last_01_y.wav"}));
+  const std::string prefix = "tremolux-cli: ";
+  for (const std::string& line :
+       {prefix + garbage.string() + ": ", prefix + missing.string() + ": ",
+        prefix + mono.string() + ": no analog channel \"1\"",
+        prefix + fast.string() + ": The selected freq must be greater than that of the analog data",
+        prefix + second.string() + ": channel 1 \"Right\": not written: trial_01_Right.wav "
+                                   "already holds a channel of " + first.string()}) {
+    EXPECT_NE(run.err.find(line), std::string::npos) << line << "\nin:\n" << run.err;
+  }
+  EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 5) << run.err;
+}
+
+// The file is written beside its name, then renamed: when the last step
+// fails (here -o names a folder), nothing is left behind and the folder is
+// untouched. With --channel all, -o must be a folder that can be made.
+TEST_F(CliWavBatch, AFailedOutputLeavesNoPartialFile) {
+  const fs::path work = dir / "work";  // apart from the runs' captured output
+  const fs::path rec = Write(Recording({"Left", "Right"}, 2), "work/rec.c3d");
+  const fs::path taken = work / "taken";
+  fs::create_directories(taken / "inside");
+  const auto before = FilesIn(work);
+  const auto run = Run({rec.string(), "--channel", "0", "--rate", "8000", "--bits", "16", "-o",
+                        taken.string()});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.err, "Could not create\n");
+  EXPECT_EQ(FilesIn(work), before);
+  EXPECT_EQ(FilesIn(taken), std::set<std::string>{"inside"});
+
+  const fs::path file = work / "plain-file";
+  std::ofstream(file) << "x";
+  const auto notFolder = Run({rec.string(), "--channel", "all", "--rate", "8000", "--bits", "16",
+                              "-o", file.string()});
+  EXPECT_EQ(notFolder.exitCode, 1);
+  EXPECT_NE(notFolder.err.find(file.string()), std::string::npos) << notFolder.err;
+}
+
+}
