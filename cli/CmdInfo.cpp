@@ -312,7 +312,7 @@ int RunParam(const ParamOptions& o) {
 void AddInfoCommands(CLI::App& app) {
   auto info = std::make_shared<InfoOptions>();
   CLI::App* cmd = app.add_subcommand(
-      "info", "What Load reads from a C3D file: header, events, groups, parameters, channels");
+      "info", "Shows what a C3D file holds: header, events, parameter groups, parameters, analog channels");
   cmd->add_option("FILE", info->path, "C3D file")->required();
   cmd->add_flag("--json", info->json, "one JSON object instead of the readable summary");
   cmd->add_flag("--samples", info->samples, "add each channel's raw samples");
@@ -322,7 +322,7 @@ void AddInfoCommands(CLI::App& app) {
 
   auto param = std::make_shared<ParamOptions>();
   CLI::App* pcmd = app.add_subcommand(
-      "param", "Prints one parameter element as text, as GetParameterString gives it");
+      "param", "Prints one element of a parameter as text (empty when the file has no such parameter)");
   pcmd->add_option("FILE", param->path, "C3D file")->required();
   pcmd->add_option("GROUP", param->group, "group name (case ignored)")->required();
   pcmd->add_option("NAME", param->name, "parameter name (case ignored)")->required();

@@ -154,8 +154,7 @@ int RunPlot(const PlotOptions& o) {
 
 void AddPlotCommand(CLI::App& app) {
   auto o = std::make_shared<PlotOptions>();
-  CLI::App* cmd = app.add_subcommand(
-      "plot", "Draws one analog channel as the sound dialog's plot does, into a PNG or SVG file");
+  CLI::App* cmd = app.add_subcommand("plot", kPlotHelp);
   cmd->add_option("FILE", o->path, "C3D file")->required();
   cmd->add_option("--channel", o->channel, "0-based channel index, or a channel label as listed")
       ->required();

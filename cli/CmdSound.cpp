@@ -273,7 +273,8 @@ int RunPlay(const SoundOptions& o) {
 // The options wav and play share, after FILE.
 void AddSoundOptions(CLI::App* cmd, SoundOptions& o, const char* channelHelp) {
   cmd->add_option("--channel", o.channel, channelHelp)->required();
-  cmd->add_option("--rate", o.rate, "output rate in Hz, read as the dialog reads its Freq field")
+  cmd->add_option("--rate", o.rate, "output rate in Hz: a number above the channel's analog rate, at most 44100 "
+                  "(text after the number is ignored)")
       ->required();
   cmd->add_option("--bits", o.bits, "sample width")->required()->check(CLI::IsMember({8, 16}));
   cmd->add_option("--level", o.level,
@@ -304,8 +305,7 @@ void AddSoundCommands(CLI::App& app) {
 #ifdef TREMOLUX_CLI_WITH_QT
   auto play = std::make_shared<SoundOptions>();
   play->paths.resize(1);
-  CLI::App* pcmd = app.add_subcommand(
-      "play", "Plays one analog channel as the sound dialog's Play does; returns when it ends");
+  CLI::App* pcmd = app.add_subcommand("play", kPlayHelp);
   pcmd->add_option("FILE", play->paths.front(), "C3D file")->required();
   AddSoundOptions(pcmd, *play, "0-based channel index, or a channel label as listed");
   // RunPlay has removed its temporary file and closed the player when it

@@ -1,16 +1,25 @@
 #include <cstdio>
 
 #include "cli/Commands.h"
+#include "cli/QtCompanion.h"
 
 int g_exitCode = 0;
 
 int main(int argc, char** argv) {
+#ifndef TREMOLUX_CLI_WITH_QT
+  if (NeedsQtCompanion(argc, argv)) {
+    RunQtCompanion(argc, argv);
+    return 1;
+  }
+#endif
   CLI::App app{"tremolux-cli: inspect C3D recordings and listen to their analog channels"};
   app.require_subcommand(1);
   AddInfoCommands(app);
   AddSoundCommands(app);
 #ifdef TREMOLUX_CLI_WITH_QT
   AddPlotCommand(app);
+#else
+  AddCompanionCommands(app);
 #endif
   try {
     app.parse(argc, argv);
