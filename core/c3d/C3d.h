@@ -135,8 +135,8 @@ class CC3d {
   // AllocateSamples refuses (NotEnoughMemory) storage that is empty, larger
   // than physical memory or far beyond the bytes the file holds (see
   // SampleStorage.h), and keeps nothing when an allocation fails part-way.
-  // ReadIntegerData and ReadFloatData allocate, read every frame (a short
-  // file repeats the frame it ends in) and compute the channel extremes.
+  // ReadSampleData allocates, reads every frame (a short file repeats the
+  // frame it ends in) and computes the channel extremes.
   bool ReadAll();
   bool ReadHeader();
   void ReadEvents();
@@ -145,8 +145,9 @@ class CC3d {
   bool ReadParameter(std::int16_t nameLength, std::int16_t id);
   void ReadFrameRange();
   bool AllocateSamples();
-  bool ReadIntegerData();
-  bool ReadFloatData();
+  // Integer and float files share one frame walk: the element width and
+  // the decoding both follow m_bIntegerData.
+  bool ReadSampleData();
   void FreeSamples();
   void ComputeAnalogExtremes();
 
@@ -171,8 +172,6 @@ class CC3d {
   // Seeks to a record's offset target; a target that does not lie beyond
   // the record's first byte would make the walk loop and fails the load.
   bool SeekNextRecord(std::int64_t recordStart, std::int64_t target);
-  // ReadIntegerData and ReadFloatData: the same frame walk for both widths.
-  bool ReadSampleData();
 
   // Adds `bytes` to the memory the group and parameter records hold; false
   // (NotEnoughMemory recorded) once the total passes the bound set by the

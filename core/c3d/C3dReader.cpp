@@ -161,7 +161,7 @@ bool CC3d::ReadAll() {
   if (m_loadError != C3dLoadError::None) return false;  // a read error in the event table
   if (!ReadParameters()) return false;
   ReadFrameRange();
-  return m_bIntegerData ? ReadIntegerData() : ReadFloatData();
+  return ReadSampleData();
 }
 
 bool CC3d::ReadHeader() {

@@ -190,11 +190,6 @@ bool CC3d::AllocateSamples() {
   return true;
 }
 
-// The two differ only in the element width and decoding, both of which
-// follow m_bIntegerData; ReadAll calls the one that matches it.
-bool CC3d::ReadIntegerData() { return ReadSampleData(); }
-
-bool CC3d::ReadFloatData() { return ReadSampleData(); }
 
 bool CC3d::ReadSampleData() {
   if (!AllocateSamples()) return false;

@@ -19,7 +19,6 @@ class CRecentFileList {
   // Removes entry `index`; out-of-range indexes are ignored.
   void Remove(int index);
 
-  int GetSize() const { return m_nSize; }
   int GetCount() const { return static_cast<int>(m_files.size()); }
   const QString& operator[](int index) const { return m_files.at(index); }
   const QStringList& GetFiles() const { return m_files; }

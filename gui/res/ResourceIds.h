@@ -7,10 +7,8 @@
 namespace Res {
 
 // Resource sets.
-inline constexpr int IDD_ABOUTBOX = 100;     // the About box
 inline constexpr int IDR_MAINFRAME = 128;    // main-frame menu, accelerators, toolbar, icon, title
 inline constexpr int IDR_C3DTYPE = 129;      // document menu, document icon, template string
-inline constexpr int IDD_ANALOG_SOUND = 130; // the sound dialog
 
 // Commands.
 inline constexpr int ID_FILE_OPEN = 57601;

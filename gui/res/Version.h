@@ -8,7 +8,6 @@ namespace Res {
 inline constexpr const char* kOrganizationName = "Vandrel";  // settings: ~/.config/Vandrel/
 inline constexpr const char* kApplicationName = "Tremolux";  // settings: Tremolux.conf
 inline constexpr const char* kVersion = "1.0.0.1";           // file and product version
-inline constexpr const char* kProductName = "Tremolux Application";
 inline constexpr const char* kDesktopFileName = "tremolux";  // gui/res/tremolux.desktop
 
 inline constexpr const char* kAboutCaption = "About Tremolux";

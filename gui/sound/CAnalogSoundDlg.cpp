@@ -295,10 +295,6 @@ void CAnalogSoundDlg::WriteWave(int channel, int bits, float rate) {
   sound::WriteWave(*m_pC3d, channel, bits, rate, m_pSoundBuffer, m_tempFile.FsPath(), m_host);
 }
 
-int CAnalogSoundDlg::Resample(float analogRate, float outputRate, int count) {
-  return sound::Resample(m_pSoundBuffer, analogRate, outputRate, count, m_host);
-}
-
 void CAnalogSoundDlg::OnDestroy() {
   m_pSoundBuffer.clear();
   m_pSoundBuffer.shrink_to_fit();

@@ -36,7 +36,6 @@ class CAnalogSoundDlg : public QDialog {
   static constexpr int IDC_BITS = 1004;
   static constexpr int IDC_FREQ = 1005;
   static constexpr int IDC_STATUS = 1006;
-  static constexpr int IDD = 130;  // the dialog resource itself
 
   // Builds the window and its controls (no file is touched yet). With no
   // parent, DoModal centres the dialog over the application's active window.
@@ -72,9 +71,6 @@ class CAnalogSoundDlg : public QDialog {
   // the same bytes as tremolux-cli wav. channel must be a valid index; bits 8
   // or 16; rate already checked by OnPlay.
   void WriteWave(int channel, int bits, float rate);
-  // Raises the first count values of m_pSoundBuffer from analogRate to
-  // outputRate; the new count, or 0 when refused ("Error" shown).
-  int Resample(float analogRate, float outputRate, int count);
 
   CC3d* m_pC3d = nullptr;                      // the document's file; not owned, set before DoModal
   CAnalogPlot m_plot;                          // control 1001

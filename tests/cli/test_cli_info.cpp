@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <limits>
 #include <nlohmann/json.hpp>
 
@@ -240,6 +243,32 @@ TEST(CliParam, StatusTwoForBadUsageAndOneForAFileItCannotLoad) {
   const c3dtest::CliRun missing = Cli(dir, {"param", (dir / "none.c3d").string(), "ANALOG", "USED"});
   EXPECT_EQ(missing.exitCode, 1);
   EXPECT_NE(missing.err.find(LoadErrorText(C3dLoadError::CannotOpen)), std::string::npos);
+}
+
+// Output that cannot be written is a failure said on stderr: a full disk
+// (/dev/full) and a reader that leaves after the first byte (a closed pipe,
+// which would otherwise end the program silently with SIGPIPE).
+TEST(CliOutput, UnwritableStdoutExits1WithAMessage) {
+  c3dtest::ScratchDir dir;
+  const std::string demo = WriteRecording(dir, c3dtest::DemoRecording());
+  const std::string cli = std::string("'") + TREMOLUX_CLI + "'";
+  const std::string err = (dir / "err.txt").string();
+  const std::string info = std::string(" info --json --samples '") + demo + "'";
+  const std::string param = std::string(" param '") + demo + "' POINT RATE";
+  // The pipe case needs output larger than the pipe holds, or the whole of
+  // it may be written before the reader leaves.
+  const std::pair<std::string, std::string> cases[] = {
+      {info, " >/dev/full"}, {param, " >/dev/full"}, {info, " | head -c 1 >/dev/null"}};
+  for (const auto& [args, sink] : cases) {
+    SCOPED_TRACE(args + sink);
+    const std::string script = cli + args + " 2>'" + err + "'" + sink + "; exit \\${PIPESTATUS[0]}";
+    const int status = std::system(("bash -c \"" + script + "\"").c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    std::ifstream in(err);
+    const std::string said((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(said.find("cannot write the output"), std::string::npos) << said;
+  }
 }
 
 }  // namespace
