@@ -1,7 +1,7 @@
-// tremolux-cli wav and play: the sound dialog's Play without the dialog. The
-// same rate checks, messages and build (sound::CheckPlayRate, sound::WriteWave)
-// as the GUI, so the same bytes; play hands the file to the GUI's player.
-// wav also exports many channels of many files into a folder at once.
+// tremolux-cli wav: the sound dialog's Play without the dialog, into a file.
+// The same rate checks, messages and build (sound::CheckPlayRate,
+// sound::WriteWave) as the GUI, so the same bytes. wav also exports many
+// channels of many files into a folder at once. play is in CmdPlay.cpp.
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -19,6 +19,7 @@
 #endif
 
 #include "cli/Commands.h"
+#include "cli/SoundOptions.h"
 #include "cli/WaveOutput.h"
 #include "core/c3d/C3d.h"
 #include "core/sound/ChannelNames.h"
@@ -26,62 +27,8 @@
 #include "core/sound/SoundLevel.h"
 #include "core/sound/WaveSynthesis.h"
 
-#ifdef TREMOLUX_CLI_WITH_QT
-#include <QCoreApplication>
-#include <QTimer>
+namespace clisound {
 
-#include "common/ProcessExit.h"
-#include "gui/player/SoundPlayer.h"
-#include "gui/player/TempFile.h"
-#endif
-
-namespace {
-
-// --channel's word for every channel of each file.
-constexpr const char* kAllChannels = "all";
-
-struct SoundOptions {
-  std::vector<std::string> paths;  // wav: one or more files; play: exactly one
-  std::string channel;
-  std::string rate;
-  int bits = 16;
-  std::string level = "recorded";  // "recorded" or "fit"
-  std::string out;
-
-  sound::SoundLevel Level() const {
-    return level == "fit" ? sound::SoundLevel::FitToChannel : sound::SoundLevel::AsRecorded;
-  }
-};
-
-// The command line's sound host: messages go to stderr, one per line, after
-// `prefix` (empty for a single sound: the GUI's very text); the status line
-// and the wait cursor have no place here. Playback, when asked for, is left
-// to the caller's callback.
-class CCliSoundHost : public sound::ISoundHost {
- public:
-  void StopSound() override {
-    if (onStop) onStop();
-  }
-  void SetStatus(const std::string&) override {}
-  void ShowMessage(const std::string& text) override {
-    if (beforeMessage) beforeMessage();
-    std::fprintf(stderr, "%s%s\n", prefix.c_str(), text.c_str());
-  }
-  void BeginWaitCursor() override {}
-  void EndWaitCursor() override {}
-  void PlayFile(const std::filesystem::path& file) override {
-    if (onPlay) onPlay(file);
-  }
-
-  std::string prefix;
-  std::function<void()> beforeMessage;  // e.g. wipes a progress line
-  std::function<void()> onStop;
-  std::function<void(const std::filesystem::path&)> onPlay;
-};
-
-// Loads the file, finds the channel and checks the rate as the dialog's Play
-// does. Returns the exit code to end with, or -1 when the build may go on
-// (then channel and rate are set).
 int Prepare(const std::string& path, const SoundOptions& o, CC3d& c3d, int& channel, float& rate) {
   if (!LoadOrSay(c3d, path)) return 1;
   channel = FindAnalogChannel(c3d, o.channel);
@@ -98,6 +45,28 @@ int Prepare(const std::string& path, const SoundOptions& o, CC3d& c3d, int& chan
   rate = check.rate;
   return -1;
 }
+
+void AddSoundOptions(CLI::App* cmd, SoundOptions& o, const char* channelHelp) {
+  cmd->add_option("--channel", o.channel, channelHelp)->required();
+  cmd->add_option("--rate", o.rate, "output rate in Hz: a number above the channel's analog rate, at most 44100 "
+                  "(text after the number is ignored)")
+      ->required();
+  cmd->add_option("--bits", o.bits, "sample width")->required()->check(CLI::IsMember({8, 16}));
+  cmd->add_option("--level", o.level,
+                  "recorded: stored values taken as 12-bit (0..4095, 2048 silent), as recorders of "
+                  "that kind store them; fit: the channel's lowest to highest value over the full "
+                  "scale, for signed, float or scaled data (default: recorded)")
+      ->check(CLI::IsMember({"recorded", "fit"}));
+}
+
+}  // namespace clisound
+
+namespace {
+
+using namespace clisound;
+
+// --channel's word for every channel of each file.
+constexpr const char* kAllChannels = "all";
 
 // One channel of one file into the file -o names.
 int RunWavSingle(const SoundOptions& o) {
@@ -225,66 +194,7 @@ int RunWav(const SoundOptions& o) {
   return RunWavSingle(o);
 }
 
-#ifdef TREMOLUX_CLI_WITH_QT
-
-volatile std::sig_atomic_t g_interrupted = 0;
-
-extern "C" void OnInterrupt(int) { g_interrupted = 1; }
-
-int RunPlay(const SoundOptions& o) {
-  CC3d c3d;
-  int channel = 0;
-  float rate = 0.0f;
-  if (const int code = Prepare(o.paths.front(), o, c3d, channel, rate); code >= 0) return code;
-
-  static int argc = 1;
-  static char name[] = "tremolux-cli";
-  static char* argv[] = {name, nullptr};
-  QCoreApplication app(argc, argv);
-  CSoundPlayer player;
-  CTempFile temp;
-  temp.Create();  // a failure shows up in the build as "Could not create"
-
-  CCliSoundHost host;
-  CSoundPlayer::PlayResult played = CSoundPlayer::PlayResult::Unreadable;
-  host.onStop = [&player] { player.Purge(); };
-  host.onPlay = [&](const std::filesystem::path&) { played = player.Play(temp.Path()); };
-  std::vector<float> soundBuffer(50);
-  const auto outcome =
-      sound::WriteWave(c3d, channel, o.bits, rate, soundBuffer, temp.FsPath(), host, o.Level());
-  if (outcome != sound::WaveOutcome::Played) return 1;
-  if (played != CSoundPlayer::PlayResult::Playing) return 1;  // the player said why
-
-  // Ctrl+C stops the sound; the wait then ends like at the end of the sound.
-  g_interrupted = 0;
-  const auto previous = std::signal(SIGINT, OnInterrupt);
-  QTimer poll;
-  QObject::connect(&poll, &QTimer::timeout, [&player] {
-    if (g_interrupted) player.Purge();
-  });
-  poll.start(50);
-  player.WaitForEnd();
-  std::signal(SIGINT, previous);
-  return 0;
-}
-
-#endif
-
-// The options wav and play share, after FILE.
-void AddSoundOptions(CLI::App* cmd, SoundOptions& o, const char* channelHelp) {
-  cmd->add_option("--channel", o.channel, channelHelp)->required();
-  cmd->add_option("--rate", o.rate, "output rate in Hz: a number above the channel's analog rate, at most 44100 "
-                  "(text after the number is ignored)")
-      ->required();
-  cmd->add_option("--bits", o.bits, "sample width")->required()->check(CLI::IsMember({8, 16}));
-  cmd->add_option("--level", o.level,
-                  "recorded: stored values taken as 12-bit (0..4095, 2048 silent), as recorders of "
-                  "that kind store them; fit: the channel's lowest to highest value over the full "
-                  "scale, for signed, float or scaled data (default: recorded)")
-      ->check(CLI::IsMember({"recorded", "fit"}));
-}
-
-}
+}  // namespace
 
 void AddSoundCommands(CLI::App& app) {
   auto wav = std::make_shared<SoundOptions>();
@@ -301,15 +211,4 @@ void AddSoundCommands(CLI::App& app) {
                    "into (made when missing)")
       ->required();
   wcmd->callback([wav] { g_exitCode = RunWav(*wav); });
-
-#ifdef TREMOLUX_CLI_WITH_QT
-  auto play = std::make_shared<SoundOptions>();
-  play->paths.resize(1);
-  CLI::App* pcmd = app.add_subcommand("play", kPlayHelp);
-  pcmd->add_option("FILE", play->paths.front(), "C3D file")->required();
-  AddSoundOptions(pcmd, *play, "0-based channel index, or a channel label as listed");
-  // RunPlay has removed its temporary file and closed the player when it
-  // returns; the process then ends without the audio library's teardown.
-  pcmd->callback([play] { ExitAfterSound(RunPlay(*play)); });
-#endif
 }

@@ -26,6 +26,7 @@ int main(int argc, char** argv) {
   AddInfoCommands(app);
   AddSoundCommands(app);
 #ifdef TREMOLUX_CLI_WITH_QT
+  AddPlayCommand(app);
   AddPlotCommand(app);
 #else
   AddCompanionCommands(app);

@@ -1,0 +1,72 @@
+// tremolux-cli play: builds the sound as wav does and hands it to the GUI's
+// player, then waits until it ends or Ctrl+C stops it. Built with Qt only.
+#include <QCoreApplication>
+#include <QTimer>
+#include <csignal>
+#include <memory>
+#include <vector>
+
+#include "cli/Commands.h"
+#include "cli/SoundOptions.h"
+#include "common/ProcessExit.h"
+#include "core/c3d/C3d.h"
+#include "gui/player/SoundPlayer.h"
+#include "gui/player/TempFile.h"
+
+namespace {
+
+using namespace clisound;
+
+volatile std::sig_atomic_t g_interrupted = 0;
+
+extern "C" void OnInterrupt(int) { g_interrupted = 1; }
+
+int RunPlay(const SoundOptions& o) {
+  CC3d c3d;
+  int channel = 0;
+  float rate = 0.0f;
+  if (const int code = Prepare(o.paths.front(), o, c3d, channel, rate); code >= 0) return code;
+
+  static int argc = 1;
+  static char name[] = "tremolux-cli";
+  static char* argv[] = {name, nullptr};
+  QCoreApplication app(argc, argv);
+  CSoundPlayer player;
+  CTempFile temp;
+  temp.Create();  // a failure shows up in the build as "Could not create"
+
+  CCliSoundHost host;
+  CSoundPlayer::PlayResult played = CSoundPlayer::PlayResult::Unreadable;
+  host.onStop = [&player] { player.Purge(); };
+  host.onPlay = [&](const std::filesystem::path&) { played = player.Play(temp.Path()); };
+  std::vector<float> soundBuffer(50);
+  const auto outcome =
+      sound::WriteWave(c3d, channel, o.bits, rate, soundBuffer, temp.FsPath(), host, o.Level());
+  if (outcome != sound::WaveOutcome::Played) return 1;
+  if (played != CSoundPlayer::PlayResult::Playing) return 1;  // the player said why
+
+  // Ctrl+C stops the sound; the wait then ends like at the end of the sound.
+  g_interrupted = 0;
+  const auto previous = std::signal(SIGINT, OnInterrupt);
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&player] {
+    if (g_interrupted) player.Purge();
+  });
+  poll.start(50);
+  player.WaitForEnd();
+  std::signal(SIGINT, previous);
+  return 0;
+}
+
+}  // namespace
+
+void AddPlayCommand(CLI::App& app) {
+  auto play = std::make_shared<SoundOptions>();
+  play->paths.resize(1);
+  CLI::App* pcmd = app.add_subcommand("play", kPlayHelp);
+  pcmd->add_option("FILE", play->paths.front(), "C3D file")->required();
+  AddSoundOptions(pcmd, *play, "0-based channel index, or a channel label as listed");
+  // RunPlay has removed its temporary file and closed the player when it
+  // returns; the process then ends without the audio library's teardown.
+  pcmd->callback([play] { ExitAfterSound(RunPlay(*play)); });
+}

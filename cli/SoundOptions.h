@@ -1,0 +1,67 @@
+#pragma once
+// What wav (CmdSound.cpp) and play (CmdPlay.cpp, built with Qt only) share:
+// their options, the command line's sound host, and the preparation that
+// loads the file and checks the channel and rate as the dialog's Play does.
+
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/sound/SoundLevel.h"
+#include "core/sound/WaveSynthesis.h"
+
+class CC3d;
+
+namespace clisound {
+
+struct SoundOptions {
+  std::vector<std::string> paths;  // wav: one or more files; play: exactly one
+  std::string channel;
+  std::string rate;
+  int bits = 16;
+  std::string level = "recorded";  // "recorded" or "fit"
+  std::string out;
+
+  sound::SoundLevel Level() const {
+    return level == "fit" ? sound::SoundLevel::FitToChannel : sound::SoundLevel::AsRecorded;
+  }
+};
+
+// The command line's sound host: messages go to stderr, one per line, after
+// `prefix` (empty for a single sound: the GUI's very text); the status line
+// and the wait cursor have no place here. Playback, when asked for, is left
+// to the caller's callback.
+class CCliSoundHost : public sound::ISoundHost {
+ public:
+  void StopSound() override {
+    if (onStop) onStop();
+  }
+  void SetStatus(const std::string&) override {}
+  void ShowMessage(const std::string& text) override {
+    if (beforeMessage) beforeMessage();
+    std::fprintf(stderr, "%s%s\n", prefix.c_str(), text.c_str());
+  }
+  void BeginWaitCursor() override {}
+  void EndWaitCursor() override {}
+  void PlayFile(const std::filesystem::path& file) override {
+    if (onPlay) onPlay(file);
+  }
+
+  std::string prefix;
+  std::function<void()> beforeMessage;  // e.g. wipes a progress line
+  std::function<void()> onStop;
+  std::function<void(const std::filesystem::path&)> onPlay;
+};
+
+// Loads the file, finds the channel and checks the rate as the dialog's Play
+// does. Returns the exit code to end with, or -1 when the build may go on
+// (then channel and rate are set).
+int Prepare(const std::string& path, const SoundOptions& o, CC3d& c3d, int& channel, float& rate);
+
+// The options wav and play share, after FILE.
+void AddSoundOptions(CLI::App* cmd, SoundOptions& o, const char* channelHelp);
+
+}  // namespace clisound
