@@ -79,8 +79,9 @@ void AppendAnalog(std::string& out, const CC3d& c3d) {
     if (low > high) std::swap(low, high);
     std::string index = std::to_string(i);
     index.insert(0, indexWidth - index.size(), ' ');
-    out += "  " + index + "  " + Padded(labels[i], labelWidth) + "  " + Padded(units[i], unitsWidth) + "  " +
-           Number(low) + " to " + Number(high) + '\n';
+    out += "  " + index + "  " + Padded(labels[i], labelWidth) + "  ";
+    if (unitsWidth > 0) out += Padded(units[i], unitsWidth) + "  ";  // no column when no channel has units
+    out += Number(low) + " to " + Number(high) + '\n';
   }
 }
 
