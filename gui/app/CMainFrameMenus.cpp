@@ -158,18 +158,22 @@ void CMainFrame::SetRecentFiles(const QStringList& displayNames) {
 
 void CMainFrame::UpdateWindowList(QMenu* pMenu) {
   // The open windows by caption, after the Window commands; the active one
-  // checked. Choosing one activates it (restored when minimized). Past nine
-  // windows, "More Windows..." ends the menu and lists them all.
+  // checked, and always listed: when it lies past the ninth it takes the
+  // ninth place. Choosing one activates it (restored when minimized). Past
+  // nine windows, "More Windows..." ends the menu and lists them all.
   qDeleteAll(m_windowListActions);
   m_windowListActions.clear();
   const QList<QMdiSubWindow*> windows = GetDocumentWindows();
   if (windows.isEmpty()) return;
+  QMdiSubWindow* pActive = m_pMdiArea->currentSubWindow();
+  QList<QMdiSubWindow*> listed = windows.mid(0, kMaxListedWindows);
+  if (pActive && windows.indexOf(pActive) >= kMaxListedWindows) listed.last() = pActive;
   m_windowListActions.append(pMenu->addSeparator());
-  for (int i = 0; i < windows.size() && i < kMaxListedWindows; ++i) {
-    QPointer<QMdiSubWindow> pWindow = windows[i];
+  for (int i = 0; i < listed.size(); ++i) {
+    QPointer<QMdiSubWindow> pWindow = listed[i];
     QAction* pAction = pMenu->addAction(NumberedText(i, pWindow->windowTitle()));
     pAction->setCheckable(true);
-    pAction->setChecked(pWindow == m_pMdiArea->currentSubWindow());
+    pAction->setChecked(pWindow == pActive);
     connect(pAction, &QAction::triggered, this, [this, pWindow] { MDIActivate(pWindow); });
     m_windowListActions.append(pAction);
   }

@@ -297,20 +297,25 @@ void TestMainFrame::moreWindowsReachesEveryWindow_data() {
 }
 
 // The menu lists nine windows; past nine, "More Windows..." ends it and its
-// list holds every window, the active one selected: choosing the tenth
-// (or the last) activates it.
+// list holds every window, the active one selected: choosing the tenth (or
+// the one before the last), even minimized, activates and restores it.
 void TestMainFrame::moreWindowsReachesEveryWindow() {
   QFETCH(int, windows);
   for (int i = 1; i <= windows; ++i) QVERIFY(Open(QStringLiteral("w%1.c3d").arg(i)));
   QMenu* menu = WindowMenu();
   QVERIFY(menu);
-  QStringList numbered;
+  QStringList numbered, checked;
   for (QAction* a : menu->actions()) {
     if (a->text().startsWith(QLatin1Char('&')) && a->text().at(1).isDigit()) numbered << a->text();
+    if (a->isChecked()) checked << a->text();
   }
+  QCOMPARE(checked, QStringList{numbered.back()});
   QCOMPARE(numbered.size(), 9);
   QCOMPARE(numbered.front(), QStringLiteral("&1 w1.c3d"));
-  QCOMPARE(numbered.back(), QStringLiteral("&9 w9.c3d"));
+  QCOMPARE(numbered.at(7), QStringLiteral("&8 w8.c3d"));
+  // The active window (the last opened) is always in the menu: past the
+  // ninth, it takes the ninth place.
+  QCOMPARE(numbered.back(), QStringLiteral("&9 w%1.c3d").arg(windows));
   QAction* more = menu->actions().back();
   if (windows <= 9) {
     QVERIFY(more->text() != QStringLiteral("&More Windows..."));
