@@ -1,5 +1,6 @@
 #include "gui/app/CTremoluxView.h"
 
+#include <QEvent>
 #include <QFontDatabase>
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
@@ -21,7 +22,7 @@ CTremoluxView::CTremoluxView(CTremoluxDoc* pDocument, QWidget* parent)
   m_pText->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
   m_pText->setLineWrapMode(QPlainTextEdit::NoWrap);
   m_pText->setFrameShape(QFrame::NoFrame);
-  m_pText->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  UseDesktopFixedFont();
   auto* pLayout = new QVBoxLayout(this);
   pLayout->setContentsMargins(0, 0, 0, 0);
   pLayout->addWidget(m_pText);
@@ -70,3 +71,13 @@ void CTremoluxView::OnViewSoundDialog() {
 }
 
 QSize CTremoluxView::sizeHint() const { return {480, 320}; }
+
+void CTremoluxView::UseDesktopFixedFont() { m_pText->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont)); }
+
+void CTremoluxView::changeEvent(QEvent* event) {
+  // The desktop's fonts changed (new settings or theme): take its fixed-pitch
+  // font again. The palette needs nothing: the text area never set its own.
+  if (event->type() == QEvent::ApplicationFontChange || event->type() == QEvent::ThemeChange)
+    UseDesktopFixedFont();
+  QWidget::changeEvent(event);
+}

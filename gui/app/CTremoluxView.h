@@ -45,7 +45,12 @@ class CTremoluxView : public QWidget {
 
   QSize sizeHint() const override;
 
+ protected:
+  void changeEvent(QEvent* event) override;
+
  private:
+  void UseDesktopFixedFont();
+
   CTremoluxDoc* m_pDocument;
   QPlainTextEdit* m_pText;
 };
