@@ -12,6 +12,7 @@
 #include "cli/JsonWriter.h"
 #include "core/c3d/C3d.h"
 #include "core/sound/ChannelNames.h"
+#include "core/sound/FileSummary.h"
 
 bool LoadOrSay(CC3d& c3d, const std::string& path) {
   c3d.m_strPathName = path;
@@ -181,15 +182,6 @@ void WriteInfoJson(const CC3d& c3d, const InfoOptions& o) {
   json.Finish();
 }
 
-const char* ProcessorName(Processor type) {
-  switch (type) {
-    case Processor::Intel: return "Intel";
-    case Processor::Dec: return "DEC";
-    case Processor::Mips: return "MIPS";
-  }
-  return "unknown";
-}
-
 // Prints raw values of one block on one line, after `prefix`.
 void PrintSampleValues(const char* prefix, const CSampleBlock& block, std::size_t width,
                        std::size_t count) {
@@ -209,25 +201,21 @@ void PrintSampleValues(const char* prefix, const CSampleBlock& block, std::size_
   std::fputc('\n', stdout);
 }
 
-// The readable summary; text fields are printed as their stored bytes.
+// The readable summary (the document window's text), then what the file
+// stores: scale factor, blocks, event frames, groups and parameters, each
+// channel's raw values. Text fields are printed as their stored bytes.
 void WriteInfoText(const CC3d& c3d, const InfoOptions& o) {
   const std::int64_t samples = c3d.SamplesPerChannel();
   std::printf("File: %s\n", o.path.c_str());
-  std::printf("Processor: %s (%d), %s samples\n", ProcessorName(c3d.m_nProcessorType),
-              static_cast<int>(c3d.m_nProcessorType), c3d.m_bIntegerData ? "16-bit integer" : "float");
-  std::printf("Frames: %lu to %lu at %s Hz\n", static_cast<unsigned long>(c3d.m_nFirstFrame),
-              static_cast<unsigned long>(c3d.m_nLastFrame), ShortestFloatText(c3d.m_fFrameRate).c_str());
-  std::printf("Points: %u\n", c3d.m_nPoints);
-  std::printf("Analog: %u channels x %u samples per frame (%u values per frame), %lld samples each\n",
-              c3d.m_nAnalogChannels, c3d.m_nAnalogSamplesPerFrame, c3d.m_nAnalogPerFrame,
-              static_cast<long long>(samples));
-  std::printf("Scale factor: %s; parameter block %u, data block %u\n",
-              ShortestFloatText(c3d.m_fScaleFactor).c_str(), c3d.m_nParamBlock, c3d.m_nDataBlock);
-  std::printf("Events: %zu\n", c3d.m_events.size());
+  const std::string summary = DescribeFile(c3d);
+  std::fwrite(summary.data(), 1, summary.size(), stdout);
+  std::printf("Storage: %u analog values per frame (%u samples per frame), scale factor %s; "
+              "parameter block %u, data block %u\n",
+              c3d.m_nAnalogPerFrame, c3d.m_nAnalogSamplesPerFrame, ShortestFloatText(c3d.m_fScaleFactor).c_str(),
+              c3d.m_nParamBlock, c3d.m_nDataBlock);
   for (const auto& e : c3d.m_events) {
-    std::printf("  %-4s %ss frame %d sample %d display %d\n", e->m_strLabel.c_str(),
-                ShortestFloatText(e->m_fTime).c_str(), e->m_nFrame, e->m_nAnalogSample,
-                e->m_nDisplay);
+    std::printf("  event %-4s frame %d sample %d display %d\n", e->m_strLabel.c_str(), e->m_nFrame,
+                e->m_nAnalogSample, e->m_nDisplay);
   }
   std::printf("Groups: %d, parameters: %d\n", c3d.m_nGroups, c3d.m_nParams);
   // Each group's parameters in file order, found through an index by group
@@ -255,7 +243,7 @@ void WriteInfoText(const CC3d& c3d, const InfoOptions& o) {
     std::printf("  (parameters of groups without a group record)\n");
     for (std::size_t i = 0; i < c3d.m_params.size(); ++i) listParameter(i);
   }
-  std::printf("Analog channels:\n");
+  std::printf("Analog channels as stored:\n");
   const std::vector<std::string> names = AnalogChannelNames(c3d);
   for (std::size_t i = 0; i < c3d.m_analogs.size(); ++i) {
     const CAnalog& a = *c3d.m_analogs[i];

@@ -12,6 +12,10 @@ inline constexpr const char* kFreqTooHigh = "The selected freq must be less than
 inline constexpr const char* kCouldNotCreate = "Could not create";
 inline constexpr const char* kError = "Error";
 
+// A file without analog channels: its summary says so, and the sound dialog
+// is not opened on it.
+inline constexpr const char* kNoAnalogChannels = "This file has no analog channels: there is nothing to play.";
+
 // Sound dialog status line: kStatusPrefix followed by one of the three states.
 inline constexpr const char* kStatusPrefix = "Status : ";
 inline constexpr const char* kStatusIdle = " Idle";

@@ -1,5 +1,6 @@
 #include "gui/app/CDocTemplate.h"
 
+#include <QFileInfo>
 #include <QMdiArea>
 
 #include "gui/app/CChildFrame.h"
@@ -16,16 +17,38 @@ QStringList CDocTemplate::GetFilters() {
   return {QStringLiteral("C3d Files (*.c3d)"), QStringLiteral("All Files (*)")};
 }
 
-CTremoluxDoc* CDocTemplate::OpenDocumentFile(const QString& pathName) {
+CTremoluxDoc* CDocTemplate::OpenDocumentFile(const QString& pathName, C3dLoadError* pError) {
+  if (pError) *pError = C3dLoadError::None;
+  if (CTremoluxDoc* pOpen = FindDocument(pathName)) {
+    if (!pOpen->GetViews().empty()) m_pMainFrame->MDIActivate(pOpen->GetViews().front()->GetParentFrame());
+    return pOpen;
+  }
   m_docs.push_back(std::make_unique<CTremoluxDoc>(this));
   CTremoluxDoc* pDocument = m_docs.back().get();
   if (!pDocument->OnOpenDocument(pathName)) {
+    if (pError) *pError = pDocument->m_c3d.m_loadError;
     // Closing releases whatever the failed load built, then deletes it.
     pDocument->OnCloseDocument();
     return nullptr;
   }
   CreateNewFrame(pDocument);
   return pDocument;
+}
+
+CTremoluxDoc* CDocTemplate::FindDocument(const QString& pathName) const {
+  const QString wanted = QFileInfo(pathName).canonicalFilePath();
+  if (wanted.isEmpty()) return nullptr;
+#ifdef Q_OS_WIN
+  constexpr Qt::CaseSensitivity kFileNameCase = Qt::CaseInsensitive;
+#else
+  constexpr Qt::CaseSensitivity kFileNameCase = Qt::CaseSensitive;
+#endif
+  for (const auto& pDocument : m_docs) {
+    if (pDocument->GetPathName().isEmpty()) continue;  // still loading
+    if (QFileInfo(pDocument->GetPathName()).canonicalFilePath().compare(wanted, kFileNameCase) == 0)
+      return pDocument.get();
+  }
+  return nullptr;
 }
 
 CTremoluxDoc* CDocTemplate::OpenNewDocument() {

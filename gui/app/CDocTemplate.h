@@ -5,6 +5,8 @@
 #include <memory>
 #include <vector>
 
+#include "core/c3d/C3d.h"
+
 class CChildFrame;
 class CMainFrame;
 class CTremoluxDoc;
@@ -24,10 +26,18 @@ class CDocTemplate {
   // The file dialog's filters, in order: this template's, then all files.
   static QStringList GetFilters();
 
-  // Opens pathName as a new document in a new, active child window. Null
-  // when the file could not be loaded; nothing is left open then. The same
-  // file opened twice gives two independent documents.
-  CTremoluxDoc* OpenDocumentFile(const QString& pathName);
+  // Opens pathName as a new document in a new, active child window. A file
+  // that is already open (FindDocument) is not read again: its first window
+  // is activated (restored when minimized) and its document returned. Null
+  // when the file could not be loaded; nothing is left open then, and
+  // *pError (when given) holds the reason; C3dLoadError::None otherwise.
+  CTremoluxDoc* OpenDocumentFile(const QString& pathName, C3dLoadError* pError = nullptr);
+
+  // The open document of the file pathName: the same file however named
+  // (relative, through links, "." and ".." resolved), compared without
+  // regard to case where the file system ignores it. Null when none, or when
+  // pathName names no existing file.
+  CTremoluxDoc* FindDocument(const QString& pathName) const;
 
   // A request for a new, empty document: refused, leaves nothing. Null.
   CTremoluxDoc* OpenNewDocument();

@@ -77,6 +77,9 @@ bool CMainFrame::CreateStatusBar() {
   QStatusBar* pBar = statusBar();
   m_pMessagePane = new QLabel(pBar);
   m_pMessagePane->setObjectName(QStringLiteral("messagePane"));
+  // A long message (a file's path) is cut at the pane's edge rather than
+  // widening the main window.
+  m_pMessagePane->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   pBar->addWidget(m_pMessagePane, 1);
   const QFontMetrics fm(pBar->font());
   for (const IndicatorPane& pane : kIndicators) {
@@ -116,8 +119,17 @@ QLabel* CMainFrame::GetIndicator(int id) const {
   return it == m_indicators.end() ? nullptr : it->second;
 }
 
+void CMainFrame::ShowStatusMessage(const QString& text) {
+  m_strStatusMessage = text;
+  SetMessageText(IdleText());
+}
+
+QString CMainFrame::IdleText() const {
+  return m_strStatusMessage.isEmpty() ? Res::LoadString(Res::AFX_IDS_IDLEMESSAGE) : m_strStatusMessage;
+}
+
 void CMainFrame::OnMenuClosed() {
-  if (!QApplication::activePopupWidget()) SetMessageText(Res::LoadString(Res::AFX_IDS_IDLEMESSAGE));
+  if (!QApplication::activePopupWidget()) SetMessageText(IdleText());
 }
 
 CChildFrame* CMainFrame::MDIGetActive() const {
@@ -134,6 +146,12 @@ CTremoluxView* CMainFrame::GetActiveView() const {
 CTremoluxDoc* CMainFrame::GetActiveDocument() const {
   CTremoluxView* pView = GetActiveView();
   return pView ? pView->GetDocument() : nullptr;
+}
+
+void CMainFrame::MDIActivate(QMdiSubWindow* pWindow) {
+  if (!pWindow) return;
+  if (pWindow->isMinimized()) pWindow->showNormal();
+  m_pMdiArea->setActiveSubWindow(pWindow);
 }
 
 void CMainFrame::OnSubWindowActivated() {
@@ -178,13 +196,16 @@ void CMainFrame::OnWindowArrange() {
 
 bool CMainFrame::event(QEvent* event) {
   if (event->type() == QEvent::StatusTip) {
-    // A highlighted menu item shows its prompt, empty when it has none; a
-    // tip that ends (pointer left a button, menus closed) brings "Ready" back.
+    // A highlighted menu item shows its prompt, empty when it has none, and
+    // ends a standing status message; a tip that ends (pointer left a
+    // button, menus closed) brings that message, or "Ready", back.
     const QString tip = static_cast<QStatusTipEvent*>(event)->tip();
-    if (!tip.isEmpty() || QApplication::activePopupWidget())
+    if (!tip.isEmpty() || QApplication::activePopupWidget()) {
+      m_strStatusMessage.clear();
       SetMessageText(tip);
-    else
-      SetMessageText(Res::LoadString(Res::AFX_IDS_IDLEMESSAGE));
+    } else {
+      SetMessageText(IdleText());
+    }
     return true;
   }
   return QMainWindow::event(event);

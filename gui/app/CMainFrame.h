@@ -9,6 +9,7 @@ class CTremoluxDoc;
 class CTremoluxView;
 class QLabel;
 class QMdiArea;
+class QMdiSubWindow;
 class QMenu;
 class QTimer;
 class QToolBar;
@@ -49,9 +50,20 @@ class CMainFrame : public QMainWindow {
   // or the greyed "Recent File" item when there are none.
   void SetRecentFiles(const QStringList& displayNames);
 
+  // The open document windows, oldest first: the Window menu's order.
+  QList<QMdiSubWindow*> GetDocumentWindows() const;
+
+  // Makes pWindow the active document window, restoring it first when it
+  // is minimized. Null does nothing.
+  void MDIActivate(QMdiSubWindow* pWindow);
+
   // The status bar's message pane.
   QString GetMessageText() const;
   void SetMessageText(const QString& text);
+  // Shows `text` in the message pane until the next status message (a
+  // command prompt, or another call); in between, it replaces "Ready". An
+  // empty text brings "Ready" back.
+  void ShowStatusMessage(const QString& text);
   // The lock-key pane of indicator `id` (Res::ID_INDICATOR_...).
   QLabel* GetIndicator(int id) const;
 
@@ -82,6 +94,7 @@ class CMainFrame : public QMainWindow {
   void OnFileClose();
   void OnWindowNew();
   void OnWindowArrange();
+  void OnWindowMore();
   void OnViewSoundDialog();
   void OnSubWindowActivated();
 
@@ -89,10 +102,14 @@ class CMainFrame : public QMainWindow {
   bool CreateStatusBar();
   void UpdateIndicators();
   void OnMenuClosed();
+  // The message pane's text when nothing else is shown: the last status
+  // message, or "Ready".
+  QString IdleText() const;
 
   QMdiArea* m_pMdiArea;
   QToolBar* m_pToolBar = nullptr;
   QLabel* m_pMessagePane = nullptr;
+  QString m_strStatusMessage;  // ShowStatusMessage's text while it stands
   std::map<int, QLabel*> m_indicators;
   QTimer* m_pIndicatorTimer = nullptr;
   std::map<int, QAction*> m_actions;

@@ -12,6 +12,7 @@
 #include "gui/app/CDocTemplate.h"
 #include "gui/app/CMainFrame.h"
 #include "gui/app/CTremoluxDoc.h"
+#include "gui/app/CWindowListDlg.h"
 #include "gui/res/ResourceIds.h"
 #include "gui/res/StringTable.h"
 
@@ -75,6 +76,17 @@ void CMainFrame::CreateActions() {
           m_pMdiArea, &QMdiArea::activateNextSubWindow);
   connect(AddAction(ID_PREV_PANE, QStringLiteral("Previous Pane"), QKeySequence(Qt::SHIFT | Qt::Key_F6)),
           &QAction::triggered, m_pMdiArea, &QMdiArea::activatePreviousSubWindow);
+  // Ctrl+F6 and Ctrl+Shift+F6 cycle the document windows, as in every
+  // multiple-document program; they belong to no menu.
+  const auto cycle = [this](const char* name, const QKeySequence& keys, void (QMdiArea::*step)()) {
+    auto* pAction = new QAction(this);
+    pAction->setObjectName(QString::fromLatin1(name));
+    pAction->setShortcut(keys);
+    addAction(pAction);
+    connect(pAction, &QAction::triggered, m_pMdiArea, step);
+  };
+  cycle("nextWindow", QKeySequence(Qt::CTRL | Qt::Key_F6), &QMdiArea::activateNextSubWindow);
+  cycle("previousWindow", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F6), &QMdiArea::activatePreviousSubWindow);
 
   // "Recent File" stands greyed in the list's place while the list is empty.
   m_pRecentPlaceholder = new QAction(QStringLiteral("Recent File"), this);
@@ -146,25 +158,45 @@ void CMainFrame::SetRecentFiles(const QStringList& displayNames) {
 
 void CMainFrame::UpdateWindowList(QMenu* pMenu) {
   // The open windows by caption, after the Window commands; the active one
-  // checked. Choosing one activates it.
+  // checked, and always listed: when it lies past the ninth it takes the
+  // ninth place. Choosing one activates it (restored when minimized). Past
+  // nine windows, "More Windows..." ends the menu and lists them all.
   qDeleteAll(m_windowListActions);
   m_windowListActions.clear();
-  QList<QMdiSubWindow*> windows;
-  for (QMdiSubWindow* pWindow : m_pMdiArea->subWindowList(QMdiArea::CreationOrder)) {
-    if (!pWindow->isHidden()) windows.append(pWindow);
-  }
+  const QList<QMdiSubWindow*> windows = GetDocumentWindows();
   if (windows.isEmpty()) return;
+  QMdiSubWindow* pActive = m_pMdiArea->currentSubWindow();
+  QList<QMdiSubWindow*> listed = windows.mid(0, kMaxListedWindows);
+  if (pActive && windows.indexOf(pActive) >= kMaxListedWindows) listed.last() = pActive;
   m_windowListActions.append(pMenu->addSeparator());
-  for (int i = 0; i < windows.size() && i < kMaxListedWindows; ++i) {
-    QPointer<QMdiSubWindow> pWindow = windows[i];
+  for (int i = 0; i < listed.size(); ++i) {
+    QPointer<QMdiSubWindow> pWindow = listed[i];
     QAction* pAction = pMenu->addAction(NumberedText(i, pWindow->windowTitle()));
     pAction->setCheckable(true);
-    pAction->setChecked(pWindow == m_pMdiArea->currentSubWindow());
-    connect(pAction, &QAction::triggered, this, [this, pWindow] {
-      if (pWindow) m_pMdiArea->setActiveSubWindow(pWindow);
-    });
+    pAction->setChecked(pWindow == pActive);
+    connect(pAction, &QAction::triggered, this, [this, pWindow] { MDIActivate(pWindow); });
     m_windowListActions.append(pAction);
   }
+  if (windows.size() > kMaxListedWindows) {
+    QAction* pMore = pMenu->addAction(QStringLiteral("&More Windows..."));
+    pMore->setObjectName(QStringLiteral("moreWindows"));
+    connect(pMore, &QAction::triggered, this, &CMainFrame::OnWindowMore);
+    m_windowListActions.append(pMore);
+  }
+}
+
+QList<QMdiSubWindow*> CMainFrame::GetDocumentWindows() const {
+  QList<QMdiSubWindow*> windows;
+  for (QMdiSubWindow* pWindow : m_pMdiArea->subWindowList(QMdiArea::CreationOrder)) {
+    if (!pWindow->isHidden()) windows.append(pWindow);  // a closing window hides first
+  }
+  return windows;
+}
+
+void CMainFrame::OnWindowMore() {
+  const QList<QMdiSubWindow*> windows = GetDocumentWindows();
+  CWindowListDlg dlg(windows, m_pMdiArea->currentSubWindow(), this);
+  if (dlg.exec() == QDialog::Accepted) MDIActivate(dlg.GetSelectedWindow());
 }
 
 void CMainFrame::OnWindowNew() {

@@ -14,6 +14,7 @@
 #include "gui/app/CMainFrame.h"
 #include "gui/app/CTremoluxDoc.h"
 #include "gui/res/ResourceIds.h"
+#include "gui/res/StringTable.h"
 #include "gui/res/Version.h"
 
 // Resources compiled into the static GUI library register only when named.
@@ -85,12 +86,24 @@ int CTremoluxApp::ExitInstance() {
 }
 
 CTremoluxDoc* CTremoluxApp::OpenDocumentFile(const QString& pathName) {
-  CTremoluxDoc* pDocument = m_pDocTemplate->OpenDocumentFile(pathName);
+  C3dLoadError error = C3dLoadError::None;
+  CTremoluxDoc* pDocument = m_pDocTemplate->OpenDocumentFile(pathName, &error);
   if (pDocument) {
     m_recentFileList.Add(pathName);
     UpdateRecentFileMenu();
+  } else {
+    m_pMainWnd->ShowStatusMessage(OpenFailureText(pathName, error));
   }
   return pDocument;
+}
+
+QString CTremoluxApp::OpenFailureText(const QString& pathName, C3dLoadError error) {
+  // The reader cannot tell a missing file from one it may not read; the
+  // file system can.
+  const QString reason = error == C3dLoadError::CannotOpen && !QFileInfo::exists(pathName)
+                             ? Res::LoadString(Res::IDS_FILE_NOT_FOUND)
+                             : QString::fromLatin1(LoadErrorText(error));
+  return Res::LoadString(Res::IDS_OPEN_FAILED).arg(QDir::toNativeSeparators(pathName), reason);
 }
 
 void CTremoluxApp::OnFileOpen() {

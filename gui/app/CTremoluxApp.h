@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <memory>
 
+#include "core/c3d/C3d.h"
 #include "gui/app/CRecentFileList.h"
 #include "gui/player/SoundPlayer.h"
 
@@ -40,15 +41,21 @@ class CTremoluxApp : public QObject {
   int ExitInstance();
 
   // Opens pathName as a new document (file dialog, recent list, drop all
-  // come here). On success the file joins the recent-file list. Null when
-  // it did not open.
+  // come here); a file already open brings its window forward instead. On
+  // success the file joins the recent-file list. Null when it did not open;
+  // the status bar then says which file and why (OpenFailureText).
   CTremoluxDoc* OpenDocumentFile(const QString& pathName);
+
+  // The status message for a file that did not open: its path and the
+  // reason `error` gives ("the file does not exist" for a missing file).
+  static QString OpenFailureText(const QString& pathName, C3dLoadError error);
 
   // File Open: the file dialog, then OpenDocumentFile on the chosen file.
   void OnFileOpen();
   // Help About: runs the About box.
   void OnAppAbout();
-  // A recent-file entry: opens it; an entry that no longer opens is removed.
+  // A recent-file entry: opens it; an entry that no longer opens is removed,
+  // after the status bar has said why.
   void OnOpenRecentFile(int index);
 
   CMainFrame* GetMainWnd() const { return m_pMainWnd.get(); }

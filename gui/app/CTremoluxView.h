@@ -4,10 +4,13 @@
 
 class CChildFrame;
 class CTremoluxDoc;
+class QPlainTextEdit;
 
-// The client area of one document window. Draws nothing but the window
-// colour; its one command opens the sound dialog on its document. Owned by
-// its CChildFrame (Qt parent); points at, but does not own, its document.
+// The client area of one document window: what the document's file holds
+// (DescribeFile's summary), read-only, selectable and scrollable, on the
+// window colour. Its one command opens the sound dialog on its document.
+// Owned by its CChildFrame (Qt parent); owns its text area (Qt child);
+// points at, but does not own, its document.
 class CTremoluxView : public QWidget {
   Q_OBJECT
 
@@ -30,11 +33,24 @@ class CTremoluxView : public QWidget {
 
   // "Sound Dialog...": runs the sound dialog modally on the document's
   // CC3d, over the main window, and returns when it closes. The result is
-  // not used. Does nothing once the document has closed.
+  // not used. A file without analog channels gets a message box saying so
+  // instead of an empty dialog. Does nothing once the document has closed.
   void OnViewSoundDialog();
+
+  // Fills the text area with the summary of the document's loaded file; for
+  // the document, once its file has loaded. Empty once it has closed.
+  void OnUpdate();
+  // The text area (for tests and the window's focus).
+  QPlainTextEdit* TextArea() const { return m_pText; }
 
   QSize sizeHint() const override;
 
+ protected:
+  void changeEvent(QEvent* event) override;
+
  private:
+  void UseDesktopFixedFont();
+
   CTremoluxDoc* m_pDocument;
+  QPlainTextEdit* m_pText;
 };

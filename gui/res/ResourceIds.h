@@ -36,6 +36,8 @@ inline constexpr int ID_INDICATOR_SCRL = 59139;
 // Strings that are not command prompts.
 inline constexpr int AFX_IDS_APP_TITLE = 57344;    // "Tremolux"
 inline constexpr int AFX_IDS_IDLEMESSAGE = 57345;  // "Ready"
+inline constexpr int IDS_OPEN_FAILED = 101;        // status message: %1 the file, %2 why
+inline constexpr int IDS_FILE_NOT_FOUND = 102;     // the reason for a file that does not exist
 
 // The recent-file list: four entries, each shown with at most 30 characters.
 inline constexpr int kRecentFileCount = 4;

@@ -12,10 +12,13 @@ struct Entry {
   const char* text;
 };
 
-// Prompt "\n" tooltip, as the status bar and the toolbar read them.
+// Prompt "\n" tooltip, as the status bar and the toolbar read them; the
+// status messages, with QString::arg places.
 constexpr std::array kStrings{
     Entry{AFX_IDS_APP_TITLE, "Tremolux"},
     Entry{AFX_IDS_IDLEMESSAGE, "Ready"},
+    Entry{IDS_OPEN_FAILED, "Could not open %1: %2"},
+    Entry{IDS_FILE_NOT_FOUND, "the file does not exist"},
     Entry{ID_FILE_OPEN, "Open an existing document\nOpen"},
     Entry{ID_FILE_CLOSE, "Close the active document\nClose"},
     Entry{ID_WINDOW_NEW, "Open another window for the active document\nNew Window"},

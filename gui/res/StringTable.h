@@ -3,8 +3,9 @@
 #include <QString>
 
 // The program's string table: the application title, the idle text of the
-// status bar, and for each command its status-bar prompt and, after a "\n",
-// its toolbar tooltip. Read-only data compiled into the program.
+// status bar, the status bar's messages, and for each command its status-bar
+// prompt and, after a "\n", its toolbar tooltip. Read-only data compiled
+// into the program.
 namespace Res {
 
 // The whole string of resource `id`; empty when the table has none (command

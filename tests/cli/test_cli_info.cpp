@@ -202,7 +202,9 @@ TEST(CliInfo, ReadableSummaryWithoutJson) {
   c3dtest::ScratchDir dir;
   const c3dtest::CliRun run = Cli(dir, {"info", WriteRecording(dir, c3dtest::DemoRecording())});
   ASSERT_EQ(run.exitCode, 0) << run.err;
-  for (const char* text : {"Intel", "4 channels", "Tone 440", "RHS", "ANALOG"}) {
+  // The document window's summary (duration, units, physical ranges), then the stored details.
+  for (const char* text : {"Intel", "4 channels", "Tone 440", "RHS", "ANALOG", "Duration: 12 s\n",
+                           "  2  EMG Bursts  mV  -1.4 to 1.4\n", "Storage: 80 analog values per frame"}) {
     EXPECT_NE(run.out.find(text), std::string::npos) << text;
   }
 }

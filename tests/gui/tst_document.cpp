@@ -5,12 +5,15 @@
 #include <QMdiSubWindow>
 #include <QAudioDevice>
 #include <QMediaDevices>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStatusTipEvent>
 #include <QtTest>
 
 #include "tests/gui/SoundTestMain.h"
 #include "tests/gui/GuiTestSupport.h"
 #include "core/Messages.h"
+#include "core/sound/ChannelNames.h"
 #include "gui/app/CChildFrame.h"
 #include "gui/app/CDocTemplate.h"
 #include "gui/app/CMainFrame.h"
@@ -37,11 +40,15 @@ class TestDocument : public QObject {
   void openFailsSilently();
   void loadErrorIsReported_data();
   void loadErrorIsReported();
-  void sameFileTwiceGivesTwoDocuments();
+  void sameFileTwiceActivatesItsWindow_data();
+  void sameFileTwiceActivatesItsWindow();
   void newDocumentIsRefused();
   void lastWindowClosesDocument();
   void fileCloseClosesEveryWindow();
-  void viewShowsOnlyWindowColour();
+  void viewShowsTheFileOnWindowColour();
+  void viewSummarizesRealFiles_data();
+  void viewSummarizesRealFiles();
+  void fileWithoutAnalogChannelsSaysSo();
   void soundDialogRunsOnTheWindowsDocument();
   void fileIsNeverWritten();
 
@@ -50,6 +57,10 @@ class TestDocument : public QObject {
     int n = 0;
     for (QMdiSubWindow* w : m_app->GetMainWnd()->MdiArea()->subWindowList()) n += w->isHidden() ? 0 : 1;
     return n;
+  }
+
+  QString SummaryOf(CTremoluxDoc* doc) const {
+    return doc->GetViews().front()->TextArea()->toPlainText();
   }
 
   std::unique_ptr<QTemporaryDir> m_dir;
@@ -111,15 +122,21 @@ void TestDocument::realRecordingsOpen() {
 void TestDocument::openFailsSilently_data() {
   QTest::addColumn<QString>("name");
   QTest::addColumn<QByteArray>("bytes");  // empty name: the file is not created
-  QTest::newRow("missing file") << QString() << QByteArray();
-  QTest::newRow("empty file") << QStringLiteral("empty.c3d") << QByteArray();
-  QTest::newRow("text file") << QStringLiteral("notes.c3d") << QByteArray(600, 'x');
-  QTest::newRow("short header") << QStringLiteral("short.c3d") << QByteArray("\x02\x50\x00", 3);
+  QTest::addColumn<QString>("reason");    // what the status bar says after the file's path
+  const QString notC3d = QString::fromLatin1(LoadErrorText(C3dLoadError::NotC3d));
+  QTest::newRow("missing file") << QString() << QByteArray() << "the file does not exist";
+  QTest::newRow("empty file") << QStringLiteral("empty.c3d") << QByteArray() << notC3d;
+  QTest::newRow("text file") << QStringLiteral("notes.c3d") << QByteArray(600, 'x') << notC3d;
+  QTest::newRow("short header") << QStringLiteral("short.c3d") << QByteArray("\x02\x50\x00", 3) << notC3d;
 }
 
+// No box, no document; the status bar alone says which file did not open
+// and why, and keeps saying it while the pointer passes over the toolbar,
+// until a menu prompt takes its place.
 void TestDocument::openFailsSilently() {
   QFETCH(QString, name);
   QFETCH(QByteArray, bytes);
+  QFETCH(QString, reason);
   QString path = m_dir->filePath(QStringLiteral("absent.c3d"));
   if (!name.isEmpty()) {
     path = guitest::WriteBytes(m_dir->path(), name, std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
@@ -132,6 +149,17 @@ void TestDocument::openFailsSilently() {
   QCOMPARE(VisibleWindows(), 0);
   QCOMPARE(m_app->GetRecentFileList().GetCount(), 0);
   QCOMPARE(m_app->GetMainWnd()->windowTitle(), QStringLiteral("Tremolux"));
+
+  CMainFrame* frame = m_app->GetMainWnd();
+  const QString expected = QStringLiteral("Could not open %1: %2").arg(QDir::toNativeSeparators(path), reason);
+  QCOMPARE(frame->GetMessageText(), expected);
+  QStatusTipEvent leave{QString()};  // the pointer leaves a toolbar button
+  QApplication::sendEvent(frame, &leave);
+  QCOMPARE(frame->GetMessageText(), expected);
+  QStatusTipEvent prompt{QStringLiteral("Open an existing document")};
+  QApplication::sendEvent(frame, &prompt);
+  QApplication::sendEvent(frame, &leave);
+  QCOMPARE(frame->GetMessageText(), QStringLiteral("Ready"));
 }
 
 void TestDocument::loadErrorIsReported_data() {
@@ -162,23 +190,63 @@ void TestDocument::loadErrorIsReported() {
   } else {
     QCOMPARE(text, QString::fromLatin1(Messages::kNotEnoughMemory));
   }
+  // The status bar names the file too, once the box has gone.
+  QVERIFY2(m_app->GetMainWnd()->GetMessageText().startsWith(QStringLiteral("Could not open ") + path),
+           qPrintable(m_app->GetMainWnd()->GetMessageText()));
   QCOMPARE(m_app->GetDocTemplate()->GetDocumentCount(), 0);
   QCOMPARE(VisibleWindows(), 0);
   QCOMPARE(m_app->GetRecentFileList().GetCount(), 0);
 }
 
-void TestDocument::sameFileTwiceGivesTwoDocuments() {
+void TestDocument::sameFileTwiceActivatesItsWindow_data() {
+  QTest::addColumn<int>("spelling");  // 0 as first opened, 1 with "/./" and "..", 2 through a link
+  QTest::addColumn<int>("route");     // 0 OpenDocumentFile, 1 the recent list, 2 a drop
+  const char* spellings[] = {"same path", "dotted path", "symbolic link"};
+  const char* routes[] = {"open", "recent", "drop"};
+  for (int spelling = 0; spelling < 3; ++spelling) {
+    for (int route = 0; route < 3; ++route) {
+      if (route == 1 && spelling != 0) continue;  // the recent list holds the path as opened
+      QTest::addRow("%s, %s", spellings[spelling], routes[route]) << spelling << route;
+    }
+  }
+}
+
+// A file that is already open is not read a second time: its window comes
+// forward (restored when minimized) and it stays one document with one window.
+void TestDocument::sameFileTwiceActivatesItsWindow() {
+  QFETCH(int, spelling);
+  QFETCH(int, route);
   const QString path = guitest::WriteRecording(m_dir->path(), QStringLiteral("twice.c3d"));
   CTremoluxDoc* first = m_app->OpenDocumentFile(path);
-  CTremoluxDoc* second = m_app->OpenDocumentFile(path);
-  QVERIFY(first && second && first != second);
+  QVERIFY(first);
+  CChildFrame* window = first->GetViews().front()->GetParentFrame();
+  window->showMinimized();
+  CTremoluxDoc* other = m_app->OpenDocumentFile(guitest::WriteRecording(m_dir->path(), QStringLiteral("other.c3d")));
+  CMainFrame* frame = m_app->GetMainWnd();
+  QCOMPARE(frame->GetActiveDocument(), other);
+
+  QString again = path;
+  if (spelling == 1) {
+    QDir().mkpath(m_dir->filePath(QStringLiteral("sub")));
+    again = m_dir->path() + QStringLiteral("/./sub/../twice.c3d");
+  } else if (spelling == 2) {
+    again = m_dir->filePath(QStringLiteral("link.c3d"));
+    if (!QFile::link(path, again)) QSKIP("symbolic links cannot be made here");
+  }
+  if (route == 0) {
+    QCOMPARE(m_app->OpenDocumentFile(again), first);
+  } else if (route == 1) {
+    QCOMPARE(m_app->GetRecentFileList()[1], path);
+    frame->GetAction(Res::ID_FILE_MRU_FILE1 + 1)->trigger();
+  } else {
+    emit frame->filesDropped({again});
+  }
   QCOMPARE(m_app->GetDocTemplate()->GetDocumentCount(), 2);
   QCOMPARE(VisibleWindows(), 2);
-  QCOMPARE(m_app->GetRecentFileList().GetCount(), 1);
-  first->GetViews().front()->GetParentFrame()->close();
-  QCOMPARE(m_app->GetDocTemplate()->GetDocumentCount(), 1);
-  QCOMPARE(m_app->GetDocTemplate()->GetDocument(0), second);
-  QVERIFY(!second->m_c3d.m_groups.empty());  // the survivor keeps its own data
+  QCOMPARE(first->GetViews().size(), size_t{1});
+  QCOMPARE(frame->GetActiveDocument(), first);
+  QVERIFY(!window->isMinimized());
+  QCOMPARE(frame->GetMessageText(), QStringLiteral("Ready"));
 }
 
 void TestDocument::newDocumentIsRefused() {
@@ -225,15 +293,97 @@ void TestDocument::fileCloseClosesEveryWindow() {
   QTRY_COMPARE(frame->windowTitle(), QStringLiteral("Tremolux - b.c3d"));
 }
 
-void TestDocument::viewShowsOnlyWindowColour() {
+// The view is the file's summary, read-only but selectable, on the
+// desktop's window colour, following a change of palette.
+void TestDocument::viewShowsTheFileOnWindowColour() {
   CTremoluxDoc* doc = m_app->OpenDocumentFile(guitest::WriteRecording(m_dir->path(), QStringLiteral("a.c3d")));
   CTremoluxView* view = doc->GetViews().front();
-  const QImage image = view->grab().toImage();
-  QVERIFY(!image.isNull());
-  const QRgb base = view->palette().color(QPalette::Base).rgb();
-  for (int y = 0; y < image.height(); ++y) {
-    for (int x = 0; x < image.width(); ++x) QCOMPARE(image.pixel(x, y), base);
+  QPlainTextEdit* text = view->TextArea();
+  QVERIFY(text->isReadOnly());
+  QVERIFY(text->textInteractionFlags() & Qt::TextSelectableByMouse);
+  const QString summary = text->toPlainText();
+  QVERIFY2(summary.startsWith(QStringLiteral("File: a.c3d\n")), qPrintable(summary));
+  QVERIFY2(summary.contains(QStringLiteral("EMG1")) && summary.contains(QStringLiteral("Duration: 0.5 s")),
+           qPrintable(summary));
+
+  const QPalette original = QApplication::palette();
+  for (const QColor& colour : {original.color(QPalette::Base), QColor(20, 30, 40)}) {
+    QPalette palette = original;
+    palette.setColor(QPalette::Base, colour);
+    QApplication::setPalette(palette);
+    // The top right corner of the text's page lies beyond every line. The
+    // new palette reaches the widgets through posted events.
+    const auto corner = [text] {
+      const QImage image = text->viewport()->grab().toImage();
+      return image.isNull() ? QColor() : QColor(image.pixel(image.width() - 3, 3));
+    };
+    QTRY_COMPARE(corner(), colour);
   }
+  QApplication::setPalette(original);
+}
+
+void TestDocument::viewSummarizesRealFiles_data() {
+  QTest::addColumn<QString>("file");
+  QTest::addColumn<QString>("duration");
+  QTest::addColumn<QStringList>("lines");  // lines the summary must hold, blanks squeezed
+  QTest::newRow("Cometa EMG") << "sample00/Cometa Systems/EMG Data Cometa.c3d" << "19.9 s"
+                              << QStringList{"Analog: 24 channels at 2000 Hz, 39800 samples each",
+                                             "0 R.ADDUCTORS uV -1203.46 to 1555.13",
+                                             "12 Proximal vastus lateralis uV -1682.53 to 1920.4",
+                                             "23 Acc_6 :Z g -15.9062 to 15.9062"};
+  QTest::newRow("Intel force plates") << "sample01/Eb015pi.c3d" << "9 s"
+                                      << QStringList{"Processor: Intel (1), 16-bit integer samples",
+                                                     "Frames: 1 to 450 (450 frames) at 50 Hz",
+                                                     "Analog: 16 channels at 200 Hz, 1800 samples each",
+                                                     "2 FZ1 nt -838.488 to -18.6", "15 CH16 d.u. -130.5 to 46",
+                                                     "Events: 3", "RHS 5.4 s"};
+  QTest::newRow("DEC pig gait") << "sample03/gait-pig.c3d" << "2.84 s"
+                                << QStringList{"Processor: DEC (2), 16-bit integer samples",
+                                               "Analog: 30 channels at 800 Hz, 2272 samples each",
+                                               "0 LFS V -0.34648 to -0.07808"};
+}
+
+// Real recordings: the window names every channel as the sound dialog
+// lists it, with its units and physical range, and the recording's length.
+void TestDocument::viewSummarizesRealFiles() {
+  QFETCH(QString, file);
+  QFETCH(QString, duration);
+  QFETCH(QStringList, lines);
+  const QString path = QStringLiteral(TREMOLUX_SAMPLES_DIR "/") + file;
+  if (!QFile::exists(path)) QSKIP("real C3D samples not present (TREMOLUX_SAMPLES_DIR)");
+  CTremoluxDoc* doc = m_app->OpenDocumentFile(path);
+  QVERIFY(doc);
+  QStringList shown = SummaryOf(doc).split(QLatin1Char('\n'));
+  for (QString& line : shown) line = line.simplified();
+  QVERIFY(shown.contains(QStringLiteral("File: ") + QFileInfo(path).fileName()));
+  QVERIFY(shown.contains(QStringLiteral("Duration: ") + duration));
+  for (const QString& line : lines) QVERIFY2(shown.contains(line), qPrintable(line));
+  // One line per channel, each naming the channel as the dialog lists it.
+  const std::vector<std::string> names = AnalogChannelNames(doc->m_c3d);
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    const QString start = QStringLiteral("%1 %2 ").arg(i).arg(QString::fromLatin1(names[i]).simplified());
+    QVERIFY2(std::any_of(shown.begin(), shown.end(), [&](const QString& l) { return l.startsWith(start); }),
+             qPrintable(start));
+  }
+}
+
+// A points-only recording says so in its window, and "Sound Dialog..."
+// says the same in a box instead of opening an empty channel list.
+void TestDocument::fileWithoutAnalogChannelsSaysSo() {
+  c3dtest::Recording rec;
+  rec.points = {{1, 2, 3, 0, 4, 5, 6, 0}};
+  CTremoluxDoc* doc = m_app->OpenDocumentFile(guitest::WriteRecording(m_dir->path(), QStringLiteral("points.c3d"), rec));
+  QVERIFY(doc);
+  QVERIFY(doc->m_c3d.m_analogs.empty());
+  const QString message = QString::fromLatin1(Messages::kNoAnalogChannels);
+  QVERIFY2(SummaryOf(doc).split(QLatin1Char('\n')).contains(message), qPrintable(SummaryOf(doc)));
+  QVERIFY(!SummaryOf(doc).contains(QStringLiteral("Analog:")));
+
+  guitest::ModalCatcher catcher;
+  m_app->GetMainWnd()->GetAction(Res::ID_VIEW_SOUND_DIALOG)->trigger();
+  QCOMPARE(catcher.seen().size(), size_t{1});
+  QCOMPARE(catcher.seen().front().className, QStringLiteral("QMessageBox"));
+  QCOMPARE(catcher.seen().front().text, message);
 }
 
 // "Sound Dialog..." in the second window of one of two documents opens the

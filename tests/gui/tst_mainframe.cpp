@@ -1,6 +1,7 @@
 // The main window: start-up state, the two menu bars, accelerators, the
 // toolbar and status bar, the Window commands and the About box.
 #include <QMdiArea>
+#include <QListWidget>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -12,11 +13,13 @@
 #include "tests/gui/SoundTestMain.h"
 #include "tests/gui/GuiTestSupport.h"
 #include "gui/app/CAboutDlg.h"
+#include "gui/app/CChildFrame.h"
 #include "gui/app/CDocTemplate.h"
 #include "gui/app/CMainFrame.h"
 #include "gui/app/CRecentFileList.h"
 #include "gui/app/CTremoluxApp.h"
 #include "gui/app/CTremoluxDoc.h"
+#include "gui/app/CWindowListDlg.h"
 #include "gui/player/SoundPlayer.h"
 #include "gui/res/ResourceIds.h"
 
@@ -66,6 +69,10 @@ class TestMainFrame : public QObject {
   void statusBarShowsPrompts();
   void lockKeysUnknownOffscreen();
   void windowCommandsArrangeWindows();
+  void ctrlF6CyclesDocumentWindows();
+  void windowMenuRestoresAMinimizedWindow();
+  void moreWindowsReachesEveryWindow_data();
+  void moreWindowsReachesEveryWindow();
   void aboutBoxLayout();
 
  private:
@@ -73,6 +80,17 @@ class TestMainFrame : public QObject {
     return m_app->OpenDocumentFile(guitest::WriteRecording(m_dir->path(), name));
   }
   CMainFrame* Frame() const { return m_app->GetMainWnd(); }
+  // The Window menu as it is about to be shown, with its window list.
+  QMenu* WindowMenu() const {
+    for (QAction* top : Frame()->menuBar()->actions()) {
+      if (top->text() == QStringLiteral("&Window")) {
+        emit top->menu()->aboutToShow();
+        return top->menu();
+      }
+    }
+    return nullptr;
+  }
+  QString ActiveTitle() const { return Frame()->GetActiveDocument()->GetTitle(); }
 
   std::unique_ptr<QTemporaryDir> m_dir;
   std::unique_ptr<CTremoluxApp> m_app;
@@ -232,6 +250,100 @@ void TestMainFrame::windowCommandsArrangeWindows() {
   for (QMdiSubWindow* w : windows) QCOMPARE(w->geometry().bottom(), area.height() - 1);
   QCOMPARE(windows[0]->x() == 0 || windows[1]->x() == 0, true);
   QVERIFY(!windows[0]->geometry().intersects(windows[1]->geometry()));
+}
+
+// Ctrl+F6 goes to the next document window in the order they were opened,
+// wrapping round; Ctrl+Shift+F6 goes back.
+void TestMainFrame::ctrlF6CyclesDocumentWindows() {
+  for (const char* name : {"a.c3d", "b.c3d", "c.c3d"}) Open(QString::fromLatin1(name));
+  Frame()->activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(Frame()));
+  QCOMPARE(ActiveTitle(), QStringLiteral("c.c3d"));
+  const QStringList forward = {"a.c3d", "b.c3d", "c.c3d", "a.c3d"};
+  for (const QString& expected : forward) {
+    QTest::keyClick(Frame(), Qt::Key_F6, Qt::ControlModifier);
+    QCOMPARE(ActiveTitle(), expected);
+  }
+  QTest::keyClick(Frame(), Qt::Key_F6, Qt::ControlModifier | Qt::ShiftModifier);
+  QCOMPARE(ActiveTitle(), QStringLiteral("c.c3d"));
+  QTest::keyClick(Frame(), Qt::Key_F6, Qt::ControlModifier | Qt::ShiftModifier);
+  QCOMPARE(ActiveTitle(), QStringLiteral("b.c3d"));
+}
+
+void TestMainFrame::windowMenuRestoresAMinimizedWindow() {
+  Open(QStringLiteral("a.c3d"));
+  Open(QStringLiteral("b.c3d"));
+  QMdiSubWindow* first = Frame()->GetDocumentWindows().front();
+  first->showMinimized();  // which also activates it
+  Frame()->MDIActivate(Frame()->GetDocumentWindows().back());
+  QCOMPARE(ActiveTitle(), QStringLiteral("b.c3d"));
+  QVERIFY(first->isMinimized());
+  QMenu* menu = WindowMenu();
+  QVERIFY(menu);
+  const QList<QAction*> items = menu->actions();
+  const auto entry = std::find_if(items.begin(), items.end(),
+                                  [](QAction* a) { return a->text() == QStringLiteral("&1 a.c3d"); });
+  QVERIFY(entry != items.end());
+  (*entry)->trigger();
+  QCOMPARE(ActiveTitle(), QStringLiteral("a.c3d"));
+  QVERIFY(!first->isMinimized());
+}
+
+void TestMainFrame::moreWindowsReachesEveryWindow_data() {
+  QTest::addColumn<int>("windows");
+  QTest::newRow("nine: all listed") << 9;
+  QTest::newRow("ten") << 10;
+  QTest::newRow("eleven") << 11;
+}
+
+// The menu lists nine windows; past nine, "More Windows..." ends it and its
+// list holds every window, the active one selected: choosing the tenth (or
+// the one before the last), even minimized, activates and restores it.
+void TestMainFrame::moreWindowsReachesEveryWindow() {
+  QFETCH(int, windows);
+  for (int i = 1; i <= windows; ++i) QVERIFY(Open(QStringLiteral("w%1.c3d").arg(i)));
+  QMenu* menu = WindowMenu();
+  QVERIFY(menu);
+  QStringList numbered, checked;
+  for (QAction* a : menu->actions()) {
+    if (a->text().startsWith(QLatin1Char('&')) && a->text().at(1).isDigit()) numbered << a->text();
+    if (a->isChecked()) checked << a->text();
+  }
+  QCOMPARE(checked, QStringList{numbered.back()});
+  QCOMPARE(numbered.size(), 9);
+  QCOMPARE(numbered.front(), QStringLiteral("&1 w1.c3d"));
+  QCOMPARE(numbered.at(7), QStringLiteral("&8 w8.c3d"));
+  // The active window (the last opened) is always in the menu: past the
+  // ninth, it takes the ninth place.
+  QCOMPARE(numbered.back(), QStringLiteral("&9 w%1.c3d").arg(windows));
+  QAction* more = menu->actions().back();
+  if (windows <= 9) {
+    QVERIFY(more->text() != QStringLiteral("&More Windows..."));
+    return;
+  }
+  QCOMPARE(more->text(), QStringLiteral("&More Windows..."));
+
+  const QString wanted = QStringLiteral("w%1.c3d").arg(windows == 10 ? 10 : windows - 1);
+  Frame()->GetDocumentWindows().at(windows == 10 ? 9 : windows - 2)->showMinimized();
+  const QString activeBefore = Frame()->MdiArea()->currentSubWindow()->windowTitle();
+  QStringList listed;
+  QString selectedAtFirst;
+  guitest::ModalCatcher catcher([&](QWidget* w) {
+    auto* dlg = qobject_cast<CWindowListDlg*>(w);
+    QVERIFY(dlg);
+    for (int i = 0; i < dlg->List()->count(); ++i) listed << dlg->List()->item(i)->text();
+    selectedAtFirst = dlg->List()->currentItem()->text();
+    dlg->List()->setCurrentRow(int(listed.indexOf(wanted)));
+    dlg->accept();
+  });
+  more->trigger();
+  QCOMPARE(catcher.seen().size(), size_t{1});
+  QCOMPARE(catcher.seen().front().title, QStringLiteral("Select Window"));
+  QCOMPARE(listed.size(), windows);
+  QCOMPARE(listed.back(), QStringLiteral("w%1.c3d").arg(windows));
+  QCOMPARE(selectedAtFirst, activeBefore);
+  QCOMPARE(ActiveTitle(), wanted);
+  QVERIFY(!Frame()->MDIGetActive()->isMinimized());
 }
 
 void TestMainFrame::aboutBoxLayout() {

@@ -145,6 +145,9 @@ void TestRecentFiles::entryThatNoLongerOpensIsRemoved() {
   QVERIFY(QFile::remove(a));
   Entry(1)->trigger();
   QCOMPARE(Files(), QStringList{b});
+  // The status bar has said which entry went and why.
+  QCOMPARE(m_app->GetMainWnd()->GetMessageText(),
+           QStringLiteral("Could not open %1: the file does not exist").arg(QDir::toNativeSeparators(a)));
   QCOMPARE(m_app->GetDocTemplate()->GetDocumentCount(), 2);
 }
 

@@ -1,0 +1,118 @@
+#include "core/sound/FileSummary.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+#include "core/Messages.h"
+#include "core/c3d/C3d.h"
+#include "core/sound/ChannelNames.h"
+#include "core/sound/WaveSynthesis.h"
+
+namespace {
+
+std::string WithoutTrailingBlanks(std::string s) {
+  while (!s.empty() && s.back() == ' ') s.pop_back();
+  return s;
+}
+
+// A measured value (rate, time, physical value) with six significant digits:
+// enough to tell values apart on screen, short enough to read.
+std::string Number(double value) {
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%.6g", value);
+  return buffer;
+}
+
+std::string Padded(std::string text, std::size_t width) {
+  if (text.size() < width) text.append(width - text.size(), ' ');
+  return text;
+}
+
+// Row i of Analog:Units, given the parameter's index in m_params (or -1).
+std::string UnitsOf(const CC3d& c3d, int unitsParam, int i) {
+  return WithoutTrailingBlanks(c3d.GetParameterElementString(unitsParam, i, 0));
+}
+
+const char* ProcessorName(Processor type) {
+  switch (type) {
+    case Processor::Intel: return "Intel";
+    case Processor::Dec: return "DEC";
+    case Processor::Mips: return "MIPS";
+  }
+  return "unknown";
+}
+
+// Labels longer than this do not widen the label column further: one odd
+// label must not push every other line's units far to the right.
+constexpr std::size_t kMaxLabelColumn = 32;
+
+void AppendAnalog(std::string& out, const CC3d& c3d) {
+  if (c3d.m_analogs.empty()) {
+    out += Messages::kNoAnalogChannels;
+    out += '\n';
+    return;
+  }
+  const std::size_t n = c3d.m_analogs.size();
+  out += "Analog: " + std::to_string(n) + (n == 1 ? " channel" : " channels") + " at " +
+         Number(sound::AnalogRate(c3d)) + " Hz, " + std::to_string(c3d.SamplesPerChannel()) + " samples each\n";
+
+  const std::vector<std::string> names = AnalogChannelNames(c3d);
+  const int unitsParam = c3d.FindParameter("Analog", "Units");
+  std::vector<std::string> labels, units;
+  std::size_t labelWidth = 0, unitsWidth = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    labels.push_back(WithoutTrailingBlanks(names[i]));
+    // At most 65535 channels: the index fits an int.
+    units.push_back(UnitsOf(c3d, unitsParam, static_cast<int>(i)));
+    labelWidth = std::max(labelWidth, std::min(labels.back().size(), kMaxLabelColumn));
+    unitsWidth = std::max(unitsWidth, units.back().size());
+  }
+  const std::size_t indexWidth = std::to_string(n - 1).size();
+  for (std::size_t i = 0; i < n; ++i) {
+    const CAnalog& a = *c3d.m_analogs[i];
+    // The extremes of the physical values, computed as each sample is:
+    // (raw - offset) x scale in single precision; a negative scale swaps them.
+    float low = (a.m_fMin - a.m_fOffset) * a.m_fScale;
+    float high = (a.m_fMax - a.m_fOffset) * a.m_fScale;
+    if (low > high) std::swap(low, high);
+    std::string index = std::to_string(i);
+    index.insert(0, indexWidth - index.size(), ' ');
+    out += "  " + index + "  " + Padded(labels[i], labelWidth) + "  ";
+    if (unitsWidth > 0) out += Padded(units[i], unitsWidth) + "  ";  // no column when no channel has units
+    out += Number(low) + " to " + Number(high) + '\n';
+  }
+}
+
+void AppendEvents(std::string& out, const CC3d& c3d) {
+  out += "Events: " + std::to_string(c3d.m_events.size()) + '\n';
+  std::size_t labelWidth = 0;
+  for (const auto& e : c3d.m_events) labelWidth = std::max(labelWidth, e->m_strLabel.size());
+  for (const auto& e : c3d.m_events) out += "  " + Padded(e->m_strLabel, labelWidth) + "  " + Number(e->m_fTime) + " s\n";
+}
+
+}  // namespace
+
+std::string AnalogChannelUnits(const CC3d& c3d, int i) {
+  return UnitsOf(c3d, c3d.FindParameter("Analog", "Units"), i);
+}
+
+std::string DescribeFile(const CC3d& c3d) {
+  std::string out = std::string("Processor: ") + ProcessorName(c3d.m_nProcessorType) + " (" +
+         std::to_string(static_cast<int>(c3d.m_nProcessorType)) + "), " +
+         (c3d.m_bIntegerData ? "16-bit integer" : "float") + " samples\n";
+  const std::int64_t frames = c3d.FrameCount();
+  out += "Frames: " + std::to_string(c3d.m_nFirstFrame) + " to " + std::to_string(c3d.m_nLastFrame) + " (" +
+         std::to_string(frames) + " frames) at " + Number(c3d.m_fFrameRate) + " Hz\n";
+  // Frames over frames per second; a file that states no usable rate has no
+  // known duration.
+  const double rate = c3d.m_fFrameRate;
+  out += "Duration: ";
+  out += rate > 0.0 && std::isfinite(rate) && frames > 0 ? Number(static_cast<double>(frames) / rate) + " s\n"
+                                                          : std::string("unknown\n");
+  out += "Points: " + std::to_string(c3d.m_nPoints) + '\n';
+  AppendAnalog(out, c3d);
+  AppendEvents(out, c3d);
+  return out;
+}
