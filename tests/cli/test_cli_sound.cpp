@@ -24,11 +24,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<std::uint8_t> ReadAll(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 // Two labelled channels, S = 4 at 250 frames per second: A = 1000 Hz.
 c3dtest::Recording TwoChannels(c3dtest::Proc proc, bool floatData, int frames = 200) {
   c3dtest::Recording rec;
@@ -55,7 +50,7 @@ std::vector<std::uint8_t> CoreWave(const fs::path& c3dFile, int channel, int bit
   c3dtest::RecordingSoundHost host;
   std::vector<float> buffer(50);
   sound::WriteWave(c3d, channel, bits, rate, buffer, out, host, level);
-  return ReadAll(out);
+  return c3dtest::ReadFile(out);
 }
 
 class CliSound : public testing::Test {
@@ -109,7 +104,7 @@ TEST_F(CliSound, WavIsByteIdenticalToTheCoreBuild) {
     const auto expected = CoreWave(c3dFile, row.channelIndex, std::stoi(row.bits), row.coreRate,
                                    dir / "core.wav", row.coreLevel);
     ASSERT_GT(expected.size(), 44u);
-    EXPECT_EQ(ReadAll(dir / "cli.wav"), expected) << row.channel << " " << row.rate;
+    EXPECT_EQ(c3dtest::ReadFile(dir / "cli.wav"), expected) << row.channel << " " << row.rate;
   }
 }
 
@@ -204,7 +199,7 @@ TEST_F(CliSound, WavOnTheDemoAndRealFilesMatchesTheCore) {
     const auto run = Run({"wav", row.file.string(), "--channel", row.channel, "--rate", "22050",
                           "--bits", "16", "-o", (dir / "cli.wav").string()});
     ASSERT_EQ(run.exitCode, 0) << row.file << ": " << run.err;
-    EXPECT_EQ(ReadAll(dir / "cli.wav"), CoreWave(row.file, row.index, 16, 22050, dir / "core.wav"))
+    EXPECT_EQ(c3dtest::ReadFile(dir / "cli.wav"), CoreWave(row.file, row.index, 16, 22050, dir / "core.wav"))
         << row.file;
   }
   if (!haveSamples) GTEST_SKIP() << "real C3D files not found at " << samples;

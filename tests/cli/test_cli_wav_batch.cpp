@@ -21,11 +21,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<std::uint8_t> ReadAll(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 std::set<std::string> FilesIn(const fs::path& dir) {
   std::set<std::string> names;
   for (const auto& entry : fs::directory_iterator(dir)) names.insert(entry.path().filename().string());
@@ -96,9 +91,9 @@ TEST_F(CliWavBatch, WritesEveryChannelUnderItsLabelAsTheSingleCommandDoes) {
       const auto alone = Run({single.file.string(), "--channel", std::to_string(single.channel),
                               "--rate", "8000", "--bits", "16", "--level", level, "-o", one.string()});
       ASSERT_EQ(alone.exitCode, 0) << alone.err;
-      const auto bytes = ReadAll(out / single.name);
+      const auto bytes = c3dtest::ReadFile(out / single.name);
       EXPECT_GT(bytes.size(), 44u) << single.name;
-      EXPECT_TRUE(bytes == ReadAll(one)) << single.name;
+      EXPECT_TRUE(bytes == c3dtest::ReadFile(one)) << single.name;
     }
   }
 }

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <utility>
@@ -108,6 +109,9 @@ std::vector<std::uint8_t> WriteC3d(const Recording& rec);
 
 // Writes bytes to a file; false on failure.
 bool WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes);
+
+// A file's whole content; empty when it cannot be read.
+std::vector<std::uint8_t> ReadFile(const std::filesystem::path& path);
 
 // Adds the usual POINT and ANALOG groups with their standard parameters
 // (USED, RATE, LABELS, SCALE, OFFSET, GEN_SCALE, ...), for channel labels,
