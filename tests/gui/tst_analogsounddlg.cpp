@@ -2,12 +2,14 @@
 // how it names channels, which rates Play accepts and which message box it
 // shows for the others, how Stop, Escape, the close box and OK behave, that
 // the temporary file lives exactly as long as the dialog, and that a sound
-// outlives the dialog. A last test takes a picture of it under Xvfb.
+// outlives the dialog; the level choice, its hint and Save...; a Play with
+// no sound output. A last test takes a picture of it under Xvfb.
 #include <QAbstractItemView>
 #include <QAudioDevice>
 #include <QAudioSource>
 #include <QComboBox>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -28,6 +30,7 @@
 #include <memory>
 #include <numbers>
 
+#include "tests/gui/GuiTestSupport.h"
 #include "tests/gui/SoundTestMain.h"
 #include "core/Messages.h"
 #include "core/c3d/C3d.h"
@@ -35,7 +38,10 @@
 #include "gui/player/SoundPlayer.h"
 #include "gui/sound/CAnalogSoundDlg.h"
 #include "core/sound/ChannelNames.h"
+#include "core/sound/SoundLevel.h"
+#include "core/sound/WaveSynthesis.h"
 #include "tests/support/C3dWriter.h"
+#include "tests/support/RecordingSoundHost.h"
 
 namespace {
 
@@ -145,6 +151,35 @@ void TypeFreq(Dlg& dlg, const QString& text) {
   QTest::keyClicks(edit, text);
 }
 
+QByteArray ReadAll(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// One channel at 1000 Hz holding `samples` as stored (int16), 1 s long when
+// the pattern repeats: for the level and hint checks.
+c3dtest::Recording OneChannel(const std::function<double(int)>& sample) {
+  c3dtest::Recording rec;
+  rec.samplesPerFrame = 10;
+  rec.frameRate = 100.0f;
+  std::vector<double> values;
+  for (int i = 0; i < 1000; ++i) values.push_back(sample(i));
+  rec.analog = {values};
+  c3dtest::AddStandardParameters(rec, {"EMG"}, {}, {}, std::nullopt);
+  return rec;
+}
+
+// The bytes the sound core writes for this channel, bits, rate and level:
+// what the dialog must produce.
+QByteArray CoreWave(const CC3d& c3d, int channel, int bits, float rate, sound::SoundLevel level,
+                    const QString& path) {
+  std::vector<float> buffer;
+  c3dtest::RecordingSoundHost host;
+  sound::WriteWave(c3d, channel, bits, rate, buffer, QFile::encodeName(path).toStdString(), host,
+                   level);
+  return ReadAll(path);
+}
+
 QString Status(const char* state) {
   return QString::fromLatin1(Messages::kStatusPrefix) + QString::fromLatin1(state);
 }
@@ -176,6 +211,15 @@ class TestAnalogSoundDlg : public QObject {
   void okOrEnterClosesAndDeletesTheFile();
   void soundPlaysOnAfterClose();
   void channelChangeWhilePlayingMovesThePlotOnly();
+  void levelChoiceIsKeptAndFitBuildsTheCoresSound_data();
+  void levelChoiceIsKeptAndFitBuildsTheCoresSound();
+  void hintSuggestsFitOnlyWhenAsRecordedSuitsBadly_data();
+  void hintSuggestsFitOnlyWhenAsRecordedSuitsBadly();
+  void saveWritesWhatPlayPlays_data();
+  void saveWritesWhatPlayPlays();
+  void failedSaveLeavesNoFile_data();
+  void failedSaveLeavesNoFile();
+  void playWithoutSoundOutputSaysSo();
   void opensRealFiles_data();
   void opensRealFiles();
   void screenshotUnderXvfb();
@@ -189,6 +233,12 @@ class TestAnalogSoundDlg : public QObject {
   }
   bool CanPlay() const { return !QMediaDevices::defaultAudioOutput().isNull(); }
 
+ public:
+  // The dialog keeps its level and size in the settings: a private folder.
+  static void initMain() { guitest::UseScratchEnvironment(); }
+
+ private:
+
   std::unique_ptr<CSoundPlayer> m_player;  // the application's one player
   std::unique_ptr<QTemporaryDir> m_tmp;    // this test's TMPDIR
 };
@@ -197,6 +247,7 @@ void TestAnalogSoundDlg::initTestCase() { m_player = std::make_unique<CSoundPlay
 
 void TestAnalogSoundDlg::init() {
   // Each test gets its own temporary directory, where the dialog puts its file.
+  guitest::ClearSettings();
   m_tmp = std::make_unique<QTemporaryDir>();
   QVERIFY(m_tmp->isValid());
   qputenv("TMPDIR", QFile::encodeName(m_tmp->path()));
@@ -621,6 +672,227 @@ void TestAnalogSoundDlg::channelChangeWhilePlayingMovesThePlotOnly() {
   QCOMPARE(StatusText(dlg), Status(Messages::kStatusDone));
   QCOMPARE(m_player->IsPlaying(), playing);
   if (!playing) QSKIP("no audio output device: only the plot and the file were checked");
+}
+
+void TestAnalogSoundDlg::levelChoiceIsKeptAndFitBuildsTheCoresSound_data() {
+  QTest::addColumn<int>("bitsIndex");
+  QTest::newRow("16 bit") << 1;
+  QTest::newRow("8 bit") << 0;
+}
+
+void TestAnalogSoundDlg::levelChoiceIsKeptAndFitBuildsTheCoresSound() {
+  QFETCH(int, bitsIndex);
+  // Signed values around 0: as recorded they wrap, so the two levels differ.
+  auto c3d = Load(OneChannel([](int i) { return std::round(900 * std::sin(i * 0.05)); }));
+  QVERIFY(c3d);
+  QTemporaryDir out;
+  const int bits = bitsIndex == 0 ? 8 : 16;
+  const QByteArray fit =
+      CoreWave(*c3d, 0, bits, 8000.0f, sound::SoundLevel::FitToChannel, out.filePath("fit.wav"));
+  const QByteArray recorded =
+      CoreWave(*c3d, 0, bits, 8000.0f, sound::SoundLevel::AsRecorded, out.filePath("rec.wav"));
+  QVERIFY(fit.size() > 44 && fit != recorded);
+
+  {
+    Dlg dlg;
+    Open(dlg, c3d.get());
+    QComboBox* level = Combo(dlg, Dlg::IDC_LEVEL);
+    QCOMPARE(level->currentText(), QStringLiteral("As recorded"));  // a first run
+    dlg.m_comboChannel.setCurrentIndex(0);
+    Combo(dlg, Dlg::IDC_BITS)->setCurrentIndex(bitsIndex);
+    Button(dlg, Dlg::IDC_PLAY)->click();
+    QCOMPARE(ReadAll(dlg.m_strTempFile), recorded);
+    level->setCurrentIndex(level->findText(QStringLiteral("Fit to channel")));
+    QCOMPARE(dlg.m_level, sound::SoundLevel::FitToChannel);
+    Button(dlg, Dlg::IDC_PLAY)->click();
+    QCOMPARE(ReadAll(dlg.m_strTempFile), fit);
+    Button(dlg, Dlg::IDOK)->click();
+  }
+  {
+    // Reopened: the choice is still "Fit to channel"; back to "As recorded".
+    Dlg dlg;
+    Open(dlg, c3d.get());
+    QCOMPARE(Combo(dlg, Dlg::IDC_LEVEL)->currentText(), QStringLiteral("Fit to channel"));
+    QCOMPARE(dlg.m_level, sound::SoundLevel::FitToChannel);
+    dlg.m_comboChannel.setCurrentIndex(0);
+    Combo(dlg, Dlg::IDC_BITS)->setCurrentIndex(bitsIndex);
+    Button(dlg, Dlg::IDC_PLAY)->click();
+    QCOMPARE(ReadAll(dlg.m_strTempFile), fit);
+    Combo(dlg, Dlg::IDC_LEVEL)->setCurrentIndex(0);
+    Button(dlg, Dlg::IDOK)->click();
+  }
+  Dlg dlg;
+  Open(dlg, c3d.get());
+  QCOMPARE(dlg.m_level, sound::SoundLevel::AsRecorded);
+  Button(dlg, Dlg::IDOK)->click();
+}
+
+void TestAnalogSoundDlg::hintSuggestsFitOnlyWhenAsRecordedSuitsBadly_data() {
+  QTest::addColumn<std::function<double(int)>>("sample");
+  QTest::addColumn<QString>("hint");  // under "As recorded"
+  QTest::newRow("12-bit around 2048")
+      << std::function<double(int)>([](int i) { return 2048 + std::round(1500 * std::sin(i * 0.05)); })
+      << QString();
+  QTest::newRow("signed around 0")
+      << std::function<double(int)>([](int i) { return std::round(900 * std::sin(i * 0.05)); })
+      << QString::fromLatin1(Messages::kHintWouldWrap);
+  QTest::newRow("above 4095") << std::function<double(int)>([](int i) { return 4000 + i % 200; })
+                              << QString::fromLatin1(Messages::kHintWouldWrap);
+  QTest::newRow("a 60-step range") << std::function<double(int)>([](int i) { return 2000 + i % 60; })
+                                   << QString::fromLatin1(Messages::kHintNearSilence);
+  QTest::newRow("an 82-step range") << std::function<double(int)>([](int i) { return 2000 + i % 83; })
+                                    << QString();
+}
+
+void TestAnalogSoundDlg::hintSuggestsFitOnlyWhenAsRecordedSuitsBadly() {
+  QFETCH(std::function<double(int)>, sample);
+  QFETCH(QString, hint);
+  auto c3d = Load(OneChannel(sample));
+  QVERIFY(c3d);
+  Dlg dlg;
+  Open(dlg, c3d.get());
+  auto* line = qobject_cast<QLabel*>(dlg.GetDlgItem(Dlg::IDC_LEVEL_HINT));
+  QVERIFY(line);
+  QCOMPARE(line->text(), QString());  // no channel chosen yet
+  dlg.m_comboChannel.setCurrentIndex(0);
+  QCOMPARE(line->text(), hint);
+  QCOMPARE(dlg.m_level, sound::SoundLevel::AsRecorded);  // a hint never changes the choice
+  // With "Fit to channel" there is nothing to suggest; back again, the hint returns.
+  Combo(dlg, Dlg::IDC_LEVEL)->setCurrentIndex(1);
+  QCOMPARE(line->text(), QString());
+  Combo(dlg, Dlg::IDC_LEVEL)->setCurrentIndex(0);
+  QCOMPARE(line->text(), hint);
+  Button(dlg, Dlg::IDOK)->click();
+}
+
+void TestAnalogSoundDlg::saveWritesWhatPlayPlays_data() {
+  QTest::addColumn<int>("bitsIndex");
+  QTest::addColumn<int>("levelIndex");
+  QTest::addColumn<QString>("freq");
+  QTest::newRow("16 bit, as recorded, 8000") << 1 << 0 << "8000";
+  QTest::newRow("8 bit, fit, 11025") << 0 << 1 << "11025";
+  QTest::newRow("16 bit, fit, 44100") << 1 << 1 << "44100";
+}
+
+void TestAnalogSoundDlg::saveWritesWhatPlayPlays() {
+  QFETCH(int, bitsIndex);
+  QFETCH(int, levelIndex);
+  QFETCH(QString, freq);
+  auto c3d = Load(At1000Hz());
+  QVERIFY(c3d);
+  QTemporaryDir out;
+  Dlg dlg;
+  Open(dlg, c3d.get());
+  dlg.m_comboChannel.setCurrentIndex(1);
+  Combo(dlg, Dlg::IDC_BITS)->setCurrentIndex(bitsIndex);
+  Combo(dlg, Dlg::IDC_LEVEL)->setCurrentIndex(levelIndex);
+  TypeFreq(dlg, freq);
+  QCOMPARE(CatchBoxes(dlg, [&] { Button(dlg, Dlg::IDC_PLAY)->click(); }).size(), 0u);
+  const QByteArray played = ReadAll(dlg.m_strTempFile);
+  QVERIFY(played.size() > 44);
+  const bool playing = m_player->IsPlaying();
+
+  // Saved over an older file, which it replaces whole.
+  const QString path = out.filePath(QStringLiteral("saved.wav"));
+  QFile old(path);
+  QVERIFY(old.open(QIODevice::WriteOnly) && old.write(QByteArray(100000, 'x')) == 100000);
+  old.close();
+  bool saved = false;
+  QCOMPARE(CatchBoxes(dlg, [&] { saved = dlg.SaveSound(path); }).size(), 0u);
+  QVERIFY(saved);
+  QCOMPARE(ReadAll(path), played);
+  // The temporary file and what plays are left as they were.
+  QCOMPARE(ReadAll(dlg.m_strTempFile), played);
+  QCOMPARE(m_player->IsPlaying(), playing);
+  QCOMPARE(QDir(out.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+           QStringList{QStringLiteral("saved.wav")});
+}
+
+void TestAnalogSoundDlg::failedSaveLeavesNoFile_data() {
+  QTest::addColumn<QString>("target");    // under a scratch folder
+  QTest::addColumn<QString>("freq");
+  QTest::addColumn<QString>("boxStart");  // the message box's text begins so
+  const QString cannot = QString::fromLatin1(Messages::kCouldNotSave);
+  QTest::newRow("folder missing") << "missing/out.wav" << "8000" << cannot;
+  QTest::newRow("target is a folder") << "folder" << "8000" << cannot;
+  QTest::newRow("folder is a file") << "plain/out.wav" << "8000" << cannot;
+  QTest::newRow("rate refused") << "old.wav" << "500" << QString::fromLatin1(Messages::kFreqTooLow);
+}
+
+void TestAnalogSoundDlg::failedSaveLeavesNoFile() {
+  QFETCH(QString, target);
+  QFETCH(QString, freq);
+  QFETCH(QString, boxStart);
+  auto c3d = Load(At1000Hz());
+  QVERIFY(c3d);
+  QTemporaryDir out;
+  QVERIFY(QDir(out.path()).mkdir(QStringLiteral("folder")));
+  for (const char* name : {"plain", "old.wav"}) {
+    QFile file(out.filePath(QString::fromLatin1(name)));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("kept") == 4);
+  }
+  const auto listing = [&] {
+    QStringList all;
+    QDirIterator it(out.path(), QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) all << it.next() + QLatin1Char(' ') + QString::number(it.fileInfo().size());
+    all.sort();
+    return all;
+  };
+  const QStringList before = listing();
+
+  Dlg dlg;
+  Open(dlg, c3d.get());
+  dlg.m_comboChannel.setCurrentIndex(0);
+  TypeFreq(dlg, freq);
+  bool saved = true;
+  const auto boxes = CatchBoxes(dlg, [&] { saved = dlg.SaveSound(out.filePath(target)); });
+  QVERIFY(!saved);
+  QCOMPARE(boxes.size(), 1u);
+  QVERIFY2(boxes[0].text.startsWith(boxStart), qPrintable(boxes[0].text));
+  QVERIFY(boxes[0].dialogVisible);
+  QCOMPARE(listing(), before);  // nothing new, nothing half-written, the old file kept
+  QCOMPARE(ReadAll(out.filePath(QStringLiteral("old.wav"))), QByteArray("kept"));
+}
+
+void TestAnalogSoundDlg::playWithoutSoundOutputSaysSo() {
+  // The sound server is hidden from a second run of this one test.
+  constexpr const char* kChild = "TREMOLUX_TEST_WITHOUT_SOUND_OUTPUT";
+  if (CanPlay()) {
+    QVERIFY(qEnvironmentVariableIsEmpty(kChild));
+    QTemporaryDir runtime;
+    QFile config(runtime.filePath(QStringLiteral("client.conf")));
+    QVERIFY(config.open(QIODevice::WriteOnly) && config.write("autospawn = no\n") > 0);
+    config.close();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QString::fromLatin1(kChild), QStringLiteral("1"));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+    env.insert(QStringLiteral("TMPDIR"), runtime.path());  // all it leaves goes with `runtime`
+    env.insert(QStringLiteral("PULSE_SERVER"), runtime.filePath(QStringLiteral("no-server")));
+    env.insert(QStringLiteral("PULSE_CLIENTCONFIG"), config.fileName());
+    QProcess child;
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::ForwardedChannels);
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("playWithoutSoundOutputSaysSo")});
+    QVERIFY(child.waitForFinished(60000));
+    QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(child.exitCode(), 0);
+    return;
+  }
+  auto c3d = Load(At1000Hz());
+  QVERIFY(c3d);
+  Dlg dlg;
+  Open(dlg, c3d.get());
+  dlg.m_comboChannel.setCurrentIndex(0);
+  QCOMPARE(CatchBoxes(dlg, [&] { Button(dlg, Dlg::IDC_PLAY)->click(); }).size(), 0u);
+  QCOMPARE(StatusText(dlg), Status(Messages::kStatusNoDevice));
+  QVERIFY(ReadWave(dlg.m_strTempFile).dataBytes > 0);  // the sound itself was built
+  QVERIFY(!m_player->IsPlaying());
+  // Stop and another Play change nothing of that.
+  Button(dlg, Dlg::IDC_STOP)->click();
+  Button(dlg, Dlg::IDC_PLAY)->click();
+  QCOMPARE(StatusText(dlg), Status(Messages::kStatusNoDevice));
 }
 
 void TestAnalogSoundDlg::opensRealFiles_data() {
