@@ -43,9 +43,11 @@ inline constexpr const char* kSaveCaption = "Save Sound";
 inline constexpr const char* kSaveFilter = "WAVE files (*.wav)";
 inline constexpr const char* kCouldNotSave = "Could not save the sound to";
 
-// Tooltip of a channel entry, after the full label: units (ANALOG:UNITS),
-// then the rate and the number of samples.
+// Tooltip of a channel entry, lines after the full label: the units of its
+// scaled values (ANALOG:UNITS; kChannelNoUnits when the file names none),
+// then the analog rate in Hz and the number of samples (%1 and %2).
 inline constexpr const char* kChannelUnits = "Units: ";
 inline constexpr const char* kChannelNoUnits = "(none)";
+inline constexpr const char* kChannelRateAndCount = "%1 Hz, %2 samples";
 
 }  // namespace Messages

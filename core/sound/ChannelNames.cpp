@@ -35,6 +35,16 @@ std::vector<std::string> AnalogChannelNames(const CC3d& c3d) {
   return names;
 }
 
+std::vector<std::string> AnalogChannelUnits(const CC3d& c3d) {
+  const int units = c3d.FindParameter("Analog", "Units");
+  std::vector<std::string> list;
+  list.reserve(c3d.m_analogs.size());
+  for (std::size_t i = 0; i < c3d.m_analogs.size(); ++i) {
+    list.push_back(WithoutTrailingBlanks(c3d.GetParameterElementString(units, static_cast<int>(i), 0)));
+  }
+  return list;
+}
+
 int FindAnalogChannel(const CC3d& c3d, const std::string& text) {
   const int channels = static_cast<int>(std::min<std::size_t>(c3d.m_analogs.size(), INT_MAX));
   if (!text.empty() && text.size() <= 9 &&

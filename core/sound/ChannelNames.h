@@ -16,6 +16,12 @@ std::string AnalogChannelName(const CC3d& c3d, int i);
 // file with a few hundred thousand parameter records stays quick.
 std::vector<std::string> AnalogChannelNames(const CC3d& c3d);
 
+// Row i of the parameter Units of group Analog for every channel of
+// m_analogs, in order: the unit of the channel's scaled values (as "V" or
+// "uV"), its stored bytes with trailing blanks dropped; empty where the
+// parameter or the row is absent. Looks Units up once.
+std::vector<std::string> AnalogChannelUnits(const CC3d& c3d);
+
 // The channel a user names by `text`: a 0-based index written in decimal
 // digits (below the number of channels), else the first channel whose listed
 // name (AnalogChannelName) equals text, else the first whose name equals it

@@ -7,13 +7,14 @@
 #include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QSaveFile>
-#include <QScrollBar>
 #include <QSettings>
+#include <QStyle>
 #include <QShowEvent>
 #include <QStringList>
 #include <QTemporaryFile>
@@ -359,6 +360,49 @@ void CAnalogSoundDlg::FillChannelCombo() {
   // Qt selects the first item added to an empty combo; nothing is selected
   // until the user picks a channel.
   m_comboChannel.setCurrentIndex(-1);
+
+  // Each entry's tooltip: the whole label, its units, the rate and length.
+  const std::vector<std::string> units = AnalogChannelUnits(*m_pC3d);
+  const QString rateAndCount = QString::fromLatin1(Messages::kChannelRateAndCount)
+                                   .arg(static_cast<double>(sound::AnalogRate(*m_pC3d)), 0, 'g', 7)
+                                   .arg(m_pC3d->SamplesPerChannel());
+  for (int i = 0; i < names.size(); ++i) {
+    const QString unit = Latin1(units[static_cast<std::size_t>(i)]);
+    QString label = names[i];  // labels are often padded with blanks to a common width
+    while (label.endsWith(QLatin1Char(' '))) label.chop(1);
+    m_comboChannel.setItemData(
+        i,
+        label + QLatin1Char('\n') + QString::fromLatin1(Messages::kChannelUnits) +
+            (unit.isEmpty() ? QString::fromLatin1(Messages::kChannelNoUnits) : unit) +
+            QLatin1Char('\n') + rateAndCount,
+        Qt::ToolTipRole);
+  }
+  FitChannelListWidth(names);
+}
+
+void CAnalogSoundDlg::FitChannelListWidth(const QStringList& names) {
+  // The closed box keeps its template width; its list opens as wide as the
+  // longest entry, scroll bar and frame included, so no label is cut.
+  QAbstractItemView* view = m_comboChannel.view();
+  const QFontMetrics fm(view->font());
+  int widest = -1;
+  int widestText = 0;
+  for (int i = 0; i < names.size(); ++i) {
+    const int w = fm.horizontalAdvance(names[i]);
+    if (w > widestText) {
+      widestText = w;
+      widest = i;
+    }
+  }
+  int width = 0;
+  if (widest >= 0) {
+    width = view->sizeHintForIndex(m_comboChannel.model()->index(widest, 0)).width();
+    if (names.size() > m_comboChannel.maxVisibleItems()) {
+      width += view->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, view);
+    }
+    width += 2 * view->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, view);
+  }
+  view->setMinimumWidth(width);
 }
 
 bool CAnalogSoundDlg::UpdateData(bool saveAndValidate) {

@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <QRect>
 #include <QString>
+#include <QStringList>
 #include <vector>
 
 #include "core/sound/SoundLevel.h"
@@ -149,6 +150,8 @@ class CAnalogSoundDlg : public QDialog {
   // the channel, bits (8 or 16) and rate. Otherwise false, after the rate's
   // message box (no channel: no message).
   bool ReadChoices(int& channel, int& bits, float& rate);
+  // Widens the channel list (not the closed box) to its longest entry.
+  void FitChannelListWidth(const QStringList& names);
   // Shows or clears the hint line for the current channel and level.
   void UpdateLevelHint();
   // The dialog's size at the template, in pixels of the current font.

@@ -197,6 +197,7 @@ class TestAnalogSoundDlg : public QObject {
   void opensWithNothingChosen();
   void layoutFollowsTheFont();
   void listsDropBelowTheirBox();
+  void channelListShowsWholeLabels();
   void listsChannelsByLabel_data();
   void listsChannelsByLabel();
   void fileWithoutAnalogChannels();
@@ -358,6 +359,44 @@ void TestAnalogSoundDlg::listsDropBelowTheirBox() {
   QVERIFY2(list.top() >= box.bottom(), "below the box");
   QVERIFY2(list.bottom() <= box.top() + CDialogUnits(dlg.font()).Y(108), "within the list height");
   QVERIFY(list.height() > 4 * combo.fontMetrics().height());
+}
+
+void TestAnalogSoundDlg::channelListShowsWholeLabels() {
+  // Long labels (as real files have them), units for the first two channels.
+  const std::vector<std::string> labels{"R.ADDUCTOR LONGUS (EMG, right leg)", "Acc_X",
+                                        "Force plate 2 moment about the vertical axis"};
+  c3dtest::Recording rec = SineRecording(3, 10, 100.0f, 300, labels);
+  rec.records.push_back(c3dtest::ParamRec{2, "UNITS", false, -1, {2, 2}, {}, {"uV", "g"}, ' ', {},
+                                          "Channel units", {}, {}});
+  auto c3d = Load(rec);
+  QVERIFY(c3d);
+  Dlg dlg;
+  Open(dlg, c3d.get());
+  QComboBox& combo = dlg.m_comboChannel;
+  const CDialogUnits du(dlg.font());
+  QCOMPARE(combo.width(), du.X(48));  // the closed box keeps its size
+
+  // Each entry's tooltip: whole label, units ("(none)" without a row), rate, length.
+  for (int i = 0; i < 3; ++i) {
+    const QString units = i == 0 ? QStringLiteral("uV") : i == 1 ? QStringLiteral("g") : QStringLiteral("(none)");
+    QCOMPARE(combo.itemData(i, Qt::ToolTipRole).toString(),
+             QString::fromStdString(labels[static_cast<std::size_t>(i)]) +
+                 QStringLiteral("\nUnits: ") + units + QStringLiteral("\n1000 Hz, 3000 samples"));
+  }
+
+  // The opened list is as wide as its longest entry: no label is cut.
+  combo.showPopup();
+  QAbstractItemView* view = combo.view();
+  QTRY_VERIFY(view->window()->isVisible());
+  const QFontMetrics fm(view->font());
+  for (int i = 0; i < combo.count(); ++i) {
+    const QModelIndex index = combo.model()->index(i, 0);
+    QVERIFY2(view->viewport()->width() >= view->sizeHintForIndex(index).width(),
+             qPrintable(combo.itemText(i)));
+    QVERIFY(view->visualRect(index).width() >= fm.horizontalAdvance(combo.itemText(i)));
+  }
+  QVERIFY(view->window()->width() > combo.width());
+  combo.hidePopup();
 }
 
 void TestAnalogSoundDlg::listsChannelsByLabel_data() {
