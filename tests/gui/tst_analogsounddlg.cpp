@@ -197,6 +197,7 @@ class TestAnalogSoundDlg : public QObject {
   void opensWithNothingChosen();
   void layoutFollowsTheFont();
   void listsDropBelowTheirBox();
+  void grownDialogGivesThePlotTheRoom();
   void channelListShowsWholeLabels();
   void listsChannelsByLabel_data();
   void listsChannelsByLabel();
@@ -340,6 +341,60 @@ void TestAnalogSoundDlg::layoutFollowsTheFont() {
                    fm.horizontalAdvance(
                        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) /
                        52.0) <= 0.5);
+}
+
+void TestAnalogSoundDlg::grownDialogGivesThePlotTheRoom() {
+  auto c3d = Load(At1000Hz());
+  QVERIFY(c3d);
+  const QSize grow(150, 90);
+  const int ids[] = {Dlg::IDOK,  Dlg::IDC_CHANNEL, Dlg::IDC_PLOT,  Dlg::IDC_PLAY,
+                     Dlg::IDC_STOP, Dlg::IDC_BITS, Dlg::IDC_FREQ, Dlg::IDC_STATUS,
+                     Dlg::IDC_LEVEL, Dlg::IDC_LEVEL_HINT, Dlg::IDC_SAVE};
+  QHash<int, QRect> opened;
+  QSize templateSize;
+  {
+    Dlg dlg;
+    Open(dlg, c3d.get());
+    const CDialogUnits du(dlg.font());
+    templateSize = QSize(du.X(362), du.Y(175));
+    QCOMPARE(dlg.size(), templateSize);  // a first run opens at the template size
+    for (const int id : ids) opened[id] = dlg.GetDlgItem(id)->geometry();
+    QCOMPARE(opened[Dlg::IDC_PLOT], du.Map(QRect(66, 30, 288, 122)));
+    QCOMPARE(dlg.PlotRect(), opened[Dlg::IDC_PLOT]);
+
+    dlg.resize(templateSize + grow);
+    QCOMPARE(dlg.size(), templateSize + grow);
+    for (const int id : ids) {
+      const QRect now = dlg.GetDlgItem(id)->geometry();
+      QRect expected = opened[id];
+      if (id == Dlg::IDC_PLOT) expected.setSize(expected.size() + grow);  // takes the room
+      if (id == Dlg::IDOK) expected.translate(grow.width(), 0);           // keeps to the right edge
+      if (id == Dlg::IDC_STATUS) expected.translate(0, grow.height());    // keeps to the bottom edge
+      QVERIFY2(now == expected, qPrintable(QStringLiteral("control %1").arg(id)));
+    }
+    QCOMPARE(dlg.PlotRect(), dlg.GetDlgItem(Dlg::IDC_PLOT)->geometry());
+    // The plot draws into its new room: the trace reaches its new right part.
+    dlg.m_comboChannel.setCurrentIndex(0);
+    const QImage plot = dlg.m_plot.grab().toImage();
+    QCOMPARE(plot.size(), opened[Dlg::IDC_PLOT].size() + grow);
+    const QRgb background = plot.pixel(plot.width() - 3, 2);
+    bool traceAtRight = false;
+    for (int y = 2; y < plot.height() - 2; ++y) traceAtRight |= plot.pixel(plot.width() - 3, y) != background;
+    QVERIFY(traceAtRight);
+
+    // Not smaller than the template.
+    dlg.resize(templateSize - QSize(100, 50));
+    QCOMPARE(dlg.size(), templateSize);
+    dlg.resize(templateSize + grow);
+    Button(dlg, Dlg::IDOK)->click();
+  }
+  // Reopened at the size it was left at.
+  Dlg dlg;
+  Open(dlg, c3d.get());
+  QCOMPARE(dlg.size(), templateSize + grow);
+  QCOMPARE(dlg.GetDlgItem(Dlg::IDC_PLOT)->size(), opened[Dlg::IDC_PLOT].size() + grow);
+  QCOMPARE(dlg.GetDlgItem(Dlg::IDC_STOP)->geometry(), opened[Dlg::IDC_STOP]);
+  Button(dlg, Dlg::IDOK)->click();
 }
 
 void TestAnalogSoundDlg::listsDropBelowTheirBox() {
@@ -984,6 +1039,9 @@ void TestAnalogSoundDlg::screenshotUnderXvfb() {
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
   env.insert(QStringLiteral("DISPLAY"), QString::fromLocal8Bit(display));
+  // The tool reads the dialog's settings (level, size) from a folder of its own.
+  QTemporaryDir config;
+  env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
   tool.setProcessEnvironment(env);
   tool.setProcessChannelMode(QProcess::ForwardedChannels);
   tool.start(QStringLiteral(TREMOLUX_SOUNDDLG),
