@@ -1,9 +1,9 @@
 #include "gui/sound/CAnalogSoundDlg.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
-#include <QAbstractItemView>
 #include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -14,9 +14,9 @@
 #include <QResizeEvent>
 #include <QSaveFile>
 #include <QSettings>
-#include <QStyle>
 #include <QShowEvent>
 #include <QStringList>
+#include <QStyle>
 #include <QTemporaryFile>
 #include <QValidator>
 #include <algorithm>

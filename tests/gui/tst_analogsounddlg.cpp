@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QHash>
 #include <QImage>
@@ -891,9 +892,21 @@ void TestAnalogSoundDlg::saveWritesWhatPlayPlays() {
   QFile old(path);
   QVERIFY(old.open(QIODevice::WriteOnly) && old.write(QByteArray(100000, 'x')) == 100000);
   old.close();
-  bool saved = false;
-  QCOMPARE(CatchBoxes(dlg, [&] { saved = dlg.SaveSound(path); }).size(), 0u);
-  QVERIFY(saved);
+  // Through the button and the file dialog, as a user saves.
+  int asked = 0;
+  QTimer picker;
+  QObject::connect(&picker, &QTimer::timeout, [&] {
+    auto* files = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    if (files == nullptr || !files->isVisible()) return;
+    ++asked;
+    // Typed into the name field (selectFile leaves a focused field alone).
+    if (auto* name = files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) name->setText(path);
+    static_cast<QDialog*>(files)->done(QDialog::Accepted);  // not accept(): no question about the old file
+  });
+  picker.start(10);
+  QCOMPARE(CatchBoxes(dlg, [&] { Button(dlg, Dlg::IDC_SAVE)->click(); }).size(), 0u);
+  picker.stop();
+  QCOMPARE(asked, 1);
   QCOMPARE(ReadAll(path), played);
   // The temporary file and what plays are left as they were.
   QCOMPARE(ReadAll(dlg.m_strTempFile), played);
