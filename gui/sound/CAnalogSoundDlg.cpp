@@ -27,6 +27,7 @@
 #include "core/c3d/C3d.h"
 #include "gui/platform/DialogUnits.h"
 #include "gui/platform/MessageBox.h"
+#include "gui/player/SoundPlayer.h"
 #include "gui/res/Version.h"
 #include "core/sound/ChannelNames.h"
 #include "core/sound/PlayChecks.h"
@@ -342,6 +343,10 @@ bool CAnalogSoundDlg::OnInitDialog() {
     if (size.isValid()) resize(size.expandedTo(TemplateSize()));
   }
   m_pComboLevel->setCurrentIndex(m_level == sound::SoundLevel::FitToChannel ? 1 : 0);
+  if (CSoundPlayer* player = CSoundPlayer::Instance()) {
+    connect(player, &CSoundPlayer::Finished, this, &CAnalogSoundDlg::OnSoundFinished,
+            Qt::UniqueConnection);
+  }
   UpdateData(false);
   FillChannelCombo();
   UpdateLevelHint();
@@ -556,6 +561,17 @@ bool CAnalogSoundDlg::SaveSound(const QString& path) {
 }
 
 void CAnalogSoundDlg::OnStop() { m_host.StopSound(); }
+
+void CAnalogSoundDlg::OnSoundFinished() {
+  // A sound cut short by its output (the sound server gone) leaves a reason;
+  // one that ended or was stopped leaves none. Only the status line changes:
+  // the other controls may hold what the user is typing.
+  const CSoundPlayer* player = CSoundPlayer::Instance();
+  if (!m_bInitialized || player == nullptr || player->LastError().isEmpty()) return;
+  m_strStatus = QString::fromLatin1(Messages::kStatusPrefix) +
+                QString::fromLatin1(Messages::kStatusNoDevice);
+  m_pStatus->setText(m_strStatus);
+}
 
 void CAnalogSoundDlg::SetStatus(const QString& text) {
   m_strStatus = QString::fromLatin1(Messages::kStatusPrefix) + text;

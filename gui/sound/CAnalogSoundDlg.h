@@ -152,6 +152,9 @@ class CAnalogSoundDlg : public QDialog {
   bool ReadChoices(int& channel, int& bits, float& rate);
   // Widens the channel list (not the closed box) to its longest entry.
   void FitChannelListWidth(const QStringList& names);
+  // The player's sound ended or stopped: when its output failed under it,
+  // the status line says " No sound device".
+  void OnSoundFinished();
   // Shows or clears the hint line for the current channel and level.
   void UpdateLevelHint();
   // The dialog's size at the template, in pixels of the current font.

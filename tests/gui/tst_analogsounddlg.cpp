@@ -23,6 +23,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QStandardPaths>
 #include <QTimer>
 #include <QWindow>
 #include <QtTest>
@@ -30,6 +31,9 @@
 #include <functional>
 #include <memory>
 #include <numbers>
+#ifdef Q_OS_UNIX
+#include <signal.h>
+#endif
 
 #include "tests/gui/GuiTestSupport.h"
 #include "tests/gui/SoundTestMain.h"
@@ -223,6 +227,7 @@ class TestAnalogSoundDlg : public QObject {
   void failedSaveLeavesNoFile_data();
   void failedSaveLeavesNoFile();
   void playWithoutSoundOutputSaysSo();
+  void soundServerGoneWhilePlayingSaysSo();
   void opensRealFiles_data();
   void opensRealFiles();
   void screenshotUnderXvfb();
@@ -1000,6 +1005,71 @@ void TestAnalogSoundDlg::playWithoutSoundOutputSaysSo() {
   Button(dlg, Dlg::IDC_STOP)->click();
   Button(dlg, Dlg::IDC_PLAY)->click();
   QCOMPARE(StatusText(dlg), Status(Messages::kStatusNoDevice));
+}
+
+void TestAnalogSoundDlg::soundServerGoneWhilePlayingSaysSo() {
+#ifndef Q_OS_UNIX
+  QSKIP("a PulseAudio server of the test's own is started and killed on Unix only");
+#else
+  // A second run of this one test plays through a sound server of its own
+  // and kills it while the sound plays.
+  constexpr const char* kServerPid = "TREMOLUX_TEST_OWN_SOUND_SERVER_PID";
+  const QByteArray serverPid = qgetenv(kServerPid);
+  if (serverPid.isEmpty()) {
+    const QString pulseaudio = QStandardPaths::findExecutable(QStringLiteral("pulseaudio"));
+    if (pulseaudio.isEmpty()) QSKIP("no pulseaudio program to run a sound server with");
+    QTemporaryDir dir;
+    const QString runtime = dir.filePath(QStringLiteral("runtime"));
+    const QString home = dir.filePath(QStringLiteral("home"));
+    QVERIFY(QDir().mkpath(runtime) && QDir().mkpath(home));
+    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+    env.insert(QStringLiteral("HOME"), home);
+    env.insert(QStringLiteral("TMPDIR"), dir.path());
+    env.remove(QStringLiteral("PULSE_SERVER"));
+    QProcess server;
+    server.setProcessEnvironment(env);
+    server.setStandardOutputFile(QProcess::nullDevice());
+    server.setStandardErrorFile(QProcess::nullDevice());
+    server.start(pulseaudio,
+                 {QStringLiteral("--daemonize=no"), QStringLiteral("--use-pid-file=no"),
+                  QStringLiteral("--system=false"), QStringLiteral("--exit-idle-time=-1"),
+                  QStringLiteral("-n"),
+                  QStringLiteral("--load=module-null-sink sink_name=own rate=44100 channels=1"),
+                  QStringLiteral("--load=module-native-protocol-unix")});
+    QVERIFY(server.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(runtime + QStringLiteral("/pulse/native")), 10000);
+    env.insert(QString::fromLatin1(kServerPid), QString::number(server.processId()));
+    QProcess child;
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::ForwardedChannels);
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("soundServerGoneWhilePlayingSaysSo")});
+    QVERIFY(child.waitForFinished(60000));
+    if (server.state() != QProcess::NotRunning) {
+      server.kill();
+      server.waitForFinished();
+    }
+    QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(child.exitCode(), 0);
+    return;
+  }
+  QVERIFY2(CanPlay(), "the test's own sound server is not reachable");
+  auto c3d = Load(At1000Hz());  // a 3-second sound
+  QVERIFY(c3d);
+  Dlg dlg;
+  Open(dlg, c3d.get());
+  dlg.m_comboChannel.setCurrentIndex(0);
+  Button(dlg, Dlg::IDC_PLAY)->click();
+  QCOMPARE(StatusText(dlg), Status(Messages::kStatusDone));
+  QVERIFY2(m_player->IsPlaying(), qPrintable(m_player->LastError()));
+  TypeFreq(dlg, QStringLiteral("1102"));  // being typed when the news comes
+  QCOMPARE(::kill(static_cast<pid_t>(serverPid.toLongLong()), SIGKILL), 0);
+  QTRY_COMPARE_WITH_TIMEOUT(StatusText(dlg), Status(Messages::kStatusNoDevice), 10000);
+  QVERIFY(!m_player->IsPlaying());
+  QCOMPARE(Combo(dlg, Dlg::IDC_FREQ)->currentText(), QStringLiteral("1102"));
+#endif
 }
 
 void TestAnalogSoundDlg::opensRealFiles_data() {
