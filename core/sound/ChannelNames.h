@@ -16,10 +16,13 @@ std::string AnalogChannelName(const CC3d& c3d, int i);
 // file with a few hundred thousand parameter records stays quick.
 std::vector<std::string> AnalogChannelNames(const CC3d& c3d);
 
-// Row i of the parameter Units of group Analog for every channel of
-// m_analogs, in order: the unit of the channel's scaled values (as "V" or
-// "uV"), its stored bytes with trailing blanks dropped; empty where the
-// parameter or the row is absent. Looks Units up once.
+// The units of analog channel `i` (0-based), those of its scaled values (as
+// "V" or "uV"): row i of the parameter Units of group Analog without its
+// trailing blanks; empty when the file gives none.
+std::string AnalogChannelUnits(const CC3d& c3d, int i);
+
+// AnalogChannelUnits of every channel of m_analogs, in order. Looks Units up
+// once, as AnalogChannelNames does Labels.
 std::vector<std::string> AnalogChannelUnits(const CC3d& c3d);
 
 // The channel a user names by `text`: a 0-based index written in decimal

@@ -369,7 +369,7 @@ void CAnalogSoundDlg::FillChannelCombo() {
   // Each entry's tooltip: the whole label, its units, the rate and length.
   const std::vector<std::string> units = AnalogChannelUnits(*m_pC3d);
   const QString rateAndCount = QString::fromLatin1(Messages::kChannelRateAndCount)
-                                   .arg(static_cast<double>(sound::AnalogRate(*m_pC3d)), 0, 'g', 7)
+                                   .arg(static_cast<double>(sound::AnalogRate(*m_pC3d)), 0, 'g', 6)
                                    .arg(m_pC3d->SamplesPerChannel());
   for (int i = 0; i < names.size(); ++i) {
     const QString unit = Latin1(units[static_cast<std::size_t>(i)]);
