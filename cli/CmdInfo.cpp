@@ -146,11 +146,13 @@ void WriteInfoJson(const CC3d& c3d, const InfoOptions& o) {
   json.Key("analogs");
   json.BeginArray();
   const std::vector<std::string> names = AnalogChannelNames(c3d);
+  const std::vector<std::string> units = AnalogChannelUnits(c3d);
   for (std::size_t i = 0; i < c3d.m_analogs.size(); ++i) {
     const CAnalog& a = *c3d.m_analogs[i];
     json.BeginObject();
     json.Key("index"); json.Int(static_cast<std::int64_t>(i));
     json.Key("label"); json.Latin1(names[i]);
+    json.Key("units"); json.Latin1(units[i]);
     json.Key("min"); json.Float(a.m_fMin);
     json.Key("max"); json.Float(a.m_fMax);
     json.Key("offset"); json.Float(a.m_fOffset);

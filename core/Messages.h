@@ -21,5 +21,33 @@ inline constexpr const char* kStatusPrefix = "Status : ";
 inline constexpr const char* kStatusIdle = " Idle";
 inline constexpr const char* kStatusProcessing = " Processing";
 inline constexpr const char* kStatusDone = " ";
+// The sound was built but there is no audio output to play it on (or the
+// output refused it).
+inline constexpr const char* kStatusNoDevice = " No sound device";
+
+// Sound dialog Level drop-down, in list order, and its hint line, shown while
+// "As recorded" is chosen for a channel whose stored values lie outside
+// 0..4095 (they wrap around) or span less than 1/50 of that (near silence).
+inline constexpr const char* kLevelLabel = "Level";
+inline constexpr const char* kLevelAsRecorded = "As recorded";
+inline constexpr const char* kLevelFitToChannel = "Fit to channel";
+inline constexpr const char* kHintWouldWrap =
+    "Values outside 0..4095 wrap around as recorded: try \"Fit to channel\"";
+inline constexpr const char* kHintNearSilence =
+    "Nearly silent as recorded: try \"Fit to channel\"";
+
+// Sound dialog Save...: the file dialog's caption and filter, and the start
+// of the message box when the file cannot be written (the path and the
+// reason follow).
+inline constexpr const char* kSaveCaption = "Save Sound";
+inline constexpr const char* kSaveFilter = "WAVE files (*.wav)";
+inline constexpr const char* kCouldNotSave = "Could not save the sound to";
+
+// Tooltip of a channel entry, lines after the full label: the units of its
+// scaled values (ANALOG:UNITS; kChannelNoUnits when the file names none),
+// then the analog rate in Hz and the number of samples (%1 and %2).
+inline constexpr const char* kChannelUnits = "Units: ";
+inline constexpr const char* kChannelNoUnits = "(none)";
+inline constexpr const char* kChannelRateAndCount = "%1 Hz, %2 samples";
 
 }  // namespace Messages

@@ -19,6 +19,11 @@ std::string WithoutTrailingBlanks(std::string s) {
   return s;
 }
 
+// The units of channel i, given the index of Analog:Units (or -1).
+std::string UnitsOf(const CC3d& c3d, int units, int i) {
+  return WithoutTrailingBlanks(c3d.GetParameterElementString(units, i, 0));
+}
+
 }
 
 std::string AnalogChannelName(const CC3d& c3d, int i) {
@@ -33,6 +38,20 @@ std::vector<std::string> AnalogChannelNames(const CC3d& c3d) {
     names.push_back(ListedName(c3d, labels, static_cast<int>(i)));  // at most 65535 channels
   }
   return names;
+}
+
+std::string AnalogChannelUnits(const CC3d& c3d, int i) {
+  return UnitsOf(c3d, c3d.FindParameter("Analog", "Units"), i);
+}
+
+std::vector<std::string> AnalogChannelUnits(const CC3d& c3d) {
+  const int units = c3d.FindParameter("Analog", "Units");
+  std::vector<std::string> list;
+  list.reserve(c3d.m_analogs.size());
+  for (std::size_t i = 0; i < c3d.m_analogs.size(); ++i) {
+    list.push_back(UnitsOf(c3d, units, static_cast<int>(i)));  // at most 65535 channels
+  }
+  return list;
 }
 
 int FindAnalogChannel(const CC3d& c3d, const std::string& text) {

@@ -16,6 +16,15 @@ std::string AnalogChannelName(const CC3d& c3d, int i);
 // file with a few hundred thousand parameter records stays quick.
 std::vector<std::string> AnalogChannelNames(const CC3d& c3d);
 
+// The units of analog channel `i` (0-based), those of its scaled values (as
+// "V" or "uV"): row i of the parameter Units of group Analog without its
+// trailing blanks; empty when the file gives none.
+std::string AnalogChannelUnits(const CC3d& c3d, int i);
+
+// AnalogChannelUnits of every channel of m_analogs, in order. Looks Units up
+// once, as AnalogChannelNames does Labels.
+std::vector<std::string> AnalogChannelUnits(const CC3d& c3d);
+
 // The channel a user names by `text`: a 0-based index written in decimal
 // digits (below the number of channels), else the first channel whose listed
 // name (AnalogChannelName) equals text, else the first whose name equals it

@@ -30,11 +30,6 @@ std::string Padded(std::string text, std::size_t width) {
   return text;
 }
 
-// Row i of Analog:Units, given the parameter's index in m_params (or -1).
-std::string UnitsOf(const CC3d& c3d, int unitsParam, int i) {
-  return WithoutTrailingBlanks(c3d.GetParameterElementString(unitsParam, i, 0));
-}
-
 const char* ProcessorName(Processor type) {
   switch (type) {
     case Processor::Intel: return "Intel";
@@ -59,15 +54,13 @@ void AppendAnalog(std::string& out, const CC3d& c3d) {
          Number(sound::AnalogRate(c3d)) + " Hz, " + std::to_string(c3d.SamplesPerChannel()) + " samples each\n";
 
   const std::vector<std::string> names = AnalogChannelNames(c3d);
-  const int unitsParam = c3d.FindParameter("Analog", "Units");
-  std::vector<std::string> labels, units;
+  const std::vector<std::string> units = AnalogChannelUnits(c3d);
+  std::vector<std::string> labels;
   std::size_t labelWidth = 0, unitsWidth = 0;
   for (std::size_t i = 0; i < n; ++i) {
     labels.push_back(WithoutTrailingBlanks(names[i]));
-    // At most 65535 channels: the index fits an int.
-    units.push_back(UnitsOf(c3d, unitsParam, static_cast<int>(i)));
     labelWidth = std::max(labelWidth, std::min(labels.back().size(), kMaxLabelColumn));
-    unitsWidth = std::max(unitsWidth, units.back().size());
+    unitsWidth = std::max(unitsWidth, units[i].size());
   }
   const std::size_t indexWidth = std::to_string(n - 1).size();
   for (std::size_t i = 0; i < n; ++i) {
@@ -93,10 +86,6 @@ void AppendEvents(std::string& out, const CC3d& c3d) {
 }
 
 }  // namespace
-
-std::string AnalogChannelUnits(const CC3d& c3d, int i) {
-  return UnitsOf(c3d, c3d.FindParameter("Analog", "Units"), i);
-}
 
 std::string DescribeFile(const CC3d& c3d) {
   std::string out = std::string("Processor: ") + ProcessorName(c3d.m_nProcessorType) + " (" +

@@ -7,10 +7,6 @@ class CC3d;
 // What a loaded C3D file holds, told as readable English text: the same
 // summary the document window shows and `tremolux-cli info` prints.
 
-// The units of analog channel `i` (0-based): row i of the parameter Units of
-// group Analog without its trailing blanks; empty when the file gives none.
-std::string AnalogChannelUnits(const CC3d& c3d, int i);
-
 // The summary of a loaded file, one fact per line, each line ending in "\n".
 // Callers put the file's name before it (a line "File: <name>"), in the
 // form their output needs: file names need not be 8-bit text.

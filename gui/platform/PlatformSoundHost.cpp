@@ -3,6 +3,7 @@
 #include <QFile>
 #include <utility>
 
+#include "core/Messages.h"
 #include "gui/platform/MessageBox.h"
 #include "gui/player/SoundPlayer.h"
 #include "gui/platform/WaitCursor.h"
@@ -29,8 +30,11 @@ void CPlatformSoundHost::PlayFile(const std::filesystem::path& file) {
   CSoundPlayer* player = CSoundPlayer::Instance();
   if (player == nullptr) return;
 #ifdef _WIN32
-  player->Play(QString::fromStdWString(file.wstring()));
+  const QString name = QString::fromStdWString(file.wstring());
 #else
-  player->Play(QFile::decodeName(file.string().c_str()));
+  const QString name = QFile::decodeName(file.string().c_str());
 #endif
+  // The sound is built and on disk; only the output is missing (no device,
+  // the sound server gone, or a device that refuses the format).
+  if (player->Play(name) == CSoundPlayer::PlayResult::NoDevice) SetStatus(Messages::kStatusNoDevice);
 }

@@ -22,7 +22,9 @@ class CPlatformSoundHost : public sound::ISoundHost {
   void BeginWaitCursor() override;
   void EndWaitCursor() override;
   // Plays the file through the registered player; without one, or when the
-  // player cannot play it, nothing is heard (the player has said why on stderr).
+  // player cannot play it, nothing is heard (the player has said why on
+  // stderr). When there is no output to play on, the status becomes
+  // " No sound device".
   void PlayFile(const std::filesystem::path& file) override;
 
  private:

@@ -2,9 +2,12 @@
 
 #include <QComboBox>
 #include <QDialog>
+#include <QRect>
 #include <QString>
+#include <QStringList>
 #include <vector>
 
+#include "core/sound/SoundLevel.h"
 #include "gui/platform/PlatformSoundHost.h"
 #include "gui/player/TempFile.h"
 #include "gui/sound/CAnalogPlot.h"
@@ -13,13 +16,18 @@ class CC3d;
 class QCloseEvent;
 class QLabel;
 class QPushButton;
+class QResizeEvent;
 class QShowEvent;
 
 // The modal dialog "C3D Analog Sound" (resource 130): lists the analog
 // channels of one loaded file by label, offers a sample width and an output
 // rate, plots the chosen channel, and on Play writes it as a WAVE file into
 // its temporary file and has the application's sound player play it; Stop
-// silences it. It owns its controls (Qt children, m_plot and m_comboChannel
+// silences it; Save... writes the same sound to a file the user names. A
+// Level choice picks the amplitude mapping, and a hint line under it says
+// when "As recorded" suits the channel badly. The dialog opens at its
+// template size and may be made larger: the plot takes the room. The level
+// and the size are kept in the program's settings. It owns its controls (Qt children, m_plot and m_comboChannel
 // by value), the sound buffer and the temporary file; the document owns the
 // CC3d, which must outlive the dialog. Lives on its creator's stack while it
 // runs. Escape and the close box do nothing: only OK (or Enter) closes it.
@@ -36,6 +44,10 @@ class CAnalogSoundDlg : public QDialog {
   static constexpr int IDC_BITS = 1004;
   static constexpr int IDC_FREQ = 1005;
   static constexpr int IDC_STATUS = 1006;
+  // Controls beyond the template, placed where they move none of its own.
+  static constexpr int IDC_LEVEL = 1007;       // "Level" drop-down: "As recorded", "Fit to channel"
+  static constexpr int IDC_LEVEL_HINT = 1008;  // the hint line beside it; empty when no hint
+  static constexpr int IDC_SAVE = 1009;        // "Save..."
 
   // Builds the window and its controls (no file is touched yet). With no
   // parent, DoModal centres the dialog over the application's active window.
@@ -64,6 +76,17 @@ class CAnalogSoundDlg : public QDialog {
   void OnSelchangeChannel();
   void OnPlay();
   void OnStop();
+  // The Level drop-down changed: m_level follows, is stored, the hint is redone.
+  void OnSelchangeLevel();
+  // Save...: with a channel chosen and the rate accepted (the checks and
+  // messages of Play), asks for a file name and calls SaveSound.
+  void OnSave();
+  // Writes the sound Play would build for the current channel, bits, rate
+  // and level to `path`: built into a temporary file of its own, then copied
+  // through QSaveFile, so `path` is either the whole sound or untouched. A
+  // failure shows why in a message box. Nothing plays and the dialog's
+  // temporary file is left alone. True when `path` holds the sound.
+  bool SaveSound(const QString& path);
   // Shows "Status : " followed by text, and pushes all members to the controls.
   void SetStatus(const QString& text);
 
@@ -71,6 +94,11 @@ class CAnalogSoundDlg : public QDialog {
   // the same bytes as tremolux-cli wav. channel must be a valid index; bits 8
   // or 16; rate already checked by OnPlay.
   void WriteWave(int channel, int bits, float rate);
+
+  // The plot's rectangle in the dialog, in pixels: the template's at the
+  // template size; a larger dialog adds its extra width and height to it.
+  // Everything placed around the plot is placed from this one rectangle.
+  QRect PlotRect() const;
 
   CC3d* m_pC3d = nullptr;                      // the document's file; not owned, set before DoModal
   CAnalogPlot m_plot;                          // control 1001
@@ -80,6 +108,7 @@ class CAnalogSoundDlg : public QDialog {
   QString m_strStatus;                         // the status line's text
   QString m_strTempFile;                       // full name of the temporary WAVE file, once open
   std::vector<float> m_pSoundBuffer;           // the last built sound; empty when released
+  sound::SoundLevel m_level = sound::SoundLevel::AsRecorded;  // the Level drop-down's choice
 
  protected:
   // Creates the temporary file and the sound buffer, hands the plot its
@@ -96,6 +125,7 @@ class CAnalogSoundDlg : public QDialog {
 
   void showEvent(QShowEvent* event) override;
   void changeEvent(QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
  public slots:
@@ -109,7 +139,26 @@ class CAnalogSoundDlg : public QDialog {
   // Creates the controls in resource order (which is the tab order) and
   // places them in dialog units of the dialog's font.
   void CreateControls();
+  // Sizes the dialog to its template (in units of the current font) and
+  // places every control for that size.
   void LayoutControls();
+  // Places the controls for the dialog's current size: the left column,
+  // the level row and OK keep their place from the top edge (OK from the
+  // right), the status line from the bottom edge, and the plot takes the rest.
+  void PlaceControls();
+  // Reads the controls; with a channel chosen and the rate accepted, gives
+  // the channel, bits (8 or 16) and rate. Otherwise false, after the rate's
+  // message box (no channel: no message).
+  bool ReadChoices(int& channel, int& bits, float& rate);
+  // Widens the channel list (not the closed box) to its longest entry.
+  void FitChannelListWidth(const QStringList& names);
+  // The player's sound ended or stopped: when its output failed under it,
+  // the status line says " No sound device".
+  void OnSoundFinished();
+  // Shows or clears the hint line for the current channel and level.
+  void UpdateLevelHint();
+  // The dialog's size at the template, in pixels of the current font.
+  QSize TemplateSize() const;
 
   CPlatformSoundHost m_host;    // the platform services of a build, over this dialog
   CTempFile m_tempFile;         // owns the file named m_strTempFile
@@ -123,4 +172,8 @@ class CAnalogSoundDlg : public QDialog {
   QLabel* m_pLabelChannel = nullptr;
   QLabel* m_pLabelBits = nullptr;
   QLabel* m_pLabelFreq = nullptr;
+  QLabel* m_pLabelLevel = nullptr;
+  QComboBox* m_pComboLevel = nullptr;
+  QLabel* m_pLevelHint = nullptr;
+  QPushButton* m_pSave = nullptr;
 };

@@ -92,6 +92,10 @@ TEST(CliInfo, JsonCarriesEveryDocumentedField) {
   const json& a = doc["analogs"][0];
   EXPECT_EQ(a["index"], 0);
   EXPECT_EQ(a["label"], "Tone 440  ");  // the stored row, blanks kept
+  // ANALOG:UNITS row by row, padding dropped.
+  EXPECT_EQ(a["units"], "V");
+  EXPECT_EQ(doc["analogs"][2]["units"], "mV");
+  EXPECT_EQ(doc["analogs"][3]["units"], "N");
   EXPECT_EQ(a["offset"], 2048);
   EXPECT_EQ(a["scale"].get<float>(), 0.00244141f);  // SCALE rounded to 8 decimals by its text form
   EXPECT_EQ(a["sample_count"], 24000);
@@ -113,6 +117,7 @@ TEST(CliInfo, SamplesAndPointsAreTheStoredValues) {
   EXPECT_EQ(doc["analogs"][0]["samples"], json::parse("[0.5,-1,3,4]"));
   EXPECT_NE(run.out.find("[0.001,2,3,1e+30]"), std::string::npos) << run.out;
   EXPECT_EQ(doc["analogs"][1]["label"], "Chan 2");
+  EXPECT_EQ(doc["analogs"][1]["units"], "");  // no ANALOG:UNITS
   ASSERT_EQ(doc["points"].size(), 1u);
   EXPECT_EQ(doc["points"][0]["index"], 0);
   EXPECT_EQ(doc["points"][0]["data"], json::parse("[1,2,3,0,4,5,6,-1]"));

@@ -8,6 +8,7 @@
 
 #include "core/Messages.h"
 #include "core/c3d/C3d.h"
+#include "core/sound/ChannelNames.h"
 #include "core/sound/FileSummary.h"
 #include "tests/support/C3dWriter.h"
 
@@ -117,6 +118,7 @@ TEST(FileSummary, UnitsTrimmedAndMissingUnitsLeftBlank) {
   EXPECT_EQ(AnalogChannelUnits(c3d, 0), "mV");
   EXPECT_EQ(AnalogChannelUnits(c3d, 1), "deg/s");
   EXPECT_EQ(AnalogChannelUnits(c3d, 2), "");
+  EXPECT_EQ(AnalogChannelUnits(c3d), (std::vector<std::string>{"mV", "deg/s", ""}));
   const std::string text = DescribeFile(c3d);
   EXPECT_TRUE(HasLine(text, "  0  A  mV     1 to 2")) << text;
   EXPECT_TRUE(HasLine(text, "  2  C         5 to 6")) << text;

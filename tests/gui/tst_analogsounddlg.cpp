@@ -2,13 +2,16 @@
 // how it names channels, which rates Play accepts and which message box it
 // shows for the others, how Stop, Escape, the close box and OK behave, that
 // the temporary file lives exactly as long as the dialog, and that a sound
-// outlives the dialog. A last test takes a picture of it under Xvfb.
+// outlives the dialog; the level choice, its hint and Save...; a Play with
+// no sound output. A last test takes a picture of it under Xvfb.
 #include <QAbstractItemView>
 #include <QAudioDevice>
 #include <QAudioSource>
 #include <QComboBox>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QHash>
 #include <QImage>
@@ -20,6 +23,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QStandardPaths>
 #include <QTimer>
 #include <QWindow>
 #include <QtTest>
@@ -27,7 +31,11 @@
 #include <functional>
 #include <memory>
 #include <numbers>
+#ifdef Q_OS_UNIX
+#include <signal.h>
+#endif
 
+#include "tests/gui/GuiTestSupport.h"
 #include "tests/gui/SoundTestMain.h"
 #include "core/Messages.h"
 #include "core/c3d/C3d.h"
@@ -35,7 +43,10 @@
 #include "gui/player/SoundPlayer.h"
 #include "gui/sound/CAnalogSoundDlg.h"
 #include "core/sound/ChannelNames.h"
+#include "core/sound/SoundLevel.h"
+#include "core/sound/WaveSynthesis.h"
 #include "tests/support/C3dWriter.h"
+#include "tests/support/RecordingSoundHost.h"
 
 namespace {
 
@@ -145,6 +156,35 @@ void TypeFreq(Dlg& dlg, const QString& text) {
   QTest::keyClicks(edit, text);
 }
 
+QByteArray ReadAll(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// One channel at 1000 Hz holding `samples` as stored (int16), 1 s long when
+// the pattern repeats: for the level and hint checks.
+c3dtest::Recording OneChannel(const std::function<double(int)>& sample) {
+  c3dtest::Recording rec;
+  rec.samplesPerFrame = 10;
+  rec.frameRate = 100.0f;
+  std::vector<double> values;
+  for (int i = 0; i < 1000; ++i) values.push_back(sample(i));
+  rec.analog = {values};
+  c3dtest::AddStandardParameters(rec, {"EMG"}, {}, {}, std::nullopt);
+  return rec;
+}
+
+// The bytes the sound core writes for this channel, bits, rate and level:
+// what the dialog must produce.
+QByteArray CoreWave(const CC3d& c3d, int channel, int bits, float rate, sound::SoundLevel level,
+                    const QString& path) {
+  std::vector<float> buffer;
+  c3dtest::RecordingSoundHost host;
+  sound::WriteWave(c3d, channel, bits, rate, buffer, QFile::encodeName(path).toStdString(), host,
+                   level);
+  return ReadAll(path);
+}
+
 QString Status(const char* state) {
   return QString::fromLatin1(Messages::kStatusPrefix) + QString::fromLatin1(state);
 }
@@ -162,6 +202,8 @@ class TestAnalogSoundDlg : public QObject {
   void opensWithNothingChosen();
   void layoutFollowsTheFont();
   void listsDropBelowTheirBox();
+  void grownDialogGivesThePlotTheRoom();
+  void channelListShowsWholeLabels();
   void listsChannelsByLabel_data();
   void listsChannelsByLabel();
   void fileWithoutAnalogChannels();
@@ -176,6 +218,16 @@ class TestAnalogSoundDlg : public QObject {
   void okOrEnterClosesAndDeletesTheFile();
   void soundPlaysOnAfterClose();
   void channelChangeWhilePlayingMovesThePlotOnly();
+  void levelChoiceIsKeptAndFitBuildsTheCoresSound_data();
+  void levelChoiceIsKeptAndFitBuildsTheCoresSound();
+  void hintSuggestsFitOnlyWhenAsRecordedSuitsBadly_data();
+  void hintSuggestsFitOnlyWhenAsRecordedSuitsBadly();
+  void saveWritesWhatPlayPlays_data();
+  void saveWritesWhatPlayPlays();
+  void failedSaveLeavesNoFile_data();
+  void failedSaveLeavesNoFile();
+  void playWithoutSoundOutputSaysSo();
+  void soundServerGoneWhilePlayingSaysSo();
   void opensRealFiles_data();
   void opensRealFiles();
   void screenshotUnderXvfb();
@@ -189,6 +241,12 @@ class TestAnalogSoundDlg : public QObject {
   }
   bool CanPlay() const { return !QMediaDevices::defaultAudioOutput().isNull(); }
 
+ public:
+  // The dialog keeps its level and size in the settings: a private folder.
+  static void initMain() { guitest::UseScratchEnvironment(); }
+
+ private:
+
   std::unique_ptr<CSoundPlayer> m_player;  // the application's one player
   std::unique_ptr<QTemporaryDir> m_tmp;    // this test's TMPDIR
 };
@@ -197,6 +255,7 @@ void TestAnalogSoundDlg::initTestCase() { m_player = std::make_unique<CSoundPlay
 
 void TestAnalogSoundDlg::init() {
   // Each test gets its own temporary directory, where the dialog puts its file.
+  guitest::ClearSettings();
   m_tmp = std::make_unique<QTemporaryDir>();
   QVERIFY(m_tmp->isValid());
   qputenv("TMPDIR", QFile::encodeName(m_tmp->path()));
@@ -290,6 +349,60 @@ void TestAnalogSoundDlg::layoutFollowsTheFont() {
                        52.0) <= 0.5);
 }
 
+void TestAnalogSoundDlg::grownDialogGivesThePlotTheRoom() {
+  auto c3d = Load(At1000Hz());
+  QVERIFY(c3d);
+  const QSize grow(150, 90);
+  const int ids[] = {Dlg::IDOK,  Dlg::IDC_CHANNEL, Dlg::IDC_PLOT,  Dlg::IDC_PLAY,
+                     Dlg::IDC_STOP, Dlg::IDC_BITS, Dlg::IDC_FREQ, Dlg::IDC_STATUS,
+                     Dlg::IDC_LEVEL, Dlg::IDC_LEVEL_HINT, Dlg::IDC_SAVE};
+  QHash<int, QRect> opened;
+  QSize templateSize;
+  {
+    Dlg dlg;
+    Open(dlg, c3d.get());
+    const CDialogUnits du(dlg.font());
+    templateSize = QSize(du.X(362), du.Y(175));
+    QCOMPARE(dlg.size(), templateSize);  // a first run opens at the template size
+    for (const int id : ids) opened[id] = dlg.GetDlgItem(id)->geometry();
+    QCOMPARE(opened[Dlg::IDC_PLOT], du.Map(QRect(66, 30, 288, 122)));
+    QCOMPARE(dlg.PlotRect(), opened[Dlg::IDC_PLOT]);
+
+    dlg.resize(templateSize + grow);
+    QCOMPARE(dlg.size(), templateSize + grow);
+    for (const int id : ids) {
+      const QRect now = dlg.GetDlgItem(id)->geometry();
+      QRect expected = opened[id];
+      if (id == Dlg::IDC_PLOT) expected.setSize(expected.size() + grow);  // takes the room
+      if (id == Dlg::IDOK) expected.translate(grow.width(), 0);           // keeps to the right edge
+      if (id == Dlg::IDC_STATUS) expected.translate(0, grow.height());    // keeps to the bottom edge
+      QVERIFY2(now == expected, qPrintable(QStringLiteral("control %1").arg(id)));
+    }
+    QCOMPARE(dlg.PlotRect(), dlg.GetDlgItem(Dlg::IDC_PLOT)->geometry());
+    // The plot draws into its new room: the trace reaches its new right part.
+    dlg.m_comboChannel.setCurrentIndex(0);
+    const QImage plot = dlg.m_plot.grab().toImage();
+    QCOMPARE(plot.size(), opened[Dlg::IDC_PLOT].size() + grow);
+    const QRgb background = plot.pixel(plot.width() - 3, 2);
+    bool traceAtRight = false;
+    for (int y = 2; y < plot.height() - 2; ++y) traceAtRight |= plot.pixel(plot.width() - 3, y) != background;
+    QVERIFY(traceAtRight);
+
+    // Not smaller than the template.
+    dlg.resize(templateSize - QSize(100, 50));
+    QCOMPARE(dlg.size(), templateSize);
+    dlg.resize(templateSize + grow);
+    Button(dlg, Dlg::IDOK)->click();
+  }
+  // Reopened at the size it was left at.
+  Dlg dlg;
+  Open(dlg, c3d.get());
+  QCOMPARE(dlg.size(), templateSize + grow);
+  QCOMPARE(dlg.GetDlgItem(Dlg::IDC_PLOT)->size(), opened[Dlg::IDC_PLOT].size() + grow);
+  QCOMPARE(dlg.GetDlgItem(Dlg::IDC_STOP)->geometry(), opened[Dlg::IDC_STOP]);
+  Button(dlg, Dlg::IDOK)->click();
+}
+
 void TestAnalogSoundDlg::listsDropBelowTheirBox() {
   // 40 channels: the dropped list must stop at the template's list height
   // (108 units from the box's top) and scroll, not cover the screen.
@@ -307,6 +420,44 @@ void TestAnalogSoundDlg::listsDropBelowTheirBox() {
   QVERIFY2(list.top() >= box.bottom(), "below the box");
   QVERIFY2(list.bottom() <= box.top() + CDialogUnits(dlg.font()).Y(108), "within the list height");
   QVERIFY(list.height() > 4 * combo.fontMetrics().height());
+}
+
+void TestAnalogSoundDlg::channelListShowsWholeLabels() {
+  // Long labels (as real files have them), units for the first two channels.
+  const std::vector<std::string> labels{"R.ADDUCTOR LONGUS (EMG, right leg)", "Acc_X",
+                                        "Force plate 2 moment about the vertical axis"};
+  c3dtest::Recording rec = SineRecording(3, 10, 100.0f, 300, labels);
+  rec.records.push_back(c3dtest::ParamRec{2, "UNITS", false, -1, {2, 2}, {}, {"uV", "g"}, ' ', {},
+                                          "Channel units", {}, {}});
+  auto c3d = Load(rec);
+  QVERIFY(c3d);
+  Dlg dlg;
+  Open(dlg, c3d.get());
+  QComboBox& combo = dlg.m_comboChannel;
+  const CDialogUnits du(dlg.font());
+  QCOMPARE(combo.width(), du.X(48));  // the closed box keeps its size
+
+  // Each entry's tooltip: whole label, units ("(none)" without a row), rate, length.
+  for (int i = 0; i < 3; ++i) {
+    const QString units = i == 0 ? QStringLiteral("uV") : i == 1 ? QStringLiteral("g") : QStringLiteral("(none)");
+    QCOMPARE(combo.itemData(i, Qt::ToolTipRole).toString(),
+             QString::fromStdString(labels[static_cast<std::size_t>(i)]) +
+                 QStringLiteral("\nUnits: ") + units + QStringLiteral("\n1000 Hz, 3000 samples"));
+  }
+
+  // The opened list is as wide as its longest entry: no label is cut.
+  combo.showPopup();
+  QAbstractItemView* view = combo.view();
+  QTRY_VERIFY(view->window()->isVisible());
+  const QFontMetrics fm(view->font());
+  for (int i = 0; i < combo.count(); ++i) {
+    const QModelIndex index = combo.model()->index(i, 0);
+    QVERIFY2(view->viewport()->width() >= view->sizeHintForIndex(index).width(),
+             qPrintable(combo.itemText(i)));
+    QVERIFY(view->visualRect(index).width() >= fm.horizontalAdvance(combo.itemText(i)));
+  }
+  QVERIFY(view->window()->width() > combo.width());
+  combo.hidePopup();
 }
 
 void TestAnalogSoundDlg::listsChannelsByLabel_data() {
@@ -623,6 +774,304 @@ void TestAnalogSoundDlg::channelChangeWhilePlayingMovesThePlotOnly() {
   if (!playing) QSKIP("no audio output device: only the plot and the file were checked");
 }
 
+void TestAnalogSoundDlg::levelChoiceIsKeptAndFitBuildsTheCoresSound_data() {
+  QTest::addColumn<int>("bitsIndex");
+  QTest::newRow("16 bit") << 1;
+  QTest::newRow("8 bit") << 0;
+}
+
+void TestAnalogSoundDlg::levelChoiceIsKeptAndFitBuildsTheCoresSound() {
+  QFETCH(int, bitsIndex);
+  // Signed values around 0: as recorded they wrap, so the two levels differ.
+  auto c3d = Load(OneChannel([](int i) { return std::round(900 * std::sin(i * 0.05)); }));
+  QVERIFY(c3d);
+  QTemporaryDir out;
+  const int bits = bitsIndex == 0 ? 8 : 16;
+  const QByteArray fit =
+      CoreWave(*c3d, 0, bits, 8000.0f, sound::SoundLevel::FitToChannel, out.filePath("fit.wav"));
+  const QByteArray recorded =
+      CoreWave(*c3d, 0, bits, 8000.0f, sound::SoundLevel::AsRecorded, out.filePath("rec.wav"));
+  QVERIFY(fit.size() > 44 && fit != recorded);
+
+  {
+    Dlg dlg;
+    Open(dlg, c3d.get());
+    QComboBox* level = Combo(dlg, Dlg::IDC_LEVEL);
+    QCOMPARE(level->currentText(), QStringLiteral("As recorded"));  // a first run
+    dlg.m_comboChannel.setCurrentIndex(0);
+    Combo(dlg, Dlg::IDC_BITS)->setCurrentIndex(bitsIndex);
+    Button(dlg, Dlg::IDC_PLAY)->click();
+    QCOMPARE(ReadAll(dlg.m_strTempFile), recorded);
+    level->setCurrentIndex(level->findText(QStringLiteral("Fit to channel")));
+    QCOMPARE(dlg.m_level, sound::SoundLevel::FitToChannel);
+    Button(dlg, Dlg::IDC_PLAY)->click();
+    QCOMPARE(ReadAll(dlg.m_strTempFile), fit);
+    Button(dlg, Dlg::IDOK)->click();
+  }
+  {
+    // Reopened: the choice is still "Fit to channel"; back to "As recorded".
+    Dlg dlg;
+    Open(dlg, c3d.get());
+    QCOMPARE(Combo(dlg, Dlg::IDC_LEVEL)->currentText(), QStringLiteral("Fit to channel"));
+    QCOMPARE(dlg.m_level, sound::SoundLevel::FitToChannel);
+    dlg.m_comboChannel.setCurrentIndex(0);
+    Combo(dlg, Dlg::IDC_BITS)->setCurrentIndex(bitsIndex);
+    Button(dlg, Dlg::IDC_PLAY)->click();
+    QCOMPARE(ReadAll(dlg.m_strTempFile), fit);
+    Combo(dlg, Dlg::IDC_LEVEL)->setCurrentIndex(0);
+    Button(dlg, Dlg::IDOK)->click();
+  }
+  Dlg dlg;
+  Open(dlg, c3d.get());
+  QCOMPARE(dlg.m_level, sound::SoundLevel::AsRecorded);
+  Button(dlg, Dlg::IDOK)->click();
+}
+
+void TestAnalogSoundDlg::hintSuggestsFitOnlyWhenAsRecordedSuitsBadly_data() {
+  QTest::addColumn<std::function<double(int)>>("sample");
+  QTest::addColumn<QString>("hint");  // under "As recorded"
+  QTest::newRow("12-bit around 2048")
+      << std::function<double(int)>([](int i) { return 2048 + std::round(1500 * std::sin(i * 0.05)); })
+      << QString();
+  QTest::newRow("signed around 0")
+      << std::function<double(int)>([](int i) { return std::round(900 * std::sin(i * 0.05)); })
+      << QString::fromLatin1(Messages::kHintWouldWrap);
+  QTest::newRow("above 4095") << std::function<double(int)>([](int i) { return 4000 + i % 200; })
+                              << QString::fromLatin1(Messages::kHintWouldWrap);
+  QTest::newRow("a 60-step range") << std::function<double(int)>([](int i) { return 2000 + i % 60; })
+                                   << QString::fromLatin1(Messages::kHintNearSilence);
+  QTest::newRow("an 82-step range") << std::function<double(int)>([](int i) { return 2000 + i % 83; })
+                                    << QString();
+}
+
+void TestAnalogSoundDlg::hintSuggestsFitOnlyWhenAsRecordedSuitsBadly() {
+  QFETCH(std::function<double(int)>, sample);
+  QFETCH(QString, hint);
+  auto c3d = Load(OneChannel(sample));
+  QVERIFY(c3d);
+  Dlg dlg;
+  Open(dlg, c3d.get());
+  auto* line = qobject_cast<QLabel*>(dlg.GetDlgItem(Dlg::IDC_LEVEL_HINT));
+  QVERIFY(line);
+  QCOMPARE(line->text(), QString());  // no channel chosen yet
+  dlg.m_comboChannel.setCurrentIndex(0);
+  QCOMPARE(line->text(), hint);
+  QCOMPARE(dlg.m_level, sound::SoundLevel::AsRecorded);  // a hint never changes the choice
+  // With "Fit to channel" there is nothing to suggest; back again, the hint returns.
+  Combo(dlg, Dlg::IDC_LEVEL)->setCurrentIndex(1);
+  QCOMPARE(line->text(), QString());
+  Combo(dlg, Dlg::IDC_LEVEL)->setCurrentIndex(0);
+  QCOMPARE(line->text(), hint);
+  Button(dlg, Dlg::IDOK)->click();
+}
+
+void TestAnalogSoundDlg::saveWritesWhatPlayPlays_data() {
+  QTest::addColumn<int>("bitsIndex");
+  QTest::addColumn<int>("levelIndex");
+  QTest::addColumn<QString>("freq");
+  QTest::newRow("16 bit, as recorded, 8000") << 1 << 0 << "8000";
+  QTest::newRow("8 bit, fit, 11025") << 0 << 1 << "11025";
+  QTest::newRow("16 bit, fit, 44100") << 1 << 1 << "44100";
+}
+
+void TestAnalogSoundDlg::saveWritesWhatPlayPlays() {
+  QFETCH(int, bitsIndex);
+  QFETCH(int, levelIndex);
+  QFETCH(QString, freq);
+  auto c3d = Load(At1000Hz());
+  QVERIFY(c3d);
+  QTemporaryDir out;
+  Dlg dlg;
+  Open(dlg, c3d.get());
+  dlg.m_comboChannel.setCurrentIndex(1);
+  Combo(dlg, Dlg::IDC_BITS)->setCurrentIndex(bitsIndex);
+  Combo(dlg, Dlg::IDC_LEVEL)->setCurrentIndex(levelIndex);
+  TypeFreq(dlg, freq);
+  QCOMPARE(CatchBoxes(dlg, [&] { Button(dlg, Dlg::IDC_PLAY)->click(); }).size(), 0u);
+  const QByteArray played = ReadAll(dlg.m_strTempFile);
+  QVERIFY(played.size() > 44);
+  const bool playing = m_player->IsPlaying();
+
+  // Saved over an older file, which it replaces whole.
+  const QString path = out.filePath(QStringLiteral("saved.wav"));
+  QFile old(path);
+  QVERIFY(old.open(QIODevice::WriteOnly) && old.write(QByteArray(100000, 'x')) == 100000);
+  old.close();
+  // Through the button and the file dialog, as a user saves.
+  int asked = 0;
+  QTimer picker;
+  QObject::connect(&picker, &QTimer::timeout, [&] {
+    auto* files = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    if (files == nullptr || !files->isVisible()) return;
+    ++asked;
+    // Typed into the name field (selectFile leaves a focused field alone).
+    if (auto* name = files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) name->setText(path);
+    static_cast<QDialog*>(files)->done(QDialog::Accepted);  // not accept(): no question about the old file
+  });
+  picker.start(10);
+  QCOMPARE(CatchBoxes(dlg, [&] { Button(dlg, Dlg::IDC_SAVE)->click(); }).size(), 0u);
+  picker.stop();
+  QCOMPARE(asked, 1);
+  QCOMPARE(ReadAll(path), played);
+  // The temporary file and what plays are left as they were.
+  QCOMPARE(ReadAll(dlg.m_strTempFile), played);
+  QCOMPARE(m_player->IsPlaying(), playing);
+  QCOMPARE(QDir(out.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+           QStringList{QStringLiteral("saved.wav")});
+}
+
+void TestAnalogSoundDlg::failedSaveLeavesNoFile_data() {
+  QTest::addColumn<QString>("target");    // under a scratch folder
+  QTest::addColumn<QString>("freq");
+  QTest::addColumn<QString>("boxStart");  // the message box's text begins so
+  const QString cannot = QString::fromLatin1(Messages::kCouldNotSave);
+  QTest::newRow("folder missing") << "missing/out.wav" << "8000" << cannot;
+  QTest::newRow("target is a folder") << "folder" << "8000" << cannot;
+  QTest::newRow("folder is a file") << "plain/out.wav" << "8000" << cannot;
+  QTest::newRow("rate refused") << "old.wav" << "500" << QString::fromLatin1(Messages::kFreqTooLow);
+}
+
+void TestAnalogSoundDlg::failedSaveLeavesNoFile() {
+  QFETCH(QString, target);
+  QFETCH(QString, freq);
+  QFETCH(QString, boxStart);
+  auto c3d = Load(At1000Hz());
+  QVERIFY(c3d);
+  QTemporaryDir out;
+  QVERIFY(QDir(out.path()).mkdir(QStringLiteral("folder")));
+  for (const char* name : {"plain", "old.wav"}) {
+    QFile file(out.filePath(QString::fromLatin1(name)));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("kept") == 4);
+  }
+  const auto listing = [&] {
+    QStringList all;
+    QDirIterator it(out.path(), QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) all << it.next() + QLatin1Char(' ') + QString::number(it.fileInfo().size());
+    all.sort();
+    return all;
+  };
+  const QStringList before = listing();
+
+  Dlg dlg;
+  Open(dlg, c3d.get());
+  dlg.m_comboChannel.setCurrentIndex(0);
+  TypeFreq(dlg, freq);
+  bool saved = true;
+  const auto boxes = CatchBoxes(dlg, [&] { saved = dlg.SaveSound(out.filePath(target)); });
+  QVERIFY(!saved);
+  QCOMPARE(boxes.size(), 1u);
+  QVERIFY2(boxes[0].text.startsWith(boxStart), qPrintable(boxes[0].text));
+  QVERIFY(boxes[0].dialogVisible);
+  QCOMPARE(listing(), before);  // nothing new, nothing half-written, the old file kept
+  QCOMPARE(ReadAll(out.filePath(QStringLiteral("old.wav"))), QByteArray("kept"));
+}
+
+void TestAnalogSoundDlg::playWithoutSoundOutputSaysSo() {
+  // The sound server is hidden from a second run of this one test.
+  constexpr const char* kChild = "TREMOLUX_TEST_WITHOUT_SOUND_OUTPUT";
+  if (CanPlay()) {
+    QVERIFY(qEnvironmentVariableIsEmpty(kChild));
+    QTemporaryDir runtime;
+    QFile config(runtime.filePath(QStringLiteral("client.conf")));
+    QVERIFY(config.open(QIODevice::WriteOnly) && config.write("autospawn = no\n") > 0);
+    config.close();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QString::fromLatin1(kChild), QStringLiteral("1"));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+    env.insert(QStringLiteral("TMPDIR"), runtime.path());  // all it leaves goes with `runtime`
+    env.insert(QStringLiteral("PULSE_SERVER"), runtime.filePath(QStringLiteral("no-server")));
+    env.insert(QStringLiteral("PULSE_CLIENTCONFIG"), config.fileName());
+    QProcess child;
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::ForwardedChannels);
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("playWithoutSoundOutputSaysSo")});
+    QVERIFY(child.waitForFinished(60000));
+    QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(child.exitCode(), 0);
+    return;
+  }
+  auto c3d = Load(At1000Hz());
+  QVERIFY(c3d);
+  Dlg dlg;
+  Open(dlg, c3d.get());
+  dlg.m_comboChannel.setCurrentIndex(0);
+  QCOMPARE(CatchBoxes(dlg, [&] { Button(dlg, Dlg::IDC_PLAY)->click(); }).size(), 0u);
+  QCOMPARE(StatusText(dlg), Status(Messages::kStatusNoDevice));
+  QVERIFY(ReadWave(dlg.m_strTempFile).dataBytes > 0);  // the sound itself was built
+  QVERIFY(!m_player->IsPlaying());
+  // Stop and another Play change nothing of that.
+  Button(dlg, Dlg::IDC_STOP)->click();
+  Button(dlg, Dlg::IDC_PLAY)->click();
+  QCOMPARE(StatusText(dlg), Status(Messages::kStatusNoDevice));
+}
+
+void TestAnalogSoundDlg::soundServerGoneWhilePlayingSaysSo() {
+#ifndef Q_OS_UNIX
+  QSKIP("a PulseAudio server of the test's own is started and killed on Unix only");
+#else
+  // A second run of this one test plays through a sound server of its own
+  // and kills it while the sound plays.
+  constexpr const char* kServerPid = "TREMOLUX_TEST_OWN_SOUND_SERVER_PID";
+  const QByteArray serverPid = qgetenv(kServerPid);
+  if (serverPid.isEmpty()) {
+    const QString pulseaudio = QStandardPaths::findExecutable(QStringLiteral("pulseaudio"));
+    if (pulseaudio.isEmpty()) QSKIP("no pulseaudio program to run a sound server with");
+    QTemporaryDir dir;
+    const QString runtime = dir.filePath(QStringLiteral("runtime"));
+    const QString home = dir.filePath(QStringLiteral("home"));
+    QVERIFY(QDir().mkpath(runtime) && QDir().mkpath(home));
+    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+    env.insert(QStringLiteral("HOME"), home);
+    env.insert(QStringLiteral("TMPDIR"), dir.path());
+    env.remove(QStringLiteral("PULSE_SERVER"));
+    QProcess server;
+    server.setProcessEnvironment(env);
+    server.setStandardOutputFile(QProcess::nullDevice());
+    server.setStandardErrorFile(QProcess::nullDevice());
+    server.start(pulseaudio,
+                 {QStringLiteral("--daemonize=no"), QStringLiteral("--use-pid-file=no"),
+                  QStringLiteral("--system=false"), QStringLiteral("--exit-idle-time=-1"),
+                  QStringLiteral("-n"),
+                  QStringLiteral("--load=module-null-sink sink_name=own rate=44100 channels=1"),
+                  QStringLiteral("--load=module-native-protocol-unix")});
+    QVERIFY(server.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(runtime + QStringLiteral("/pulse/native")), 10000);
+    env.insert(QString::fromLatin1(kServerPid), QString::number(server.processId()));
+    QProcess child;
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::ForwardedChannels);
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("soundServerGoneWhilePlayingSaysSo")});
+    QVERIFY(child.waitForFinished(60000));
+    if (server.state() != QProcess::NotRunning) {
+      server.kill();
+      server.waitForFinished();
+    }
+    QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(child.exitCode(), 0);
+    return;
+  }
+  QVERIFY2(CanPlay(), "the test's own sound server is not reachable");
+  auto c3d = Load(At1000Hz());  // a 3-second sound
+  QVERIFY(c3d);
+  Dlg dlg;
+  Open(dlg, c3d.get());
+  dlg.m_comboChannel.setCurrentIndex(0);
+  Button(dlg, Dlg::IDC_PLAY)->click();
+  QCOMPARE(StatusText(dlg), Status(Messages::kStatusDone));
+  QVERIFY2(m_player->IsPlaying(), qPrintable(m_player->LastError()));
+  TypeFreq(dlg, QStringLiteral("1102"));  // being typed when the news comes
+  QCOMPARE(::kill(static_cast<pid_t>(serverPid.toLongLong()), SIGKILL), 0);
+  QTRY_COMPARE_WITH_TIMEOUT(StatusText(dlg), Status(Messages::kStatusNoDevice), 10000);
+  QVERIFY(!m_player->IsPlaying());
+  QCOMPARE(Combo(dlg, Dlg::IDC_FREQ)->currentText(), QStringLiteral("1102"));
+#endif
+}
+
 void TestAnalogSoundDlg::opensRealFiles_data() {
   QTest::addColumn<QString>("file");
   for (const char* f :
@@ -673,6 +1122,9 @@ void TestAnalogSoundDlg::screenshotUnderXvfb() {
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
   env.insert(QStringLiteral("DISPLAY"), QString::fromLocal8Bit(display));
+  // The tool reads the dialog's settings (level, size) from a folder of its own.
+  QTemporaryDir config;
+  env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
   tool.setProcessEnvironment(env);
   tool.setProcessChannelMode(QProcess::ForwardedChannels);
   tool.start(QStringLiteral(TREMOLUX_SOUNDDLG),
