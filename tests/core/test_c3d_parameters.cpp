@@ -104,9 +104,9 @@ TEST(C3dParameterWalk, EndsAtTheFirstByteOfTheDataSection) {
   // Parameter section at block 2 (byte 512); its first record's offset field
   // sits at 512 + 4 + 2 + 5 ("POINT"); the data section starts at block 3.
   constexpr std::size_t kOffsetField = 512 + 4 + 2 + 5;
-  constexpr std::size_t kDataStart = 1024;
+  constexpr std::size_t kBlock3 = 1024;
   const std::vector<std::uint8_t> phantom = {5, 0xFE, 'G', 'H', 'O', 'S', 'T', 0, 0, 0};
-  for (const std::size_t at : {kDataStart, kDataStart - 1}) {
+  for (const std::size_t at : {kBlock3, kBlock3 - 1}) {
     GroupRec first = Group(1, "POINT");
     first.offset = static_cast<std::int16_t>(at - kOffsetField);
     Recording rec = WithRecords({first});
@@ -114,7 +114,7 @@ TEST(C3dParameterWalk, EndsAtTheFirstByteOfTheDataSection) {
     for (std::size_t i = 0; i < phantom.size(); ++i) rec.patches.push_back({at + i, phantom[i]});
     CC3d c3d;
     ASSERT_TRUE(LoadBytes(c3d, c3dtest::WriteC3d(rec))) << LoadErrorText(c3d.m_loadError);
-    EXPECT_EQ(c3d.m_nGroups, at < kDataStart ? 2 : 1) << "record at " << at;
+    EXPECT_EQ(c3d.m_nGroups, at < kBlock3 ? 2 : 1) << "record at " << at;
   }
 }
 
