@@ -1,6 +1,7 @@
 #include "cli/WaveOutput.h"
 
 #include <cstdio>
+#include <fstream>
 #include <random>
 #include <system_error>
 
@@ -38,12 +39,40 @@ std::filesystem::path PartName(const std::filesystem::path& out) {
 }
 
 sound::WaveOutcome WriteWaveFile(const CC3d& c3d, int channel, int bits, float rate,
-                                 sound::SoundLevel level, const std::filesystem::path& out,
+                                 sound::SoundLevel level, const std::filesystem::path& named,
                                  sound::ISoundHost& host) {
-  const std::filesystem::path part = PartName(out);
   std::vector<float> soundBuffer(50);  // the dialog's initial block of 50 floats
-  auto outcome = sound::WriteWave(c3d, channel, bits, rate, soundBuffer, part, host, level);
   std::error_code ec;
+  // A device or a pipe (/dev/null, /dev/full, a FIFO) cannot be replaced:
+  // renaming a file over it would put the file where the device was. The
+  // sound is built in the temporary folder (its sizes are patched in at the
+  // end, which a pipe cannot seek to), then copied into it in one pass.
+  const auto target = std::filesystem::status(named, ec);
+  if (!ec && std::filesystem::exists(target) && !std::filesystem::is_regular_file(target)) {
+    const std::filesystem::path part =
+        PartName(std::filesystem::temp_directory_path(ec) / "tremolux.wav");
+    auto outcome = sound::WriteWave(c3d, channel, bits, rate, soundBuffer, part, host, level);
+    if (outcome == sound::WaveOutcome::Played || outcome == sound::WaveOutcome::PlayedEmpty) {
+      std::ifstream in(part, std::ios::binary);
+      std::ofstream device(named, std::ios::binary | std::ios::out);
+      device << in.rdbuf();
+      device.close();
+      if (!in || device.fail()) {
+        host.ShowMessage(Messages::kCouldNotCreate);
+        outcome = sound::WaveOutcome::NotCreated;
+      }
+    }
+    std::filesystem::remove(part, ec);
+    return outcome;
+  }
+  // A symbolic link keeps pointing where it did: the file it names is replaced.
+  std::filesystem::path out = named;
+  if (std::filesystem::is_symlink(std::filesystem::symlink_status(named, ec))) {
+    const auto resolved = std::filesystem::weakly_canonical(named, ec);
+    if (!ec) out = resolved;
+  }
+  const std::filesystem::path part = PartName(out);
+  auto outcome = sound::WriteWave(c3d, channel, bits, rate, soundBuffer, part, host, level);
   if (outcome == sound::WaveOutcome::Played || outcome == sound::WaveOutcome::PlayedEmpty) {
     std::filesystem::rename(part, out, ec);
     if (!ec) return outcome;

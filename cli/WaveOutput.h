@@ -23,7 +23,9 @@ std::string BatchWaveName(const std::string& stem, int index, const std::string&
 // sound is complete (Played, or PlayedEmpty: the empty sound of a refused
 // resampling, as Play leaves it). Any other outcome, or a failed rename
 // ("Could not create" is then shown through host), removes the new file:
-// `out` is either the whole sound or untouched.
+// `out` is either the whole sound or untouched. A symbolic link `out` stays
+// a link (the file it names is replaced); a device or pipe is written in
+// place, and a failed write or seek there says "Could not create".
 sound::WaveOutcome WriteWaveFile(const CC3d& c3d, int channel, int bits, float rate,
                                  sound::SoundLevel level, const std::filesystem::path& out,
                                  sound::ISoundHost& host);

@@ -3,7 +3,6 @@
 // named while the rest still go out, and no partial file after a failure.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -11,11 +10,16 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/support/C3dWriter.h"
 #include "tests/support/RunCli.h"
 #include "tests/support/ScratchDir.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 namespace {
 
@@ -152,6 +156,39 @@ TEST_F(CliWavBatch, AFailedOutputLeavesNoPartialFile) {
                               "-o", file.string()});
   EXPECT_EQ(notFolder.exitCode, 1);
   EXPECT_NE(notFolder.err.find(file.string()), std::string::npos) << notFolder.err;
+}
+
+
+// Only a regular file is replaced by renaming: a symbolic link stays a link
+// to the new sound, and a pipe stays a pipe and receives the whole sound (as
+// a device such as /dev/full stays a device, and says it is full).
+TEST_F(CliWavBatch, ALinkOrAPipeIsWrittenThroughNotReplaced) {
+  const fs::path rec = Write(Recording({"Left"}, 1), "rec.c3d");
+  const fs::path single = dir / "single.wav";
+  ASSERT_EQ(Run({rec.string(), "--channel", "0", "--rate", "8000", "--bits", "16", "-o",
+                 single.string()}).exitCode, 0);
+
+  const fs::path real = dir / "real.wav";
+  const fs::path link = dir / "link.wav";
+  std::ofstream(real) << "old";
+  fs::create_symlink(real, link);
+  EXPECT_EQ(Run({rec.string(), "--channel", "0", "--rate", "8000", "--bits", "16", "-o",
+                 link.string()}).exitCode, 0);
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(c3dtest::ReadFile(real), c3dtest::ReadFile(single));
+
+#ifndef _WIN32
+  const fs::path fifo = dir / "pipe.wav";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  std::vector<std::uint8_t> received;
+  std::thread reader([&] { received = c3dtest::ReadFile(fifo); });
+  const auto run = Run({rec.string(), "--channel", "0", "--rate", "8000", "--bits", "16", "-o",
+                        fifo.string()});
+  reader.join();
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_TRUE(fs::is_fifo(fifo));
+  EXPECT_EQ(received, c3dtest::ReadFile(single));
+#endif
 }
 
 }
