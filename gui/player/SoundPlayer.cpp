@@ -86,6 +86,7 @@ CSoundPlayer::PlayResult CSoundPlayer::Play(const QString& path) {
       bytes.mid(static_cast<qsizetype>(info.dataOffset), static_cast<qsizetype>(info.dataBytes));
   m_source.setBuffer(&m_pcm);
   m_source.open(QIODevice::ReadOnly);
+  m_bytesPerSecond = format.bytesForDuration(1'000'000);
   m_durationMs = static_cast<qint64>(info.dataBytes / static_cast<std::size_t>(info.bits / 8) *
                                      1000 / info.rate);
 
@@ -114,6 +115,15 @@ void CSoundPlayer::Purge() {
 }
 
 bool CSoundPlayer::IsPlaying() const { return m_sink != nullptr; }
+
+double CSoundPlayer::PositionSeconds() const {
+  if (!m_sink || m_bytesPerSecond <= 0) return -1.0;
+  // Taken from the buffer, less what the sink still holds in its queue.
+  const qint64 queued = std::max<qint64>(m_sink->bufferSize() - m_sink->bytesFree(), 0);
+  const qint64 heard = std::max<qint64>(m_source.pos() - queued, 0);
+  const double seconds = static_cast<double>(heard) / static_cast<double>(m_bytesPerSecond);
+  return std::min(seconds, static_cast<double>(m_durationMs) / 1000.0);
+}
 
 void CSoundPlayer::WaitForEnd() {
   if (!IsPlaying()) return;

@@ -582,8 +582,19 @@ void CAnalogSoundDlg::SetStatus(const QString& text) {
 
 void CAnalogSoundDlg::WriteWave(int channel, int bits, float rate) {
   if (m_pC3d == nullptr) return;
-  sound::WriteWave(*m_pC3d, channel, bits, rate, m_pSoundBuffer, m_tempFile.FsPath(), m_host,
-                   m_level);
+  // Zoomed, Play builds the visible samples alone; the playhead follows either sound.
+  const bool zoomed = channel == m_plot.m_nChannel && m_plot.IsZoomed();
+  const PlotRange shown = zoomed ? m_plot.VisibleRange() : PlotRange{0, 0};
+  // A range of a loaded channel: within GetAnalogSampleCount(), an int.
+  const auto first = static_cast<int>(shown.first);
+  const auto count = static_cast<int>(shown.last - shown.first);
+  const sound::WaveOutcome outcome =
+      zoomed ? sound::WriteWaveRange(*m_pC3d, channel, first, count, bits, rate, m_pSoundBuffer,
+                                     m_tempFile.FsPath(), m_host, m_level)
+             : sound::WriteWave(*m_pC3d, channel, bits, rate, m_pSoundBuffer,
+                                m_tempFile.FsPath(), m_host, m_level);
+  if (outcome == sound::WaveOutcome::Played && channel == m_plot.m_nChannel)
+    m_plot.StartPlayhead(first);
 }
 
 void CAnalogSoundDlg::OnDestroy() {
