@@ -270,8 +270,12 @@ void CAnalogPlot::CreateCompanions() {
     m_pRuler = new CPlotRuler(this, parent);
     m_pReadout = new QLabel(QString::fromLatin1(Messages::kPlotZoomHint), parent);
     m_pReadout->setObjectName(QStringLiteral("PlotReadout"));
-    m_pReadout->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_pReadout->setAttribute(Qt::WA_TransparentForMouseEvents);
   }
+  // Under the other controls: as wide as the plot, they may reach under a
+  // neighbour (the OK button), which must stay whole and take its clicks.
+  m_pRuler->lower();
+  m_pReadout->lower();
   m_pRuler->show();
   m_pReadout->show();
   PlaceCompanions();

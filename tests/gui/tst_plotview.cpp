@@ -275,6 +275,11 @@ void TestPlotView::zoomedPlayPlaysTheVisibleSamples() {
   dlg.show();
   QVERIFY(QTest::qWaitForWindowExposed(&dlg));
   dlg.m_comboChannel.setCurrentIndex(0);
+  // The readout and ruler, as wide as the plot, reach under the OK button:
+  // it stays on top and takes the clicks there.
+  QWidget* ok = dlg.GetDlgItem(CAnalogSoundDlg::IDOK);
+  for (const QPoint& p : {ok->geometry().center(), ok->geometry().bottomLeft() + QPoint(2, -2)})
+    QCOMPARE(dlg.childAt(p), ok);
 
   const auto expected = [&](const CC3d& file) {
     std::vector<float> buffer;
