@@ -183,7 +183,10 @@ void CAnalogPlot::wheelEvent(QWheelEvent* event) {
   const double x = event->position().x();
   const double anchor = SampleAt(x);
   const std::int64_t length = range.last - range.first;
-  std::int64_t wanted = std::llround(static_cast<double>(length) * std::pow(kZoomPerNotch, notches));
+  // Within [1, n] before the conversion: a fast wheel can ask for any factor.
+  const double scaled = std::clamp(static_cast<double>(length) * std::pow(kZoomPerNotch, notches),
+                                   1.0, static_cast<double>(SampleCount()));
+  std::int64_t wanted = std::llround(scaled);
   // A notch always changes the range, however few samples it holds.
   if (notches > 0.0) wanted = std::min(wanted, length - 1);
   if (notches < 0.0) wanted = std::max(wanted, length + 1);
