@@ -118,11 +118,11 @@ bool CSoundPlayer::IsPlaying() const { return m_sink != nullptr; }
 
 double CSoundPlayer::PositionSeconds() const {
   if (!m_sink || m_bytesPerSecond <= 0) return -1.0;
-  // Taken from the buffer, less what the sink still holds in its queue.
-  const qint64 queued = std::max<qint64>(m_sink->bufferSize() - m_sink->bytesFree(), 0);
-  const qint64 heard = std::max<qint64>(m_source.pos() - queued, 0);
-  const double seconds = static_cast<double>(heard) / static_cast<double>(m_bytesPerSecond);
-  return std::min(seconds, static_cast<double>(m_durationMs) / 1000.0);
+  // The sink's own count of the sound it has played out, which the audio
+  // server advances smoothly (the bytes taken from the buffer move in
+  // periods of tens of milliseconds).
+  const double seconds = static_cast<double>(m_sink->processedUSecs()) / 1e6;
+  return std::clamp(seconds, 0.0, static_cast<double>(m_durationMs) / 1000.0);
 }
 
 void CSoundPlayer::WaitForEnd() {

@@ -53,7 +53,7 @@ class CAnalogPlot : public QFrame {
 
   // Shows the playhead for a sound, now playing on the application's player,
   // made of the channel's samples from `firstSample` on at the file's analog
-  // rate: it moves about 33 times a second with the player's position and
+  // rate: it moves 50 times a second with the player's position and
   // disappears when the player stops or the sound ends.
   void StartPlayhead(std::int64_t firstSample);
   void StopPlayhead();
