@@ -2,10 +2,12 @@
 // file without the application shell, and to take a picture of it.
 //
 //   tremolux-sounddlg FILE [--channel N] [--bits 8|16] [--freq TEXT]
-//                          [--zoom FROM:TO] [--play] [--screenshot OUT.png]
+//                          [--zoom FROM:TO] [--hover SECONDS] [--play]
+//                          [--screenshot OUT.png]
 //
 // --zoom shows the seconds FROM to TO of the chosen channel in the plot, as
-// the wheel would; --play then presses Play.
+// the wheel would; --hover moves the mouse over the plot at that time, so
+// the readout shows it; --play then presses Play.
 // Without --screenshot the dialog runs modally until OK closes it. With it,
 // the dialog is shown, the picture of its window is written to OUT.png and
 // the program ends. Exit status: 0 done, 1 the file or picture failed, 2 bad
@@ -15,6 +17,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
+#include <QMouseEvent>
 #include <QPixmap>
 #include <QScreen>
 #include <QTimer>
@@ -62,13 +65,16 @@ int Run(int argc, char** argv) {
   const QCommandLineOption zoom(QStringLiteral("zoom"),
                                 QStringLiteral("Show the seconds FROM to TO of the channel."),
                                 QStringLiteral("FROM:TO"));
+  const QCommandLineOption hover(QStringLiteral("hover"),
+                                 QStringLiteral("Point the mouse at this time of the plot."),
+                                 QStringLiteral("SECONDS"));
   const QCommandLineOption play(QStringLiteral("play"), QStringLiteral("Press Play at the start."));
-  parser.addOptions({channel, bits, freq, zoom, play, screenshot});
+  parser.addOptions({channel, bits, freq, zoom, hover, play, screenshot});
   parser.process(app);
   if (parser.positionalArguments().size() != 1) {
     std::fprintf(stderr,
                  "usage: tremolux-sounddlg FILE [--channel N] [--bits 8|16] [--freq TEXT] "
-                 "[--zoom FROM:TO] [--play] [--screenshot OUT.png]\n");
+                 "[--zoom FROM:TO] [--hover SECONDS] [--play] [--screenshot OUT.png]\n");
     return 2;
   }
   bool ok = true;
@@ -116,6 +122,13 @@ int Run(int argc, char** argv) {
       // Seconds to samples; SetVisibleRange clamps them into the channel.
       dlg.m_plot.SetVisibleRange(static_cast<std::int64_t>(std::clamp(zoomFrom * rate, 0.0, 1e15)),
                                  static_cast<std::int64_t>(std::clamp(zoomTo * rate, 0.0, 1e15)));
+    }
+    if (parser.isSet(hover)) {
+      const QPointF at(dlg.m_plot.ColumnOf(parser.value(hover).toDouble() * sound::AnalogRate(c3d)),
+                       dlg.m_plot.height() / 2.0);
+      QMouseEvent move(QEvent::MouseMove, at, dlg.m_plot.mapToGlobal(at), Qt::NoButton,
+                       Qt::NoButton, Qt::NoModifier);
+      QApplication::sendEvent(&dlg.m_plot, &move);
     }
     if (parser.isSet(play)) dlg.OnPlay();
   };
