@@ -21,8 +21,8 @@ class CPlotSummary;
 // The user can zoom and pan in time: the wheel zooms around the mouse, a
 // drag pans, a double-click shows the whole channel again. The visible
 // samples are drawn as a channel holding only them (RenderAnalogPlot's range
-// rules), so the unzoomed plot is the specified drawing. A summary of the
-// channel, built on the first paint of a channel, keeps every paint short.
+// rules), so the unzoomed plot is the drawing of the whole channel. A
+// summary of the channel, built on its first paint, keeps every paint short.
 // Two companions live in the same parent, just above the frame, outside
 // the plot's client rectangle: a readout (time and scaled value under the
 // mouse) and a time ruler in seconds. A playhead, a vertical line at the
@@ -77,7 +77,9 @@ class CAnalogPlot : public QFrame {
 
  protected:
   // Draws the visible range into the area inside the frame (one call to
-  // RenderAnalogPlot), the playhead over it, then the frame itself.
+  // RenderAnalogPlot), the playhead over it, then the frame itself. The wait
+  // cursor shows while a channel's summary is built (one pass over its
+  // samples); the paints after it are short.
   void paintEvent(QPaintEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
