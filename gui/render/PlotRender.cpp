@@ -46,7 +46,10 @@ void DrawTrace(QPainter& painter, const CPlotTrace& trace, PlotPath path,
                const CPlotSummary* summary) {
   QList<QPoint> points;
   const auto add = [&points](const PlotPoint& p) { points.append(QPoint(p.x, p.y)); };
-  if (path == PlotPath::Merged && summary != nullptr) {
+  // The summary pays off with many samples per column; with few, walking
+  // them is as quick, and the column table (W + 2 entries) is not needed.
+  const bool manyPerColumn = trace.Count() / 4 > static_cast<std::int64_t>(trace.Width());
+  if (path == PlotPath::Merged && summary != nullptr && manyPerColumn) {
     const std::vector<PlotPoint> merged = SummarisedTracePath(trace, *summary);
     points.reserve(static_cast<qsizetype>(merged.size()));
     for (const PlotPoint& p : merged) add(p);

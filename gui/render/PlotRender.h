@@ -48,8 +48,9 @@ void RenderAnalogPlot(QPainter& painter, const QRect& rect, const CC3d* c3d, int
 // alone, drawn as a channel holding only those samples (CPlotTrace's range
 // rules); the whole channel as a range draws exactly as above. `summary`,
 // when it describes this channel, makes the merged path's cost independent
-// of the number of samples (pixel for pixel the same drawing); otherwise the
-// path is merged from every sample.
+// of the number of samples (pixel for pixel the same drawing) where there
+// are more than four samples per column; otherwise the path is merged from
+// every sample.
 void RenderAnalogPlot(QPainter& painter, const QRect& rect, const CC3d* c3d, int channel,
                       const PlotColors& colors, PlotRange range, const CPlotSummary* summary,
                       PlotPath path = PlotPath::Merged);
