@@ -22,8 +22,7 @@ inline constexpr const char* kNoAnalogChannels = "This file has no analog channe
 inline constexpr const char* kPlotReadout = "%1 s   %2 %3";
 inline constexpr const char* kPlotRulerLabel = "%1 s";
 // Shown in the readout's place while the mouse is away from the plot.
-inline constexpr const char* kPlotZoomHint =
-    "Wheel: zoom   Drag: pan   Double-click: whole channel";
+inline constexpr const char* kPlotZoomHint = "Wheel: zoom, drag: pan, double-click: all";
 
 // Sound dialog status line: kStatusPrefix followed by one of the three states.
 inline constexpr const char* kStatusPrefix = "Status : ";

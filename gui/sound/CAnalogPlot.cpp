@@ -285,8 +285,17 @@ void CAnalogPlot::CreateCompanions() {
   PlaceCompanions();
 }
 
-void CAnalogPlot::PlaceCompanions() {
+void CAnalogPlot::PlaceCompanionsAt(const QRect& ruler, const QRect& readout) {
+  m_companionsPlacedByParent = true;
   if (!m_pRuler || !m_pReadout) return;
+  m_pRuler->setGeometry(ruler);
+  m_pReadout->setGeometry(readout);
+  m_pReadout->setWordWrap(true);
+  m_pReadout->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+}
+
+void CAnalogPlot::PlaceCompanions() {
+  if (!m_pRuler || !m_pReadout || m_companionsPlacedByParent) return;
   // Right above the frame: the ruler against its top edge, the readout above
   // the ruler. Neither touches the plot's own rectangle.
   const QRect frame = geometry();
@@ -339,25 +348,37 @@ void CPlotRuler::paintEvent(QPaintEvent*) {
   const double end = static_cast<double>(range.last - 1) * perSample;
   QPainter painter(this);
   painter.setPen(palette().color(QPalette::WindowText));
-  const QFontMetrics metrics = fontMetrics();
+  // A strip lower than a line of text and the ticks gets a smaller font.
+  QFont font = painter.font();
+  if (height() < sizeHint().height()) {
+    font.setPixelSize(std::max(6, height() - 3));
+    painter.setFont(font);
+  }
+  const QFontMetrics metrics(font);
   // The widest label the span can have decides how far apart labels go.
   const QString widest = QString::fromLatin1(Messages::kPlotRulerLabel)
                              .arg(QString::number(end, 'f', 6).left(9));
   const int inside = m_plot->contentsRect().width();
   const double step = TickStep(end - start, inside, metrics.horizontalAdvance(widest) + 8);
   const int decimals = std::clamp(static_cast<int>(-std::floor(std::log10(step))), 0, 9);
-  const int bottom = height() - 1;
-  painter.drawLine(QLineF(m_plot->ColumnOf(static_cast<double>(range.first)), bottom,
-                          m_plot->ColumnOf(static_cast<double>(range.last - 1)), bottom));
+  // Ticks point at the plot: down from the top edge beneath it, up from the
+  // bottom edge above it; the labels lie on the far side of the ticks.
+  const bool beneath = geometry().top() >= m_plot->geometry().bottom();
+  const int edge = beneath ? 0 : height() - 1;
+  const int tickEnd = beneath ? 2 : height() - 4;
+  const QRect labels = beneath ? QRect(0, 1, width(), height() - 1) : QRect(0, 0, width(), height() - 4);
+  painter.drawLine(QLineF(m_plot->ColumnOf(static_cast<double>(range.first)), edge,
+                          m_plot->ColumnOf(static_cast<double>(range.last - 1)), edge));
   for (double k = std::ceil(start / step); k * step <= end; k += 1.0) {
     const double seconds = k * step;
     // The plot's columns are the ruler's: both share the same left edge.
     const int x = static_cast<int>(std::lround(m_plot->ColumnOf(seconds / perSample)));
-    painter.drawLine(x, bottom - 4, x, bottom);
+    painter.drawLine(x, edge, x, tickEnd);
     const QString label =
         QString::fromLatin1(Messages::kPlotRulerLabel).arg(QString::number(seconds, 'f', decimals));
     const int w = metrics.horizontalAdvance(label);
     const int left = std::clamp(x - w / 2, 0, std::max(0, width() - w));
-    painter.drawText(QRect(left, 0, w, bottom - 4), Qt::AlignHCenter | Qt::AlignBottom, label);
+    painter.drawText(QRect(left, labels.top(), w, labels.height()),
+                     Qt::AlignHCenter | (beneath ? Qt::AlignTop : Qt::AlignBottom), label);
   }
 }

@@ -60,9 +60,13 @@ class CAnalogPlot : public QFrame {
   // The playhead's column in widget pixels, or -1 when none is drawn.
   int PlayheadX() const;
 
-  // The companions above the frame (tests, screenshots).
+  // The companions (tests, screenshots).
   CPlotRuler* Ruler() const { return m_pRuler; }
   QLabel* Readout() const { return m_pReadout; }
+  // Places the companions at these rectangles of the parent from now on,
+  // instead of right above the frame (where a dialog may have other
+  // controls). The ruler's text shrinks to fit a low strip.
+  void PlaceCompanionsAt(const QRect& ruler, const QRect& readout);
 
   // Sample position (fractional) under widget column x of the visible range,
   // and the widget column of a sample position; both -1 without a channel.
@@ -115,6 +119,7 @@ class CAnalogPlot : public QFrame {
   QTimer m_playheadTimer;
   std::int64_t m_playFirst = 0;
   double m_playSample = -1.0;
+  bool m_companionsPlacedByParent = false;  // PlaceCompanionsAt was called
   QPointer<CPlotRuler> m_pRuler;
   QPointer<QLabel> m_pReadout;
 };

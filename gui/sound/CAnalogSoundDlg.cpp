@@ -322,6 +322,14 @@ void CAnalogSoundDlg::PlaceControls() {
   m_plot.setGeometry(plot);
   m_pOk->setGeometry(du.Map(kOkRect).translated(dx, 0));
   m_pStatus->setGeometry(du.Map(kStatusRect).translated(0, dy));
+  // The plot's time ruler in the strip between the plot and the status line;
+  // its readout in the free corner under the buttons of the left column.
+  const QRect status = m_pStatus->geometry();
+  const QRect save = du.Map(kSaveRect);
+  m_plot.PlaceCompanionsAt(
+      QRect(plot.left(), plot.bottom() + 1, plot.width(), std::max(0, status.top() - plot.bottom() - 1)),
+      QRect(save.left(), save.bottom() + du.Y(4), plot.left() - save.left() - du.X(4),
+            std::max(0, height() - save.bottom() - du.Y(8))));
 }
 
 void CAnalogSoundDlg::resizeEvent(QResizeEvent* event) {
