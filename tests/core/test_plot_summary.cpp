@@ -20,7 +20,7 @@
 
 namespace {
 
-constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+constexpr float kNotANumber = std::numeric_limits<float>::quiet_NaN();
 
 // The columns' first vertices by walking the accumulation vertex by vertex.
 std::vector<std::int64_t> StartsByWalking(float step, std::int64_t n, int width) {
@@ -74,7 +74,7 @@ std::vector<float> MakeSamples(std::int64_t n, Shape shape, bool integer, unsign
         break;
       case Shape::SpikesAndNaN: {
         const int r = spike(rng);
-        s = r == 0 ? 5000.0f : r == 1 ? -5000.0f : (r == 2 && !integer) ? kNaN : 0.0f;
+        s = r == 0 ? 5000.0f : r == 1 ? -5000.0f : (r == 2 && !integer) ? kNotANumber : 0.0f;
         break;
       }
       case Shape::RandomWalk: s = walk += std::trunc(noise(rng) / 30.0f); break;
@@ -86,7 +86,7 @@ std::vector<float> MakeSamples(std::int64_t n, Shape shape, bool integer, unsign
 
 // A CC3d holding one channel of these samples: frames of 1000 when n is a
 // multiple of 1000 above 65535 (as a long recording), else one frame.
-std::unique_ptr<CC3d> MakeC3d(const std::vector<float>& samples, bool integer, float scale = 0.5f) {
+std::unique_ptr<CC3d> ChannelFile(const std::vector<float>& samples, bool integer, float scale = 0.5f) {
   c3dtest::HandChannel ch;
   ch.raw = samples;
   ch.integer = integer;
@@ -160,7 +160,7 @@ TEST(PlotRange, DrawsLikeTheSlicedChannel) {
     const Shape shape = shapes[round % 4];
     const std::vector<float> all = MakeSamples(60000, shape, integer, static_cast<unsigned>(round));
     const float scale = round % 5 == 0 ? -0.25f : 0.5f;
-    const auto c3d = MakeC3d(all, integer, scale);
+    const auto c3d = ChannelFile(all, integer, scale);
     const CPlotSummary summary(*c3d, 0);
     std::uniform_int_distribution<std::int64_t> at(0, 59999);
     std::int64_t first = at(rng);
@@ -174,7 +174,7 @@ TEST(PlotRange, DrawsLikeTheSlicedChannel) {
     SCOPED_TRACE(testing::Message() << "round " << round << " [" << first << ", " << last << ")");
 
     const std::vector<float> slice(all.begin() + first, all.begin() + last);
-    const auto sliced = MakeC3d(slice, integer, scale);
+    const auto sliced = ChannelFile(slice, integer, scale);
     const CPlotTrace expected(sliced.get(), 0, w, h);
     const CPlotTrace plain(c3d.get(), 0, w, h, PlotRange{first, last});
     const CPlotTrace summarised(c3d.get(), 0, w, h, PlotRange{first, last}, &summary);
@@ -185,7 +185,7 @@ TEST(PlotRange, DrawsLikeTheSlicedChannel) {
     EXPECT_EQ(Vertices(summarised), want);
   }
 
-  const auto c3d = MakeC3d(MakeSamples(5000, Shape::NoisyTone, false, 5), false);
+  const auto c3d = ChannelFile(MakeSamples(5000, Shape::NoisyTone, false, 5), false);
   EXPECT_EQ(Vertices(CPlotTrace(c3d.get(), 0, 300, 100, PlotRange{})),
             Vertices(CPlotTrace(c3d.get(), 0, 300, 100)));
   EXPECT_EQ(Vertices(CPlotTrace(c3d.get(), 0, 300, 100, PlotRange{-50, 99999})),
@@ -200,8 +200,8 @@ TEST(PlotRange, DrawsLikeTheSlicedChannel) {
 // edge, with or without the summary (whose extremes pass NaN over).
 TEST(PlotRange, RangeStartingOnNaNLiesOnTheBottomEdge) {
   std::vector<float> v = MakeSamples(3000, Shape::NoisyTone, false, 9);
-  v[1000] = kNaN;
-  const auto c3d = MakeC3d(v, false);
+  v[1000] = kNotANumber;
+  const auto c3d = ChannelFile(v, false);
   const CPlotSummary summary(*c3d, 0);
   for (const CPlotSummary* s : {static_cast<const CPlotSummary*>(nullptr), &summary}) {
     const CPlotTrace trace(c3d.get(), 0, 200, 80, PlotRange{1000, 2900}, s);
@@ -223,7 +223,7 @@ TEST(PlotSummary, PathEqualsTheMergedPathThroughEveryVertex) {
   for (int c = 0; c < 8; ++c) {
     const bool integer = c % 2 == 1;
     const Shape shape = shapes[c % 4];
-    const auto c3d = MakeC3d(MakeSamples(kLong, shape, integer, static_cast<unsigned>(100 + c)),
+    const auto c3d = ChannelFile(MakeSamples(kLong, shape, integer, static_cast<unsigned>(100 + c)),
                              integer, c % 3 == 0 ? -0.5f : 0.5f);
     const CPlotSummary summary(*c3d, 0);
     ASSERT_TRUE(summary.Describes(*c3d, 0));
