@@ -1,7 +1,10 @@
 // Cost of one paint of the waveform plot into a 576 x 244 image (the sound
 // dialog's plot at 96 dpi) for channels of 1, 5 and 20 million samples, and
-// of the geometry walk alone. Every paint walks every sample; the painter
-// gets the column-merged path (and, for comparison, every vertex).
+// of the geometry walk alone. Without a summary every paint walks every
+// sample; the painter gets the column-merged path (and, for comparison,
+// every vertex). With the channel's summary (built once, timed apart) a
+// paint of any range, the whole channel included, reads a few blocks per
+// pixel column.
 #include <benchmark/benchmark.h>
 
 #include <QGuiApplication>
@@ -11,9 +14,11 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <random>
 
 #include "core/c3d/C3d.h"
 #include "core/plot/PlotGeometry.h"
+#include "core/plot/PlotSummary.h"
 #include "gui/render/PlotRender.h"
 
 namespace {
@@ -67,6 +72,40 @@ void BM_PaintPlot(benchmark::State& state, Signal signal, PlotPath path) {
   SetSampleCounters(state, n);
 }
 
+// One paint of the range [n - n / zoom, n) with the channel's summary;
+// zoom 0 paints a random range of at least 2 samples in each iteration.
+void BM_PaintRange(benchmark::State& state, Signal signal) {
+  const std::int64_t n = state.range(0);
+  const std::int64_t zoom = state.range(1);
+  const auto c3d = MakeChannel(n, signal);
+  const CPlotSummary summary(*c3d, 0);
+  QImage image(kWidth, kHeight, QImage::Format_RGB32);
+  const PlotColors colors{Qt::white, QColor(0, 120, 215)};
+  std::mt19937_64 rng(1);
+  std::uniform_int_distribution<std::int64_t> at(0, n - 2);
+  for (auto _ : state) {
+    PlotRange range{n - n / std::max<std::int64_t>(zoom, 1), n};
+    if (zoom == 0) {
+      range.first = at(rng);
+      range.last = std::uniform_int_distribution<std::int64_t>(range.first + 2, n)(rng);
+    }
+    QPainter painter(&image);
+    RenderAnalogPlot(painter, image.rect(), c3d.get(), 0, colors, range, &summary);
+    painter.end();
+    benchmark::DoNotOptimize(image.constBits());
+  }
+}
+
+void BM_BuildSummary(benchmark::State& state) {
+  const std::int64_t n = state.range(0);
+  const auto c3d = MakeChannel(n, Signal::Tone);
+  for (auto _ : state) {
+    const CPlotSummary summary(*c3d, 0);
+    benchmark::DoNotOptimize(summary.Count());
+  }
+  SetSampleCounters(state, n);
+}
+
 void BM_WalkTrace(benchmark::State& state) {
   const std::int64_t n = state.range(0);
   const auto c3d = MakeChannel(n, Signal::Tone);
@@ -90,6 +129,12 @@ BENCHMARK_CAPTURE(BM_PaintPlot, tone_every_vertex, Signal::Tone, PlotPath::Every
     ->Arg(1'000'000)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_PaintPlot, slow_every_vertex, Signal::Slow, PlotPath::EverySample)
     ->Arg(1'000'000)->Unit(benchmark::kMillisecond);
+// Ranges 1/zoom of the channel long (1: the whole channel; 0: random ranges).
+BENCHMARK_CAPTURE(BM_PaintRange, tone, Signal::Tone)
+    ->ArgsProduct({{20'000'000}, {1, 2, 100, 10'000, 0}})->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_PaintRange, slow, Signal::Slow)
+    ->ArgsProduct({{20'000'000}, {1, 2, 100, 10'000, 0}})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BuildSummary)->Arg(20'000'000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WalkTrace)->Arg(1'000'000)->Arg(20'000'000)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {

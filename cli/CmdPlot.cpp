@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QSvgGenerator>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -16,6 +17,7 @@
 #include "cli/JsonWriter.h"
 #include "core/c3d/C3d.h"
 #include "core/sound/ChannelNames.h"
+#include "core/sound/WaveSynthesis.h"
 #include "core/plot/PlotGeometry.h"
 #include "gui/render/PlotRender.h"
 
@@ -31,6 +33,10 @@ struct PlotOptions {
   int height = 0;
   std::string out;
   std::string geometry;
+  double from = 0.0;  // seconds from the first sample, when fromGiven
+  double to = 0.0;    // seconds, when toGiven
+  bool fromGiven = false;
+  bool toGiven = false;
 };
 
 enum class ImageFormat { Png, Svg, Unknown };
@@ -42,19 +48,59 @@ ImageFormat FormatOf(const std::string& path) {
   return ImageFormat::Unknown;
 }
 
+// The samples whose times lie in [from, to] seconds, sample i lying at
+// i / rate; an omitted end is the channel's. Times a millionth of a sample
+// short of an instant still reach it (0.29 x 100 is 28.999999999999996 in
+// double). False, with the reason on stderr, when the range is not usable.
+bool RangeOfTimes(const PlotOptions& o, const CC3d& c3d, PlotRange& range) {
+  range = PlotRange{};
+  if (!o.fromGiven && !o.toGiven) return true;
+  const double rate = sound::AnalogRate(c3d);
+  const std::int64_t n = std::max<std::int64_t>(c3d.SamplesPerChannel(), 0);
+  const double duration = rate > 0.0 ? static_cast<double>(n) / rate : 0.0;
+  if (!(rate > 0.0) || !std::isfinite(rate)) {
+    std::fprintf(stderr, "tremolux-cli: %s: the analog rate is not positive: no times to plot\n",
+                 o.path.c_str());
+    return false;
+  }
+  if (o.fromGiven && !(o.from >= 0.0)) {
+    std::fprintf(stderr, "tremolux-cli: --from must be 0 seconds or later\n");
+    return false;
+  }
+  if (o.fromGiven && o.toGiven && !(o.from < o.to)) {
+    std::fprintf(stderr, "tremolux-cli: --from must be earlier than --to\n");
+    return false;
+  }
+  constexpr double kSlack = 1e-6;
+  const double first = o.fromGiven ? std::ceil(o.from * rate - kSlack) : 0.0;
+  const double last = o.toGiven ? std::floor(o.to * rate + kSlack) + 1.0 : static_cast<double>(n);
+  if (!(first < static_cast<double>(n)) || !(last > first)) {
+    std::fprintf(stderr,
+                 "tremolux-cli: %s: no sample between %g and %g seconds (the channel holds "
+                 "%lld samples at %g Hz, %g seconds)\n",
+                 o.path.c_str(), o.fromGiven ? o.from : 0.0, o.toGiven ? o.to : duration,
+                 static_cast<long long>(n), rate, duration);
+    return false;
+  }
+  // Both lie in [0, n] here (last clamped), so the conversions are exact.
+  range.first = static_cast<std::int64_t>(first);
+  range.last = static_cast<std::int64_t>(std::min(last, static_cast<double>(n)));
+  return true;
+}
+
 bool WritePng(const std::string& out, const QRect& rect, const CC3d& c3d, int channel,
-              const PlotColors& colors) {
+              const PlotColors& colors, PlotRange range) {
   QImage image(rect.size(), QImage::Format_RGB32);
   if (image.isNull()) return false;
   {
     QPainter painter(&image);
-    RenderAnalogPlot(painter, rect, &c3d, channel, colors);
+    RenderAnalogPlot(painter, rect, &c3d, channel, colors, range, nullptr);
   }
   return image.save(QString::fromStdString(out), "PNG");
 }
 
 bool WriteSvg(const std::string& out, const QRect& rect, const CC3d& c3d, int channel,
-              const PlotColors& colors) {
+              const PlotColors& colors, PlotRange range) {
   QFile file(QString::fromStdString(out));
   if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
   QSvgGenerator svg;
@@ -64,17 +110,18 @@ bool WriteSvg(const std::string& out, const QRect& rect, const CC3d& c3d, int ch
   svg.setTitle(QStringLiteral("Tremolux waveform plot"));
   {
     QPainter painter(&svg);
-    RenderAnalogPlot(painter, rect, &c3d, channel, colors);
+    RenderAnalogPlot(painter, rect, &c3d, channel, colors, range, nullptr);
   }
   return file.error() == QFileDevice::NoError;
 }
 
 // The primitives of one paint: `grid` as [x1, y1, x2, y2], `trace` as the
 // [x, y] vertex of every sample, `markers` as [left, top, right, bottom].
-bool WriteGeometry(const std::string& out, const CC3d& c3d, int channel, int width, int height) {
+bool WriteGeometry(const std::string& out, const CC3d& c3d, int channel, int width, int height,
+                   PlotRange range) {
   std::FILE* file = std::fopen(out.c_str(), "wb");
   if (file == nullptr) return false;
-  const CPlotTrace trace(&c3d, channel, width, height);
+  const CPlotTrace trace(&c3d, channel, width, height, range);
   CJsonWriter json(file);
   json.BeginObject();
   json.Key("width");
@@ -131,19 +178,21 @@ int RunPlot(const PlotOptions& o) {
                  o.path.c_str(), o.channel.c_str(), c3d.m_analogs.size());
     return 2;
   }
+  PlotRange range;
+  if (!RangeOfTimes(o, c3d, range)) return 2;
 
   // Lines and fills into an image or SVG need no application object, so no
   // display and no platform theme: the colours are fixed.
   const PlotColors colors = ClassicPlotColors();
   const QRect rect(0, 0, o.width, o.height);
 
-  const bool drawn = format == ImageFormat::Png ? WritePng(o.out, rect, c3d, channel, colors)
-                                                : WriteSvg(o.out, rect, c3d, channel, colors);
+  const bool drawn = format == ImageFormat::Png ? WritePng(o.out, rect, c3d, channel, colors, range)
+                                                : WriteSvg(o.out, rect, c3d, channel, colors, range);
   if (!drawn) {
     std::fprintf(stderr, "tremolux-cli: %s: cannot write the image\n", o.out.c_str());
     return 1;
   }
-  if (!o.geometry.empty() && !WriteGeometry(o.geometry, c3d, channel, o.width, o.height)) {
+  if (!o.geometry.empty() && !WriteGeometry(o.geometry, c3d, channel, o.width, o.height, range)) {
     std::fprintf(stderr, "tremolux-cli: %s: cannot write the geometry\n", o.geometry.c_str());
     return 1;
   }
@@ -168,6 +217,15 @@ void AddPlotCommand(CLI::App& app) {
   cmd->add_option("--geometry", o->geometry,
                   "also write the primitives as JSON: grid [x1,y1,x2,y2], trace [x,y] (one "
                   "vertex per sample), markers [left,top,right,bottom]");
+  cmd->add_option("--from", o->from,
+                  "draw only the samples from this time on, in seconds from the first sample "
+                  "(0 or later); the range is drawn as the whole channel would be, scaled to its "
+                  "own smallest and largest value")
+      ->each([o](const std::string&) { o->fromGiven = true; });
+  cmd->add_option("--to", o->to,
+                  "draw only the samples up to this time, in seconds (later than --from; a time "
+                  "past the end means the end)")
+      ->each([o](const std::string&) { o->toGiven = true; });
   cmd->callback([o] { g_exitCode = RunPlot(*o); });
 }
 

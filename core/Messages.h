@@ -16,6 +16,14 @@ inline constexpr const char* kError = "Error";
 // is not opened on it.
 inline constexpr const char* kNoAnalogChannels = "This file has no analog channels: there is nothing to play.";
 
+// The sound dialog's plot: the readout under the mouse (%1 the time in
+// seconds, %2 the scaled value, %3 the channel's units) and the ruler's
+// labels (%1 seconds).
+inline constexpr const char* kPlotReadout = "%1 s   %2 %3";
+inline constexpr const char* kPlotRulerLabel = "%1 s";
+// Shown in the readout's place while the mouse is away from the plot.
+inline constexpr const char* kPlotZoomHint = "Wheel: zoom, drag: pan, double-click: all";
+
 // Sound dialog status line: kStatusPrefix followed by one of the three states.
 inline constexpr const char* kStatusPrefix = "Status : ";
 inline constexpr const char* kStatusIdle = " Idle";

@@ -1,5 +1,7 @@
 #include "core/plot/PlotGeometry.h"
 
+#include "core/plot/PlotSummary.h"
+
 #include <algorithm>
 #include <cmath>
 #include <utility>
@@ -57,29 +59,95 @@ std::vector<PlotLine> PlotGrid(int width, int height) {
   return PlotGridLines(0, height, 0, width, 0, height);
 }
 
+namespace {
+
+// The channel at `channel` of c3d, or nullptr when there is none.
+const CAnalog* ChannelOf(const CC3d* c3d, int channel) {
+  if (c3d == nullptr || channel < 0 || static_cast<std::size_t>(channel) >= c3d->m_analogs.size())
+    return nullptr;
+  return c3d->m_analogs[static_cast<std::size_t>(channel)].get();
+}
+
+// Samples per channel that can be walked: n, or 0 when there are none or the
+// block holds fewer than n samples.
+std::int64_t WalkableCount(const CC3d& c3d, const CAnalog& analog) {
+  // In 64 bits: frames x S can pass 2^31.
+  const std::int64_t n = c3d.SamplesPerChannel();
+  if (n <= 0) return 0;
+  if (analog.m_pSamples.size() / c3d.SampleWidth() < static_cast<std::uint64_t>(n)) return 0;
+  return n;
+}
+
+// The loader's extremes of `count` samples: the first sample starts both, and
+// a later value replaces one only when it compares beyond it, so a NaN first
+// sample gives NaN and later NaNs are passed over.
+template <class T>
+void SliceExtremes(const T* samples, std::int64_t count, float& low, float& high) {
+  T lowest = samples[0];
+  T highest = samples[0];
+  for (std::int64_t i = 1; i < count; ++i) {
+    highest = samples[i] > highest ? samples[i] : highest;
+    lowest = samples[i] < lowest ? samples[i] : lowest;
+  }
+  low = static_cast<float>(lowest);  // int16 and float convert exactly
+  high = static_cast<float>(highest);
+}
+
+}
+
 CPlotTrace::CPlotTrace(const CC3d* c3d, int channel, int width, int height)
     : m_width(ClampPlotSize(width)), m_height(ClampPlotSize(height)) {
-  if (c3d == nullptr || channel < 0 || static_cast<std::size_t>(channel) >= c3d->m_analogs.size() ||
-      c3d->m_analogs[static_cast<std::size_t>(channel)] == nullptr)
-    return;
+  const CAnalog* analog = ChannelOf(c3d, channel);
+  if (analog == nullptr) return;
   m_draws = true;
-  const CAnalog& analog = *c3d->m_analogs[static_cast<std::size_t>(channel)];
+  const std::int64_t n = WalkableCount(*c3d, *analog);
+  if (n > 0) Prepare(*c3d, *analog, 0, n, analog->m_fMin, analog->m_fMax);
+}
 
-  // Samples per channel, in 64 bits: frames x S can pass 2^31.
-  const std::int64_t n = c3d->SamplesPerChannel();
-  if (n <= 0) return;
-  // A block shorter than n samples cannot be walked.
-  if (analog.m_pSamples.size() / c3d->SampleWidth() < static_cast<std::uint64_t>(n)) return;
+CPlotTrace::CPlotTrace(const CC3d* c3d, int channel, int width, int height, PlotRange range,
+                       const CPlotSummary* summary)
+    : m_width(ClampPlotSize(width)), m_height(ClampPlotSize(height)) {
+  const CAnalog* analog = ChannelOf(c3d, channel);
+  if (analog == nullptr) return;
+  m_draws = true;
+  const std::int64_t n = WalkableCount(*c3d, *analog);
+  const std::int64_t first = std::clamp<std::int64_t>(range.first, 0, n);
+  const std::int64_t last = std::clamp<std::int64_t>(range.last, 0, n);
+  if (first >= last) return;
+  if (first == 0 && last == n) {
+    Prepare(*c3d, *analog, 0, n, analog->m_fMin, analog->m_fMax);
+    return;
+  }
+  float rawMin = 0.0f;
+  float rawMax = 0.0f;
+  const float firstRaw = c3d->m_bIntegerData ? static_cast<float>(analog->IntSamples()[first])
+                                             : analog->FloatSamples()[first];
+  if (summary != nullptr && summary->Describes(*c3d, channel) && !std::isnan(firstRaw)) {
+    // A first sample that is not NaN makes the loader's extremes those of
+    // the values that are not NaN, which the summary keeps per block.
+    const PlotExtremes e = summary->Extremes(first, last);
+    rawMin = e.min;
+    rawMax = e.max;
+  } else if (c3d->m_bIntegerData) {
+    SliceExtremes(analog->IntSamples() + first, last - first, rawMin, rawMax);
+  } else {
+    SliceExtremes(analog->FloatSamples() + first, last - first, rawMin, rawMax);
+  }
+  Prepare(*c3d, *analog, first, last - first, rawMin, rawMax);
+}
 
+void CPlotTrace::Prepare(const CC3d& c3d, const CAnalog& analog, std::int64_t first,
+                         std::int64_t n, float rawMin, float rawMax) {
   m_analog = &analog;
-  m_integerData = c3d->m_bIntegerData;
+  m_integerData = c3d.m_bIntegerData;
+  m_first = first;
   m_count = n;
   m_offset = analog.m_fOffset;
   m_scale = analog.m_fScale;
 
   // The value range, its ends exchanged when a negative scale reverses them.
-  float lo = (analog.m_fMin - analog.m_fOffset) * analog.m_fScale;
-  float hi = (analog.m_fMax - analog.m_fOffset) * analog.m_fScale;
+  float lo = (rawMin - analog.m_fOffset) * analog.m_fScale;
+  float hi = (rawMax - analog.m_fOffset) * analog.m_fScale;
   if (lo > hi) std::swap(lo, hi);
   const float mid = (hi + lo) * 0.5f;
   const float half = (hi - lo) * 0.5f;
@@ -112,6 +180,16 @@ CPlotTrace::CPlotTrace(const CC3d* c3d, int channel, int width, int height)
   // Markers only when the width exceeds ten pixels per sample (the width
   // compared as an unsigned number, the product in 64 bits).
   m_markers = static_cast<std::uint64_t>(m_width) > 10u * static_cast<std::uint64_t>(n);
+}
+
+int CPlotTrace::Row(float raw) const {
+  // MapRow's result lies in [0, H] and is not NaN: the truncation is defined.
+  switch (m_mode) {
+    case Mode::Single: return static_cast<int>(MapRow<float>(raw, m_vBot, m_yScale));
+    case Mode::Double: return static_cast<int>(MapRow<double>(raw, m_vBotWide, m_yScaleWide));
+    case Mode::Flat: break;
+  }
+  return m_height;
 }
 
 PlotGeometry ComputePlotGeometry(const CC3d* c3d, int channel, int width, int height) {

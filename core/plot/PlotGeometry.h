@@ -54,6 +54,16 @@ std::vector<PlotLine> PlotGridLines(int top, int bottom, int left, int right, in
 // clamped by ClampPlotSize.
 std::vector<PlotLine> PlotGrid(int width, int height);
 
+// A range of sample indices [first, last) of one channel. The default is
+// the whole channel; a range is clamped into [0, n) when a trace is made.
+struct PlotRange {
+  std::int64_t first = 0;
+  std::int64_t last = INT64_MAX;
+  bool operator==(const PlotRange&) const = default;
+};
+
+class CPlotSummary;
+
 // The trace of one channel prepared for one client size. It holds only the
 // scaling (no vertices) and points into the CC3d's sample block, which the
 // caller keeps alive and unchanged while walking. Copyable; owns nothing.
@@ -90,6 +100,18 @@ class CPlotTrace {
   // grid are drawn (Draws() true, Count() 0).
   CPlotTrace(const CC3d* c3d, int channel, int width, int height);
 
+  // The trace of the samples [range.first, range.last) alone, drawn by the
+  // same rules as a channel holding only those samples: n is the range's
+  // length, and the extremes are those the loader computes for such a
+  // channel (NaN when its first sample is NaN, else the smallest and
+  // largest value that is not NaN). A range covering the whole channel
+  // keeps the channel's stored m_fMin and m_fMax, so it draws exactly as
+  // the constructor above. The range is clamped into [0, n); an empty range
+  // draws the background and grid only. `summary`, when given for the same
+  // channel, finds the range's extremes without reading every sample.
+  CPlotTrace(const CC3d* c3d, int channel, int width, int height, PlotRange range,
+             const CPlotSummary* summary = nullptr);
+
   // True when the plot draws at all (background, grid and any trace).
   bool Draws() const { return m_draws; }
   // Number of trace vertices: one per sample, 0 when there is no trace.
@@ -98,6 +120,13 @@ class CPlotTrace {
   bool HasMarkers() const { return m_markers; }
   int Width() const { return m_width; }
   int Height() const { return m_height; }
+  // Index in the channel of the first vertex's sample (0 for the whole channel).
+  std::int64_t First() const { return m_first; }
+  // The float added to x from one vertex to the next (0 with one sample).
+  float XStep() const { return m_xStep; }
+  // The row, in [0, H], of a vertex whose raw sample is `raw` (an int16
+  // sample converted to float): what Walk gives for that sample.
+  int Row(float raw) const;
 
   // Calls onVertex(PlotPoint) for each sample in order and, when
   // HasMarkers(), onMarker(PlotRect) right after the vertex of the same
@@ -118,12 +147,19 @@ class CPlotTrace {
   template <class T, class Raw, class VertexFn, class MarkerFn>
   void WalkSamples(const Raw* raw, T vBot, T yScale, VertexFn& onVertex,
                    MarkerFn& onMarker) const;
+  // The unrounded row of a raw sample, in [0, H]: (raw - offset) x scale in
+  // single precision, as GetScaledSample, then mapped into the band.
+  template <class T>
+  T MapRow(float raw, T vBot, T yScale) const;
+  void Prepare(const CC3d& c3d, const CAnalog& analog, std::int64_t first, std::int64_t n,
+               float rawMin, float rawMax);
 
   const CAnalog* m_analog = nullptr;
   bool m_integerData = true;
   bool m_draws = false;
   bool m_markers = false;
   std::int64_t m_count = 0;
+  std::int64_t m_first = 0;
   int m_width = 0;
   int m_height = 0;
   Mode m_mode = Mode::Flat;
@@ -156,14 +192,17 @@ void CPlotTrace::Walk(VertexFn&& onVertex, MarkerFn&& onMarker) const {
   const bool wide = m_mode == Mode::Double;
   if (m_integerData) {
     if (wide)
-      WalkSamples<double>(m_analog->IntSamples(), m_vBotWide, m_yScaleWide, onVertex, onMarker);
+      WalkSamples<double>(m_analog->IntSamples() + m_first, m_vBotWide, m_yScaleWide, onVertex,
+                          onMarker);
     else
-      WalkSamples<float>(m_analog->IntSamples(), m_vBot, m_yScale, onVertex, onMarker);
+      WalkSamples<float>(m_analog->IntSamples() + m_first, m_vBot, m_yScale, onVertex, onMarker);
   } else {
     if (wide)
-      WalkSamples<double>(m_analog->FloatSamples(), m_vBotWide, m_yScaleWide, onVertex, onMarker);
+      WalkSamples<double>(m_analog->FloatSamples() + m_first, m_vBotWide, m_yScaleWide, onVertex,
+                          onMarker);
     else
-      WalkSamples<float>(m_analog->FloatSamples(), m_vBot, m_yScale, onVertex, onMarker);
+      WalkSamples<float>(m_analog->FloatSamples() + m_first, m_vBot, m_yScale, onVertex,
+                         onMarker);
   }
 }
 
@@ -175,15 +214,7 @@ void CPlotTrace::WalkSamples(const Raw* raw, T vBot, T yScale, VertexFn& onVerte
   const bool flat = m_mode == Mode::Flat;
   float x = 0.0f;
   for (std::int64_t i = 0; i < m_count; ++i) {
-    T y = bottom;
-    if (!flat) {
-      // (raw - offset) x scale in single precision, as GetScaledSample.
-      const float v = (static_cast<float>(raw[i]) - m_offset) * m_scale;
-      y = bottom - (static_cast<T>(v) - vBot) * yScale;
-      if (y < T(0)) y = T(0);
-      if (y > bottom) y = bottom;
-      if (y != y) y = bottom;  // NaN: a NaN sample, or 0 x infinity
-    }
+    const T y = flat ? bottom : MapRow<T>(static_cast<float>(raw[i]), vBot, yScale);
     const float xc = x < right ? x : right;
     // Both lie in [0, kPlotMaxSize] and are not NaN: truncation is defined.
     onVertex(PlotPoint{static_cast<int>(xc), static_cast<int>(y)});
@@ -194,4 +225,16 @@ void CPlotTrace::WalkSamples(const Raw* raw, T vBot, T yScale, VertexFn& onVerte
     }
     x += m_xStep;
   }
+}
+
+template <class T>
+T CPlotTrace::MapRow(float raw, T vBot, T yScale) const {
+  const T bottom = static_cast<T>(m_height);
+  // (raw - offset) x scale in single precision, as GetScaledSample.
+  const float v = (raw - m_offset) * m_scale;
+  T y = bottom - (static_cast<T>(v) - vBot) * yScale;
+  if (y < T(0)) y = T(0);
+  if (y > bottom) y = bottom;
+  if (y != y) y = bottom;  // NaN: a NaN sample, or 0 x infinity
+  return y;
 }

@@ -50,6 +50,26 @@ class CColumnMerger {
     m_count = 0;
   }
 
+  // Hands over a whole column's run at once, as the vertices of that run
+  // pushed one by one would leave it: `count` vertices once repeats are
+  // removed (any count above 4 acts alike), `head` its first min(count, 4)
+  // rows, `low` and `high` its smallest and largest row, `highInner` whether
+  // a vertex other than the first and last lies on `high`, `previous` and
+  // `last` its last two rows (previous unused when count is 1). `x` must
+  // differ from the column of the vertices pushed before.
+  void PushRun(int x, int count, const int* head, int low, int high, bool highInner, int previous,
+               int last) {
+    Flush();
+    m_x = x;
+    m_count = count;
+    for (int i = 0; i < 4 && i < count; ++i) m_head[i] = head[i];
+    m_low = low;
+    m_high = high;
+    m_innerHigh = highInner ? high : INT_MIN;
+    m_previous = previous;
+    m_last = last;
+  }
+
  private:
   void Append(int y) {
     if (m_count >= 2 && m_last > m_innerHigh) m_innerHigh = m_last;  // m_last becomes inner

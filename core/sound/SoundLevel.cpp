@@ -47,15 +47,23 @@ RawRange RangeOf(const float* raw, std::size_t count) {
 }
 
 RawRange ChannelRawRange(const CC3d& c3d, int channel) {
-  const int count = c3d.GetAnalogSampleCount();
-  if (count < 1 || channel < 0 || static_cast<std::size_t>(channel) >= c3d.m_analogs.size()) {
+  return ChannelRawRange(c3d, channel, 0, c3d.GetAnalogSampleCount());
+}
+
+RawRange ChannelRawRange(const CC3d& c3d, int channel, int first, int count) {
+  const int total = c3d.GetAnalogSampleCount();
+  if (count < 1 || first < 0 || first > total - count || channel < 0 ||
+      static_cast<std::size_t>(channel) >= c3d.m_analogs.size()) {
     return {};
   }
   const CAnalog* analog = c3d.m_analogs[static_cast<std::size_t>(channel)].get();
   const std::size_t width = c3d.m_bIntegerData ? 2 : 4;
-  const auto n = static_cast<std::size_t>(count);
+  const auto n = static_cast<std::size_t>(total);
   if (analog == nullptr || analog->m_pSamples.size() < n * width) return {};
-  return c3d.m_bIntegerData ? RangeOf(analog->IntSamples(), n) : RangeOf(analog->FloatSamples(), n);
+  const auto from = static_cast<std::size_t>(first);
+  const auto span = static_cast<std::size_t>(count);
+  return c3d.m_bIntegerData ? RangeOf(analog->IntSamples() + from, span)
+                            : RangeOf(analog->FloatSamples() + from, span);
 }
 
 CFitScale::CFitScale(const RawRange& range) : m_lowest(range.lowest) {

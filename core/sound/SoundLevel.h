@@ -29,6 +29,10 @@ struct RawRange {
 // count, or a count below 1 give an empty range. Reads the samples once,
 // allocates nothing.
 RawRange ChannelRawRange(const CC3d& c3d, int channel);
+// The same over the stored values [first, first + count) of the channel
+// alone; empty when that span does not lie within the first
+// GetAnalogSampleCount() values or count is below 1.
+RawRange ChannelRawRange(const CC3d& c3d, int channel, int first, int count);
 
 // The "Fit to channel" mapping of one channel: linear, lowest -> full
 // negative scale, highest -> full positive scale, rounded to nearest (halves

@@ -340,13 +340,43 @@ std::array<std::uint8_t, 44> WaveHeader(std::uint32_t rate, int bits, std::uint3
   return h;
 }
 
+namespace {
+
+WaveOutcome BuildWave(const CC3d& c3d, int channel, int first, int count, int bits, float rate,
+                      std::vector<float>& soundBuffer, const std::filesystem::path& file,
+                      ISoundHost& host, SoundLevel level);
+
+}
+
 WaveOutcome WriteWave(const CC3d& c3d, int channel, int bits, float rate,
+                      std::vector<float>& soundBuffer, const std::filesystem::path& file,
+                      ISoundHost& host, SoundLevel level) {
+  return BuildWave(c3d, channel, 0, c3d.GetAnalogSampleCount(), bits, rate, soundBuffer, file,
+                   host, level);
+}
+
+WaveOutcome WriteWaveRange(const CC3d& c3d, int channel, int first, int count, int bits,
+                           float rate, std::vector<float>& soundBuffer,
+                           const std::filesystem::path& file, ISoundHost& host, SoundLevel level) {
+  if (count < 1 || first < 0 || first > c3d.GetAnalogSampleCount() - count) {
+    host.StopSound();
+    host.ShowMessage(Messages::kError);
+    return WaveOutcome::Failed;
+  }
+  return BuildWave(c3d, channel, first, count, bits, rate, soundBuffer, file, host, level);
+}
+
+namespace {
+
+// The build of WriteWave over the values [first, first + count) of the
+// channel (the whole channel: 0 and GetAnalogSampleCount()).
+WaveOutcome BuildWave(const CC3d& c3d, int channel, int first, int count, int bits, float rate,
                       std::vector<float>& soundBuffer, const std::filesystem::path& file,
                       ISoundHost& host, SoundLevel level) {
   host.StopSound();
 
-  const int count = c3d.GetAnalogSampleCount();
-  const CAnalog* analog = UsableChannel(c3d, channel, count);
+  // The channel must hold the values up to the span's end.
+  const CAnalog* analog = UsableChannel(c3d, channel, first + count);
   // The whole-number rate must come from a rate that truncates to uint32.
   if (analog == nullptr || !(rate >= 0.0f && rate < 4294967296.0f)) {
     host.ShowMessage(Messages::kError);
@@ -381,7 +411,9 @@ WaveOutcome WriteWave(const CC3d& c3d, int channel, int bits, float rate,
   const auto wholeRate = static_cast<std::uint32_t>(rate);  // range checked above
   const int blockAlign = bits == 16 ? 2 : 1;
   const float analogRate = AnalogRate(c3d);
-  const RawChannel raw = RawChannelOf(c3d, *analog, count);
+  RawChannel raw = RawChannelOf(c3d, *analog, count);
+  if (raw.ints != nullptr) raw.ints += first;
+  if (raw.floats != nullptr) raw.floats += first;
 
   try {
     LoadFirstValues(soundBuffer, raw);
@@ -423,7 +455,7 @@ WaveOutcome WriteWave(const CC3d& c3d, int channel, int bits, float rate,
   }
 
   std::optional<CFitScale> fit;
-  if (level == SoundLevel::FitToChannel) fit.emplace(ChannelRawRange(c3d, channel));
+  if (level == SoundLevel::FitToChannel) fit.emplace(ChannelRawRange(c3d, channel, first, count));
 
   // In range: dataBytes <= 0xFFFFFFFF - 36.
   const auto header = WaveHeader(wholeRate, bits, static_cast<std::uint32_t>(dataBytes));
@@ -447,6 +479,8 @@ WaveOutcome WriteWave(const CC3d& c3d, int channel, int bits, float rate,
   host.SetStatus(Messages::kStatusDone);
   host.PlayFile(file);
   return sound.Refused() ? WaveOutcome::PlayedEmpty : WaveOutcome::Played;
+}
+
 }
 
 }

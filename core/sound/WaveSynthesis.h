@@ -186,4 +186,14 @@ WaveOutcome WriteWave(const CC3d& c3d, int channel, int bits, float rate,
                       std::vector<float>& soundBuffer, const std::filesystem::path& file,
                       ISoundHost& host, SoundLevel level = SoundLevel::AsRecorded);
 
+// The same build for the stored values [first, first + count) of the channel
+// alone, as if the channel held only those (so Fit to channel fits their
+// range): the sound of a stretch of the recording, keeping its time scale.
+// A span outside the first GetAnalogSampleCount() values, or count below 1,
+// shows "Error" and writes nothing.
+WaveOutcome WriteWaveRange(const CC3d& c3d, int channel, int first, int count, int bits,
+                           float rate, std::vector<float>& soundBuffer,
+                           const std::filesystem::path& file, ISoundHost& host,
+                           SoundLevel level = SoundLevel::AsRecorded);
+
 }

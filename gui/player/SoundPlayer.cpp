@@ -86,6 +86,7 @@ CSoundPlayer::PlayResult CSoundPlayer::Play(const QString& path) {
       bytes.mid(static_cast<qsizetype>(info.dataOffset), static_cast<qsizetype>(info.dataBytes));
   m_source.setBuffer(&m_pcm);
   m_source.open(QIODevice::ReadOnly);
+  m_bytesPerSecond = format.bytesForDuration(1'000'000);
   m_durationMs = static_cast<qint64>(info.dataBytes / static_cast<std::size_t>(info.bits / 8) *
                                      1000 / info.rate);
 
@@ -114,6 +115,15 @@ void CSoundPlayer::Purge() {
 }
 
 bool CSoundPlayer::IsPlaying() const { return m_sink != nullptr; }
+
+double CSoundPlayer::PositionSeconds() const {
+  if (!m_sink || m_bytesPerSecond <= 0) return -1.0;
+  // The sink's own count of the sound it has played out, which the audio
+  // server advances smoothly (the bytes taken from the buffer move in
+  // periods of tens of milliseconds).
+  const double seconds = static_cast<double>(m_sink->processedUSecs()) / 1e6;
+  return std::clamp(seconds, 0.0, static_cast<double>(m_durationMs) / 1000.0);
+}
 
 void CSoundPlayer::WaitForEnd() {
   if (!IsPlaying()) return;

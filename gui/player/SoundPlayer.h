@@ -45,6 +45,10 @@ class CSoundPlayer : public QObject {
   // Stops at once; nothing plays afterwards. No-op when nothing plays.
   void Purge();
   bool IsPlaying() const;
+  // Seconds of the playing sound that have been played out, from the start
+  // of its first sample (the sink's processed time), within [0, the sound's
+  // duration]. -1 when nothing plays.
+  double PositionSeconds() const;
   // Runs an event loop until the sound has ended or was stopped; returns at
   // once when nothing plays.
   void WaitForEnd();
@@ -66,6 +70,7 @@ class CSoundPlayer : public QObject {
   QTimer m_endTimer;      // fires when the queued tail has been heard
   QElapsedTimer m_clock;  // since the sound started
   qint64 m_durationMs = 0;
+  qint64 m_bytesPerSecond = 0;  // of the playing sound; 0 before the first
   quint64 m_generation = 0;  // counts the sinks made, to drop late reports of old ones
   bool m_stopping = false;
   QString m_lastError;

@@ -9,6 +9,7 @@
 
 #include "core/plot/PlotGeometry.h"
 #include "core/plot/PlotPath.h"
+#include "core/plot/PlotSummary.h"
 
 namespace {
 
@@ -41,10 +42,18 @@ void DrawTraceWithMarkers(QPainter& painter, const CPlotTrace& trace) {
       [&](const PlotRect& r) { painter.drawEllipse(EllipseBox(r)); });
 }
 
-void DrawTrace(QPainter& painter, const CPlotTrace& trace, PlotPath path) {
+void DrawTrace(QPainter& painter, const CPlotTrace& trace, PlotPath path,
+               const CPlotSummary* summary) {
   QList<QPoint> points;
   const auto add = [&points](const PlotPoint& p) { points.append(QPoint(p.x, p.y)); };
-  if (path == PlotPath::Merged) {
+  // The summary pays off with many samples per column; with few, walking
+  // them is as quick, and the column table (W + 2 entries) is not needed.
+  const bool manyPerColumn = trace.Count() / 4 > static_cast<std::int64_t>(trace.Width());
+  if (path == PlotPath::Merged && summary != nullptr && manyPerColumn) {
+    const std::vector<PlotPoint> merged = SummarisedTracePath(trace, *summary);
+    points.reserve(static_cast<qsizetype>(merged.size()));
+    for (const PlotPoint& p : merged) add(p);
+  } else if (path == PlotPath::Merged) {
     CColumnMerger merger(add);
     trace.WalkVertices([&merger](const PlotPoint& p) { merger.Push(p); });
     merger.Finish();
@@ -67,7 +76,15 @@ PlotColors ClassicPlotColors() { return PlotColors{QColor(255, 255, 255), QColor
 
 void RenderAnalogPlot(QPainter& painter, const QRect& rect, const CC3d* c3d, int channel,
                       const PlotColors& colors, PlotPath path) {
-  const CPlotTrace trace(c3d, channel, rect.width(), rect.height());
+  RenderAnalogPlot(painter, rect, c3d, channel, colors, PlotRange{}, nullptr, path);
+}
+
+void RenderAnalogPlot(QPainter& painter, const QRect& rect, const CC3d* c3d, int channel,
+                      const PlotColors& colors, PlotRange range, const CPlotSummary* summary,
+                      PlotPath path) {
+  // A summary of another channel or file is not used.
+  if (summary != nullptr && (c3d == nullptr || !summary->Describes(*c3d, channel))) summary = nullptr;
+  const CPlotTrace trace(c3d, channel, rect.width(), rect.height(), range, summary);
   if (!trace.Draws()) return;
   const int width = trace.Width();
   const int height = trace.Height();
@@ -88,7 +105,7 @@ void RenderAnalogPlot(QPainter& painter, const QRect& rect, const CC3d* c3d, int
   if (trace.HasMarkers())
     DrawTraceWithMarkers(painter, trace);
   else
-    DrawTrace(painter, trace, path);
+    DrawTrace(painter, trace, path, summary);
 
   painter.restore();
 }

@@ -2,7 +2,10 @@
 
 #include <QColor>
 
+#include "core/plot/PlotGeometry.h"
+
 class CC3d;
+class CPlotSummary;
 class QPainter;
 class QPalette;
 class QRect;
@@ -40,3 +43,14 @@ PlotColors ClassicPlotColors();
 // Works on any paint device: a widget, a QImage, a QSvgGenerator.
 void RenderAnalogPlot(QPainter& painter, const QRect& rect, const CC3d* c3d, int channel,
                       const PlotColors& colors, PlotPath path = PlotPath::Merged);
+
+// The same drawing for the samples [range.first, range.last) of the channel
+// alone, drawn as a channel holding only those samples (CPlotTrace's range
+// rules); the whole channel as a range draws exactly as above. `summary`,
+// when it describes this channel, makes the merged path's cost independent
+// of the number of samples (pixel for pixel the same drawing) where there
+// are more than four samples per column; otherwise the path is merged from
+// every sample.
+void RenderAnalogPlot(QPainter& painter, const QRect& rect, const CC3d* c3d, int channel,
+                      const PlotColors& colors, PlotRange range, const CPlotSummary* summary,
+                      PlotPath path = PlotPath::Merged);

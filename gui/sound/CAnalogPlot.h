@@ -1,25 +1,145 @@
 #pragma once
 
 #include <QFrame>
+#include <QLabel>
+#include <QPointer>
+#include <QTimer>
+#include <cstdint>
+#include <memory>
+
+#include "core/plot/PlotGeometry.h"
 
 class CC3d;
+class CPlotRuler;
+class CPlotSummary;
+
 
 // The plot area of the sound dialog: a sunken frame that paints one analog
-// channel of a loaded file as a line graph over a dotted grid. It takes no
-// input; the dialog sets m_pC3d and m_nChannel and calls update(). It owns
-// nothing but its frame; the dialog owns the widget (Qt parent) and the
-// document owns the CC3d.
+// channel of a loaded file as a line graph over a dotted grid. The dialog
+// sets m_pC3d and m_nChannel and calls update().
+//
+// The user can zoom and pan in time: the wheel zooms around the mouse, a
+// drag pans, a double-click shows the whole channel again. The visible
+// samples are drawn as a channel holding only them (RenderAnalogPlot's range
+// rules), so the unzoomed plot is the drawing of the whole channel. A
+// summary of the channel, built on its first paint, keeps every paint short.
+// Two companions live in the same parent, just above the frame, outside
+// the plot's client rectangle: a readout (time and scaled value under the
+// mouse) and a time ruler in seconds. A playhead, a vertical line at the
+// position the application's sound player is heard at, follows a sound
+// started with StartPlayhead until it ends or stops.
+//
+// Owns its summary, timer and (as Qt children of its parent) the ruler and
+// readout; the dialog owns the widget, the document the CC3d.
 class CAnalogPlot : public QFrame {
   Q_OBJECT
 
  public:
   explicit CAnalogPlot(QWidget* parent = nullptr);
+  ~CAnalogPlot() override;
 
   CC3d* m_pC3d = nullptr;  // the file whose channel is drawn; not owned
   int m_nChannel = -1;     // 0-based index into m_pC3d->m_analogs; -1 draws nothing
 
+  // The samples [first, last) shown for the current channel: the whole
+  // channel ({0, n}) unless the user zoomed this channel of this file.
+  PlotRange VisibleRange() const;
+  bool IsZoomed() const;
+  // Shows the range [first, last) of the current channel (clamped, at least
+  // two samples); a range covering the channel is the unzoomed plot.
+  void SetVisibleRange(std::int64_t first, std::int64_t last);
+  // Shows the whole channel again.
+  void ResetZoom();
+
+  // Shows the playhead for a sound, now playing on the application's player,
+  // made of the channel's samples from `firstSample` on at the file's analog
+  // rate: it moves 50 times a second with the player's position and
+  // disappears when the player stops or the sound ends.
+  void StartPlayhead(std::int64_t firstSample);
+  void StopPlayhead();
+  // The playhead's column in widget pixels, or -1 when none is drawn.
+  int PlayheadX() const;
+
+  // The companions (tests, screenshots).
+  CPlotRuler* Ruler() const { return m_pRuler; }
+  QLabel* Readout() const { return m_pReadout; }
+  // Places the companions at these rectangles of the parent from now on,
+  // instead of right above the frame (where a dialog may have other
+  // controls). The ruler's text shrinks to fit a low strip.
+  void PlaceCompanionsAt(const QRect& ruler, const QRect& readout);
+
+  // Sample position (fractional) under widget column x of the visible range,
+  // and the widget column of a sample position; both -1 without a channel.
+  double SampleAt(double x) const;
+  double ColumnOf(double sample) const;
+  // Seconds per sample of the current file (0 when its analog rate is not positive).
+  double SecondsPerSample() const;
+
+ signals:
+  // The visible range changed (zoom, pan, reset).
+  void ViewChanged();
+
  protected:
-  // Draws the channel into the area inside the frame (one call to
-  // RenderAnalogPlot) under the wait cursor, then the frame itself.
+  // Draws the visible range into the area inside the frame (one call to
+  // RenderAnalogPlot), the playhead over it, then the frame itself. The wait
+  // cursor shows while a channel's summary is built (one pass over its
+  // samples); the paints after it are short.
   void paintEvent(QPaintEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void leaveEvent(QEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  bool event(QEvent* event) override;
+
+ private:
+  std::int64_t SampleCount() const;
+  void CreateCompanions();
+  void PlaceCompanions();
+  void ShowReadout(double x);
+  void OnPlayheadTick();
+
+  std::unique_ptr<CPlotSummary> m_summary;  // of the channel last painted
+  // The zoomed range and the channel it belongs to; another channel or file
+  // shows its whole length.
+  bool m_zoomed = false;
+  const CC3d* m_zoomC3d = nullptr;
+  int m_zoomChannel = -1;
+  std::int64_t m_zoomCount = 0;  // the channel's n when zoomed
+  std::int64_t m_first = 0;
+  std::int64_t m_last = 0;
+  // A drag in progress: where it started and the range's first sample then.
+  bool m_dragging = false;
+  double m_dragX = 0.0;
+  std::int64_t m_dragFirst = 0;
+  // The playhead: the sound's first sample, the sample heard now (-1: none).
+  QTimer m_playheadTimer;
+  std::int64_t m_playFirst = 0;
+  double m_playSample = -1.0;
+  bool m_companionsPlacedByParent = false;  // PlaceCompanionsAt was called
+  QPointer<CPlotRuler> m_pRuler;
+  QPointer<QLabel> m_pReadout;
+};
+
+// The time ruler of a CAnalogPlot: ticks and labels in seconds for the
+// plot's visible range, aligned with its columns. Created and placed by the
+// plot (in the plot's parent, right above it); reads the plot when painting.
+class CPlotRuler : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit CPlotRuler(const CAnalogPlot* plot, QWidget* parent);
+  QSize sizeHint() const override;
+  // The seconds between two labelled ticks for a span of `seconds` over
+  // `pixels`: 1, 2 or 5 times a power of ten, at least `minPixels` apart.
+  static double TickStep(double seconds, int pixels, int minPixels);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  const CAnalogPlot* m_plot;
 };

@@ -322,6 +322,14 @@ void CAnalogSoundDlg::PlaceControls() {
   m_plot.setGeometry(plot);
   m_pOk->setGeometry(du.Map(kOkRect).translated(dx, 0));
   m_pStatus->setGeometry(du.Map(kStatusRect).translated(0, dy));
+  // The plot's time ruler in the strip between the plot and the status line;
+  // its readout in the free corner under the buttons of the left column.
+  const QRect status = m_pStatus->geometry();
+  const QRect save = du.Map(kSaveRect);
+  m_plot.PlaceCompanionsAt(
+      QRect(plot.left(), plot.bottom() + 1, plot.width(), std::max(0, status.top() - plot.bottom() - 1)),
+      QRect(save.left(), save.bottom() + du.Y(4), plot.left() - save.left() - du.X(4),
+            std::max(0, height() - save.bottom() - du.Y(8))));
 }
 
 void CAnalogSoundDlg::resizeEvent(QResizeEvent* event) {
@@ -582,8 +590,19 @@ void CAnalogSoundDlg::SetStatus(const QString& text) {
 
 void CAnalogSoundDlg::WriteWave(int channel, int bits, float rate) {
   if (m_pC3d == nullptr) return;
-  sound::WriteWave(*m_pC3d, channel, bits, rate, m_pSoundBuffer, m_tempFile.FsPath(), m_host,
-                   m_level);
+  // Zoomed, Play builds the visible samples alone; the playhead follows either sound.
+  const bool zoomed = channel == m_plot.m_nChannel && m_plot.IsZoomed();
+  const PlotRange shown = zoomed ? m_plot.VisibleRange() : PlotRange{0, 0};
+  // A range of a loaded channel: within GetAnalogSampleCount(), an int.
+  const auto first = static_cast<int>(shown.first);
+  const auto count = static_cast<int>(shown.last - shown.first);
+  const sound::WaveOutcome outcome =
+      zoomed ? sound::WriteWaveRange(*m_pC3d, channel, first, count, bits, rate, m_pSoundBuffer,
+                                     m_tempFile.FsPath(), m_host, m_level)
+             : sound::WriteWave(*m_pC3d, channel, bits, rate, m_pSoundBuffer,
+                                m_tempFile.FsPath(), m_host, m_level);
+  if (outcome == sound::WaveOutcome::Played && channel == m_plot.m_nChannel)
+    m_plot.StartPlayhead(first);
 }
 
 void CAnalogSoundDlg::OnDestroy() {

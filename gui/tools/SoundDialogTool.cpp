@@ -2,8 +2,12 @@
 // file without the application shell, and to take a picture of it.
 //
 //   tremolux-sounddlg FILE [--channel N] [--bits 8|16] [--freq TEXT]
+//                          [--zoom FROM:TO] [--hover SECONDS] [--play]
 //                          [--screenshot OUT.png]
 //
+// --zoom shows the seconds FROM to TO of the chosen channel in the plot, as
+// the wheel would; --hover moves the mouse over the plot at that time, so
+// the readout shows it; --play then presses Play.
 // Without --screenshot the dialog runs modally until OK closes it. With it,
 // the dialog is shown, the picture of its window is written to OUT.png and
 // the program ends. Exit status: 0 done, 1 the file or picture failed, 2 bad
@@ -13,13 +17,16 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
+#include <QMouseEvent>
 #include <QPixmap>
 #include <QScreen>
 #include <QTimer>
 #include <QWindow>
+#include <algorithm>
 #include <cstdio>
 
 #include "core/c3d/C3d.h"
+#include "core/sound/WaveSynthesis.h"
 #include "common/ProcessExit.h"
 #include "gui/player/SoundPlayer.h"
 #include "gui/sound/CAnalogSoundDlg.h"
@@ -55,17 +62,33 @@ int Run(int argc, char** argv) {
   const QCommandLineOption screenshot(QStringLiteral("screenshot"),
                                       QStringLiteral("Write a picture of the dialog and quit."),
                                       QStringLiteral("OUT.png"));
-  parser.addOptions({channel, bits, freq, screenshot});
+  const QCommandLineOption zoom(QStringLiteral("zoom"),
+                                QStringLiteral("Show the seconds FROM to TO of the channel."),
+                                QStringLiteral("FROM:TO"));
+  const QCommandLineOption hover(QStringLiteral("hover"),
+                                 QStringLiteral("Point the mouse at this time of the plot."),
+                                 QStringLiteral("SECONDS"));
+  const QCommandLineOption play(QStringLiteral("play"), QStringLiteral("Press Play at the start."));
+  parser.addOptions({channel, bits, freq, zoom, hover, play, screenshot});
   parser.process(app);
   if (parser.positionalArguments().size() != 1) {
     std::fprintf(stderr,
                  "usage: tremolux-sounddlg FILE [--channel N] [--bits 8|16] [--freq TEXT] "
-                 "[--screenshot OUT.png]\n");
+                 "[--zoom FROM:TO] [--hover SECONDS] [--play] [--screenshot OUT.png]\n");
     return 2;
   }
   bool ok = true;
   const int nChannel = parser.isSet(channel) ? parser.value(channel).toInt(&ok) : -1;
   const QString bitsText = parser.value(bits);
+  const QStringList zoomText = parser.value(zoom).split(QLatin1Char(':'));
+  bool fromOk = true;
+  bool toOk = true;
+  const double zoomFrom = parser.isSet(zoom) ? zoomText.value(0).toDouble(&fromOk) : 0.0;
+  const double zoomTo = parser.isSet(zoom) ? zoomText.value(1).toDouble(&toOk) : 0.0;
+  if (!fromOk || !toOk || (parser.isSet(zoom) && !(zoomFrom < zoomTo))) {
+    std::fprintf(stderr, "tremolux-sounddlg: --zoom takes FROM:TO in seconds, FROM < TO\n");
+    return 2;
+  }
   if (!ok ||
       (parser.isSet(bits) && bitsText != QLatin1String("8") && bitsText != QLatin1String("16"))) {
     std::fprintf(stderr, "tremolux-sounddlg: bad --channel or --bits\n");
@@ -91,16 +114,36 @@ int Run(int argc, char** argv) {
   if (parser.isSet(bits)) dlg.m_nBitsIndex = bitsText == QLatin1String("8") ? 0 : 1;
   if (parser.isSet(freq)) dlg.m_strFreq = parser.value(freq);
 
+  // The zoom and Play, once a channel is chosen.
+  const auto zoomAndPlay = [&] {
+    if (nChannel < 0) return;
+    if (parser.isSet(zoom)) {
+      const double rate = sound::AnalogRate(c3d);
+      // Seconds to samples; SetVisibleRange clamps them into the channel.
+      dlg.m_plot.SetVisibleRange(static_cast<std::int64_t>(std::clamp(zoomFrom * rate, 0.0, 1e15)),
+                                 static_cast<std::int64_t>(std::clamp(zoomTo * rate, 0.0, 1e15)));
+    }
+    if (parser.isSet(hover)) {
+      const QPointF at(dlg.m_plot.ColumnOf(parser.value(hover).toDouble() * sound::AnalogRate(c3d)),
+                       dlg.m_plot.height() / 2.0);
+      QMouseEvent move(QEvent::MouseMove, at, dlg.m_plot.mapToGlobal(at), Qt::NoButton,
+                       Qt::NoButton, Qt::NoModifier);
+      QApplication::sendEvent(&dlg.m_plot, &move);
+    }
+    if (parser.isSet(play)) dlg.OnPlay();
+  };
   if (!parser.isSet(screenshot)) {
     // The choices are made once the dialog has initialised itself.
     QTimer::singleShot(0, &dlg, [&] {
       if (nChannel >= 0) dlg.m_comboChannel.setCurrentIndex(nChannel);
+      zoomAndPlay();
     });
     return dlg.DoModal() == QDialog::Accepted ? 0 : 1;
   }
 
   dlg.show();
   if (nChannel >= 0) dlg.m_comboChannel.setCurrentIndex(nChannel);
+  zoomAndPlay();
   // Wait (at most 5 s) until the display shows the window, then let it paint.
   QElapsedTimer clock;
   clock.start();

@@ -198,6 +198,66 @@ TEST_F(CliPlot, DrawsRealFiles) {
   EXPECT_GT(plotted, 20);
 }
 
+struct RangeCase {
+  const char* what;
+  bool floatData;
+  int samplesPerFrame;
+  std::string from, to;         // empty: option left out
+  int firstFrame, lastFrame;    // the sliced copy keeps frames [firstFrame, lastFrame)
+  int width, height;
+};
+
+class CliPlotRange : public CliPlot, public testing::WithParamInterface<RangeCase> {};
+
+// --from/--to draws the same image and geometry as plotting a copy of the
+// file that holds only the samples of that time range (frame rate 100, so
+// frame f starts at f / 100 s). Catches a range off by one sample at either
+// end, times read in frames instead of samples, and extremes of the whole
+// channel used for a range. The whole span as a range gives the default
+// output byte for byte.
+TEST_P(CliPlotRange, EqualsPlottingASlicedCopy) {
+  const RangeCase& c = GetParam();
+  constexpr int kFrames = 400;
+  const c3dtest::Recording rec = TwoChannels(c3dtest::Proc::Intel, c.floatData, kFrames, c.samplesPerFrame);
+  c3dtest::Recording cut = rec;
+  const std::size_t s = static_cast<std::size_t>(c.samplesPerFrame);
+  for (auto& channel : cut.analog)
+    channel = std::vector<double>(channel.begin() + static_cast<std::ptrdiff_t>(c.firstFrame * s),
+                                  channel.begin() + static_cast<std::ptrdiff_t>(c.lastFrame * s));
+  const fs::path file = Write(rec, "whole.c3d");
+  const fs::path sliced = Write(cut, "sliced.c3d");
+
+  const auto plot = [&](const fs::path& in, const std::string& stem, bool ranged) {
+    std::vector<std::string> args = {"plot", in.string(), "--channel", "Left", "--width",
+                                     std::to_string(c.width), "--height", std::to_string(c.height),
+                                     "-o", (m_scratch / (stem + ".png")).string(), "--geometry",
+                                     (m_scratch / (stem + ".json")).string()};
+    if (ranged && !c.from.empty()) args.insert(args.end(), {"--from", c.from});
+    if (ranged && !c.to.empty()) args.insert(args.end(), {"--to", c.to});
+    const auto run = Run(args);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+  };
+  plot(file, "range", true);
+  plot(sliced, "sliced", false);
+  EXPECT_EQ(ReadText(m_scratch / "range.json"), ReadText(m_scratch / "sliced.json"));
+  EXPECT_EQ(ReadText(m_scratch / "range.png"), ReadText(m_scratch / "sliced.png"));
+  EXPECT_FALSE(json::parse(ReadText(m_scratch / "range.json")).at("trace").empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CliPlotRange,
+    testing::Values(
+        RangeCase{"int_one_sample_per_frame", false, 1, "0.5", "1.49", 50, 150, 576, 244},
+        RangeCase{"float_four_per_frame", true, 4, "1.2", "2.9975", 120, 300, 288, 122},
+        // 0.29 x 100 is 28.999999999999996 in double: sample 29 still belongs in.
+        RangeCase{"time_short_of_an_instant", false, 1, "0.29", "0.58", 29, 59, 200, 80},
+        RangeCase{"from_only", false, 2, "3", "", 300, 400, 576, 244},
+        RangeCase{"to_past_the_end", true, 1, "2", "99", 200, 400, 300, 100},
+        RangeCase{"few_samples_with_markers", false, 1, "1", "1.09", 100, 110, 400, 120},
+        RangeCase{"whole_span_is_the_default", false, 2, "0", "3.995", 0, 400, 576, 244}),
+    [](const testing::TestParamInfo<RangeCase>& param) { return std::string(param.param.what); });
+
 struct RefusalCase {
   const char* what;
   std::vector<std::string> args;  // after "plot FILE"
@@ -233,6 +293,19 @@ INSTANTIATE_TEST_SUITE_P(
                     "--width"},
         RefusalCase{"other_format", {"--channel", "0", "--width", "9", "--height", "9", "-o", "out.jpg"}, 2,
                     ".png or .svg"},
+        RefusalCase{"from_not_before_to", {"--channel", "0", "--width", "9", "--height", "9", "-o", "OUT",
+                                           "--from", "0.05", "--to", "0.05"}, 2,
+                    "--from must be earlier than --to"},
+        RefusalCase{"negative_from", {"--channel", "0", "--width", "9", "--height", "9", "-o", "OUT",
+                                      "--from", "-1"}, 2, "--from must be 0 seconds or later"},
+        RefusalCase{"from_past_the_end", {"--channel", "0", "--width", "9", "--height", "9", "-o", "OUT",
+                                          "--from", "5", "--to", "6"}, 2,
+                    "no sample between 5 and 6 seconds (the channel holds 10 samples at 100 Hz"},
+        RefusalCase{"between_two_samples", {"--channel", "0", "--width", "9", "--height", "9", "-o",
+                                            "OUT", "--from", "0.031", "--to", "0.039"}, 2,
+                    "no sample between 0.031 and 0.039 seconds"},
+        RefusalCase{"from_not_a_number", {"--channel", "0", "--width", "9", "--height", "9", "-o",
+                                          "OUT", "--from", "soon"}, 2, "--from"},
         RefusalCase{"unwritable_image", {"--channel", "0", "--width", "9", "--height", "9", "-o",
                                          "/nonexistent-dir/out.png"}, 1, "cannot write the image"},
         RefusalCase{"unwritable_geometry", {"--channel", "0", "--width", "9", "--height", "9", "-o",

@@ -495,6 +495,45 @@ TEST_F(WriteWaveTest, InconsistentChannelIsRefusedBeforeTheFile) {
   EXPECT_FALSE(std::filesystem::exists(file));
 }
 
+// A span of a channel builds, byte for byte, the sound of a channel holding
+// only that span (Fit to channel fitted to the span's own range), at both
+// widths; a span outside the channel is refused with "Error" before the
+// file is touched. Catches an offset applied twice or not at all, and a fit
+// to the whole channel's range.
+TEST_F(WriteWaveTest, RangeIsTheSoundOfTheSlicedChannel) {
+  std::vector<double> samples;
+  for (int i = 0; i < 400; ++i) samples.push_back(2048 + (i < 200 ? 100 : 1500) * std::sin(i * 0.3));
+  const auto c3d = HandFilled(samples, 1000);
+  struct Span {
+    int first, count;
+  };
+  for (const Span span : {Span{0, 400}, Span{10, 120}, Span{250, 150}, Span{399, 1}}) {
+    for (const auto level : {sound::SoundLevel::AsRecorded, sound::SoundLevel::FitToChannel}) {
+      for (const int bits : {8, 16}) {
+        SCOPED_TRACE(testing::Message() << span.first << "+" << span.count << ", " << bits);
+        const auto sliced = HandFilled(std::vector<double>(samples.begin() + span.first,
+                                                           samples.begin() + span.first + span.count),
+                                       1000);
+        sound::WriteWave(*sliced, 0, bits, 8000, soundBuffer, file, host, level);
+        const auto expected = ReadAll(file);
+        sound::WriteWaveRange(*c3d, 0, span.first, span.count, bits, 8000, soundBuffer, file, host,
+                              level);
+        EXPECT_EQ(ReadAll(file), expected);
+      }
+    }
+  }
+  std::filesystem::remove(file);
+  host.calls.clear();
+  for (const Span span : {Span{-1, 10}, Span{300, 101}, Span{0, 0}}) {
+    EXPECT_EQ(sound::WriteWaveRange(*c3d, 0, span.first, span.count, 16, 8000, soundBuffer, file,
+                                    host),
+              WaveOutcome::Failed);
+  }
+  EXPECT_EQ(host.calls, (std::vector<std::string>{"stop", "message:Error", "stop", "message:Error",
+                                                  "stop", "message:Error"}));
+  EXPECT_FALSE(std::filesystem::exists(file));
+}
+
 // Properties over generated signals and rate pairs: a constant stays that
 // constant, a ramp stays a straight ramp, only the top slot may be dropped
 // below 2^24 outputs, and the sound lasts as long as the recording.

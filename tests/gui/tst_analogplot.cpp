@@ -16,6 +16,7 @@
 #include "core/c3d/C3d.h"
 #include "gui/sound/CAnalogPlot.h"
 #include "core/plot/PlotGeometry.h"
+#include "core/plot/PlotSummary.h"
 #include "gui/render/PlotRender.h"
 #include "tests/support/HandFilledC3d.h"
 
@@ -68,6 +69,7 @@ class TestAnalogPlot : public QObject {
   void mergedPathDrawsTheSamePixels_data();
   void mergedPathDrawsTheSamePixels();
   void mergedPathDrawsTheSamePixelsOnSmallRandomPlots();
+  void rangeWithSummaryDrawsLikeTheSlicedChannel();
   void rendersValidSvg();
   void widgetStartsEmptyAndPaintsTheChosenChannel();
 };
@@ -245,6 +247,43 @@ void TestAnalogPlot::mergedPathDrawsTheSamePixelsOnSmallRandomPlots() {
     const QImage every = Render(c3d.get(), 0, size, 1.0, PlotPath::EverySample);
     QVERIFY2(merged == every, qPrintable(QString("round %1: %2 samples in %3 x %4")
                                              .arg(round).arg(n).arg(size.width()).arg(size.height())));
+  }
+}
+
+// A range drawn from the channel's summary is pixel for pixel the slice of
+// its samples drawn as a channel through every vertex; the whole channel
+// with the summary is today's drawing. Random ranges of a long noisy
+// channel (int16 and float), from a few samples per column to thousands.
+void TestAnalogPlot::rangeWithSummaryDrawsLikeTheSlicedChannel() {
+  constexpr int kLong = 400000;
+  std::mt19937 rng(99);
+  std::normal_distribution<float> noise(0.0f, 300.0f);
+  for (const bool integer : {false, true}) {
+    std::vector<float> v = Sine(kLong, 37.0);
+    for (float& s : v) s = std::trunc(s + noise(rng));
+    const auto c3d = MakeC3d(v, integer);
+    const CPlotSummary summary(*c3d, 0);
+    const QSize size(576, 244);
+    const auto render = [&](const CC3d* file, PlotRange range, const CPlotSummary* s, PlotPath path) {
+      QImage image(size, QImage::Format_RGB32);
+      image.fill(kUnpainted);
+      QPainter painter(&image);
+      RenderAnalogPlot(painter, QRect(QPoint(0, 0), size), file, 0, kColors, range, s, path);
+      return image;
+    };
+    QVERIFY(render(c3d.get(), PlotRange{}, &summary, PlotPath::Merged) ==
+            Render(c3d.get(), 0, size, 1.0, PlotPath::EverySample));
+    std::uniform_int_distribution<int> at(0, kLong - 1), length(2, 65535);
+    for (int round = 0; round < 12; ++round) {
+      // Slices of the hand-filled kind: up to 65535 samples, or whole thousands.
+      const int n = round % 4 == 3 ? 1000 * (66 + at(rng) % 300) : length(rng);
+      const int first = at(rng) % (kLong - n + 1);
+      const std::vector<float> slice(v.begin() + first, v.begin() + first + n);
+      const auto sliced = MakeC3d(slice, integer);
+      const QImage zoomed = render(c3d.get(), PlotRange{first, first + n}, &summary, PlotPath::Merged);
+      const QImage expected = render(sliced.get(), PlotRange{}, nullptr, PlotPath::EverySample);
+      QVERIFY2(zoomed == expected, qPrintable(QString("%1 samples from %2").arg(n).arg(first)));
+    }
   }
 }
 

@@ -1,0 +1,313 @@
+// The sound dialog's plot as a view the user moves in: the wheel zooms
+// around the mouse, a drag pans, a double-click shows the whole channel; a
+// zoomed plot is the plot of the sliced channel; the readout and the ruler
+// sit outside the plot; the playhead follows a real sound on the private
+// sound server and goes at Stop; a zoomed Play plays the visible samples.
+#include <QAudioDevice>
+#include <QFile>
+#include <QLabel>
+#include <QMediaDevices>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <cmath>
+#include <memory>
+#include <numbers>
+#include <set>
+
+#include "core/c3d/C3d.h"
+#include "core/sound/WaveSynthesis.h"
+#include "gui/player/SoundPlayer.h"
+#include "gui/sound/CAnalogPlot.h"
+#include "gui/sound/CAnalogSoundDlg.h"
+#include "tests/gui/SoundTestMain.h"
+#include "tests/support/C3dWriter.h"
+
+namespace {
+
+// One channel at 1000 Hz (10 samples per frame, 100 frames a second) of
+// `frames` frames, starting at frame `from` of a 3-second recording: a
+// 50 Hz sine under a slow swell, so each stretch has its own extremes.
+// Units "mV".
+c3dtest::Recording Swell(int from, int frames) {
+  c3dtest::Recording rec;
+  rec.samplesPerFrame = 10;
+  rec.frameRate = 100.0f;
+  std::vector<double> samples;
+  for (int i = from * 10; i < (from + frames) * 10; ++i) {
+    const double t = i / 1000.0;
+    samples.push_back(std::round(2048 + (300 + 1200 * t / 3) * std::sin(2 * std::numbers::pi * 50 * t)));
+  }
+  rec.analog.push_back(samples);
+  c3dtest::AddStandardParameters(rec, {"EMG"}, {0.5}, {2048}, std::nullopt);
+  rec.records.push_back(
+      c3dtest::ParamRec{2, "UNITS", false, -1, {2, 1}, {}, {"mV"}, ' ', {}, "Units", {}, {}});
+  return rec;
+}
+
+std::unique_ptr<CC3d> Load(const c3dtest::Recording& rec) {
+  const std::vector<std::uint8_t> bytes = c3dtest::WriteC3d(rec);
+  auto c3d = std::make_unique<CC3d>();
+  if (!c3d->LoadFromMemory(bytes.data(), bytes.size())) return nullptr;
+  return c3d;
+}
+
+// The plot's own rectangle (inside its frame) as the widget paints it.
+QImage Inside(CAnalogPlot& plot) {
+  return plot.grab(plot.contentsRect()).toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+QByteArray ReadAll(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+}
+
+class TestPlotView : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() { m_player = std::make_unique<CSoundPlayer>(); }
+  void cleanup() { m_player->Purge(); }
+
+  void wheelDragAndDoubleClickMoveTheView();
+  void zoomedPlotIsThePlotOfTheSlicedChannel_data();
+  void zoomedPlotIsThePlotOfTheSlicedChannel();
+  void readoutGivesTimeAndValueOutsideThePlot();
+  void playheadFollowsTheSoundAndGoesAtStop();
+  void zoomedPlayPlaysTheVisibleSamples();
+
+ private:
+  std::unique_ptr<CSoundPlayer> m_player;
+};
+
+// The wheel keeps the sample under the mouse in place (a wrong anchor moves
+// it), zooms in and back out; a drag pans by the pixels moved; a
+// double-click shows the whole channel again.
+void TestPlotView::wheelDragAndDoubleClickMoveTheView() {
+  auto c3d = Load(Swell(0, 300));
+  QVERIFY(c3d);
+  QWidget parent;
+  auto* plot = new CAnalogPlot(&parent);
+  plot->setGeometry(10, 60, 578, 246);
+  plot->m_pC3d = c3d.get();
+  plot->m_nChannel = 0;
+  parent.resize(600, 320);
+  QCOMPARE(plot->VisibleRange(), (PlotRange{0, 3000}));
+  QVERIFY(!plot->IsZoomed());
+
+  const QPointF at(400.0, 100.0);
+  const double before = plot->SampleAt(at.x());
+  QWheelEvent in(at, plot->mapToGlobal(at), QPoint(), QPoint(0, 240), Qt::NoButton, Qt::NoModifier,
+                 Qt::NoScrollPhase, false);
+  QApplication::sendEvent(plot, &in);
+  QVERIFY(plot->IsZoomed());
+  const PlotRange zoomed = plot->VisibleRange();
+  QCOMPARE(zoomed.last - zoomed.first, std::int64_t{1920});  // 3000 x 0.8^2
+  QVERIFY(std::abs(plot->SampleAt(at.x()) - before) <= 1.0);
+
+  // Dragging 100 pixels to the left shows later samples: 100 x 1919 / 576.
+  QTest::mousePress(plot, Qt::LeftButton, Qt::NoModifier, QPoint(300, 100));
+  QTest::mouseMove(plot, QPoint(200, 100));
+  QTest::mouseRelease(plot, Qt::LeftButton, Qt::NoModifier, QPoint(200, 100));
+  const PlotRange panned = plot->VisibleRange();
+  QCOMPARE(panned.last - panned.first, zoomed.last - zoomed.first);
+  QVERIFY(std::abs((panned.first - zoomed.first) - 333) <= 1);
+
+  QTest::mouseDClick(plot, Qt::LeftButton, Qt::NoModifier, QPoint(300, 100));
+  QVERIFY(!plot->IsZoomed());
+  QCOMPARE(plot->VisibleRange(), (PlotRange{0, 3000}));
+
+  // Zooming out past the whole channel is the whole channel; another
+  // channel choice forgets a zoom.
+  plot->SetVisibleRange(100, 200);
+  QWheelEvent out(at, plot->mapToGlobal(at), QPoint(), QPoint(0, -120 * 40), Qt::NoButton,
+                  Qt::NoModifier, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(plot, &out);
+  QVERIFY(!plot->IsZoomed());
+  plot->SetVisibleRange(100, 200);
+  plot->m_nChannel = -1;
+  plot->m_nChannel = 0;
+  QVERIFY(plot->IsZoomed());  // the same channel again keeps it
+  auto other = Load(Swell(0, 300));
+  plot->m_pC3d = other.get();
+  QVERIFY(!plot->IsZoomed());
+}
+
+void TestPlotView::zoomedPlotIsThePlotOfTheSlicedChannel_data() {
+  QTest::addColumn<int>("fromFrame");
+  QTest::addColumn<int>("frames");
+  QTest::newRow("a few samples, with markers") << 120 << 2;
+  QTest::newRow("the first second") << 0 << 100;
+  QTest::newRow("the middle, about one sample per column") << 140 << 57;
+  QTest::newRow("to the end") << 199 << 101;
+  QTest::newRow("all but the first frame") << 1 << 299;
+}
+
+// The widget's zoomed picture equals the unzoomed picture of a file holding
+// only the visible samples (whole frames, so the file can say so): the same
+// rules applied to the visible samples, its own extremes included.
+void TestPlotView::zoomedPlotIsThePlotOfTheSlicedChannel() {
+  QFETCH(int, fromFrame);
+  QFETCH(int, frames);
+  auto whole = Load(Swell(0, 300));
+  auto sliced = Load(Swell(fromFrame, frames));
+  QVERIFY(whole && sliced);
+  CAnalogPlot zoomedPlot, slicedPlot;
+  for (CAnalogPlot* p : {&zoomedPlot, &slicedPlot}) {
+    p->resize(578, 246);
+    p->m_nChannel = 0;
+  }
+  zoomedPlot.m_pC3d = whole.get();
+  slicedPlot.m_pC3d = sliced.get();
+  zoomedPlot.SetVisibleRange(fromFrame * 10, (fromFrame + frames) * 10);
+  QVERIFY(zoomedPlot.IsZoomed());
+  const QImage zoomed = Inside(zoomedPlot);
+  QVERIFY(zoomed == Inside(slicedPlot));
+  zoomedPlot.ResetZoom();
+  QVERIFY(Inside(zoomedPlot) != zoomed);
+}
+
+// Under the mouse the readout gives the time of the sample there and its
+// scaled value with the channel's units; readout and ruler lie outside the
+// plot's rectangle, so they cover nothing of the trace.
+void TestPlotView::readoutGivesTimeAndValueOutsideThePlot() {
+  auto c3d = Load(Swell(0, 300));
+  QVERIFY(c3d);
+  QWidget parent;
+  auto* plot = new CAnalogPlot(&parent);
+  parent.resize(620, 340);
+  plot->setGeometry(10, 80, 578, 246);
+  plot->m_pC3d = c3d.get();
+  plot->m_nChannel = 0;
+  plot->SetVisibleRange(1000, 1100);
+  parent.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&parent));
+  QLabel* readout = plot->Readout();
+  QVERIFY(readout != nullptr && plot->Ruler() != nullptr);
+  QVERIFY(!readout->geometry().intersects(plot->geometry()));
+  QVERIFY(!plot->Ruler()->geometry().intersects(plot->geometry()));
+  QVERIFY(plot->Ruler()->geometry().height() > 0 && readout->geometry().height() > 0);
+
+  const CAnalog& analog = *c3d->m_analogs[0];
+  for (const int sample : {1000, 1042, 1099}) {
+    const QPointF at(static_cast<double>(std::lround(plot->ColumnOf(sample))), 50.0);
+    QMouseEvent move(QEvent::MouseMove, at, plot->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(plot, &move);
+    const QStringList parts = readout->text().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    QCOMPARE(parts.size(), 4);  // time, "s", value, units
+    QCOMPARE(parts[1], QStringLiteral("s"));
+    QCOMPARE(parts[3], QStringLiteral("mV"));
+    QCOMPARE(parts[0].toDouble(), sample / 1000.0);
+    const float value = analog.GetScaledSample(sample, analog.m_fOffset, analog.m_fScale, true);
+    QVERIFY2(std::abs(parts[2].toDouble() - value) <= 1e-4 * std::max(1.0f, std::abs(value)),
+             qPrintable(readout->text()));
+  }
+  // The ruler's ticks are 1, 2 or 5 times a power of ten, far enough apart.
+  QCOMPARE(CPlotRuler::TickStep(0.099, 576, 60), 0.02);
+  QCOMPARE(CPlotRuler::TickStep(3.0, 576, 60), 0.5);
+  QCOMPARE(CPlotRuler::TickStep(12.0, 576, 40), 1.0);
+}
+
+// While a real sound plays, the playhead moves at the sound's pace, many
+// times a second; Stop removes it at once, and so does the end of a sound.
+void TestPlotView::playheadFollowsTheSoundAndGoesAtStop() {
+  if (QMediaDevices::defaultAudioOutput().isNull())
+    QSKIP("no audio output device (scripts/test starts a private sound server)");
+  QTemporaryDir tmp;
+  qputenv("TMPDIR", QFile::encodeName(tmp.path()));
+  auto c3d = Load(Swell(0, 300));
+  QVERIFY(c3d);
+  CAnalogSoundDlg dlg;
+  dlg.m_pC3d = c3d.get();
+  dlg.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+  dlg.m_comboChannel.setCurrentIndex(0);
+  QCOMPARE(dlg.m_plot.PlayheadX(), -1);
+
+  dlg.OnPlay();
+  QVERIFY(m_player->IsPlaying());
+  QTRY_VERIFY(dlg.m_plot.PlayheadX() > dlg.m_plot.contentsRect().left());
+  // Over one second, the column changes at least 25 times (the sound crosses
+  // the 576 columns in 3 s, several columns per update).
+  QElapsedTimer clock;
+  clock.start();
+  const double startSample = dlg.m_plot.SampleAt(dlg.m_plot.PlayheadX());
+  std::set<int> columns;
+  while (clock.elapsed() < 1000) {
+    columns.insert(dlg.m_plot.PlayheadX());
+    QTest::qWait(5);
+  }
+  const double movedSeconds = (dlg.m_plot.SampleAt(dlg.m_plot.PlayheadX()) - startSample) / 1000.0;
+  qInfo("playhead: %zu positions in one second", columns.size());
+  QVERIFY2(columns.size() >= 25, qPrintable(QString("%1 positions").arg(columns.size())));
+  QVERIFY2(movedSeconds > 0.7 && movedSeconds < 1.3, qPrintable(QString::number(movedSeconds)));
+  // Drawn: the playhead's colour fills its column of the plot.
+  const int x = dlg.m_plot.PlayheadX();
+  const QImage shot = dlg.m_plot.grab().toImage();
+  QCOMPARE(QColor(shot.pixel(x, dlg.m_plot.height() / 2)), QColor(220, 0, 0));
+
+  dlg.OnStop();
+  QCOMPARE(dlg.m_plot.PlayheadX(), -1);
+
+  // A zoomed sound of 0.2 s: the playhead starts in the range and is gone at the end.
+  dlg.m_plot.SetVisibleRange(2500, 2700);
+  dlg.OnPlay();
+  QVERIFY(m_player->IsPlaying());
+  QTRY_VERIFY(dlg.m_plot.PlayheadX() >= 0);
+  QTRY_VERIFY_WITH_TIMEOUT(!m_player->IsPlaying(), 3000);
+  QCOMPARE(dlg.m_plot.PlayheadX(), -1);
+  dlg.accept();
+}
+
+// Zoomed, Play writes the sound of the visible samples alone: byte for
+// byte the sound of a file holding only them. Unzoomed, the sound of the
+// whole channel, as before.
+void TestPlotView::zoomedPlayPlaysTheVisibleSamples() {
+  QTemporaryDir tmp;
+  qputenv("TMPDIR", QFile::encodeName(tmp.path()));
+  auto c3d = Load(Swell(0, 300));
+  auto sliced = Load(Swell(100, 50));
+  QVERIFY(c3d && sliced);
+  CAnalogSoundDlg dlg;
+  dlg.m_pC3d = c3d.get();
+  dlg.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+  dlg.m_comboChannel.setCurrentIndex(0);
+  // The readout and ruler, as wide as the plot, reach under the OK button:
+  // it stays on top and takes the clicks there.
+  QWidget* ok = dlg.GetDlgItem(CAnalogSoundDlg::IDOK);
+  for (const QPoint& p : {ok->geometry().center(), ok->geometry().bottomLeft() + QPoint(2, -2)})
+    QCOMPARE(dlg.childAt(p), ok);
+
+  const auto expected = [&](const CC3d& file) {
+    std::vector<float> buffer;
+    const QString path = tmp.filePath(QStringLiteral("expected.wav"));
+    struct : sound::ISoundHost {
+      void StopSound() override {}
+      void SetStatus(const std::string&) override {}
+      void ShowMessage(const std::string&) override {}
+      void BeginWaitCursor() override {}
+      void EndWaitCursor() override {}
+      void PlayFile(const std::filesystem::path&) override {}
+    } host;
+    sound::WriteWave(file, 0, 16, 8000.0f, buffer, path.toStdString(), host);
+    return ReadAll(path);
+  };
+
+  dlg.OnPlay();
+  const QByteArray whole = ReadAll(dlg.m_strTempFile);
+  QCOMPARE(whole, expected(*c3d));
+
+  dlg.m_plot.SetVisibleRange(1000, 1500);
+  dlg.OnPlay();
+  const QByteArray part = ReadAll(dlg.m_strTempFile);
+  QCOMPARE(part, expected(*sliced));
+  QVERIFY(part.size() < whole.size() / 4);
+  dlg.OnStop();
+  dlg.accept();
+}
+
+TREMOLUX_SOUND_TEST_MAIN(TestPlotView)
+#include "tst_plotview.moc"
