@@ -8,6 +8,7 @@
 // square (the icon's view box is square) on a transparent background. The
 // file is written whole or not at all. Exit status: 0 written, 1 the SVG
 // could not be read or the PNG not written, 2 bad usage.
+#include <QBuffer>
 #include <QFile>
 #include <QImage>
 #include <QPainter>
@@ -43,8 +44,15 @@ int main(int argc, char** argv) {
     svg.render(&painter, QRectF(0, 0, size, size));
   }
 
+  // Encoded in memory first and flushed before the commit, so that a write
+  // the disk cuts short shows (Qt's image writers and QSaveFile::commit can
+  // both miss it).
+  QByteArray png;
+  QBuffer buffer(&png);
   QSaveFile out(QFile::decodeName(argv[3]));
-  if (!out.open(QIODevice::WriteOnly) || !image.save(&out, "PNG") || !out.commit()) {
+  if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG") ||
+      !out.open(QIODevice::WriteOnly) || out.write(png) != png.size() || !out.flush() ||
+      !out.commit()) {
     std::fprintf(stderr, "tremolux-render-icon: cannot write %s\n", argv[3]);
     return 1;
   }
