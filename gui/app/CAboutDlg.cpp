@@ -28,7 +28,8 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
   // Qt caches an icon's rendered pixmaps under that icon's own key, so a new
   // QIcon per box would leave one more cached picture behind each time.
   QIcon icon = windowIcon();
-  if (icon.isNull()) icon = QIcon(QString::fromLatin1(Res::kImageMainFrame));  // no owner with an icon
+  if (icon.isNull())
+    icon = QIcon(QString::fromLatin1(Res::kImageMainFrame));  // no owner with an icon
   auto* pIcon = new QLabel(this);
   pIcon->setPixmap(icon.pixmap(kIconPixels, kIconPixels));
   const QRect iconRect = du.Map(kIconRect);

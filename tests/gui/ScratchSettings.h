@@ -21,7 +21,9 @@ inline std::unique_ptr<QTemporaryDir>& ScratchSettingsHolder() {
 // The folder, created on the first call.
 inline QString ScratchSettingsDir() {
   std::unique_ptr<QTemporaryDir>& dir = ScratchSettingsHolder();
-  if (!dir) dir = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/tremolux-guitest-XXXXXX"));
+  if (!dir)
+    dir = std::make_unique<QTemporaryDir>(QDir::tempPath() +
+                                          QStringLiteral("/tremolux-guitest-XXXXXX"));
   return dir->path();
 }
 

@@ -386,8 +386,8 @@ void TestMainFrame::aboutBoxLayout() {
 // without a word.
 void TestMainFrame::resourceImagesLoad_data() {
   QTest::addColumn<QString>("path");
-  for (const char* path : {Res::kImageMainFrame, Res::kImageC3dType, Res::kImageToolbarOpen,
-                           Res::kImageToolbarAbout})
+  for (const char* path :
+       {Res::kImageMainFrame, Res::kImageC3dType, Res::kImageToolbarOpen, Res::kImageToolbarAbout})
     QTest::newRow(path) << QString::fromLatin1(path);
 }
 

@@ -12,8 +12,9 @@
 #include "tests/gui/GuiTestSupport.h"
 
 #ifdef Q_OS_UNIX
-#include <csignal>
 #include <sys/resource.h>
+
+#include <csignal>
 #endif
 
 class TestSoundDlgTool : public QObject {
@@ -25,17 +26,18 @@ class TestSoundDlgTool : public QObject {
 };
 
 void TestSoundDlgTool::pictureWholeOrNotAtAll_data() {
-  QTest::addColumn<QString>("name");        // the picture's path in the scratch folder
-  QTest::addColumn<qint64>("sizeLimit");    // largest file the tool may write, bytes; 0 none
-  QTest::addColumn<bool>("existing");       // a file of that name is there before
-  QTest::addColumn<bool>("written");        // the tool succeeds
+  QTest::addColumn<QString>("name");      // the picture's path in the scratch folder
+  QTest::addColumn<qint64>("sizeLimit");  // largest file the tool may write, bytes; 0 none
+  QTest::addColumn<bool>("existing");     // a file of that name is there before
+  QTest::addColumn<bool>("written");      // the tool succeeds
   // Control: without a fault the picture is written and reads back.
   QTest::newRow("written") << "shot.png" << qint64(0) << false << true;
   // The disk fills up after the first kilobyte of the picture.
   QTest::newRow("disk full") << "shot.png" << qint64(1024) << false << false;
   QTest::newRow("disk full, earlier picture kept") << "shot.png" << qint64(1024) << true << false;
   QTest::newRow("folder missing") << "missing/shot.png" << qint64(0) << false << false;
-  QTest::newRow("unknown format, earlier file kept") << "shot.unknownformat" << qint64(0) << true << false;
+  QTest::newRow("unknown format, earlier file kept")
+      << "shot.unknownformat" << qint64(0) << true << false;
 }
 
 void TestSoundDlgTool::pictureWholeOrNotAtAll() {
