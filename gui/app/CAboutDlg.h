@@ -4,8 +4,9 @@
 
 // The About box (dialog 100): the application icon, the version line, the
 // legal notice and OK. Laid out in dialog units converted with the dialog's
-// font, so it keeps its proportions at any font size. Lives on the stack of
-// the About command while it runs.
+// font (CDialogUnits, as every dialog of the program), so it keeps its
+// proportions at any font size. Lives on the stack of the About command
+// while it runs.
 class CAboutDlg : public QDialog {
   Q_OBJECT
 
@@ -14,9 +15,4 @@ class CAboutDlg : public QDialog {
 
   // Runs the box modally; returns when OK or Escape closes it.
   int DoModal() { return exec(); }
-
-  // Pixel rectangle of a rectangle given in dialog units: a horizontal unit
-  // is a quarter of the font's average character width, a vertical unit an
-  // eighth of its height.
-  static QRect MapDialogRect(const QFont& font, const QRect& dialogUnits);
 };

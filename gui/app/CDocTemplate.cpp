@@ -7,9 +7,10 @@
 #include "gui/app/CMainFrame.h"
 #include "gui/app/CTremoluxDoc.h"
 #include "gui/app/CTremoluxView.h"
+#include "gui/res/ResourceIds.h"
 
 CDocTemplate::CDocTemplate(CMainFrame* pMainFrame)
-    : m_pMainFrame(pMainFrame), m_icon(QStringLiteral(":/res/idr_c3dtype.svg")) {}
+    : m_pMainFrame(pMainFrame), m_icon(QString::fromLatin1(Res::kImageC3dType)) {}
 
 CDocTemplate::~CDocTemplate() { CloseAllDocuments(); }
 

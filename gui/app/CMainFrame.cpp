@@ -25,9 +25,6 @@ namespace {
 // How often the lock-key panes are read, in milliseconds.
 constexpr int kIndicatorPollMs = 250;
 
-constexpr const char* kOpenImage = ":/res/toolbar/open.svg";
-constexpr const char* kAboutImage = ":/res/toolbar/about.svg";
-
 struct IndicatorPane {
   int id;
   const char* text;
@@ -45,14 +42,15 @@ CMainFrame::CMainFrame() : m_pMdiArea(new QMdiArea(this)) {
   setCentralWidget(m_pMdiArea);
   setAcceptDrops(true);
   setContextMenuPolicy(Qt::NoContextMenu);  // no bar list on right-click
-  setWindowIcon(QIcon(QStringLiteral(":/res/idr_mainframe.svg")));
+  setWindowIcon(QIcon(QString::fromLatin1(Res::kImageMainFrame)));
   connect(m_pMdiArea, &QMdiArea::subWindowActivated, this, &CMainFrame::OnSubWindowActivated);
 }
 
 CMainFrame::~CMainFrame() = default;
 
 bool CMainFrame::LoadFrame() {
-  if (!QFile::exists(QString::fromLatin1(kOpenImage)) || !QFile::exists(QString::fromLatin1(kAboutImage)))
+  if (!QFile::exists(QString::fromLatin1(Res::kImageToolbarOpen)) ||
+      !QFile::exists(QString::fromLatin1(Res::kImageToolbarAbout)))
     return false;
   CreateActions();
 

@@ -50,8 +50,9 @@ QAction* CMainFrame::GetAction(int id) const {
 void CMainFrame::CreateActions() {
   using namespace Res;
   QAction* pOpen = AddAction(ID_FILE_OPEN, QStringLiteral("&Open...\tCtrl+O"), QKeySequence(Qt::CTRL | Qt::Key_O));
-  pOpen->setIcon(QIcon(QStringLiteral(":/res/toolbar/open.svg")));
-  AddAction(ID_APP_ABOUT, QStringLiteral("&About Tremolux..."))->setIcon(QIcon(QStringLiteral(":/res/toolbar/about.svg")));
+  pOpen->setIcon(QIcon(QString::fromLatin1(kImageToolbarOpen)));
+  AddAction(ID_APP_ABOUT, QStringLiteral("&About Tremolux..."))
+      ->setIcon(QIcon(QString::fromLatin1(kImageToolbarAbout)));
   connect(AddAction(ID_FILE_CLOSE, QStringLiteral("&Close")), &QAction::triggered, this, &CMainFrame::OnFileClose);
   connect(AddAction(ID_APP_EXIT, QStringLiteral("E&xit")), &QAction::triggered, this, &QWidget::close);
 

@@ -48,7 +48,7 @@ void CTremoluxDoc::ReportLoadError() const {
     case C3dLoadError::ReadError: {
       // A file that exists and looked like C3D but could not be read to the
       // end: say which file and why, as a file-error box does.
-      const QString path = QDir::toNativeSeparators(QString::fromStdString(m_c3d.m_strPathName));
+      const QString path = QDir::toNativeSeparators(QFile::decodeName(m_c3d.m_strPathName.c_str()));
       ShowMessageBox(pParent, QStringLiteral("Cannot read the file %1:\n%2.")
                                   .arg(path, QString::fromLatin1(LoadErrorText(m_c3d.m_loadError)))
                                   .toStdString());

@@ -39,6 +39,13 @@ inline constexpr int AFX_IDS_IDLEMESSAGE = 57345;  // "Ready"
 inline constexpr int IDS_OPEN_FAILED = 101;        // status message: %1 the file, %2 why
 inline constexpr int IDS_FILE_NOT_FOUND = 102;     // the reason for a file that does not exist
 
+// Images compiled into the program (tremolux.qrc, prefix /res): the one place
+// code names their paths.
+inline constexpr const char* kImageMainFrame = ":/res/idr_mainframe.svg";  // application icon
+inline constexpr const char* kImageC3dType = ":/res/idr_c3dtype.svg";      // document windows' icon
+inline constexpr const char* kImageToolbarOpen = ":/res/toolbar/open.svg";
+inline constexpr const char* kImageToolbarAbout = ":/res/toolbar/about.svg";
+
 // The recent-file list: four entries, each shown with at most 30 characters.
 inline constexpr int kRecentFileCount = 4;
 inline constexpr int kRecentFileDisplayChars = 30;

@@ -10,15 +10,19 @@
 // the readout shows it; --play then presses Play.
 // Without --screenshot the dialog runs modally until OK closes it. With it,
 // the dialog is shown, the picture of its window is written to OUT.png and
-// the program ends. Exit status: 0 done, 1 the file or picture failed, 2 bad
-// usage.
+// the program ends; the picture is written whole or not at all (a file of
+// that name is left as it was). Exit status: 0 done, 1 the file or picture
+// failed, 2 bad usage.
 #include <QApplication>
+#include <QBuffer>
 #include <QCommandLineParser>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QMouseEvent>
 #include <QPixmap>
+#include <QSaveFile>
 #include <QScreen>
 #include <QTimer>
 #include <QWindow>
@@ -40,6 +44,23 @@ QImage Picture(CAnalogSoundDlg& dlg) {
   if (QScreen* screen = dlg.screen()) shot = screen->grabWindow(dlg.winId());
   if (shot.isNull() || shot.size() != dlg.size() * shot.devicePixelRatio()) shot = dlg.grab();
   return shot.toImage();
+}
+
+// Writes the picture to `path` in the format its suffix names (PNG without
+// one) through a temporary file that replaces `path` only once it is
+// complete, so a full disk or a refused format leaves no partial picture.
+// The image is encoded in memory first and flushed before the commit: Qt's
+// image writers and QSaveFile::commit can both take a write that the disk
+// cut short for a complete one.
+bool SavePicture(const QImage& image, const QString& path) {
+  QByteArray format = QFileInfo(path).suffix().toLower().toLatin1();
+  if (format.isEmpty()) format = "png";
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, format.constData())) return false;
+  QSaveFile file(path);
+  return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush() &&
+         file.commit();
 }
 
 // The whole tool; its objects are gone when it returns.
@@ -154,7 +175,7 @@ int Run(int argc, char** argv) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
 
   const QString out = parser.value(screenshot);
-  const bool saved = Picture(dlg).save(out);
+  const bool saved = SavePicture(Picture(dlg), out);
   dlg.accept();
   if (!saved) {
     std::fprintf(stderr, "tremolux-sounddlg: cannot write %s\n",

@@ -21,15 +21,10 @@
 #include <string>
 #include <vector>
 
+#include "tests/gui/ScratchSettings.h"
 #include "tests/support/C3dWriter.h"
 
 namespace guitest {
-
-// The folder the program's settings go to for the whole test program.
-inline QString ScratchSettingsDir() {
-  static QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/tremolux-guitest-XXXXXX"));
-  return dir.path();
-}
 
 // Sends the program's settings into a temporary folder, so that they never
 // touch the user's, and gives Qt a private runtime folder when there is

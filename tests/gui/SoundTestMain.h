@@ -3,11 +3,13 @@
 // main() for the test programs that play sound: Qt Test's own main, after
 // which the process ends through ExitAfterSound once the application object
 // is gone, so that the audio library's teardown at exit cannot abort a run
-// whose tests all passed.
+// whose tests all passed. The scratch settings folder is removed first, as
+// ExitAfterSound runs no static destructor.
 
 #include <QtTest/QtTest>
 
 #include "common/ProcessExit.h"
+#include "tests/gui/ScratchSettings.h"
 
 #define TREMOLUX_TEST_MAIN_WITH_SETUP(TestObject, ...)             \
   int main(int argc, char* argv[]) {                               \
@@ -19,6 +21,7 @@
       QTEST_SET_MAIN_SOURCE_PATH                                   \
       result = QTest::qExec(&tc, argc, argv);                      \
     }                                                              \
+    guitest::RemoveScratchSettingsDir();                           \
     ExitAfterSound(result);                                        \
   }
 

@@ -20,6 +20,7 @@
 #include "gui/app/CTremoluxApp.h"
 #include "gui/app/CTremoluxDoc.h"
 #include "gui/app/CWindowListDlg.h"
+#include "gui/platform/DialogUnits.h"
 #include "gui/player/SoundPlayer.h"
 #include "gui/res/ResourceIds.h"
 
@@ -74,6 +75,8 @@ class TestMainFrame : public QObject {
   void moreWindowsReachesEveryWindow_data();
   void moreWindowsReachesEveryWindow();
   void aboutBoxLayout();
+  void resourceImagesLoad_data();
+  void resourceImagesLoad();
 
  private:
   CTremoluxDoc* Open(const QString& name) {
@@ -349,6 +352,7 @@ void TestMainFrame::moreWindowsReachesEveryWindow() {
 void TestMainFrame::aboutBoxLayout() {
   QStringList texts;
   QSize size, expected;
+  QRect okRect, expectedOkRect;
   bool hasIcon = false;
   guitest::ModalCatcher catcher([&](QWidget* box) {
     for (QLabel* label : box->findChildren<QLabel*>()) {
@@ -356,9 +360,15 @@ void TestMainFrame::aboutBoxLayout() {
       if (!label->text().isEmpty()) texts << label->text();
     }
     size = box->size();
-    expected = CAboutDlg::MapDialogRect(box->font(), QRect(0, 0, 235, 55)).size();
+    // The box's 235 x 55 units and its OK button at (178, 7, 50 x 14),
+    // converted as the sound dialog converts its own (the 52-letter mean,
+    // not the font's average character width).
+    const CDialogUnits du(box->font());
+    expected = du.Map(QRect(0, 0, 235, 55)).size();
+    expectedOkRect = du.Map(QRect(178, 7, 50, 14));
     QPushButton* ok = box->findChild<QPushButton*>();
     QVERIFY(ok && ok->isDefault() && ok->text() == QStringLiteral("OK"));
+    okRect = ok->geometry();
     ok->click();
   });
   Frame()->GetAction(Res::ID_APP_ABOUT)->trigger();
@@ -368,9 +378,23 @@ void TestMainFrame::aboutBoxLayout() {
   QVERIFY(texts.contains(QStringLiteral("Tremolux Version 1.00")));
   QCOMPARE(texts.size(), 2);  // the version line and the legal notice
   QCOMPARE(size, expected);
-  const QFontMetrics fm(QApplication::font());
-  QCOMPARE(CAboutDlg::MapDialogRect(QApplication::font(), QRect(4, 8, 40, 16)),
-           QRect(fm.averageCharWidth(), fm.height(), fm.averageCharWidth() * 10, fm.height() * 2));
+  QCOMPARE(okRect, expectedOkRect);
+}
+
+// Every image path the program names is in the compiled resources and draws:
+// a path left behind when tremolux.qrc renames an alias gives an empty icon
+// without a word.
+void TestMainFrame::resourceImagesLoad_data() {
+  QTest::addColumn<QString>("path");
+  for (const char* path :
+       {Res::kImageMainFrame, Res::kImageC3dType, Res::kImageToolbarOpen, Res::kImageToolbarAbout})
+    QTest::newRow(path) << QString::fromLatin1(path);
+}
+
+void TestMainFrame::resourceImagesLoad() {
+  QFETCH(QString, path);
+  QVERIFY(QFile::exists(path));
+  QVERIFY(!QIcon(path).pixmap(16, 16).isNull());
 }
 
 TREMOLUX_SOUND_TEST_MAIN(TestMainFrame)
