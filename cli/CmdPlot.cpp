@@ -4,6 +4,7 @@
 // exists only in builds with Qt.
 #ifdef TREMOLUX_CLI_WITH_QT
 
+#include <QBuffer>
 #include <QFile>
 #include <QImage>
 #include <QPainter>
@@ -20,6 +21,7 @@
 #include "core/sound/WaveSynthesis.h"
 #include "core/plot/PlotGeometry.h"
 #include "gui/render/PlotRender.h"
+#include "gui/render/SaveWhole.h"
 
 namespace {
 
@@ -42,7 +44,7 @@ struct PlotOptions {
 enum class ImageFormat { Png, Svg, Unknown };
 
 ImageFormat FormatOf(const std::string& path) {
-  const QString name = QString::fromStdString(path).toLower();
+  const QString name = QFile::decodeName(path.c_str()).toLower();
   if (name.endsWith(".png")) return ImageFormat::Png;
   if (name.endsWith(".svg")) return ImageFormat::Svg;
   return ImageFormat::Unknown;
@@ -96,15 +98,20 @@ bool WritePng(const std::string& out, const QRect& rect, const CC3d& c3d, int ch
     QPainter painter(&image);
     RenderAnalogPlot(painter, rect, &c3d, channel, colors, range, nullptr);
   }
-  return image.save(QString::fromStdString(out), "PNG");
+  // Encoded in memory, then written whole or not at all.
+  QByteArray png;
+  QBuffer buffer(&png);
+  return buffer.open(QIODevice::WriteOnly) && image.save(&buffer, "PNG") &&
+         SaveWhole(QFile::decodeName(out.c_str()), png);
 }
 
 bool WriteSvg(const std::string& out, const QRect& rect, const CC3d& c3d, int channel,
               const PlotColors& colors, PlotRange range) {
-  QFile file(QString::fromStdString(out));
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+  QByteArray text;
+  QBuffer buffer(&text);
+  if (!buffer.open(QIODevice::WriteOnly)) return false;
   QSvgGenerator svg;
-  svg.setOutputDevice(&file);
+  svg.setOutputDevice(&buffer);
   svg.setSize(rect.size());
   svg.setViewBox(rect);
   svg.setTitle(QStringLiteral("Tremolux waveform plot"));
@@ -112,7 +119,7 @@ bool WriteSvg(const std::string& out, const QRect& rect, const CC3d& c3d, int ch
     QPainter painter(&svg);
     RenderAnalogPlot(painter, rect, &c3d, channel, colors, range, nullptr);
   }
-  return file.error() == QFileDevice::NoError;
+  return SaveWhole(QFile::decodeName(out.c_str()), text);
 }
 
 // The primitives of one paint: `grid` as [x1, y1, x2, y2], `trace` as the

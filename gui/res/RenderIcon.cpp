@@ -12,10 +12,11 @@
 #include <QFile>
 #include <QImage>
 #include <QPainter>
-#include <QSaveFile>
 #include <QString>
 #include <QSvgRenderer>
 #include <cstdio>
+
+#include "gui/render/SaveWhole.h"
 
 int main(int argc, char** argv) {
   if (argc != 4) {
@@ -49,10 +50,8 @@ int main(int argc, char** argv) {
   // both miss it).
   QByteArray png;
   QBuffer buffer(&png);
-  QSaveFile out(QFile::decodeName(argv[3]));
   if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG") ||
-      !out.open(QIODevice::WriteOnly) || out.write(png) != png.size() || !out.flush() ||
-      !out.commit()) {
+      !SaveWhole(QFile::decodeName(argv[3]), png)) {
     std::fprintf(stderr, "tremolux-render-icon: cannot write %s\n", argv[3]);
     return 1;
   }

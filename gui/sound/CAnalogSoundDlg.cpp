@@ -564,7 +564,9 @@ bool CAnalogSoundDlg::SaveSound(const QString& path) {
       return fail(why);
     }
   }
-  if (!out.commit()) return fail(out.errorString());
+  // Flushed first: QSaveFile::commit alone can take a last write the disk
+  // cut short for a complete one.
+  if (!out.flush() || !out.commit()) return fail(out.errorString());
   return true;
 }
 

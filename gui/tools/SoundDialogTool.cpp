@@ -22,7 +22,6 @@
 #include <QImage>
 #include <QMouseEvent>
 #include <QPixmap>
-#include <QSaveFile>
 #include <QScreen>
 #include <QTimer>
 #include <QWindow>
@@ -33,6 +32,7 @@
 #include "core/sound/WaveSynthesis.h"
 #include "common/ProcessExit.h"
 #include "gui/player/SoundPlayer.h"
+#include "gui/render/SaveWhole.h"
 #include "gui/sound/CAnalogSoundDlg.h"
 
 namespace {
@@ -58,9 +58,7 @@ bool SavePicture(const QImage& image, const QString& path) {
   QByteArray bytes;
   QBuffer buffer(&bytes);
   if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, format.constData())) return false;
-  QSaveFile file(path);
-  return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush() &&
-         file.commit();
+  return SaveWhole(path, bytes);
 }
 
 // The whole tool; its objects are gone when it returns.
