@@ -14,7 +14,8 @@ void BM_LoadHostile(benchmark::State& state, const c3dtest::HostileFile& file) {
     CC3d c3d;
     const bool loaded = c3d.LoadFromMemory(file.bytes.data(), file.bytes.size());
     benchmark::DoNotOptimize(loaded);
-    if (loaded != file.loads) state.SkipWithError("the load's outcome differs from the file's design");
+    if (loaded != file.loads)
+      state.SkipWithError("the load's outcome differs from the file's design");
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * file.bytes.size()));
 }

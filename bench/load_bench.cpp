@@ -95,16 +95,17 @@ std::string SyntheticFile(const Kind& kind) {
     for (std::size_t e = 0; e < elements; ++e) {
       // A slow wave per element, different for every element and frame.
       const auto v = static_cast<std::int16_t>(static_cast<int>((f * 7 + e * 131) % 4096) - 2048);
-      const std::uint32_t bits =
-          kind.floatData ? std::bit_cast<std::uint32_t>(static_cast<float>(v) * 0.25f)
-                         : static_cast<std::uint16_t>(v);
+      const std::uint32_t bits = kind.floatData
+                                     ? std::bit_cast<std::uint32_t>(static_cast<float>(v) * 0.25f)
+                                     : static_cast<std::uint16_t>(v);
       unsigned char* b = frame.data() + e * width;
       for (std::size_t i = 0; i < width; ++i) {
         const std::size_t shift = 8 * (big ? width - 1 - i : i);
         b[i] = static_cast<unsigned char>(bits >> shift);
       }
     }
-    out.write(reinterpret_cast<const char*>(frame.data()), static_cast<std::streamsize>(frame.size()));
+    out.write(reinterpret_cast<const char*>(frame.data()),
+              static_cast<std::streamsize>(frame.size()));
   }
   return path;
 }
@@ -187,10 +188,13 @@ int main(int argc, char** argv) {
   mallopt(M_TRIM_THRESHOLD, 128 * 1024);
 #endif
   for (const Kind& kind : kKinds) {
-    benchmark::RegisterBenchmark((std::string("PlainRead/") + kind.name).c_str(), BM_PlainRead, kind)
-        ->Unit(benchmark::kMillisecond)->UseRealTime();
+    benchmark::RegisterBenchmark((std::string("PlainRead/") + kind.name).c_str(), BM_PlainRead,
+                                 kind)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
     benchmark::RegisterBenchmark((std::string("Load/") + kind.name).c_str(), BM_Load, kind)
-        ->Unit(benchmark::kMillisecond)->UseRealTime();
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
   }
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();

@@ -53,9 +53,9 @@ std::unique_ptr<CC3d> MakeChannel(std::int64_t n, Signal signal) {
 void SetSampleCounters(benchmark::State& state, std::int64_t n) {
   state.SetItemsProcessed(state.iterations() * n);
   // Seconds per sample (printed with an SI prefix, n for nanoseconds).
-  state.counters["per_sample"] = benchmark::Counter(
-      static_cast<double>(n),
-      benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+  state.counters["per_sample"] =
+      benchmark::Counter(static_cast<double>(n), benchmark::Counter::kIsIterationInvariantRate |
+                                                     benchmark::Counter::kInvert);
 }
 
 void BM_PaintPlot(benchmark::State& state, Signal signal, PlotPath path) {
@@ -118,22 +118,32 @@ void BM_WalkTrace(benchmark::State& state) {
   SetSampleCounters(state, n);
 }
 
-}
+}  // namespace
 
 BENCHMARK_CAPTURE(BM_PaintPlot, tone, Signal::Tone, PlotPath::Merged)
-    ->Arg(1'000'000)->Arg(5'000'000)->Arg(20'000'000)->Unit(benchmark::kMillisecond);
+    ->Arg(1'000'000)
+    ->Arg(5'000'000)
+    ->Arg(20'000'000)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_PaintPlot, slow, Signal::Slow, PlotPath::Merged)
-    ->Arg(1'000'000)->Arg(5'000'000)->Arg(20'000'000)->Unit(benchmark::kMillisecond);
+    ->Arg(1'000'000)
+    ->Arg(5'000'000)
+    ->Arg(20'000'000)
+    ->Unit(benchmark::kMillisecond);
 // The same paint handing the painter every vertex, for comparison.
 BENCHMARK_CAPTURE(BM_PaintPlot, tone_every_vertex, Signal::Tone, PlotPath::EverySample)
-    ->Arg(1'000'000)->Unit(benchmark::kMillisecond);
+    ->Arg(1'000'000)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_PaintPlot, slow_every_vertex, Signal::Slow, PlotPath::EverySample)
-    ->Arg(1'000'000)->Unit(benchmark::kMillisecond);
+    ->Arg(1'000'000)
+    ->Unit(benchmark::kMillisecond);
 // Ranges 1/zoom of the channel long (1: the whole channel; 0: random ranges).
 BENCHMARK_CAPTURE(BM_PaintRange, tone, Signal::Tone)
-    ->ArgsProduct({{20'000'000}, {1, 2, 100, 10'000, 0}})->Unit(benchmark::kMillisecond);
+    ->ArgsProduct({{20'000'000}, {1, 2, 100, 10'000, 0}})
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_PaintRange, slow, Signal::Slow)
-    ->ArgsProduct({{20'000'000}, {1, 2, 100, 10'000, 0}})->Unit(benchmark::kMillisecond);
+    ->ArgsProduct({{20'000'000}, {1, 2, 100, 10'000, 0}})
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BuildSummary)->Arg(20'000'000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WalkTrace)->Arg(1'000'000)->Arg(20'000'000)->Unit(benchmark::kMillisecond);
 

@@ -48,7 +48,7 @@ void CountedFree(void* p) noexcept {
   std::free(raw);
 }
 
-}
+}  // namespace
 
 void* operator new(std::size_t size) { return CountedAlloc(size); }
 void* operator new[](std::size_t size) { return CountedAlloc(size); }
@@ -61,7 +61,7 @@ namespace {
 
 constexpr float kAnalogRate = 1000.0f;
 constexpr float kOutputRate = 44100.0f;
-constexpr int kCount = 6 * 60 * 1000;  // 6 minutes at 1000 Hz
+constexpr int kCount = 6 * 60 * 1000;   // 6 minutes at 1000 Hz
 constexpr double kBuildBudgetMB = 4.0;  // heap a build may hold beyond the loaded recording
 
 // A host that does nothing: the platform's part is not measured.
@@ -112,8 +112,8 @@ void ReportPerOutput(benchmark::State& state, std::size_t outputs) {
 // (0 "As recorded", 1 "Fit to channel", which also scans the channel's range).
 void BM_WriteWave16Bit(benchmark::State& state) {
   const int count = static_cast<int>(state.range(0)) * 60 * 1000;
-  const auto level = state.range(1) != 0 ? sound::SoundLevel::FitToChannel
-                                         : sound::SoundLevel::AsRecorded;
+  const auto level =
+      state.range(1) != 0 ? sound::SoundLevel::FitToChannel : sound::SoundLevel::AsRecorded;
   const auto c3d = Recording(count);
   const auto file = std::filesystem::temp_directory_path() / "tremolux-wave-bench.wav";
   CQuietHost host;
@@ -122,8 +122,7 @@ void BM_WriteWave16Bit(benchmark::State& state) {
   for (auto _ : state) {
     const std::size_t before = g_heapNow.load();
     g_heapPeak.store(before);
-    const auto outcome =
-        sound::WriteWave(*c3d, 0, 16, kOutputRate, soundBuffer, file, host, level);
+    const auto outcome = sound::WriteWave(*c3d, 0, 16, kOutputRate, soundBuffer, file, host, level);
     if (outcome != sound::WaveOutcome::Played) state.SkipWithError("the build failed");
     peak = std::max(peak, g_heapPeak.load() - before);
   }
@@ -217,7 +216,7 @@ void BM_PlainCopy(benchmark::State& state) {
   ReportPerOutput(state, n);
 }
 
-}
+}  // namespace
 
 BENCHMARK(BM_WriteWave16Bit)
     ->Args({6, 0})

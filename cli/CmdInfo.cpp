@@ -60,31 +60,47 @@ void WriteSampleValues(CJsonWriter& json, const CSampleBlock& block, std::size_t
 void WriteHeaderJson(CJsonWriter& json, const CC3d& c3d) {
   json.Key("header");
   json.BeginObject();
-  json.Key("param_block"); json.Int(c3d.m_nParamBlock);
-  json.Key("points"); json.Int(c3d.m_nPoints);
-  json.Key("analog_per_frame"); json.Int(c3d.m_nAnalogPerFrame);
-  json.Key("first_frame"); json.Int(c3d.m_nFirstFrame);
-  json.Key("last_frame"); json.Int(c3d.m_nLastFrame);
-  json.Key("analog_samples_per_frame"); json.Int(c3d.m_nAnalogSamplesPerFrame);
-  json.Key("data_block"); json.Int(c3d.m_nDataBlock);
-  json.Key("analog_channels"); json.Int(c3d.m_nAnalogChannels);
-  json.Key("scale_factor"); json.Float(c3d.m_fScaleFactor);
-  json.Key("frame_rate"); json.Float(c3d.m_fFrameRate);
+  json.Key("param_block");
+  json.Int(c3d.m_nParamBlock);
+  json.Key("points");
+  json.Int(c3d.m_nPoints);
+  json.Key("analog_per_frame");
+  json.Int(c3d.m_nAnalogPerFrame);
+  json.Key("first_frame");
+  json.Int(c3d.m_nFirstFrame);
+  json.Key("last_frame");
+  json.Int(c3d.m_nLastFrame);
+  json.Key("analog_samples_per_frame");
+  json.Int(c3d.m_nAnalogSamplesPerFrame);
+  json.Key("data_block");
+  json.Int(c3d.m_nDataBlock);
+  json.Key("analog_channels");
+  json.Int(c3d.m_nAnalogChannels);
+  json.Key("scale_factor");
+  json.Float(c3d.m_fScaleFactor);
+  json.Key("frame_rate");
+  json.Float(c3d.m_fFrameRate);
   json.EndObject();
 }
 
 void WriteParameterJson(CJsonWriter& json, const CParam& p) {
   json.BeginObject();
-  json.Key("group_id"); json.Int(p.m_nGroupId);
-  json.Key("name"); json.Latin1(p.m_strName);
-  json.Key("locked"); json.Bool(p.m_bLocked != 0);
-  json.Key("type"); json.Int(p.m_nType);
+  json.Key("group_id");
+  json.Int(p.m_nGroupId);
+  json.Key("name");
+  json.Latin1(p.m_strName);
+  json.Key("locked");
+  json.Bool(p.m_bLocked != 0);
+  json.Key("type");
+  json.Int(p.m_nType);
   json.Key("dimensions");
   json.BeginArray();
   for (const auto d : p.m_pDimensions) json.Int(d);
   json.EndArray();
-  json.Key("count"); json.Int(p.m_nCount);
-  json.Key("description"); json.Latin1(p.m_strDescription);
+  json.Key("count");
+  json.Int(p.m_nCount);
+  json.Key("description");
+  json.Latin1(p.m_strDescription);
   if (p.m_nType == -1) {
     json.Key("strings");
     json.BeginArray();
@@ -106,21 +122,30 @@ void WriteParameterJson(CJsonWriter& json, const CParam& p) {
 void WriteInfoJson(const CC3d& c3d, const InfoOptions& o) {
   CJsonWriter json(stdout);
   json.BeginObject();
-  json.Key("path"); json.Latin1(o.path);
-  json.Key("loaded"); json.Bool(true);
-  json.Key("processor_type"); json.Int(static_cast<int>(c3d.m_nProcessorType));
-  json.Key("integer_data"); json.Bool(c3d.m_bIntegerData);
+  json.Key("path");
+  json.Latin1(o.path);
+  json.Key("loaded");
+  json.Bool(true);
+  json.Key("processor_type");
+  json.Int(static_cast<int>(c3d.m_nProcessorType));
+  json.Key("integer_data");
+  json.Bool(c3d.m_bIntegerData);
   WriteHeaderJson(json, c3d);
 
   json.Key("events");
   json.BeginArray();
   for (const auto& e : c3d.m_events) {
     json.BeginObject();
-    json.Key("label"); json.Latin1(e->m_strLabel);
-    json.Key("time"); json.Float(e->m_fTime);
-    json.Key("frame"); json.Int(e->m_nFrame);
-    json.Key("analog_sample"); json.Int(e->m_nAnalogSample);
-    json.Key("display"); json.Int(e->m_nDisplay);
+    json.Key("label");
+    json.Latin1(e->m_strLabel);
+    json.Key("time");
+    json.Float(e->m_fTime);
+    json.Key("frame");
+    json.Int(e->m_nFrame);
+    json.Key("analog_sample");
+    json.Int(e->m_nAnalogSample);
+    json.Key("display");
+    json.Int(e->m_nDisplay);
     json.EndObject();
   }
   json.EndArray();
@@ -129,10 +154,14 @@ void WriteInfoJson(const CC3d& c3d, const InfoOptions& o) {
   json.BeginArray();
   for (const auto& g : c3d.m_groups) {
     json.BeginObject();
-    json.Key("id"); json.Int(g->m_nId);
-    json.Key("name"); json.Latin1(g->m_strName);
-    json.Key("locked"); json.Bool(g->m_bLocked != 0);
-    json.Key("description"); json.Latin1(g->m_strDescription);
+    json.Key("id");
+    json.Int(g->m_nId);
+    json.Key("name");
+    json.Latin1(g->m_strName);
+    json.Key("locked");
+    json.Bool(g->m_bLocked != 0);
+    json.Key("description");
+    json.Latin1(g->m_strDescription);
     json.EndObject();
   }
   json.EndArray();
@@ -150,14 +179,22 @@ void WriteInfoJson(const CC3d& c3d, const InfoOptions& o) {
   for (std::size_t i = 0; i < c3d.m_analogs.size(); ++i) {
     const CAnalog& a = *c3d.m_analogs[i];
     json.BeginObject();
-    json.Key("index"); json.Int(static_cast<std::int64_t>(i));
-    json.Key("label"); json.Latin1(names[i]);
-    json.Key("units"); json.Latin1(units[i]);
-    json.Key("min"); json.Float(a.m_fMin);
-    json.Key("max"); json.Float(a.m_fMax);
-    json.Key("offset"); json.Float(a.m_fOffset);
-    json.Key("scale"); json.Float(a.m_fScale);
-    json.Key("sample_count"); json.Int(sampleCount);
+    json.Key("index");
+    json.Int(static_cast<std::int64_t>(i));
+    json.Key("label");
+    json.Latin1(names[i]);
+    json.Key("units");
+    json.Latin1(units[i]);
+    json.Key("min");
+    json.Float(a.m_fMin);
+    json.Key("max");
+    json.Float(a.m_fMax);
+    json.Key("offset");
+    json.Float(a.m_fOffset);
+    json.Key("scale");
+    json.Float(a.m_fScale);
+    json.Key("sample_count");
+    json.Int(sampleCount);
     if (o.samples) {
       json.Key("samples");
       WriteSampleValues(json, a.m_pSamples, c3d.SampleWidth(),
@@ -172,7 +209,8 @@ void WriteInfoJson(const CC3d& c3d, const InfoOptions& o) {
     json.BeginArray();
     for (std::size_t p = 0; p < c3d.m_videos.size(); ++p) {
       json.BeginObject();
-      json.Key("index"); json.Int(static_cast<std::int64_t>(p));
+      json.Key("index");
+      json.Int(static_cast<std::int64_t>(p));
       json.Key("data");
       const CSampleBlock& data = c3d.m_videos[p]->m_pData;
       WriteSampleValues(json, data, c3d.SampleWidth(), data.size());
@@ -211,10 +249,11 @@ void WriteInfoText(const CC3d& c3d, const InfoOptions& o) {
   std::printf("File: %s\n", o.path.c_str());
   const std::string summary = DescribeFile(c3d);
   std::fwrite(summary.data(), 1, summary.size(), stdout);
-  std::printf("Storage: %u analog values per frame (%u samples per frame), scale factor %s; "
-              "parameter block %u, data block %u\n",
-              c3d.m_nAnalogPerFrame, c3d.m_nAnalogSamplesPerFrame, ShortestFloatText(c3d.m_fScaleFactor).c_str(),
-              c3d.m_nParamBlock, c3d.m_nDataBlock);
+  std::printf(
+      "Storage: %u analog values per frame (%u samples per frame), scale factor %s; "
+      "parameter block %u, data block %u\n",
+      c3d.m_nAnalogPerFrame, c3d.m_nAnalogSamplesPerFrame,
+      ShortestFloatText(c3d.m_fScaleFactor).c_str(), c3d.m_nParamBlock, c3d.m_nDataBlock);
   for (const auto& e : c3d.m_events) {
     std::printf("  event %-4s frame %d sample %d display %d\n", e->m_strLabel.c_str(), e->m_nFrame,
                 e->m_nAnalogSample, e->m_nDisplay);
@@ -224,14 +263,15 @@ void WriteInfoText(const CC3d& c3d, const InfoOptions& o) {
   // number: a file may hold hundreds of thousands of records of each kind.
   std::vector<bool> listed(c3d.m_params.size(), false);
   std::unordered_map<std::int32_t, std::vector<std::size_t>> byGroup;
-  for (std::size_t i = 0; i < c3d.m_params.size(); ++i) byGroup[c3d.m_params[i]->m_nGroupId].push_back(i);
+  for (std::size_t i = 0; i < c3d.m_params.size(); ++i)
+    byGroup[c3d.m_params[i]->m_nGroupId].push_back(i);
   auto listParameter = [&](std::size_t i) {
     if (listed[i]) return;
     listed[i] = true;
     const CParam& p = *c3d.m_params[i];
-    std::printf("    %s (group %d, type %d, %d element%s)%s: %s\n", p.m_strName.c_str(), p.m_nGroupId,
-                p.m_nType, p.m_nCount, p.m_nCount == 1 ? "" : "s", p.m_bLocked ? " locked" : "",
-                p.m_strDescription.c_str());
+    std::printf("    %s (group %d, type %d, %d element%s)%s: %s\n", p.m_strName.c_str(),
+                p.m_nGroupId, p.m_nType, p.m_nCount, p.m_nCount == 1 ? "" : "s",
+                p.m_bLocked ? " locked" : "", p.m_strDescription.c_str());
   };
   for (const auto& g : c3d.m_groups) {
     std::printf("  %s (id %d)%s: %s\n", g->m_strName.c_str(), g->m_nId,
@@ -272,9 +312,12 @@ int RunInfo(const InfoOptions& o) {
     if (o.json) {
       CJsonWriter json(stdout);
       json.BeginObject();
-      json.Key("path"); json.Latin1(o.path);
-      json.Key("loaded"); json.Bool(false);
-      json.Key("reason"); json.Latin1(reason);
+      json.Key("path");
+      json.Latin1(o.path);
+      json.Key("loaded");
+      json.Bool(false);
+      json.Key("reason");
+      json.Latin1(reason);
       json.EndObject();
       json.Finish();
     }
@@ -302,7 +345,8 @@ int RunParam(const ParamOptions& o) {
 void AddInfoCommands(CLI::App& app) {
   auto info = std::make_shared<InfoOptions>();
   CLI::App* cmd = app.add_subcommand(
-      "info", "Shows what a C3D file holds: header, events, parameter groups, parameters, analog channels");
+      "info",
+      "Shows what a C3D file holds: header, events, parameter groups, parameters, analog channels");
   cmd->add_option("FILE", info->path, "C3D file")->required();
   cmd->add_flag("--json", info->json, "one JSON object instead of the readable summary");
   cmd->add_flag("--samples", info->samples, "add each channel's raw samples");
@@ -312,7 +356,8 @@ void AddInfoCommands(CLI::App& app) {
 
   auto param = std::make_shared<ParamOptions>();
   CLI::App* pcmd = app.add_subcommand(
-      "param", "Prints one element of a parameter as text (empty when the file has no such parameter)");
+      "param",
+      "Prints one element of a parameter as text (empty when the file has no such parameter)");
   pcmd->add_option("FILE", param->path, "C3D file")->required();
   pcmd->add_option("GROUP", param->group, "group name (case ignored)")->required();
   pcmd->add_option("NAME", param->name, "parameter name (case ignored)")->required();

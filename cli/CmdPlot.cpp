@@ -17,9 +17,9 @@
 #include "cli/Commands.h"
 #include "cli/JsonWriter.h"
 #include "core/c3d/C3d.h"
+#include "core/plot/PlotGeometry.h"
 #include "core/sound/ChannelNames.h"
 #include "core/sound/WaveSynthesis.h"
-#include "core/plot/PlotGeometry.h"
 #include "gui/render/PlotRender.h"
 #include "gui/render/SaveWhole.h"
 
@@ -193,8 +193,9 @@ int RunPlot(const PlotOptions& o) {
   const PlotColors colors = ClassicPlotColors();
   const QRect rect(0, 0, o.width, o.height);
 
-  const bool drawn = format == ImageFormat::Png ? WritePng(o.out, rect, c3d, channel, colors, range)
-                                                : WriteSvg(o.out, rect, c3d, channel, colors, range);
+  const bool drawn = format == ImageFormat::Png
+                         ? WritePng(o.out, rect, c3d, channel, colors, range)
+                         : WriteSvg(o.out, rect, c3d, channel, colors, range);
   if (!drawn) {
     std::fprintf(stderr, "tremolux-cli: %s: cannot write the image\n", o.out.c_str());
     return 1;
@@ -206,7 +207,7 @@ int RunPlot(const PlotOptions& o) {
   return 0;
 }
 
-}
+}  // namespace
 
 void AddPlotCommand(CLI::App& app) {
   auto o = std::make_shared<PlotOptions>();

@@ -48,7 +48,8 @@ int Prepare(const std::string& path, const SoundOptions& o, CC3d& c3d, int& chan
 
 void AddSoundOptions(CLI::App* cmd, SoundOptions& o, const char* channelHelp) {
   cmd->add_option("--channel", o.channel, channelHelp)->required();
-  cmd->add_option("--rate", o.rate, "output rate in Hz: a number above the channel's analog rate, at most 44100 "
+  cmd->add_option("--rate", o.rate,
+                  "output rate in Hz: a number above the channel's analog rate, at most 44100 "
                   "(text after the number is ignored)")
       ->required();
   cmd->add_option("--bits", o.bits, "sample width")->required()->check(CLI::IsMember({8, 16}));
@@ -155,7 +156,8 @@ int RunWavBatch(const SoundOptions& o) {
     }
     std::vector<int> channels;
     if (all) {
-      for (std::size_t i = 0; i < c3d.m_analogs.size(); ++i) channels.push_back(static_cast<int>(i));
+      for (std::size_t i = 0; i < c3d.m_analogs.size(); ++i)
+        channels.push_back(static_cast<int>(i));
       if (channels.empty()) say("no analog channels");
     } else if (const int channel = FindAnalogChannel(c3d, o.channel); channel >= 0) {
       channels.push_back(channel);

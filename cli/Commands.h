@@ -13,8 +13,8 @@ extern int g_exitCode;
 void AddInfoCommands(CLI::App& app);   // info, param
 void AddSoundCommands(CLI::App& app);  // wav
 #ifdef TREMOLUX_CLI_WITH_QT
-void AddPlayCommand(CLI::App& app);    // play
-void AddPlotCommand(CLI::App& app);    // plot
+void AddPlayCommand(CLI::App& app);  // play
+void AddPlotCommand(CLI::App& app);  // plot
 #else
 // play and plot as the help lists them; the companion program carries them out.
 void AddCompanionCommands(CLI::App& app);

@@ -1,7 +1,5 @@
 #include "cli/QtCompanion.h"
 
-#include "cli/Commands.h"
-
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +8,8 @@
 #include <string>
 #include <system_error>
 #include <vector>
+
+#include "cli/Commands.h"
 
 #ifdef _WIN32
 #include <process.h>

@@ -36,7 +36,7 @@ std::filesystem::path PartName(const std::filesystem::path& out) {
   return part;
 }
 
-}
+}  // namespace
 
 sound::WaveOutcome WriteWaveFile(const CC3d& c3d, int channel, int bits, float rate,
                                  sound::SoundLevel level, const std::filesystem::path& named,

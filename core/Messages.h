@@ -14,7 +14,8 @@ inline constexpr const char* kError = "Error";
 
 // A file without analog channels: its summary says so, and the sound dialog
 // is not opened on it.
-inline constexpr const char* kNoAnalogChannels = "This file has no analog channels: there is nothing to play.";
+inline constexpr const char* kNoAnalogChannels =
+    "This file has no analog channels: there is nothing to play.";
 
 // The sound dialog's plot: the readout under the mouse (%1 the time in
 // seconds, %2 the scaled value, %3 the channel's units) and the ruler's
@@ -41,8 +42,7 @@ inline constexpr const char* kLevelAsRecorded = "As recorded";
 inline constexpr const char* kLevelFitToChannel = "Fit to channel";
 inline constexpr const char* kHintWouldWrap =
     "Values outside 0..4095 wrap around as recorded: try \"Fit to channel\"";
-inline constexpr const char* kHintNearSilence =
-    "Nearly silent as recorded: try \"Fit to channel\"";
+inline constexpr const char* kHintNearSilence = "Nearly silent as recorded: try \"Fit to channel\"";
 
 // Sound dialog Save...: the file dialog's caption and filter, and the start
 // of the message box when the file cannot be written (the path and the

@@ -14,9 +14,9 @@
 
 #include "core/Messages.h"
 #include "core/c3d/C3d.h"
+#include "core/plot/PlotGeometry.h"
 #include "core/sound/ChannelNames.h"
 #include "core/sound/PlayChecks.h"
-#include "core/plot/PlotGeometry.h"
 #include "core/sound/SoundLevel.h"
 #include "core/sound/WaveFormat.h"
 #include "core/sound/WaveSynthesis.h"
@@ -38,8 +38,8 @@ void Expect(bool holds, const char* what) {
 bool SameBits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 bool IsShownText(const std::string& text) {
-  for (const char* known : {Messages::kNotEnoughMemory, Messages::kFreqTooLow, Messages::kFreqTooHigh,
-                            Messages::kCouldNotCreate, Messages::kError}) {
+  for (const char* known : {Messages::kNotEnoughMemory, Messages::kFreqTooLow,
+                            Messages::kFreqTooHigh, Messages::kCouldNotCreate, Messages::kError}) {
     if (text == known) return true;
   }
   return false;
@@ -87,7 +87,8 @@ std::filesystem::path WaveFolder() {
 class TemporaryWave {
  public:
   TemporaryWave()
-      : m_path(WaveFolder() / ("tremolux-fuzz-" + std::to_string(std::random_device{}()) + ".wav")) {}
+      : m_path(WaveFolder() /
+               ("tremolux-fuzz-" + std::to_string(std::random_device{}()) + ".wav")) {}
   TemporaryWave(const TemporaryWave&) = delete;
   TemporaryWave& operator=(const TemporaryWave&) = delete;
   ~TemporaryWave() {
@@ -133,10 +134,11 @@ void CheckLoaded(const CC3d& c3d) {
   Expect(c3d.m_analogs.empty() || count == c3d.GetAnalogSampleCount(),
          "a sample count past int's range was loaded");
   for (const auto& analog : c3d.m_analogs) {
-    Expect(analog->m_pSamples.size() == static_cast<std::size_t>(count) * width, "channel block size");
-    Expect(c3d.m_bIntegerData ? analog->m_fMin <= analog->m_fMax
-                              : !(analog->m_fMin > analog->m_fMax),
-           "channel extremes out of order");
+    Expect(analog->m_pSamples.size() == static_cast<std::size_t>(count) * width,
+           "channel block size");
+    Expect(
+        c3d.m_bIntegerData ? analog->m_fMin <= analog->m_fMax : !(analog->m_fMin > analog->m_fMax),
+        "channel extremes out of order");
   }
   for (const auto& video : c3d.m_videos) {
     Expect(frames > 0 && video->m_pData.size() == static_cast<std::size_t>(frames) * 4 * width,
@@ -159,11 +161,13 @@ void CheckLoaded(const CC3d& c3d) {
 // The lookups the program and the command-line tool make, and every element
 // of the first parameters through their group's name.
 void RunQueries(const CC3d& c3d) {
-  static const char* const kUsual[][2] = {
-      {"POINT", "USED"},   {"POINT", "RATE"},    {"POINT", "SCALE"},     {"POINT", "LABELS"},
-      {"POINT", "UNITS"},  {"ANALOG", "USED"},   {"ANALOG", "RATE"},     {"ANALOG", "LABELS"},
-      {"ANALOG", "SCALE"}, {"ANALOG", "OFFSET"}, {"Analog", "gen_scale"}, {"ANALOG", "UNITS"},
-      {"FORCE_PLATFORM", "USED"}, {"", ""}};
+  static const char* const kUsual[][2] = {{"POINT", "USED"},          {"POINT", "RATE"},
+                                          {"POINT", "SCALE"},         {"POINT", "LABELS"},
+                                          {"POINT", "UNITS"},         {"ANALOG", "USED"},
+                                          {"ANALOG", "RATE"},         {"ANALOG", "LABELS"},
+                                          {"ANALOG", "SCALE"},        {"ANALOG", "OFFSET"},
+                                          {"Analog", "gen_scale"},    {"ANALOG", "UNITS"},
+                                          {"FORCE_PLATFORM", "USED"}, {"", ""}};
   for (const auto& q : kUsual) {
     const int found = c3d.FindParameter(q[0], q[1]);
     Expect(found >= -1 && found < c3d.m_nParams, "FindParameter's index");
@@ -246,8 +250,9 @@ void BuildWave(const CC3d& c3d, int channel, const std::string& text, int bits,
     const float first = c3d.m_bIntegerData ? analog.IntSamples()[0] : analog.FloatSamples()[0];
     const sound::CFitScale scale(sound::ChannelRawRange(c3d, channel));
     const auto expected = static_cast<std::uint16_t>(
-        bits == 16 ? static_cast<std::uint16_t>(fit ? scale.Sample16(first) : sound::PcmSample16(first))
-                   : (fit ? scale.Sample8(first) : sound::PcmSample8(first)));
+        bits == 16
+            ? static_cast<std::uint16_t>(fit ? scale.Sample16(first) : sound::PcmSample16(first))
+            : (fit ? scale.Sample8(first) : sound::PcmSample8(first)));
     Expect(sampleAt(0) == expected, "the first sample is not the first value mapped");
   }
   // The fit never reaches the most negative code: its scale stops one short
@@ -266,13 +271,15 @@ void PlotChannel(const CC3d& c3d, int channel) {
   Expect(trace.Draws(), "a loaded channel is not drawn");
   const std::int64_t count = c3d.GetAnalogSampleCount();
   Expect(trace.Count() == count, "one trace vertex per sample");
-  Expect(trace.HasMarkers() == (count > 0 && kWidth > 10 * count), "markers exactly on short channels");
+  Expect(trace.HasMarkers() == (count > 0 && kWidth > 10 * count),
+         "markers exactly on short channels");
   std::int64_t vertices = 0;
   std::int64_t markers = 0;
   int lastX = 0;
   trace.Walk(
       [&](const PlotPoint& p) {
-        Expect(p.x >= lastX && p.x <= kWidth && p.y >= 0 && p.y <= kHeight, "a vertex outside the plot");
+        Expect(p.x >= lastX && p.x <= kWidth && p.y >= 0 && p.y <= kHeight,
+               "a vertex outside the plot");
         lastX = p.x;
         ++vertices;
       },
@@ -303,7 +310,7 @@ void BuildChannel(const CC3d& c3d, int channel) {
   }
 }
 
-}
+}  // namespace
 
 std::size_t fuzztarget::LoadedRuns() { return g_loadedRuns; }
 
@@ -315,7 +322,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Expect(c3d.m_loadError != C3dLoadError::None, "a failed load without a reason");
     Expect(LoadErrorText(c3d.m_loadError) != nullptr, "a reason without a text");
     c3d.Clear();
-    Expect(c3d.m_groups.empty() && c3d.m_params.empty() && c3d.m_analogs.empty(), "Clear keeps records");
+    Expect(c3d.m_groups.empty() && c3d.m_params.empty() && c3d.m_analogs.empty(),
+           "Clear keeps records");
     return 0;
   }
   ++g_loadedRuns;
@@ -324,7 +332,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // The scaling Load ran gives the same values when run again.
   std::vector<std::pair<float, float>> settled;
-  for (const auto& analog : c3d.m_analogs) settled.emplace_back(analog->m_fOffset, analog->m_fScale);
+  for (const auto& analog : c3d.m_analogs)
+    settled.emplace_back(analog->m_fOffset, analog->m_fScale);
   c3d.ComputeAnalogScaling();
   for (std::size_t i = 0; i < settled.size(); ++i) {
     Expect(SameBits(settled[i].first, c3d.m_analogs[i]->m_fOffset) &&

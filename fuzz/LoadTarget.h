@@ -16,11 +16,11 @@ namespace fuzztarget {
 // of megabytes of repeated frames, and a file may hold 65535 channels; the
 // WAVE build and the plot run only within these bounds.
 struct BuildLimits {
-  int samples = 1 << 16;          // channels of at most this many samples
-  double outputs = 1 << 18;       // builds of at most this many output samples (builds
-                                  // the rate checks refuse before allocating always run)
-  std::size_t channels = 4;       // the first channels, and the last one
-  std::int64_t plotted = 1 << 20; // channels of at most this many samples are plotted
+  int samples = 1 << 16;           // channels of at most this many samples
+  double outputs = 1 << 18;        // builds of at most this many output samples (builds
+                                   // the rate checks refuse before allocating always run)
+  std::size_t channels = 4;        // the first channels, and the last one
+  std::int64_t plotted = 1 << 20;  // channels of at most this many samples are plotted
 };
 
 // The limits of every libFuzzer run and of a replayed corpus file.
@@ -36,6 +36,6 @@ inline constexpr std::size_t kQueriedParameters = 64;
 // Inputs this process has loaded successfully so far (for the replay summary).
 std::size_t LoadedRuns();
 
-}
+}  // namespace fuzztarget
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);

@@ -14,9 +14,10 @@ constexpr std::size_t kMaxChunk = 4096;
 // 16-bit values that matter to a C3D reader: empty, one, the signed and
 // unsigned extremes, a block number just past the header and the 12345 event
 // key; written in either byte order.
-constexpr std::uint16_t kWords[] = {0, 1, 2, 3, 0x7FFF, 0x8000, 0xFFFF, 0xFFFE, 0x00FF, 0x0100, 12345, 512};
+constexpr std::uint16_t kWords[] = {0,      1,      2,      3,      0x7FFF, 0x8000,
+                                    0xFFFF, 0xFFFE, 0x00FF, 0x0100, 12345,  512};
 
-}
+}  // namespace
 
 Mutator::Mutator(unsigned long seed, const std::string& name) {
   // FNV-1a of the name, mixed into the seed.
@@ -71,8 +72,9 @@ void Mutator::ChangeOnce(std::vector<std::uint8_t>& bytes) {
     case 5: {  // insert a copy of a chunk from elsewhere: later offsets move on
       const std::size_t from = Below(bytes.size());
       const std::size_t length = 1 + Below(std::min(kMaxChunk / 4, bytes.size() - from));
-      const std::vector<std::uint8_t> chunk(bytes.begin() + static_cast<std::ptrdiff_t>(from),
-                                            bytes.begin() + static_cast<std::ptrdiff_t>(from + length));
+      const std::vector<std::uint8_t> chunk(
+          bytes.begin() + static_cast<std::ptrdiff_t>(from),
+          bytes.begin() + static_cast<std::ptrdiff_t>(from + length));
       bytes.insert(bytes.begin() + static_cast<std::ptrdiff_t>(at), chunk.begin(), chunk.end());
       break;
     }
@@ -82,4 +84,4 @@ void Mutator::ChangeOnce(std::vector<std::uint8_t>& bytes) {
   }
 }
 
-}
+}  // namespace fuzzmutations

@@ -35,4 +35,4 @@ class Mutator {
   std::mt19937_64 m_random;
 };
 
-}
+}  // namespace fuzzmutations

@@ -29,10 +29,12 @@ Recording TwoChannels(Proc proc, bool floatData, int frames) {
   rec.analog.assign(2, std::vector<double>(static_cast<std::size_t>(frames) * 2));
   for (std::size_t i = 0; i < rec.analog[0].size(); ++i) {
     rec.analog[0][i] = 2048.0 + 900.0 * std::sin(0.7 * static_cast<double>(i));
-    rec.analog[1][i] = floatData ? -0.25 * static_cast<double>(i) : static_cast<double>(i % 7) - 3.0;
+    rec.analog[1][i] =
+        floatData ? -0.25 * static_cast<double>(i) : static_cast<double>(i % 7) - 3.0;
   }
   rec.points.assign(1, {});
-  for (int f = 0; f < frames; ++f) rec.points[0].insert(rec.points[0].end(), {1.0 * f, 2.0, -3.0, 0.0});
+  for (int f = 0; f < frames; ++f)
+    rec.points[0].insert(rec.points[0].end(), {1.0 * f, 2.0, -3.0, 0.0});
   c3dtest::AddStandardParameters(rec, {"EMG1", "FORCE Z"}, {0.5, 2.0}, {2048, 0}, 1.0);
   rec.events = {{"RHS", 0.02f, 1}, {"LTO", 0.1f, 0}};
   return rec;
@@ -110,14 +112,17 @@ Recording StatedLength(Proc proc, c3dtest::LongFrames convention) {
 
 const char* Name(Proc proc) {
   switch (proc) {
-    case Proc::Intel: return "intel";
-    case Proc::Dec: return "dec";
-    case Proc::Mips: return "mips";
+    case Proc::Intel:
+      return "intel";
+    case Proc::Dec:
+      return "dec";
+    case Proc::Mips:
+      return "mips";
   }
   return "unknown";
 }
 
-}
+}  // namespace
 
 int main(int argc, char** argv) {
   if (argc != 2) {
@@ -135,8 +140,10 @@ int main(int argc, char** argv) {
     seeds.emplace_back(p + "-points.c3d", PointsOnly(proc));
     seeds.emplace_back(p + "-truncated.c3d", Truncated(proc, proc == Proc::Dec));
   }
-  seeds.emplace_back("intel-stated-frames.c3d", StatedLength(Proc::Intel, c3dtest::LongFrames::PointFrames));
-  seeds.emplace_back("mips-stated-trial.c3d", StatedLength(Proc::Mips, c3dtest::LongFrames::TrialFields));
+  seeds.emplace_back("intel-stated-frames.c3d",
+                     StatedLength(Proc::Intel, c3dtest::LongFrames::PointFrames));
+  seeds.emplace_back("mips-stated-trial.c3d",
+                     StatedLength(Proc::Mips, c3dtest::LongFrames::TrialFields));
   for (const auto& [name, rec] : seeds) {
     const std::string path = folder + "/" + name;
     if (!c3dtest::WriteFile(path, c3dtest::WriteC3d(rec))) {

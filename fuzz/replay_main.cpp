@@ -23,9 +23,9 @@
 #include <string>
 #include <vector>
 
+#include "core/c3d/C3d.h"
 #include "fuzz/LoadTarget.h"
 #include "fuzz/Mutations.h"
-#include "core/c3d/C3d.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define TREMOLUX_REPLAY_SANITIZED 1
@@ -85,7 +85,8 @@ struct Options {
 
 std::vector<std::uint8_t> ReadWhole(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
-  return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in),
+                                   std::istreambuf_iterator<char>());
 }
 
 bool AddPath(Options& o, const fs::path& path, bool optional) {
@@ -105,7 +106,8 @@ bool AddPath(Options& o, const fs::path& path, bool optional) {
     found.push_back(path);
   }
   for (const auto& f : found) {
-    if (f.extension() == ".md" || f.filename().string().front() == '.') continue;  // notes, not inputs
+    if (f.extension() == ".md" || f.filename().string().front() == '.')
+      continue;  // notes, not inputs
     if (fs::file_size(f, ec) <= o.maxSize) o.files.push_back(f);
   }
   return true;
@@ -123,7 +125,8 @@ bool ParseArguments(int argc, char** argv, Options& o) {
     } else if (a == "--seed" && hasValue) {
       o.seed = std::strtoul(argv[++i], nullptr, 10);
     } else if (a == "--shard" && hasValue) {
-      if (std::sscanf(argv[++i], "%lu/%lu", &o.shard, &o.shards) != 2 || o.shard >= o.shards) return false;
+      if (std::sscanf(argv[++i], "%lu/%lu", &o.shard, &o.shards) != 2 || o.shard >= o.shards)
+        return false;
     } else if (a == "--max-size" && hasValue) {
       o.maxSize = std::strtoull(argv[++i], nullptr, 10);
     } else if (a == "--optional") {
@@ -155,7 +158,7 @@ void Run(const std::vector<std::uint8_t>& bytes, std::size_t length, std::size_t
   ++runs;
 }
 
-}
+}  // namespace
 
 int main(int argc, char** argv) {
   Options o;

@@ -16,7 +16,7 @@ class CByteSource {
   CByteSource& operator=(const CByteSource&) = delete;
   ~CByteSource();
 
-  bool OpenFile(const std::string& path);           // false when it cannot be opened
+  bool OpenFile(const std::string& path);               // false when it cannot be opened
   void OpenMemory(const void* data, std::size_t size);  // not copied; must outlive use
   void Close();
   bool IsOpen() const;

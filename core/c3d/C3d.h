@@ -14,14 +14,14 @@
 // command-line tool prints LoadErrorText() and tests check the value.
 enum class C3dLoadError {
   None,
-  CannotOpen,          // the file could not be opened for reading
-  NotC3d,              // fewer than 30 header bytes, or header byte 1 is not 0x50
-  UnknownProcessor,    // no processor code and no frame-rate decoding in [1, 1000)
-  ParamBlockOne,       // the parameter section is said to start at block 1
-  ParameterWalkLoop,   // a record's offset does not move the walk forward
-  ParameterTooLarge,   // a parameter's data length or element count exceeds 32767
-  NotEnoughMemory,     // sample storage cannot (or should not) be allocated
-  ReadError,           // a seek or read failed (for example a parameter block of 0)
+  CannotOpen,         // the file could not be opened for reading
+  NotC3d,             // fewer than 30 header bytes, or header byte 1 is not 0x50
+  UnknownProcessor,   // no processor code and no frame-rate decoding in [1, 1000)
+  ParamBlockOne,      // the parameter section is said to start at block 1
+  ParameterWalkLoop,  // a record's offset does not move the walk forward
+  ParameterTooLarge,  // a parameter's data length or element count exceeds 32767
+  NotEnoughMemory,    // sample storage cannot (or should not) be allocated
+  ReadError,          // a seek or read failed (for example a parameter block of 0)
 };
 
 // Short English text for a load error, for the command-line tool and logs.
@@ -92,10 +92,10 @@ class CC3d {
   }
 
   // --- members, as read ---
-  CByteSource m_file;            // open only while Load runs
-  std::string m_strPathName;     // written by the document before Load
+  CByteSource m_file;                             // open only while Load runs
+  std::string m_strPathName;                      // written by the document before Load
   Processor m_nProcessorType = Processor::Intel;  // the number formats of the file
-  bool m_bIntegerData = true;    // samples are int16 (scale factor >= 0), else float
+  bool m_bIntegerData = true;  // samples are int16 (scale factor >= 0), else float
   std::uint8_t m_nParamBlock = 0;
   std::uint16_t m_nPoints = 0;
   std::uint16_t m_nAnalogPerFrame = 0;

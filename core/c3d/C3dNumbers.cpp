@@ -1,5 +1,6 @@
-#include "core/c3d/C3d.h"
 #include "core/c3d/C3dNumbers.h"
+
+#include "core/c3d/C3d.h"
 
 float CC3d::DecToFloat(std::uint32_t stored) { return c3d::DecFloatBits(stored); }
 

@@ -85,9 +85,12 @@ inline std::int16_t DecodeInt16(const unsigned char* b, Processor p) {
 
 inline float DecodeFloat(const unsigned char* b, Processor p) {
   switch (p) {
-    case Processor::Dec: return DecodeFloat<Processor::Dec>(b);
-    case Processor::Mips: return DecodeFloat<Processor::Mips>(b);
-    case Processor::Intel: break;
+    case Processor::Dec:
+      return DecodeFloat<Processor::Dec>(b);
+    case Processor::Mips:
+      return DecodeFloat<Processor::Mips>(b);
+    case Processor::Intel:
+      break;
   }
   return DecodeFloat<Processor::Intel>(b);
 }

@@ -19,8 +19,9 @@ char FoldCase(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a
 // Whole names, letters compared without regard to case (ASCII letters; other
 // bytes must match exactly), nothing trimmed.
 bool SameName(const std::string& a, const std::string& b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return FoldCase(x) == FoldCase(y); });
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return FoldCase(x) == FoldCase(y);
+         });
 }
 
 // "%.<precision>f" of a value widened to double, independent of the C locale
@@ -32,8 +33,8 @@ std::string FormatFixed(double value, int precision) {
   precision = std::clamp(precision, 0, kMaxPrecision);
   // Up to 39 integer digits for a float, a sign, a point and the fraction.
   std::string text(static_cast<std::size_t>(precision) + 48, '\0');
-  const auto result =
-      std::to_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed, precision);
+  const auto result = std::to_chars(text.data(), text.data() + text.size(), value,
+                                    std::chars_format::fixed, precision);
   text.resize(static_cast<std::size_t>(result.ptr - text.data()));
   return text;
 }
@@ -114,10 +115,14 @@ std::string CC3d::GetParameterElementString(int param, int index, int precision)
   if (index >= p.m_nCount || static_cast<std::size_t>(index) >= p.m_pValues.size()) return {};
   const CParamCell& cell = p.m_pValues[static_cast<std::size_t>(index)];
   switch (p.m_nType) {
-    case 1: return std::to_string(cell.AsByte());   // "%d", 0 to 255
-    case 2: return std::to_string(cell.AsInt16());  // "%d", signed
-    case 4: return FormatFixed(static_cast<double>(cell.AsFloat()), precision);
-    default: return {};
+    case 1:
+      return std::to_string(cell.AsByte());  // "%d", 0 to 255
+    case 2:
+      return std::to_string(cell.AsInt16());  // "%d", signed
+    case 4:
+      return FormatFixed(static_cast<double>(cell.AsFloat()), precision);
+    default:
+      return {};
   }
 }
 

@@ -52,7 +52,8 @@ std::string TextUpToNul(const unsigned char* bytes, std::size_t length) {
   if (length == 0) return {};
   const void* nul = std::memchr(bytes, 0, length);
   const std::size_t n =
-      nul == nullptr ? length : static_cast<std::size_t>(static_cast<const unsigned char*>(nul) - bytes);
+      nul == nullptr ? length
+                     : static_cast<std::size_t>(static_cast<const unsigned char*>(nul) - bytes);
   return std::string(reinterpret_cast<const char*>(bytes), n);
 }
 
@@ -234,9 +235,9 @@ void CC3d::ReadEvents() {
   unsigned char times[4 * kMaxEvents];
   unsigned char flags[kMaxEvents];
   unsigned char labels[kEventLabelLength * kMaxEvents];
-  if (!SeekTo(kEventTimesAt) || !ReadZeroFilled(times, sizeof times) ||
-      !SeekTo(kEventFlagsAt) || !ReadZeroFilled(flags, sizeof flags) ||
-      !SeekTo(kEventLabelsAt) || !ReadZeroFilled(labels, sizeof labels)) {
+  if (!SeekTo(kEventTimesAt) || !ReadZeroFilled(times, sizeof times) || !SeekTo(kEventFlagsAt) ||
+      !ReadZeroFilled(flags, sizeof flags) || !SeekTo(kEventLabelsAt) ||
+      !ReadZeroFilled(labels, sizeof labels)) {
     return;
   }
 
@@ -335,7 +336,8 @@ bool CC3d::ReadParameter(std::int16_t nameLength, std::int16_t id) {
   // Characters: dimension 0 is the row length, the others multiply to the
   // row count (one row when there is at most one dimension).
   const bool characters = param->m_nType == -1;
-  const std::int64_t count = characters ? (dims.size() <= 1 ? 1 : DimensionProduct(dims, 1)) : product;
+  const std::int64_t count =
+      characters ? (dims.size() <= 1 ? 1 : DimensionProduct(dims, 1)) : product;
   if (length > kMaxParameterSize || count > kMaxParameterSize) {
     return Fail(C3dLoadError::ParameterTooLarge);
   }

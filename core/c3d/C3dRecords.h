@@ -45,21 +45,21 @@ struct CParam {
   std::int32_t m_bLocked = 0;
   std::int32_t m_nGroupId = 0;  // belongs to the group whose |m_nId| equals this
   std::string m_strDescription;
-  std::int16_t m_nType = 0;     // -1 character, 1 byte, 2 int16, 4 float; others kept as read
-  std::vector<CParamCell> m_pValues;   // types 1, 2, 4: m_nCount cells; empty otherwise
+  std::int16_t m_nType = 0;           // -1 character, 1 byte, 2 int16, 4 float; others kept as read
+  std::vector<CParamCell> m_pValues;  // types 1, 2, 4: m_nCount cells; empty otherwise
   std::vector<std::string> m_strings;  // type -1: the m_nCount rows; empty otherwise
   std::uint8_t m_nDimensions = 0;
   std::vector<std::uint8_t> m_pDimensions;  // m_nDimensions sizes, file order
-  std::int16_t m_nCount = 0;  // product of dimensions; rows for type -1
+  std::int16_t m_nCount = 0;                // product of dimensions; rows for type -1
 };
 
 // One entry of the header's event table.
 struct CEvent {
-  std::string m_strLabel;        // up to 4 characters, ends at the first NUL
-  float m_fTime = 0.0f;          // seconds
-  std::int32_t m_nFrame = 0;     // 1 + trunc(time / single-precision frame period)
+  std::string m_strLabel;            // up to 4 characters, ends at the first NUL
+  float m_fTime = 0.0f;              // seconds
+  std::int32_t m_nFrame = 0;         // 1 + trunc(time / single-precision frame period)
   std::int32_t m_nAnalogSample = 0;  // 1 + that quotient x samples per frame
-  std::int32_t m_nDisplay = 0;   // display-flag byte, 0 to 255
+  std::int32_t m_nDisplay = 0;       // display-flag byte, 0 to 255
 };
 
 // The raw samples of one channel or one point: size() bytes at an address
@@ -71,8 +71,7 @@ class CSampleBlock {
  public:
   CSampleBlock() = default;
   // A zero-filled block of `bytes` bytes of its own. Throws std::bad_alloc.
-  explicit CSampleBlock(std::size_t bytes)
-      : m_bytes(new std::byte[bytes]()), m_size(bytes) {}
+  explicit CSampleBlock(std::size_t bytes) : m_bytes(new std::byte[bytes]()), m_size(bytes) {}
   // `bytes` bytes from `offset` of `storage`, which this block then helps to
   // keep alive. The caller guarantees offset + bytes lies within storage.
   CSampleBlock(const std::shared_ptr<std::byte[]>& storage, std::size_t offset, std::size_t bytes)
@@ -95,7 +94,8 @@ class CSampleBlock {
 
   // Same size and same bytes (not: same storage).
   friend bool operator==(const CSampleBlock& a, const CSampleBlock& b) {
-    return a.m_size == b.m_size && (a.m_size == 0 || std::memcmp(a.data(), b.data(), a.m_size) == 0);
+    return a.m_size == b.m_size &&
+           (a.m_size == 0 || std::memcmp(a.data(), b.data(), a.m_size) == 0);
   }
 
  private:
@@ -108,17 +108,15 @@ class CSampleBlock {
 // elements. The block is released by CC3d::FreeSamples.
 struct CAnalog {
   CSampleBlock m_pSamples;  // every element written by the reader, fixed address
-  float m_fMax = 0.0f;     // largest raw sample
-  float m_fMin = 0.0f;     // smallest raw sample
-  float m_fOffset = 0.0f;  // zero offset, set by CC3d::ComputeAnalogScaling
-  float m_fScale = 1.0f;   // SCALE x GEN_SCALE, set by CC3d::ComputeAnalogScaling
+  float m_fMax = 0.0f;      // largest raw sample
+  float m_fMin = 0.0f;      // smallest raw sample
+  float m_fOffset = 0.0f;   // zero offset, set by CC3d::ComputeAnalogScaling
+  float m_fScale = 1.0f;    // SCALE x GEN_SCALE, set by CC3d::ComputeAnalogScaling
 
   const std::int16_t* IntSamples() const {
     return reinterpret_cast<const std::int16_t*>(m_pSamples.data());
   }
-  const float* FloatSamples() const {
-    return reinterpret_cast<const float*>(m_pSamples.data());
-  }
+  const float* FloatSamples() const { return reinterpret_cast<const float*>(m_pSamples.data()); }
   std::int16_t* IntSamples() { return reinterpret_cast<std::int16_t*>(m_pSamples.data()); }
   float* FloatSamples() { return reinterpret_cast<float*>(m_pSamples.data()); }
 

@@ -18,10 +18,10 @@ constexpr std::size_t kRunBytes = 256 * 1024;
 
 // Where the values of one frame record go.
 struct FrameLayout {
-  std::size_t points = 0;      // N
-  std::size_t channels = 0;    // M
-  std::size_t samples = 0;     // S, samples per channel per frame
-  std::size_t frameBytes = 0;  // (4N + A) x element width
+  std::size_t points = 0;            // N
+  std::size_t channels = 0;          // M
+  std::size_t samples = 0;           // S, samples per channel per frame
+  std::size_t frameBytes = 0;        // (4N + A) x element width
   std::vector<void*> channelBlocks;  // M blocks of F x S elements
   std::vector<void*> pointBlocks;    // N blocks of F x 4 elements
 };
@@ -63,14 +63,18 @@ using DecodeFn = void (*)(const unsigned char*, std::int64_t, std::int64_t, cons
 // decoded inline by the processor's number decoder.
 template <Processor P>
 DecodeFn DecoderFor(bool integer) {
-  return integer ? DecodeFrames<std::int16_t, c3d::DecodeInt16<P>> : DecodeFrames<float, c3d::DecodeFloat<P>>;
+  return integer ? DecodeFrames<std::int16_t, c3d::DecodeInt16<P>>
+                 : DecodeFrames<float, c3d::DecodeFloat<P>>;
 }
 
 DecodeFn PickDecoder(bool integer, Processor processor) {
   switch (processor) {
-    case Processor::Dec: return DecoderFor<Processor::Dec>(integer);
-    case Processor::Mips: return DecoderFor<Processor::Mips>(integer);
-    case Processor::Intel: break;
+    case Processor::Dec:
+      return DecoderFor<Processor::Dec>(integer);
+    case Processor::Mips:
+      return DecoderFor<Processor::Mips>(integer);
+    case Processor::Intel:
+      break;
   }
   return DecoderFor<Processor::Intel>(integer);
 }
@@ -141,7 +145,8 @@ bool CC3d::StorageCanBeHeld(std::int64_t frames) const {
   }
   // M x S <= A, so a frame holds at most 5 x 65535 elements of at most 4
   // bytes: with F < 2^33 the storage stays below 2^54 bytes.
-  const std::uint64_t elements = channels * m_nAnalogSamplesPerFrame + 4u * std::uint64_t{m_nPoints};
+  const std::uint64_t elements =
+      channels * m_nAnalogSamplesPerFrame + 4u * std::uint64_t{m_nPoints};
   const std::uint64_t storage = F * elements * SampleWidth();
   const std::int64_t present = std::max<std::int64_t>(m_file.Size() - DataStart(), 0);
   return c3d::SampleStorageCanBeHeld(storage, static_cast<std::uint64_t>(present),
@@ -189,7 +194,6 @@ bool CC3d::AllocateSamples() {
   m_bDataAllocated = true;
   return true;
 }
-
 
 bool CC3d::ReadSampleData() {
   if (!AllocateSamples()) return false;

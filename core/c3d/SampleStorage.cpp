@@ -51,7 +51,8 @@ std::shared_ptr<std::byte[]> MapStorage(std::size_t bytes) {
   const std::uintptr_t aligned = RoundUp(start, kHugePageBytes);
   const std::size_t head = aligned - start;
   if (head > 0) munmap(raw, head);
-  if (asked - head > length) munmap(reinterpret_cast<void*>(aligned + length), asked - head - length);
+  if (asked - head > length)
+    munmap(reinterpret_cast<void*>(aligned + length), asked - head - length);
   auto* first = reinterpret_cast<std::byte*>(aligned);
 #if defined(MADV_HUGEPAGE)
   // Advice only: where huge pages are off or used up, plain pages serve.

@@ -1,10 +1,10 @@
 #include "core/plot/PlotGeometry.h"
 
-#include "core/plot/PlotSummary.h"
-
 #include <algorithm>
 #include <cmath>
 #include <utility>
+
+#include "core/plot/PlotSummary.h"
 
 int ClampPlotSize(int size) { return std::clamp(size, 0, kPlotMaxSize); }
 
@@ -12,7 +12,7 @@ namespace {
 
 int ClampCoordinate(int c) { return std::clamp(c, -kPlotMaxSize, kPlotMaxSize); }
 
-}
+}  // namespace
 
 std::vector<PlotLine> PlotGridLines(int top, int bottom, int left, int right, int clientTop,
                                     int clientBottom) {
@@ -93,7 +93,7 @@ void SliceExtremes(const T* samples, std::int64_t count, float& low, float& high
   high = static_cast<float>(highest);
 }
 
-}
+}  // namespace
 
 CPlotTrace::CPlotTrace(const CC3d* c3d, int channel, int width, int height)
     : m_width(ClampPlotSize(width)), m_height(ClampPlotSize(height)) {
@@ -136,8 +136,8 @@ CPlotTrace::CPlotTrace(const CC3d* c3d, int channel, int width, int height, Plot
   Prepare(*c3d, *analog, first, last - first, rawMin, rawMax);
 }
 
-void CPlotTrace::Prepare(const CC3d& c3d, const CAnalog& analog, std::int64_t first,
-                         std::int64_t n, float rawMin, float rawMax) {
+void CPlotTrace::Prepare(const CC3d& c3d, const CAnalog& analog, std::int64_t first, std::int64_t n,
+                         float rawMin, float rawMax) {
   m_analog = &analog;
   m_integerData = c3d.m_bIntegerData;
   m_first = first;
@@ -185,9 +185,12 @@ void CPlotTrace::Prepare(const CC3d& c3d, const CAnalog& analog, std::int64_t fi
 int CPlotTrace::Row(float raw) const {
   // MapRow's result lies in [0, H] and is not NaN: the truncation is defined.
   switch (m_mode) {
-    case Mode::Single: return static_cast<int>(MapRow<float>(raw, m_vBot, m_yScale));
-    case Mode::Double: return static_cast<int>(MapRow<double>(raw, m_vBotWide, m_yScaleWide));
-    case Mode::Flat: break;
+    case Mode::Single:
+      return static_cast<int>(MapRow<float>(raw, m_vBot, m_yScale));
+    case Mode::Double:
+      return static_cast<int>(MapRow<double>(raw, m_vBotWide, m_yScaleWide));
+    case Mode::Flat:
+      break;
   }
   return m_height;
 }

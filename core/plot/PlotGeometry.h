@@ -145,8 +145,7 @@ class CPlotTrace {
   enum class Mode { Flat, Single, Double };
 
   template <class T, class Raw, class VertexFn, class MarkerFn>
-  void WalkSamples(const Raw* raw, T vBot, T yScale, VertexFn& onVertex,
-                   MarkerFn& onMarker) const;
+  void WalkSamples(const Raw* raw, T vBot, T yScale, VertexFn& onVertex, MarkerFn& onMarker) const;
   // The unrounded row of a raw sample, in [0, H]: (raw - offset) x scale in
   // single precision, as GetScaledSample, then mapped into the band.
   template <class T>
@@ -201,8 +200,7 @@ void CPlotTrace::Walk(VertexFn&& onVertex, MarkerFn&& onMarker) const {
       WalkSamples<double>(m_analog->FloatSamples() + m_first, m_vBotWide, m_yScaleWide, onVertex,
                           onMarker);
     else
-      WalkSamples<float>(m_analog->FloatSamples() + m_first, m_vBot, m_yScale, onVertex,
-                         onMarker);
+      WalkSamples<float>(m_analog->FloatSamples() + m_first, m_vBot, m_yScale, onVertex, onMarker);
   }
 }
 

@@ -104,11 +104,11 @@ class CColumnMerger {
   }
 
   Sink& m_sink;
-  int m_count = 0;   // vertices of the current run, repeats removed
-  int m_x = 0;       // its column
-  int m_head[4] = {0, 0, 0, 0};  // its first four rows
-  int m_low = 0, m_high = 0;     // its smallest and largest row
-  int m_innerHigh = INT_MIN;     // largest row of its vertices other than the first and last
+  int m_count = 0;                 // vertices of the current run, repeats removed
+  int m_x = 0;                     // its column
+  int m_head[4] = {0, 0, 0, 0};    // its first four rows
+  int m_low = 0, m_high = 0;       // its smallest and largest row
+  int m_innerHigh = INT_MIN;       // largest row of its vertices other than the first and last
   int m_previous = 0, m_last = 0;  // its last two rows
   bool m_emitted = false;
   PlotPoint m_lastOut;

@@ -28,7 +28,7 @@ void SummariseBlocks(const T* samples, std::int64_t blocks, std::int64_t size, a
   }
 }
 
-}
+}  // namespace
 
 CPlotSummary::CPlotSummary(const CC3d& c3d, int channel) {
   if (channel < 0 || static_cast<std::size_t>(channel) >= c3d.m_analogs.size()) return;
@@ -72,8 +72,7 @@ bool CPlotSummary::Describes(const CC3d& c3d, int channel) const {
          c3d.m_bIntegerData == m_integer;
 }
 
-std::vector<CPlotSummary::Piece> CPlotSummary::Pieces(std::int64_t first,
-                                                      std::int64_t last) const {
+std::vector<CPlotSummary::Piece> CPlotSummary::Pieces(std::int64_t first, std::int64_t last) const {
   std::vector<Piece> pieces;
   const std::int64_t size0 = std::int64_t{1} << kShift;
   // The blocks lie in [alignedFirst, alignedLast); the rest is read sample by sample.
@@ -244,14 +243,15 @@ void RowsOf(const CPlotTrace& trace, const PlotExtremes& e, int& low, int& high)
 // Columns of at most this many vertices are pushed vertex by vertex.
 constexpr std::int64_t kDirectColumn = 32;
 
-}
+}  // namespace
 
 std::vector<PlotPoint> SummarisedTracePath(const CPlotTrace& trace, const CPlotSummary& summary) {
   std::vector<PlotPoint> path;
   if (trace.Count() <= 0) return path;
   const auto sink = [&path](const PlotPoint& p) { path.push_back(p); };
   CColumnMerger merger(sink);
-  const std::vector<std::int64_t> starts = PlotColumnStarts(trace.XStep(), trace.Count(), trace.Width());
+  const std::vector<std::int64_t> starts =
+      PlotColumnStarts(trace.XStep(), trace.Count(), trace.Width());
   const std::int64_t offset = trace.First();
   const auto row = [&](std::int64_t i) { return trace.Row(summary.Raw(i)); };
   for (int c = 0; c <= trace.Width(); ++c) {

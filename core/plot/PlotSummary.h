@@ -68,7 +68,8 @@ class CPlotSummary {
   std::vector<Piece> Pieces(std::int64_t first, std::int64_t last) const;
   bool OnRow(const CPlotTrace& trace, const Block& block, int row) const;
   const Block& At(int level, std::int64_t begin) const {
-    return m_levels[static_cast<std::size_t>(level)][static_cast<std::size_t>(begin >> (kShift + level))];
+    return m_levels[static_cast<std::size_t>(level)]
+                   [static_cast<std::size_t>(begin >> (kShift + level))];
   }
 
   static constexpr int kShift = 6;  // level 0 blocks hold 2^6 samples

@@ -10,7 +10,8 @@ namespace {
 // The listed name of channel i, given the index of Analog:Labels (or -1).
 std::string ListedName(const CC3d& c3d, int labels, int i) {
   std::string label = c3d.GetParameterElementString(labels, i, 0);
-  if (label.empty()) label = "Chan " + std::to_string(static_cast<long long>(i) + 1);  // i + 1 may exceed int
+  if (label.empty())
+    label = "Chan " + std::to_string(static_cast<long long>(i) + 1);  // i + 1 may exceed int
   return label;
 }
 
@@ -24,7 +25,7 @@ std::string UnitsOf(const CC3d& c3d, int units, int i) {
   return WithoutTrailingBlanks(c3d.GetParameterElementString(units, i, 0));
 }
 
-}
+}  // namespace
 
 std::string AnalogChannelName(const CC3d& c3d, int i) {
   return ListedName(c3d, c3d.FindParameter("Analog", "Labels"), i);

@@ -32,9 +32,12 @@ std::string Padded(std::string text, std::size_t width) {
 
 const char* ProcessorName(Processor type) {
   switch (type) {
-    case Processor::Intel: return "Intel";
-    case Processor::Dec: return "DEC";
-    case Processor::Mips: return "MIPS";
+    case Processor::Intel:
+      return "Intel";
+    case Processor::Dec:
+      return "DEC";
+    case Processor::Mips:
+      return "MIPS";
   }
   return "unknown";
 }
@@ -51,7 +54,8 @@ void AppendAnalog(std::string& out, const CC3d& c3d) {
   }
   const std::size_t n = c3d.m_analogs.size();
   out += "Analog: " + std::to_string(n) + (n == 1 ? " channel" : " channels") + " at " +
-         Number(sound::AnalogRate(c3d)) + " Hz, " + std::to_string(c3d.SamplesPerChannel()) + " samples each\n";
+         Number(sound::AnalogRate(c3d)) + " Hz, " + std::to_string(c3d.SamplesPerChannel()) +
+         " samples each\n";
 
   const std::vector<std::string> names = AnalogChannelNames(c3d);
   const std::vector<std::string> units = AnalogChannelUnits(c3d);
@@ -73,7 +77,8 @@ void AppendAnalog(std::string& out, const CC3d& c3d) {
     std::string index = std::to_string(i);
     index.insert(0, indexWidth - index.size(), ' ');
     out += "  " + index + "  " + Padded(labels[i], labelWidth) + "  ";
-    if (unitsWidth > 0) out += Padded(units[i], unitsWidth) + "  ";  // no column when no channel has units
+    if (unitsWidth > 0)
+      out += Padded(units[i], unitsWidth) + "  ";  // no column when no channel has units
     out += Number(low) + " to " + Number(high) + '\n';
   }
 }
@@ -82,24 +87,27 @@ void AppendEvents(std::string& out, const CC3d& c3d) {
   out += "Events: " + std::to_string(c3d.m_events.size()) + '\n';
   std::size_t labelWidth = 0;
   for (const auto& e : c3d.m_events) labelWidth = std::max(labelWidth, e->m_strLabel.size());
-  for (const auto& e : c3d.m_events) out += "  " + Padded(e->m_strLabel, labelWidth) + "  " + Number(e->m_fTime) + " s\n";
+  for (const auto& e : c3d.m_events)
+    out += "  " + Padded(e->m_strLabel, labelWidth) + "  " + Number(e->m_fTime) + " s\n";
 }
 
 }  // namespace
 
 std::string DescribeFile(const CC3d& c3d) {
   std::string out = std::string("Processor: ") + ProcessorName(c3d.m_nProcessorType) + " (" +
-         std::to_string(static_cast<int>(c3d.m_nProcessorType)) + "), " +
-         (c3d.m_bIntegerData ? "16-bit integer" : "float") + " samples\n";
+                    std::to_string(static_cast<int>(c3d.m_nProcessorType)) + "), " +
+                    (c3d.m_bIntegerData ? "16-bit integer" : "float") + " samples\n";
   const std::int64_t frames = c3d.FrameCount();
-  out += "Frames: " + std::to_string(c3d.m_nFirstFrame) + " to " + std::to_string(c3d.m_nLastFrame) + " (" +
-         std::to_string(frames) + " frames) at " + Number(c3d.m_fFrameRate) + " Hz\n";
+  out += "Frames: " + std::to_string(c3d.m_nFirstFrame) + " to " +
+         std::to_string(c3d.m_nLastFrame) + " (" + std::to_string(frames) + " frames) at " +
+         Number(c3d.m_fFrameRate) + " Hz\n";
   // Frames over frames per second; a file that states no usable rate has no
   // known duration.
   const double rate = c3d.m_fFrameRate;
   out += "Duration: ";
-  out += rate > 0.0 && std::isfinite(rate) && frames > 0 ? Number(static_cast<double>(frames) / rate) + " s\n"
-                                                          : std::string("unknown\n");
+  out += rate > 0.0 && std::isfinite(rate) && frames > 0
+             ? Number(static_cast<double>(frames) / rate) + " s\n"
+             : std::string("unknown\n");
   out += "Points: " + std::to_string(c3d.m_nPoints) + '\n';
   AppendAnalog(out, c3d);
   AppendEvents(out, c3d);

@@ -51,7 +51,7 @@ bool Overflows(std::string_view number, bool hex) {
   return scale + exponent > 0;
 }
 
-}
+}  // namespace
 
 double ReadRateText(std::string_view text) {
   std::size_t i = 0;
@@ -104,4 +104,4 @@ PlayRateCheck CheckPlayRate(const CC3d& c3d, std::string_view freqText) {
   return {nullptr, rate};
 }
 
-}
+}  // namespace sound

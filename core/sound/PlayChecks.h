@@ -29,4 +29,4 @@ struct PlayRateCheck {
 // rate truncated) not above A: the first message. Reads nothing but A.
 PlayRateCheck CheckPlayRate(const CC3d& c3d, std::string_view freqText);
 
-}
+}  // namespace sound

@@ -44,7 +44,7 @@ RawRange RangeOf(const float* raw, std::size_t count) {
   return range;
 }
 
-}
+}  // namespace
 
 RawRange ChannelRawRange(const CC3d& c3d, int channel) {
   return ChannelRawRange(c3d, channel, 0, c3d.GetAnalogSampleCount());
@@ -100,4 +100,4 @@ RecordedLevelHint CheckRecordedLevel(const RawRange& range) {
   return RecordedLevelHint::None;
 }
 
-}
+}  // namespace sound

@@ -19,9 +19,9 @@ enum class SoundLevel {
 // The extremes of a channel's finite raw values. NaN and infinities have no
 // place on a linear scale and are left out (both mappings make them silent).
 struct RawRange {
-  bool any = false;     // false: no samples, or none of them finite
-  double lowest = 0.0;  // smallest finite raw value (int16 and float convert exactly)
-  double highest = 0.0; // largest finite raw value
+  bool any = false;      // false: no samples, or none of them finite
+  double lowest = 0.0;   // smallest finite raw value (int16 and float convert exactly)
+  double highest = 0.0;  // largest finite raw value
 };
 
 // RawRange of the first GetAnalogSampleCount() stored values of channel
@@ -67,4 +67,4 @@ enum class RecordedLevelHint {
 // NearSilence when both hold.
 RecordedLevelHint CheckRecordedLevel(const RawRange& range);
 
-}
+}  // namespace sound

@@ -12,7 +12,7 @@ std::uint32_t Le32(const std::uint8_t* p) {
 
 std::uint16_t Le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
 
-}
+}  // namespace
 
 bool ParsePcmWave(std::span<const std::uint8_t> bytes, PcmWaveInfo& info, std::string& why) {
   // The RIFF header: "RIFF", a 32-bit size (not trusted: the file length
@@ -69,4 +69,4 @@ bool ParsePcmWave(std::span<const std::uint8_t> bytes, PcmWaveInfo& info, std::s
   return false;
 }
 
-}
+}  // namespace sound

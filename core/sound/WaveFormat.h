@@ -25,4 +25,4 @@ struct PcmWaveInfo {
 // for anything else; info is then unspecified.
 bool ParsePcmWave(std::span<const std::uint8_t> bytes, PcmWaveInfo& info, std::string& why);
 
-}
+}  // namespace sound

@@ -35,9 +35,10 @@ std::uint16_t Low16(double v) {
   }
   if (magnitude < 9223372036854775808.0) {
     // |v| < 2^63: the cast to int64 is defined; its low bits are the answer.
-    return static_cast<std::uint16_t>(static_cast<std::uint64_t>(static_cast<std::int64_t>(v)) & 0xFFFFu);
+    return static_cast<std::uint16_t>(static_cast<std::uint64_t>(static_cast<std::int64_t>(v)) &
+                                      0xFFFFu);
   }
-  if (magnitude >= 295147905179352825856.0) return 0;  // 2^68: a multiple of 2^16
+  if (magnitude >= 295147905179352825856.0) return 0;     // 2^68: a multiple of 2^16
   const double rest = std::fmod(std::trunc(v), 65536.0);  // exact, in (-65536, 65536)
   // rest is a whole number within int32; masking gives its two's-complement low bits.
   return static_cast<std::uint16_t>(static_cast<std::uint32_t>(static_cast<std::int32_t>(rest)) &
@@ -77,7 +78,8 @@ std::size_t MapStretch(std::span<const float> values, std::size_t filled, int bl
     }
   } else if (blockAlign == 2) {
     std::size_t i = 0;
-    for (; i < filled; ++i, p += 2) PutLe16(p, static_cast<std::uint16_t>(fit->Sample16(values[i])));
+    for (; i < filled; ++i, p += 2)
+      PutLe16(p, static_cast<std::uint16_t>(fit->Sample16(values[i])));
     for (; i < n; ++i, p += 2) PutLe16(p, 0);
   } else {
     std::size_t i = 0;
@@ -144,7 +146,7 @@ void LoadFirstValues(std::vector<float>& soundBuffer, const RawChannel& raw) {
   for (int i = 0; i < first; ++i) soundBuffer[static_cast<std::size_t>(i)] = raw[i];
 }
 
-}
+}  // namespace
 
 float AnalogRate(const CC3d& c3d) {
   return static_cast<float>(c3d.m_nAnalogSamplesPerFrame) * c3d.m_fFrameRate;
@@ -211,7 +213,8 @@ ResamplePlan PlanResample(float analogRate, float outputRate, int count) {
   if (count < 1 || !(length <= static_cast<double>(INT_MAX)) || !(step > 0.0f) || step >= 1.0f) {
     return plan;
   }
-  const double lastUsable = std::trunc((static_cast<double>(count) - 1.0) / static_cast<double>(step));
+  const double lastUsable =
+      std::trunc((static_cast<double>(count) - 1.0) / static_cast<double>(step));
   if (lastUsable > length - 1.0) return plan;
   plan.refused = false;
   plan.length = static_cast<int>(length);  // whole, > count >= 1 and <= INT_MAX after the checks
@@ -286,7 +289,7 @@ void CSoundStream::Produce(int from, std::span<float> out) const {
   // up; it is taken afresh from t whenever t reaches k + 1.
   const int interpolatedEnd = std::min(end, m_tailStart);
   if (i < interpolatedEnd) {
-    double jd = i;  // i as a double, counted exactly (i < 2^31)
+    double jd = i;                          // i as a double, counted exactly (i < 2^31)
     int k = static_cast<int>(jd * m_step);  // 0 <= t < i: truncation is the floor
     double kd = k;
     double next = kd + 1.0;
@@ -351,13 +354,13 @@ WaveOutcome BuildWave(const CC3d& c3d, int channel, int first, int count, int bi
 WaveOutcome WriteWave(const CC3d& c3d, int channel, int bits, float rate,
                       std::vector<float>& soundBuffer, const std::filesystem::path& file,
                       ISoundHost& host, SoundLevel level) {
-  return BuildWave(c3d, channel, 0, c3d.GetAnalogSampleCount(), bits, rate, soundBuffer, file,
-                   host, level);
+  return BuildWave(c3d, channel, 0, c3d.GetAnalogSampleCount(), bits, rate, soundBuffer, file, host,
+                   level);
 }
 
-WaveOutcome WriteWaveRange(const CC3d& c3d, int channel, int first, int count, int bits,
-                           float rate, std::vector<float>& soundBuffer,
-                           const std::filesystem::path& file, ISoundHost& host, SoundLevel level) {
+WaveOutcome WriteWaveRange(const CC3d& c3d, int channel, int first, int count, int bits, float rate,
+                           std::vector<float>& soundBuffer, const std::filesystem::path& file,
+                           ISoundHost& host, SoundLevel level) {
   if (count < 1 || first < 0 || first > c3d.GetAnalogSampleCount() - count) {
     host.StopSound();
     host.ShowMessage(Messages::kError);
@@ -481,6 +484,6 @@ WaveOutcome BuildWave(const CC3d& c3d, int channel, int first, int count, int bi
   return sound.Refused() ? WaveOutcome::PlayedEmpty : WaveOutcome::Played;
 }
 
-}
+}  // namespace
 
-}
+}  // namespace sound

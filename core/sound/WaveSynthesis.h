@@ -103,7 +103,9 @@ struct RawChannel {
   const float* floats = nullptr;
   int count = 0;
 
-  float operator[](int i) const { return ints != nullptr ? static_cast<float>(ints[i]) : floats[i]; }
+  float operator[](int i) const {
+    return ints != nullptr ? static_cast<float>(ints[i]) : floats[i];
+  }
 };
 
 // The sound of one channel as a build produces it, a stretch of output slots
@@ -115,7 +117,7 @@ class CSoundStream {
  public:
   CSoundStream(RawChannel input, float analogRate, float outputRate);
 
-  bool Refused() const { return m_refused; }     // resampling refused: Length() is 0
+  bool Refused() const { return m_refused; }      // resampling refused: Length() is 0
   bool Resampling() const { return m_resample; }  // outputRate above analogRate
   int Length() const { return m_length; }         // output slots, N or count
   // The first slot past the last interpolated one (M + 1); the slots from
@@ -191,9 +193,8 @@ WaveOutcome WriteWave(const CC3d& c3d, int channel, int bits, float rate,
 // range): the sound of a stretch of the recording, keeping its time scale.
 // A span outside the first GetAnalogSampleCount() values, or count below 1,
 // shows "Error" and writes nothing.
-WaveOutcome WriteWaveRange(const CC3d& c3d, int channel, int first, int count, int bits,
-                           float rate, std::vector<float>& soundBuffer,
-                           const std::filesystem::path& file, ISoundHost& host,
-                           SoundLevel level = SoundLevel::AsRecorded);
+WaveOutcome WriteWaveRange(const CC3d& c3d, int channel, int first, int count, int bits, float rate,
+                           std::vector<float>& soundBuffer, const std::filesystem::path& file,
+                           ISoundHost& host, SoundLevel level = SoundLevel::AsRecorded);
 
-}
+}  // namespace sound

@@ -21,7 +21,8 @@ QStringList CDocTemplate::GetFilters() {
 CTremoluxDoc* CDocTemplate::OpenDocumentFile(const QString& pathName, C3dLoadError* pError) {
   if (pError) *pError = C3dLoadError::None;
   if (CTremoluxDoc* pOpen = FindDocument(pathName)) {
-    if (!pOpen->GetViews().empty()) m_pMainFrame->MDIActivate(pOpen->GetViews().front()->GetParentFrame());
+    if (!pOpen->GetViews().empty())
+      m_pMainFrame->MDIActivate(pOpen->GetViews().front()->GetParentFrame());
     return pOpen;
   }
   m_docs.push_back(std::make_unique<CTremoluxDoc>(this));

@@ -83,7 +83,8 @@ bool CMainFrame::CreateStatusBar() {
   for (const IndicatorPane& pane : kIndicators) {
     auto* pLabel = new QLabel(QString::fromLatin1(pane.text), pBar);
     pLabel->setAlignment(Qt::AlignCenter);
-    pLabel->setMinimumWidth(fm.horizontalAdvance(QString::fromLatin1(pane.text)) + fm.averageCharWidth() * 2);
+    pLabel->setMinimumWidth(fm.horizontalAdvance(QString::fromLatin1(pane.text)) +
+                            fm.averageCharWidth() * 2);
     pBar->addPermanentWidget(pLabel);
     m_indicators[pane.id] = pLabel;
   }
@@ -106,7 +107,9 @@ void CMainFrame::UpdateIndicators() {
   }
 }
 
-QString CMainFrame::GetMessageText() const { return m_pMessagePane ? m_pMessagePane->text() : QString(); }
+QString CMainFrame::GetMessageText() const {
+  return m_pMessagePane ? m_pMessagePane->text() : QString();
+}
 
 void CMainFrame::SetMessageText(const QString& text) {
   if (m_pMessagePane) m_pMessagePane->setText(text);
@@ -123,7 +126,8 @@ void CMainFrame::ShowStatusMessage(const QString& text) {
 }
 
 QString CMainFrame::IdleText() const {
-  return m_strStatusMessage.isEmpty() ? Res::LoadString(Res::AFX_IDS_IDLEMESSAGE) : m_strStatusMessage;
+  return m_strStatusMessage.isEmpty() ? Res::LoadString(Res::AFX_IDS_IDLEMESSAGE)
+                                      : m_strStatusMessage;
 }
 
 void CMainFrame::OnMenuClosed() {
@@ -159,7 +163,8 @@ void CMainFrame::OnSubWindowActivated() {
 
 void CMainFrame::OnUpdateFrameTitle() {
   QString title = Res::LoadString(Res::AFX_IDS_APP_TITLE);
-  if (CTremoluxDoc* pDocument = GetActiveDocument()) title += QStringLiteral(" - ") + pDocument->GetTitle();
+  if (CTremoluxDoc* pDocument = GetActiveDocument())
+    title += QStringLiteral(" - ") + pDocument->GetTitle();
   setWindowTitle(title);
 }
 

@@ -21,7 +21,8 @@ namespace {
 // A numbered menu entry, for the recent files and the window list: "&1 name"
 // (an "&" in the name is doubled so that it is shown, not taken as a mnemonic).
 QString NumberedText(int index, const QString& displayName) {
-  return QStringLiteral("&%1 %2").arg(index + 1).arg(QString(displayName).replace(QLatin1Char('&'), QStringLiteral("&&")));
+  return QStringLiteral("&%1 %2").arg(index + 1).arg(
+      QString(displayName).replace(QLatin1Char('&'), QStringLiteral("&&")));
 }
 
 // Most windows the Window menu lists by name.
@@ -49,12 +50,15 @@ QAction* CMainFrame::GetAction(int id) const {
 
 void CMainFrame::CreateActions() {
   using namespace Res;
-  QAction* pOpen = AddAction(ID_FILE_OPEN, QStringLiteral("&Open...\tCtrl+O"), QKeySequence(Qt::CTRL | Qt::Key_O));
+  QAction* pOpen = AddAction(ID_FILE_OPEN, QStringLiteral("&Open...\tCtrl+O"),
+                             QKeySequence(Qt::CTRL | Qt::Key_O));
   pOpen->setIcon(QIcon(QString::fromLatin1(kImageToolbarOpen)));
   AddAction(ID_APP_ABOUT, QStringLiteral("&About Tremolux..."))
       ->setIcon(QIcon(QString::fromLatin1(kImageToolbarAbout)));
-  connect(AddAction(ID_FILE_CLOSE, QStringLiteral("&Close")), &QAction::triggered, this, &CMainFrame::OnFileClose);
-  connect(AddAction(ID_APP_EXIT, QStringLiteral("E&xit")), &QAction::triggered, this, &QWidget::close);
+  connect(AddAction(ID_FILE_CLOSE, QStringLiteral("&Close")), &QAction::triggered, this,
+          &CMainFrame::OnFileClose);
+  connect(AddAction(ID_APP_EXIT, QStringLiteral("E&xit")), &QAction::triggered, this,
+          &QWidget::close);
 
   QAction* pToolbar = AddAction(ID_VIEW_TOOLBAR, QStringLiteral("&Toolbar"));
   pToolbar->setCheckable(true);
@@ -62,8 +66,8 @@ void CMainFrame::CreateActions() {
   QAction* pStatus = AddAction(ID_VIEW_STATUS_BAR, QStringLiteral("&Status Bar"));
   pStatus->setCheckable(true);
   connect(pStatus, &QAction::triggered, this, [this](bool on) { statusBar()->setVisible(on); });
-  connect(AddAction(ID_VIEW_SOUND_DIALOG, QStringLiteral("Sound Dialog...")), &QAction::triggered, this,
-          &CMainFrame::OnViewSoundDialog);
+  connect(AddAction(ID_VIEW_SOUND_DIALOG, QStringLiteral("Sound Dialog...")), &QAction::triggered,
+          this, &CMainFrame::OnViewSoundDialog);
 
   connect(AddAction(ID_WINDOW_NEW, QStringLiteral("&New Window")), &QAction::triggered, this,
           &CMainFrame::OnWindowNew);
@@ -73,9 +77,10 @@ void CMainFrame::CreateActions() {
           &QMdiArea::tileSubWindows);
   connect(AddAction(ID_WINDOW_ARRANGE, QStringLiteral("&Arrange Icons")), &QAction::triggered, this,
           &CMainFrame::OnWindowArrange);
-  connect(AddAction(ID_NEXT_PANE, QStringLiteral("Next Pane"), QKeySequence(Qt::Key_F6)), &QAction::triggered,
-          m_pMdiArea, &QMdiArea::activateNextSubWindow);
-  connect(AddAction(ID_PREV_PANE, QStringLiteral("Previous Pane"), QKeySequence(Qt::SHIFT | Qt::Key_F6)),
+  connect(AddAction(ID_NEXT_PANE, QStringLiteral("Next Pane"), QKeySequence(Qt::Key_F6)),
+          &QAction::triggered, m_pMdiArea, &QMdiArea::activateNextSubWindow);
+  connect(AddAction(ID_PREV_PANE, QStringLiteral("Previous Pane"),
+                    QKeySequence(Qt::SHIFT | Qt::Key_F6)),
           &QAction::triggered, m_pMdiArea, &QMdiArea::activatePreviousSubWindow);
   // Ctrl+F6 and Ctrl+Shift+F6 cycle the document windows, as in every
   // multiple-document program; they belong to no menu.
@@ -87,13 +92,15 @@ void CMainFrame::CreateActions() {
     connect(pAction, &QAction::triggered, m_pMdiArea, step);
   };
   cycle("nextWindow", QKeySequence(Qt::CTRL | Qt::Key_F6), &QMdiArea::activateNextSubWindow);
-  cycle("previousWindow", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F6), &QMdiArea::activatePreviousSubWindow);
+  cycle("previousWindow", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F6),
+        &QMdiArea::activatePreviousSubWindow);
 
   // "Recent File" stands greyed in the list's place while the list is empty.
   m_pRecentPlaceholder = new QAction(QStringLiteral("Recent File"), this);
   m_pRecentPlaceholder->setEnabled(false);
   m_pRecentPlaceholder->setStatusTip(Res::Prompt(ID_FILE_MRU_FILE1));
-  for (int i = 0; i < kRecentFileCount; ++i) AddAction(ID_FILE_MRU_FILE1 + i, QString())->setVisible(false);
+  for (int i = 0; i < kRecentFileCount; ++i)
+    AddAction(ID_FILE_MRU_FILE1 + i, QString())->setVisible(false);
 }
 
 void CMainFrame::CreateMenus() {
@@ -105,24 +112,29 @@ void CMainFrame::CreateMenus() {
         pMenu->addSeparator();
       } else if (id == ID_FILE_MRU_FILE1) {
         pMenu->addAction(m_pRecentPlaceholder);
-        for (int i = 0; i < kRecentFileCount; ++i) pMenu->addAction(GetAction(ID_FILE_MRU_FILE1 + i));
+        for (int i = 0; i < kRecentFileCount; ++i)
+          pMenu->addAction(GetAction(ID_FILE_MRU_FILE1 + i));
       } else {
         pMenu->addAction(GetAction(id));
       }
     }
-    connect(pMenu, &QMenu::aboutToHide, this, [this] { QTimer::singleShot(0, this, &CMainFrame::OnMenuClosed); });
+    connect(pMenu, &QMenu::aboutToHide, this,
+            [this] { QTimer::singleShot(0, this, &CMainFrame::OnMenuClosed); });
     set.append(pMenu);
     return pMenu;
   };
-  const QString file = QStringLiteral("&File"), view = QStringLiteral("&View"), help = QStringLiteral("&Help");
+  const QString file = QStringLiteral("&File"), view = QStringLiteral("&View"),
+                help = QStringLiteral("&Help");
 
-  menu(m_menus128, file, {ID_FILE_OPEN, ID_SEPARATOR, ID_FILE_MRU_FILE1, ID_SEPARATOR, ID_APP_EXIT});
+  menu(m_menus128, file,
+       {ID_FILE_OPEN, ID_SEPARATOR, ID_FILE_MRU_FILE1, ID_SEPARATOR, ID_APP_EXIT});
   QMenu* pView128 = menu(m_menus128, view, {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR});
   menu(m_menus128, help, {ID_APP_ABOUT});
 
-  menu(m_menus129, file, {ID_FILE_OPEN, ID_FILE_CLOSE, ID_SEPARATOR, ID_FILE_MRU_FILE1, ID_SEPARATOR, ID_APP_EXIT});
-  QMenu* pView129 =
-      menu(m_menus129, view, {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, ID_SEPARATOR, ID_VIEW_SOUND_DIALOG});
+  menu(m_menus129, file,
+       {ID_FILE_OPEN, ID_FILE_CLOSE, ID_SEPARATOR, ID_FILE_MRU_FILE1, ID_SEPARATOR, ID_APP_EXIT});
+  QMenu* pView129 = menu(m_menus129, view,
+                         {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, ID_SEPARATOR, ID_VIEW_SOUND_DIALOG});
   m_pWindowMenu = menu(m_menus129, QStringLiteral("&Window"),
                        {ID_WINDOW_NEW, ID_WINDOW_CASCADE, ID_WINDOW_TILE_HORZ, ID_WINDOW_ARRANGE});
   menu(m_menus129, help, {ID_APP_ABOUT});
@@ -201,5 +213,6 @@ void CMainFrame::OnWindowMore() {
 }
 
 void CMainFrame::OnWindowNew() {
-  if (CTremoluxDoc* pDocument = GetActiveDocument()) pDocument->GetDocTemplate()->CreateNewFrame(pDocument);
+  if (CTremoluxDoc* pDocument = GetActiveDocument())
+    pDocument->GetDocTemplate()->CreateNewFrame(pDocument);
 }

@@ -48,8 +48,10 @@ bool CTremoluxApp::InitInstance(const QStringList& arguments) {
   m_pDocTemplate = std::make_unique<CDocTemplate>(m_pMainWnd.get());
 
   CMainFrame* pFrame = m_pMainWnd.get();
-  connect(pFrame->GetAction(Res::ID_FILE_OPEN), &QAction::triggered, this, &CTremoluxApp::OnFileOpen);
-  connect(pFrame->GetAction(Res::ID_APP_ABOUT), &QAction::triggered, this, &CTremoluxApp::OnAppAbout);
+  connect(pFrame->GetAction(Res::ID_FILE_OPEN), &QAction::triggered, this,
+          &CTremoluxApp::OnFileOpen);
+  connect(pFrame->GetAction(Res::ID_APP_ABOUT), &QAction::triggered, this,
+          &CTremoluxApp::OnAppAbout);
   for (int i = 0; i < Res::kRecentFileCount; ++i) {
     connect(pFrame->GetAction(Res::ID_FILE_MRU_FILE1 + i), &QAction::triggered, this,
             [this, i] { OnOpenRecentFile(i); });

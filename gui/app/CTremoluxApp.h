@@ -15,8 +15,8 @@ class CTremoluxDoc;
 // The application: the main frame, the single document template, the
 // recent-file list, the one sound player and the application commands
 // (Open, About, the recent files). Owns all of them; the player outlives
-// every sound dialog, so a sound plays on after its dialog has closed. One instance, created by main() after the
-// QApplication and destroyed before it; tests may create one after another.
+// every sound dialog, so a sound plays on after its dialog has closed. One instance, created by
+// main() after the QApplication and destroyed before it; tests may create one after another.
 class CTremoluxApp : public QObject {
   Q_OBJECT
 
@@ -71,7 +71,7 @@ class CTremoluxApp : public QObject {
   std::unique_ptr<CDocTemplate> m_pDocTemplate;
   CRecentFileList m_recentFileList;
   QStringList m_commandLineFiles;
-  QString m_strLastDir;  // where the file dialog opens next
+  QString m_strLastDir;   // where the file dialog opens next
   CSoundPlayer m_player;  // CSoundPlayer::Instance() while the application lives
   bool m_bRunning = false;
 };

@@ -94,6 +94,7 @@ void CTremoluxDoc::UpdateFrameCounts() {
   for (CTremoluxView* pView : m_views) {
     ++n;
     if (CChildFrame* pFrame = pView->GetParentFrame())
-      pFrame->setWindowTitle(numbered ? QStringLiteral("%1:%2").arg(m_strTitle).arg(n) : m_strTitle);
+      pFrame->setWindowTitle(numbered ? QStringLiteral("%1:%2").arg(m_strTitle).arg(n)
+                                      : m_strTitle);
   }
 }

@@ -54,8 +54,9 @@ void CTremoluxView::OnUpdate() {
   }
   // The file's own text (labels, units) is 8-bit; Latin-1 keeps every byte.
   const std::string summary = DescribeFile(m_pDocument->m_c3d);
-  m_pText->setPlainText(QStringLiteral("File: ") + m_pDocument->GetTitle() + QLatin1Char('\n') +
-                        QString::fromLatin1(summary.data(), static_cast<qsizetype>(summary.size())));
+  m_pText->setPlainText(
+      QStringLiteral("File: ") + m_pDocument->GetTitle() + QLatin1Char('\n') +
+      QString::fromLatin1(summary.data(), static_cast<qsizetype>(summary.size())));
 }
 
 void CTremoluxView::OnViewSoundDialog() {
@@ -72,7 +73,9 @@ void CTremoluxView::OnViewSoundDialog() {
 
 QSize CTremoluxView::sizeHint() const { return {480, 320}; }
 
-void CTremoluxView::UseDesktopFixedFont() { m_pText->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont)); }
+void CTremoluxView::UseDesktopFixedFont() {
+  m_pText->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+}
 
 void CTremoluxView::changeEvent(QEvent* event) {
   // The desktop's fonts changed (new settings or theme): take its fixed-pitch

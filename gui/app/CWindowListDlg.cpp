@@ -6,7 +6,8 @@
 #include <QMdiSubWindow>
 #include <QVBoxLayout>
 
-CWindowListDlg::CWindowListDlg(const QList<QMdiSubWindow*>& windows, QMdiSubWindow* pActive, QWidget* parent)
+CWindowListDlg::CWindowListDlg(const QList<QMdiSubWindow*>& windows, QMdiSubWindow* pActive,
+                               QWidget* parent)
     : QDialog(parent), m_pList(new QListWidget(this)) {
   setWindowTitle(QStringLiteral("Select Window"));
   auto* pLabel = new QLabel(QStringLiteral("Select &window:"), this);

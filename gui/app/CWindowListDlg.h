@@ -16,7 +16,8 @@ class CWindowListDlg : public QDialog {
   Q_OBJECT
 
  public:
-  CWindowListDlg(const QList<QMdiSubWindow*>& windows, QMdiSubWindow* pActive, QWidget* parent = nullptr);
+  CWindowListDlg(const QList<QMdiSubWindow*>& windows, QMdiSubWindow* pActive,
+                 QWidget* parent = nullptr);
 
   // The window chosen (valid after exec() returned Accepted); null when
   // none is selected or it has closed.

@@ -2,8 +2,8 @@
 // object, then the event loop until the main window closes.
 #include <QApplication>
 
-#include "gui/app/CTremoluxApp.h"
 #include "common/ProcessExit.h"
+#include "gui/app/CTremoluxApp.h"
 
 int main(int argc, char** argv) {
   int result = 0;

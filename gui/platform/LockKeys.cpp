@@ -17,9 +17,12 @@ namespace {
 // locked modifiers, so they tell the lock state whatever the keymap.
 const char* IndicatorName(LockKey key) {
   switch (key) {
-    case LockKey::Caps: return "Caps Lock";
-    case LockKey::Num: return "Num Lock";
-    case LockKey::Scroll: return "Scroll Lock";
+    case LockKey::Caps:
+      return "Caps Lock";
+    case LockKey::Num:
+      return "Num Lock";
+    case LockKey::Scroll:
+      return "Scroll Lock";
   }
   return "";
 }

@@ -5,8 +5,8 @@
 
 #include "core/Messages.h"
 #include "gui/platform/MessageBox.h"
-#include "gui/player/SoundPlayer.h"
 #include "gui/platform/WaitCursor.h"
+#include "gui/player/SoundPlayer.h"
 
 CPlatformSoundHost::CPlatformSoundHost(QWidget* parent,
                                        std::function<void(const std::string&)> setStatus)
@@ -36,5 +36,6 @@ void CPlatformSoundHost::PlayFile(const std::filesystem::path& file) {
 #endif
   // The sound is built and on disk; only the output is missing (no device,
   // the sound server gone, or a device that refuses the format).
-  if (player->Play(name) == CSoundPlayer::PlayResult::NoDevice) SetStatus(Messages::kStatusNoDevice);
+  if (player->Play(name) == CSoundPlayer::PlayResult::NoDevice)
+    SetStatus(Messages::kStatusNoDevice);
 }

@@ -25,7 +25,7 @@ constexpr qint64 kQueueMs = 100;
 // end of a sound is declared, so its tail is never cut.
 constexpr qint64 kTailMarginMs = 150;
 
-}
+}  // namespace
 
 CSoundPlayer::CSoundPlayer(QObject* parent) : QObject(parent) {
   if (g_instance == nullptr) g_instance = this;

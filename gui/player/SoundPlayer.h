@@ -71,7 +71,7 @@ class CSoundPlayer : public QObject {
   QElapsedTimer m_clock;  // since the sound started
   qint64 m_durationMs = 0;
   qint64 m_bytesPerSecond = 0;  // of the playing sound; 0 before the first
-  quint64 m_generation = 0;  // counts the sinks made, to drop late reports of old ones
+  quint64 m_generation = 0;     // counts the sinks made, to drop late reports of old ones
   bool m_stopping = false;
   QString m_lastError;
 };

@@ -1,11 +1,11 @@
 #include "gui/render/PlotRender.h"
 
+#include <QList>
 #include <QPainter>
 #include <QPalette>
 #include <QPen>
 #include <QPoint>
 #include <QRect>
-#include <QList>
 
 #include "core/plot/PlotGeometry.h"
 #include "core/plot/PlotPath.h"
@@ -66,7 +66,7 @@ void DrawTrace(QPainter& painter, const CPlotTrace& trace, PlotPath path,
   painter.drawPolyline(points.constData(), static_cast<int>(points.size()));
 }
 
-}
+}  // namespace
 
 PlotColors PlotColorsFrom(const QPalette& palette) {
   return PlotColors{palette.color(QPalette::Base), palette.color(QPalette::Highlight)};
@@ -83,7 +83,8 @@ void RenderAnalogPlot(QPainter& painter, const QRect& rect, const CC3d* c3d, int
                       const PlotColors& colors, PlotRange range, const CPlotSummary* summary,
                       PlotPath path) {
   // A summary of another channel or file is not used.
-  if (summary != nullptr && (c3d == nullptr || !summary->Describes(*c3d, channel))) summary = nullptr;
+  if (summary != nullptr && (c3d == nullptr || !summary->Describes(*c3d, channel)))
+    summary = nullptr;
   const CPlotTrace trace(c3d, channel, rect.width(), rect.height(), range, summary);
   if (!trace.Draws()) return;
   const int width = trace.Width();

@@ -7,8 +7,8 @@
 namespace Res {
 
 // Resource sets.
-inline constexpr int IDR_MAINFRAME = 128;    // main-frame menu, accelerators, toolbar, icon, title
-inline constexpr int IDR_C3DTYPE = 129;      // document menu, document icon, template string
+inline constexpr int IDR_MAINFRAME = 128;  // main-frame menu, accelerators, toolbar, icon, title
+inline constexpr int IDR_C3DTYPE = 129;    // document menu, document icon, template string
 
 // Commands.
 inline constexpr int ID_FILE_OPEN = 57601;

@@ -39,7 +39,8 @@ constexpr const char* kRecentFilePrompt = "Open this document";
 }  // namespace
 
 QString LoadString(int id) {
-  if (id >= ID_FILE_MRU_FILE1 && id <= ID_FILE_MRU_LAST) return QString::fromLatin1(kRecentFilePrompt);
+  if (id >= ID_FILE_MRU_FILE1 && id <= ID_FILE_MRU_LAST)
+    return QString::fromLatin1(kRecentFilePrompt);
   for (const Entry& e : kStrings) {
     if (e.id == id) return QString::fromLatin1(e.text);
   }

@@ -25,7 +25,7 @@ constexpr double kZoomPerNotch = 0.8;
 // The fewest samples a zoom shows: one segment.
 constexpr std::int64_t kFewestSamples = 2;
 
-}
+}  // namespace
 
 CAnalogPlot::CAnalogPlot(QWidget* parent) : QFrame(parent) {
   // A one-pixel sunken edge, as a static control with the sunken style.
@@ -98,9 +98,8 @@ double CAnalogPlot::SampleAt(double x) const {
   const QRect inside = contentsRect();
   if (range.last - range.first < 2 || inside.width() <= 0) return static_cast<double>(range.first);
   // Sample j of the range lies at x = j x W / (n - 1) from the client's left edge.
-  return static_cast<double>(range.first) + (x - inside.left()) *
-                                                static_cast<double>(range.last - range.first - 1) /
-                                                inside.width();
+  return static_cast<double>(range.first) +
+         (x - inside.left()) * static_cast<double>(range.last - range.first - 1) / inside.width();
 }
 
 double CAnalogPlot::ColumnOf(double sample) const {
@@ -163,8 +162,8 @@ void CAnalogPlot::paintEvent(QPaintEvent* event) {
     }
     QPainter painter(this);
     const QRect inside = contentsRect();
-    RenderAnalogPlot(painter, inside, m_pC3d, m_nChannel, PlotColorsFrom(palette()),
-                     VisibleRange(), m_summary.get());
+    RenderAnalogPlot(painter, inside, m_pC3d, m_nChannel, PlotColorsFrom(palette()), VisibleRange(),
+                     m_summary.get());
     const int x = PlayheadX();
     if (x >= 0) {
       painter.setPen(QPen(kPlayheadColour, 1));
@@ -215,8 +214,7 @@ void CAnalogPlot::mouseMoveEvent(QMouseEvent* event) {
   if (m_dragging && IsZoomed()) {
     const PlotRange range = VisibleRange();
     const std::int64_t length = range.last - range.first;
-    const double perPixel =
-        static_cast<double>(length - 1) / std::max(1, contentsRect().width());
+    const double perPixel = static_cast<double>(length - 1) / std::max(1, contentsRect().width());
     const std::int64_t first = m_dragFirst + std::llround((m_dragX - x) * perPixel);
     SetVisibleRange(first, first + length);
   }
@@ -250,14 +248,15 @@ void CAnalogPlot::ShowReadout(double x) {
   const auto i = std::clamp<std::int64_t>(std::llround(SampleAt(x)), range.first, range.last - 1);
   const CAnalog& analog = *m_pC3d->m_analogs[static_cast<std::size_t>(m_nChannel)];
   // i < n, and n fits an int after a successful load (GetAnalogSampleCount).
-  const float value = analog.GetScaledSample(static_cast<int>(i), analog.m_fOffset,
-                                             analog.m_fScale, m_pC3d->m_bIntegerData);
+  const float value = analog.GetScaledSample(static_cast<int>(i), analog.m_fOffset, analog.m_fScale,
+                                             m_pC3d->m_bIntegerData);
   const double perSample = SecondsPerSample();
   // As many decimals as a sample period needs (1 ms: 3).
   const int decimals =
       perSample > 0.0 ? std::clamp(static_cast<int>(std::ceil(-std::log10(perSample))), 0, 9) : 0;
-  const QString units = QString::fromLatin1(
-      m_pC3d->GetParameterString("ANALOG", "UNITS", m_nChannel, 0).c_str()).trimmed();
+  const QString units =
+      QString::fromLatin1(m_pC3d->GetParameterString("ANALOG", "UNITS", m_nChannel, 0).c_str())
+          .trimmed();
   m_pReadout->setText(QString::fromLatin1(Messages::kPlotReadout)
                           .arg(QString::number(static_cast<double>(i) * perSample, 'f', decimals),
                                QString::number(value, 'g', 6), units)
@@ -356,8 +355,8 @@ void CPlotRuler::paintEvent(QPaintEvent*) {
   }
   const QFontMetrics metrics(font);
   // The widest label the span can have decides how far apart labels go.
-  const QString widest = QString::fromLatin1(Messages::kPlotRulerLabel)
-                             .arg(QString::number(end, 'f', 6).left(9));
+  const QString widest =
+      QString::fromLatin1(Messages::kPlotRulerLabel).arg(QString::number(end, 'f', 6).left(9));
   const int inside = m_plot->contentsRect().width();
   const double step = TickStep(end - start, inside, metrics.horizontalAdvance(widest) + 8);
   const int decimals = std::clamp(static_cast<int>(-std::floor(std::log10(step))), 0, 9);
@@ -366,7 +365,8 @@ void CPlotRuler::paintEvent(QPaintEvent*) {
   const bool beneath = geometry().top() >= m_plot->geometry().bottom();
   const int edge = beneath ? 0 : height() - 1;
   const int tickEnd = beneath ? 2 : height() - 4;
-  const QRect labels = beneath ? QRect(0, 1, width(), height() - 1) : QRect(0, 0, width(), height() - 4);
+  const QRect labels =
+      beneath ? QRect(0, 1, width(), height() - 1) : QRect(0, 0, width(), height() - 4);
   painter.drawLine(QLineF(m_plot->ColumnOf(static_cast<double>(range.first)), edge,
                           m_plot->ColumnOf(static_cast<double>(range.last - 1)), edge));
   for (double k = std::ceil(start / step); k * step <= end; k += 1.0) {

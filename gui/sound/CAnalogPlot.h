@@ -13,7 +13,6 @@ class CC3d;
 class CPlotRuler;
 class CPlotSummary;
 
-
 // The plot area of the sound dialog: a sunken frame that paints one analog
 // channel of a loaded file as a line graph over a dotted grid. The dialog
 // sets m_pC3d and m_nChannel and calls update().

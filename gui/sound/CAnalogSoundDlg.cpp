@@ -25,13 +25,13 @@
 
 #include "core/Messages.h"
 #include "core/c3d/C3d.h"
+#include "core/sound/ChannelNames.h"
+#include "core/sound/PlayChecks.h"
+#include "core/sound/WaveSynthesis.h"
 #include "gui/platform/DialogUnits.h"
 #include "gui/platform/MessageBox.h"
 #include "gui/player/SoundPlayer.h"
 #include "gui/res/Version.h"
-#include "core/sound/ChannelNames.h"
-#include "core/sound/PlayChecks.h"
-#include "core/sound/WaveSynthesis.h"
 
 namespace {
 
@@ -257,8 +257,7 @@ void CAnalogSoundDlg::CreateControls() {
           &CAnalogSoundDlg::OnSelchangeChannel);
   connect(m_pPlay, &QPushButton::clicked, this, &CAnalogSoundDlg::OnPlay);
   connect(m_pStop, &QPushButton::clicked, this, &CAnalogSoundDlg::OnStop);
-  connect(m_pComboLevel, &QComboBox::currentIndexChanged, this,
-          &CAnalogSoundDlg::OnSelchangeLevel);
+  connect(m_pComboLevel, &QComboBox::currentIndexChanged, this, &CAnalogSoundDlg::OnSelchangeLevel);
   connect(m_pSave, &QPushButton::clicked, this, &CAnalogSoundDlg::OnSave);
   connect(m_pOk, &QPushButton::clicked, this, &CAnalogSoundDlg::accept);
 }
@@ -327,7 +326,8 @@ void CAnalogSoundDlg::PlaceControls() {
   const QRect status = m_pStatus->geometry();
   const QRect save = du.Map(kSaveRect);
   m_plot.PlaceCompanionsAt(
-      QRect(plot.left(), plot.bottom() + 1, plot.width(), std::max(0, status.top() - plot.bottom() - 1)),
+      QRect(plot.left(), plot.bottom() + 1, plot.width(),
+            std::max(0, status.top() - plot.bottom() - 1)),
       QRect(save.left(), save.bottom() + du.Y(4), plot.left() - save.left() - du.X(4),
             std::max(0, height() - save.bottom() - du.Y(8))));
 }
@@ -346,7 +346,7 @@ bool CAnalogSoundDlg::OnInitDialog() {
     const CDialogSettings settings;
     const QString level = settings.value(QString::fromLatin1(kLevelKey)).toString();
     m_level = level == QLatin1String(kLevelFit) ? sound::SoundLevel::FitToChannel
-                                                 : sound::SoundLevel::AsRecorded;
+                                                : sound::SoundLevel::AsRecorded;
     const QSize size = settings.value(QString::fromLatin1(kSizeKey)).toSize();
     if (size.isValid()) resize(size.expandedTo(TemplateSize()));
   }
@@ -459,10 +459,9 @@ void CAnalogSoundDlg::OnSelchangeLevel() {
   if (level != m_level) {
     m_level = level;
     CDialogSettings settings;
-    settings.setValue(QString::fromLatin1(kLevelKey),
-                      QString::fromLatin1(level == sound::SoundLevel::FitToChannel
-                                              ? kLevelFit
-                                              : kLevelRecorded));
+    settings.setValue(
+        QString::fromLatin1(kLevelKey),
+        QString::fromLatin1(level == sound::SoundLevel::FitToChannel ? kLevelFit : kLevelRecorded));
   }
   UpdateLevelHint();
 }
@@ -511,10 +510,10 @@ void CAnalogSoundDlg::OnSave() {
   int sel = -1, bits = 16;
   float rate = 0.0f;
   if (!ReadChoices(sel, bits, rate)) return;
-  const QString path = QFileDialog::getSaveFileName(
-      this, QString::fromLatin1(Messages::kSaveCaption),
-      SuggestedSoundName(*m_pC3d, m_comboChannel.itemText(sel)),
-      QString::fromLatin1(Messages::kSaveFilter));
+  const QString path =
+      QFileDialog::getSaveFileName(this, QString::fromLatin1(Messages::kSaveCaption),
+                                   SuggestedSoundName(*m_pC3d, m_comboChannel.itemText(sel)),
+                                   QString::fromLatin1(Messages::kSaveFilter));
   if (path.isEmpty()) return;
   SaveSound(path);
 }
@@ -578,8 +577,8 @@ void CAnalogSoundDlg::OnSoundFinished() {
   // the other controls may hold what the user is typing.
   const CSoundPlayer* player = CSoundPlayer::Instance();
   if (!m_bInitialized || player == nullptr || player->LastError().isEmpty()) return;
-  m_strStatus = QString::fromLatin1(Messages::kStatusPrefix) +
-                QString::fromLatin1(Messages::kStatusNoDevice);
+  m_strStatus =
+      QString::fromLatin1(Messages::kStatusPrefix) + QString::fromLatin1(Messages::kStatusNoDevice);
   m_pStatus->setText(m_strStatus);
 }
 
@@ -601,8 +600,8 @@ void CAnalogSoundDlg::WriteWave(int channel, int bits, float rate) {
   const sound::WaveOutcome outcome =
       zoomed ? sound::WriteWaveRange(*m_pC3d, channel, first, count, bits, rate, m_pSoundBuffer,
                                      m_tempFile.FsPath(), m_host, m_level)
-             : sound::WriteWave(*m_pC3d, channel, bits, rate, m_pSoundBuffer,
-                                m_tempFile.FsPath(), m_host, m_level);
+             : sound::WriteWave(*m_pC3d, channel, bits, rate, m_pSoundBuffer, m_tempFile.FsPath(),
+                                m_host, m_level);
   if (outcome == sound::WaveOutcome::Played && channel == m_plot.m_nChannel)
     m_plot.StartPlayhead(first);
 }

@@ -27,10 +27,10 @@ class QShowEvent;
 // Level choice picks the amplitude mapping, and a hint line under it says
 // when "As recorded" suits the channel badly. The dialog opens at its
 // template size and may be made larger: the plot takes the room. The level
-// and the size are kept in the program's settings. It owns its controls (Qt children, m_plot and m_comboChannel
-// by value), the sound buffer and the temporary file; the document owns the
-// CC3d, which must outlive the dialog. Lives on its creator's stack while it
-// runs. Escape and the close box do nothing: only OK (or Enter) closes it.
+// and the size are kept in the program's settings. It owns its controls (Qt children, m_plot and
+// m_comboChannel by value), the sound buffer and the temporary file; the document owns the CC3d,
+// which must outlive the dialog. Lives on its creator's stack while it runs. Escape and the close
+// box do nothing: only OK (or Enter) closes it.
 class CAnalogSoundDlg : public QDialog {
   Q_OBJECT
 

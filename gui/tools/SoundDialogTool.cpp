@@ -28,9 +28,9 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "common/ProcessExit.h"
 #include "core/c3d/C3d.h"
 #include "core/sound/WaveSynthesis.h"
-#include "common/ProcessExit.h"
 #include "gui/player/SoundPlayer.h"
 #include "gui/render/SaveWhole.h"
 #include "gui/sound/CAnalogSoundDlg.h"

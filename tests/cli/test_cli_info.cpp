@@ -69,7 +69,8 @@ TEST(CliInfo, JsonCarriesEveryDocumentedField) {
   bool sawLabels = false;
   bool sawScale = false;
   for (const json& p : doc["parameters"]) {
-    for (const char* key : {"group_id", "name", "locked", "type", "dimensions", "count", "description"}) {
+    for (const char* key :
+         {"group_id", "name", "locked", "type", "dimensions", "count", "description"}) {
       EXPECT_TRUE(p.contains(key)) << key;
     }
     if (p["group_id"] == 2 && p["name"] == "LABELS") {
@@ -111,7 +112,8 @@ TEST(CliInfo, SamplesAndPointsAreTheStoredValues) {
   rec.samplesPerFrame = 2;
   rec.analog = {{0.5, -1, 3, 4}, {1e-3, 2, 3, 1e30}};
   rec.points = {{1, 2, 3, 0, 4, 5, 6, -1}};
-  const c3dtest::CliRun run = Cli(dir, {"info", WriteRecording(dir, rec), "--json", "--samples", "--points"});
+  const c3dtest::CliRun run =
+      Cli(dir, {"info", WriteRecording(dir, rec), "--json", "--samples", "--points"});
   ASSERT_EQ(run.exitCode, 0) << run.err;
   const json doc = json::parse(run.out);
   EXPECT_EQ(doc["analogs"][0]["samples"], json::parse("[0.5,-1,3,4]"));
@@ -129,8 +131,9 @@ TEST(CliInfo, SamplesAndPointsAreTheStoredValues) {
 TEST(CliInfo, LongRecordingsReadWhole) {
   constexpr std::uint32_t kFrames = 100000;
   c3dtest::ScratchDir dir;
-  for (const auto convention : {c3dtest::LongFrames::PointFrames, c3dtest::LongFrames::PointLongFrames,
-                                c3dtest::LongFrames::TrialFields}) {
+  for (const auto convention :
+       {c3dtest::LongFrames::PointFrames, c3dtest::LongFrames::PointLongFrames,
+        c3dtest::LongFrames::TrialFields}) {
     SCOPED_TRACE(static_cast<int>(convention));
     c3dtest::Recording rec;
     rec.analog.assign(1, {});
@@ -165,14 +168,18 @@ TEST(CliInfo, NonFiniteFloatsAndLatin1Text) {
   p.type = 4;
   p.dims = {5};
   p.numbers = {0.1, std::nan(""), HUGE_VAL, -HUGE_VAL, -0.0};
-  p.description = "\xB0" "C";
+  p.description =
+      "\xB0"
+      "C";
   rec.records.emplace_back(p);
   const c3dtest::CliRun run = Cli(dir, {"info", WriteRecording(dir, rec), "--json"});
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_NE(run.out.find(R"([0.1,"NaN","Infinity","-Infinity",-0])"), std::string::npos) << run.out;
   const json doc = json::parse(run.out);
   EXPECT_EQ(doc["groups"][0]["description"], "caf\xC3\xA9");  // byte 0xE9 is U+00E9
-  EXPECT_EQ(doc["parameters"][0]["description"], "\xC2\xB0" "C");
+  EXPECT_EQ(doc["parameters"][0]["description"],
+            "\xC2\xB0"
+            "C");
 }
 
 TEST(CliInfo, FailedLoadGivesTheFailureObjectAndStatus1) {
@@ -194,7 +201,8 @@ TEST(CliInfo, FailedLoadGivesTheFailureObjectAndStatus1) {
   for (const Row& row : rows) {
     const c3dtest::CliRun run = Cli(dir, {"info", row.path, "--json"});
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(json::parse(run.out), (json{{"path", row.path}, {"loaded", false}, {"reason", row.reason}}));
+    EXPECT_EQ(json::parse(run.out),
+              (json{{"path", row.path}, {"loaded", false}, {"reason", row.reason}}));
     EXPECT_NE(run.err.find(row.reason), std::string::npos) << run.err;
     const c3dtest::CliRun plain = Cli(dir, {"info", row.path});
     EXPECT_EQ(plain.exitCode, 1);
@@ -208,8 +216,9 @@ TEST(CliInfo, ReadableSummaryWithoutJson) {
   const c3dtest::CliRun run = Cli(dir, {"info", WriteRecording(dir, c3dtest::DemoRecording())});
   ASSERT_EQ(run.exitCode, 0) << run.err;
   // The document window's summary (duration, units, physical ranges), then the stored details.
-  for (const char* text : {"Intel", "4 channels", "Tone 440", "RHS", "ANALOG", "Duration: 12 s\n",
-                           "  2  EMG Bursts  mV  -1.4 to 1.4\n", "Storage: 80 analog values per frame"}) {
+  for (const char* text :
+       {"Intel", "4 channels", "Tone 440", "RHS", "ANALOG", "Duration: 12 s\n",
+        "  2  EMG Bursts  mV  -1.4 to 1.4\n", "Storage: 80 analog values per frame"}) {
     EXPECT_NE(run.out.find(text), std::string::npos) << text;
   }
 }
@@ -237,7 +246,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ParamRow{{"ANALOG", "SCALE", "3"}, "0\n"},  // precision 0: 0.5 rounds to even
                       ParamRow{{"Analog", "Labels", "1"}, "Sweep     \n"},
                       ParamRow{{"ANALOG", "OFFSET", "3", "4"}, "2048\n"},
-                      ParamRow{{"ANALOG", "OFFSET", "4"}, "\n"},    // beyond the elements
+                      ParamRow{{"ANALOG", "OFFSET", "4"}, "\n"},  // beyond the elements
                       ParamRow{{"NOGROUP", "USED"}, "\n"}));
 
 TEST(CliParam, StatusTwoForBadUsageAndOneForAFileItCannotLoad) {
@@ -247,7 +256,8 @@ TEST(CliParam, StatusTwoForBadUsageAndOneForAFileItCannotLoad) {
   EXPECT_EQ(Cli(dir, {"param", demo, "ANALOG", "USED", "x"}).exitCode, 2);
   EXPECT_EQ(Cli(dir, {"info"}).exitCode, 2);
   EXPECT_EQ(Cli(dir, {"nosuchcommand"}).exitCode, 2);
-  const c3dtest::CliRun missing = Cli(dir, {"param", (dir / "none.c3d").string(), "ANALOG", "USED"});
+  const c3dtest::CliRun missing =
+      Cli(dir, {"param", (dir / "none.c3d").string(), "ANALOG", "USED"});
   EXPECT_EQ(missing.exitCode, 1);
   EXPECT_NE(missing.err.find(LoadErrorText(C3dLoadError::CannotOpen)), std::string::npos);
 }

@@ -48,8 +48,9 @@ void ExpectSvg(const fs::path& file, int width, int height) {
   const std::string svg = ReadText(file);
   EXPECT_EQ(svg.rfind("<?xml", 0), 0u) << file;
   EXPECT_NE(svg.find("<svg"), std::string::npos);
-  EXPECT_NE(svg.find("viewBox=\"0 0 " + std::to_string(width) + " " + std::to_string(height) + "\""),
-            std::string::npos);
+  EXPECT_NE(
+      svg.find("viewBox=\"0 0 " + std::to_string(width) + " " + std::to_string(height) + "\""),
+      std::string::npos);
   EXPECT_NE(svg.find("polyline"), std::string::npos);
   EXPECT_NE(svg.find("</svg>"), std::string::npos);
 }
@@ -80,12 +81,14 @@ void ExpectSameGeometry(const fs::path& jsonFile, const PlotGeometry& g) {
 }
 
 // Two labelled channels of frames x S samples: a sine and a ramp.
-c3dtest::Recording TwoChannels(c3dtest::Proc proc, bool floatData, int frames, int samplesPerFrame) {
+c3dtest::Recording TwoChannels(c3dtest::Proc proc, bool floatData, int frames,
+                               int samplesPerFrame) {
   c3dtest::Recording rec;
   rec.proc = proc;
   rec.floatData = floatData;
   rec.samplesPerFrame = static_cast<std::uint16_t>(samplesPerFrame);
-  const std::size_t n = static_cast<std::size_t>(frames) * static_cast<std::size_t>(samplesPerFrame);
+  const std::size_t n =
+      static_cast<std::size_t>(frames) * static_cast<std::size_t>(samplesPerFrame);
   rec.analog.assign(2, std::vector<double>(n));
   for (std::size_t i = 0; i < n; ++i) {
     rec.analog[0][i] = std::round(900 * std::sin(0.05 * static_cast<double>(i)));
@@ -98,7 +101,8 @@ c3dtest::Recording TwoChannels(c3dtest::Proc proc, bool floatData, int frames, i
 class CliPlot : public testing::Test {
  protected:
   void SetUp() override {
-    if (Run({"plot", "--help"}).exitCode != 0) GTEST_SKIP() << "tremolux-cli built without Qt: no plot";
+    if (Run({"plot", "--help"}).exitCode != 0)
+      GTEST_SKIP() << "tremolux-cli built without Qt: no plot";
   }
   c3dtest::CliRun Run(const std::vector<std::string>& args) {
     return c3dtest::RunCli(TREMOLUX_CLI, args, m_scratch.Path());
@@ -142,7 +146,8 @@ class CliPlotGeometry : public CliPlot, public testing::WithParamInterface<Geome
 // channels named by index or label, sizes with and without markers.
 TEST_P(CliPlotGeometry, AgreesWithTheCorePrimitives) {
   const GeometryCase& c = GetParam();
-  const fs::path file = Write(TwoChannels(c.proc, c.floatData, c.frames, c.samplesPerFrame), "two.c3d");
+  const fs::path file =
+      Write(TwoChannels(c.proc, c.floatData, c.frames, c.samplesPerFrame), "two.c3d");
   PlotAndCompare(file, c.channelArg, c.channel, c.width, c.height);
 }
 
@@ -155,7 +160,9 @@ INSTANTIATE_TEST_SUITE_P(
         GeometryCase{"intel_float_no_markers", c3dtest::Proc::Intel, true, 30, 1, "1", 1, 300, 120},
         GeometryCase{"one_pixel", c3dtest::Proc::Intel, false, 50, 2, "0", 0, 1, 1},
         GeometryCase{"wide_and_flat", c3dtest::Proc::Intel, true, 500, 8, "1", 1, 4000, 20}),
-    [](const testing::TestParamInfo<GeometryCase>& param) { return std::string(param.param.what); });
+    [](const testing::TestParamInfo<GeometryCase>& param) {
+      return std::string(param.param.what);
+    });
 
 // The same plot as SVG: a complete document with the plot's view box.
 TEST_F(CliPlot, WritesSvg) {
@@ -202,8 +209,8 @@ struct RangeCase {
   const char* what;
   bool floatData;
   int samplesPerFrame;
-  std::string from, to;         // empty: option left out
-  int firstFrame, lastFrame;    // the sliced copy keeps frames [firstFrame, lastFrame)
+  std::string from, to;       // empty: option left out
+  int firstFrame, lastFrame;  // the sliced copy keeps frames [firstFrame, lastFrame)
   int width, height;
 };
 
@@ -218,7 +225,8 @@ class CliPlotRange : public CliPlot, public testing::WithParamInterface<RangeCas
 TEST_P(CliPlotRange, EqualsPlottingASlicedCopy) {
   const RangeCase& c = GetParam();
   constexpr int kFrames = 400;
-  const c3dtest::Recording rec = TwoChannels(c3dtest::Proc::Intel, c.floatData, kFrames, c.samplesPerFrame);
+  const c3dtest::Recording rec =
+      TwoChannels(c3dtest::Proc::Intel, c.floatData, kFrames, c.samplesPerFrame);
   c3dtest::Recording cut = rec;
   const std::size_t s = static_cast<std::size_t>(c.samplesPerFrame);
   for (auto& channel : cut.analog)
@@ -228,10 +236,12 @@ TEST_P(CliPlotRange, EqualsPlottingASlicedCopy) {
   const fs::path sliced = Write(cut, "sliced.c3d");
 
   const auto plot = [&](const fs::path& in, const std::string& stem, bool ranged) {
-    std::vector<std::string> args = {"plot", in.string(), "--channel", "Left", "--width",
-                                     std::to_string(c.width), "--height", std::to_string(c.height),
-                                     "-o", (m_scratch / (stem + ".png")).string(), "--geometry",
-                                     (m_scratch / (stem + ".json")).string()};
+    std::vector<std::string> args = {"plot",       in.string(),
+                                     "--channel",  "Left",
+                                     "--width",    std::to_string(c.width),
+                                     "--height",   std::to_string(c.height),
+                                     "-o",         (m_scratch / (stem + ".png")).string(),
+                                     "--geometry", (m_scratch / (stem + ".json")).string()};
     if (ranged && !c.from.empty()) args.insert(args.end(), {"--from", c.from});
     if (ranged && !c.to.empty()) args.insert(args.end(), {"--to", c.to});
     const auto run = Run(args);
@@ -273,7 +283,8 @@ TEST_P(CliPlotRefusal, ExitsWithTheRightStatus) {
   const RefusalCase& c = GetParam();
   const fs::path file = Write(TwoChannels(c3dtest::Proc::Intel, false, 10, 1), "two.c3d");
   std::vector<std::string> args = {"plot", file.string()};
-  for (const std::string& a : c.args) args.push_back(a == "OUT" ? (m_scratch / "out.png").string() : a);
+  for (const std::string& a : c.args)
+    args.push_back(a == "OUT" ? (m_scratch / "out.png").string() : a);
   const auto run = Run(args);
   EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
   EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
@@ -285,31 +296,56 @@ TEST_P(CliPlotRefusal, ExitsWithTheRightStatus) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, CliPlotRefusal,
     testing::Values(
-        RefusalCase{"unknown_channel", {"--channel", "Middle", "--width", "9", "--height", "9", "-o", "OUT"}, 2,
+        RefusalCase{"unknown_channel",
+                    {"--channel", "Middle", "--width", "9", "--height", "9", "-o", "OUT"},
+                    2,
                     "no analog channel \"Middle\""},
-        RefusalCase{"index_past_the_channels", {"--channel", "2", "--width", "9", "--height", "9", "-o", "OUT"}, 2,
+        RefusalCase{"index_past_the_channels",
+                    {"--channel", "2", "--width", "9", "--height", "9", "-o", "OUT"},
+                    2,
                     "no analog channel \"2\""},
-        RefusalCase{"zero_width", {"--channel", "0", "--width", "0", "--height", "9", "-o", "OUT"}, 2,
+        RefusalCase{"zero_width",
+                    {"--channel", "0", "--width", "0", "--height", "9", "-o", "OUT"},
+                    2,
                     "--width"},
-        RefusalCase{"other_format", {"--channel", "0", "--width", "9", "--height", "9", "-o", "out.jpg"}, 2,
+        RefusalCase{"other_format",
+                    {"--channel", "0", "--width", "9", "--height", "9", "-o", "out.jpg"},
+                    2,
                     ".png or .svg"},
-        RefusalCase{"from_not_before_to", {"--channel", "0", "--width", "9", "--height", "9", "-o", "OUT",
-                                           "--from", "0.05", "--to", "0.05"}, 2,
+        RefusalCase{"from_not_before_to",
+                    {"--channel", "0", "--width", "9", "--height", "9", "-o", "OUT", "--from",
+                     "0.05", "--to", "0.05"},
+                    2,
                     "--from must be earlier than --to"},
-        RefusalCase{"negative_from", {"--channel", "0", "--width", "9", "--height", "9", "-o", "OUT",
-                                      "--from", "-1"}, 2, "--from must be 0 seconds or later"},
-        RefusalCase{"from_past_the_end", {"--channel", "0", "--width", "9", "--height", "9", "-o", "OUT",
-                                          "--from", "5", "--to", "6"}, 2,
+        RefusalCase{
+            "negative_from",
+            {"--channel", "0", "--width", "9", "--height", "9", "-o", "OUT", "--from", "-1"},
+            2,
+            "--from must be 0 seconds or later"},
+        RefusalCase{"from_past_the_end",
+                    {"--channel", "0", "--width", "9", "--height", "9", "-o", "OUT", "--from", "5",
+                     "--to", "6"},
+                    2,
                     "no sample between 5 and 6 seconds (the channel holds 10 samples at 100 Hz"},
-        RefusalCase{"between_two_samples", {"--channel", "0", "--width", "9", "--height", "9", "-o",
-                                            "OUT", "--from", "0.031", "--to", "0.039"}, 2,
+        RefusalCase{"between_two_samples",
+                    {"--channel", "0", "--width", "9", "--height", "9", "-o", "OUT", "--from",
+                     "0.031", "--to", "0.039"},
+                    2,
                     "no sample between 0.031 and 0.039 seconds"},
-        RefusalCase{"from_not_a_number", {"--channel", "0", "--width", "9", "--height", "9", "-o",
-                                          "OUT", "--from", "soon"}, 2, "--from"},
-        RefusalCase{"unwritable_image", {"--channel", "0", "--width", "9", "--height", "9", "-o",
-                                         "/nonexistent-dir/out.png"}, 1, "cannot write the image"},
-        RefusalCase{"unwritable_geometry", {"--channel", "0", "--width", "9", "--height", "9", "-o",
-                                            "OUT", "--geometry", "/nonexistent-dir/x.json"}, 1,
+        RefusalCase{
+            "from_not_a_number",
+            {"--channel", "0", "--width", "9", "--height", "9", "-o", "OUT", "--from", "soon"},
+            2,
+            "--from"},
+        RefusalCase{
+            "unwritable_image",
+            {"--channel", "0", "--width", "9", "--height", "9", "-o", "/nonexistent-dir/out.png"},
+            1,
+            "cannot write the image"},
+        RefusalCase{"unwritable_geometry",
+                    {"--channel", "0", "--width", "9", "--height", "9", "-o", "OUT", "--geometry",
+                     "/nonexistent-dir/x.json"},
+                    1,
                     "cannot write the geometry"}),
     [](const testing::TestParamInfo<RefusalCase>& param) { return std::string(param.param.what); });
 
@@ -321,4 +357,4 @@ TEST_F(CliPlot, RefusesUnreadableFile) {
   EXPECT_NE(run.err.find("missing.c3d"), std::string::npos);
 }
 
-}
+}  // namespace

@@ -94,9 +94,9 @@ TEST_F(CliSound, WavIsByteIdenticalToTheCoreBuild) {
   };
   for (const Row& row : rows) {
     const fs::path c3dFile = Write(TwoChannels(row.proc, row.floatData));
-    std::vector<std::string> args = {"wav",     c3dFile.string(), "--channel", row.channel,
-                                     "--rate",  row.rate,         "--bits",    row.bits,
-                                     "-o",      (dir / "cli.wav").string()};
+    std::vector<std::string> args = {
+        "wav",    c3dFile.string(), "--channel", row.channel, "--rate",
+        row.rate, "--bits",         row.bits,    "-o",        (dir / "cli.wav").string()};
     if (row.level != nullptr) args.insert(args.end(), {"--level", row.level});
     const auto run = Run(args);
     ASSERT_EQ(run.exitCode, 0) << run.err;
@@ -199,7 +199,8 @@ TEST_F(CliSound, WavOnTheDemoAndRealFilesMatchesTheCore) {
     const auto run = Run({"wav", row.file.string(), "--channel", row.channel, "--rate", "22050",
                           "--bits", "16", "-o", (dir / "cli.wav").string()});
     ASSERT_EQ(run.exitCode, 0) << row.file << ": " << run.err;
-    EXPECT_EQ(c3dtest::ReadFile(dir / "cli.wav"), CoreWave(row.file, row.index, 16, 22050, dir / "core.wav"))
+    EXPECT_EQ(c3dtest::ReadFile(dir / "cli.wav"),
+              CoreWave(row.file, row.index, 16, 22050, dir / "core.wav"))
         << row.file;
   }
   if (!haveSamples) GTEST_SKIP() << "real C3D files not found at " << samples;
@@ -253,4 +254,4 @@ TEST_F(CliSound, PlayEndsCleanlyWhileTheSoundServerStillTalks) {
 #endif
 }
 
-}
+}  // namespace

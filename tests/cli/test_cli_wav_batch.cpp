@@ -27,7 +27,8 @@ namespace fs = std::filesystem;
 
 std::set<std::string> FilesIn(const fs::path& dir) {
   std::set<std::string> names;
-  for (const auto& entry : fs::directory_iterator(dir)) names.insert(entry.path().filename().string());
+  for (const auto& entry : fs::directory_iterator(dir))
+    names.insert(entry.path().filename().string());
   return names;
 }
 
@@ -92,8 +93,9 @@ TEST_F(CliWavBatch, WritesEveryChannelUnderItsLabelAsTheSingleCommandDoes) {
                    {hip, 0, "hip.trial_00_Hip-L_1.a.wav"}};
     for (const auto& single : singles) {
       const fs::path one = dir / "single.wav";
-      const auto alone = Run({single.file.string(), "--channel", std::to_string(single.channel),
-                              "--rate", "8000", "--bits", "16", "--level", level, "-o", one.string()});
+      const auto alone =
+          Run({single.file.string(), "--channel", std::to_string(single.channel), "--rate", "8000",
+               "--bits", "16", "--level", level, "-o", one.string()});
       ASSERT_EQ(alone.exitCode, 0) << alone.err;
       const auto bytes = c3dtest::ReadFile(out / single.name);
       EXPECT_GT(bytes.size(), 44u) << single.name;
@@ -118,8 +120,8 @@ TEST_F(CliWavBatch, NamesEachRefusalAndStillWritesTheRest) {
   const fs::path last = Write(Recording({"x", "y"}, 2), "last.c3d");
   const fs::path out = dir / "out";
   const auto run = Run({first.string(), garbage.string(), missing.string(), mono.string(),
-                        fast.string(), second.string(), last.string(), "--channel", "1",
-                        "--rate", "8000", "--bits", "8", "-o", out.string()});
+                        fast.string(), second.string(), last.string(), "--channel", "1", "--rate",
+                        "8000", "--bits", "8", "-o", out.string()});
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(FilesIn(out), (std::set<std::string>{"trial_01_Right.wav", "last_01_y.wav"}));
   const std::string prefix = "tremolux-cli: ";
@@ -127,8 +129,10 @@ TEST_F(CliWavBatch, NamesEachRefusalAndStillWritesTheRest) {
        {prefix + garbage.string() + ": ", prefix + missing.string() + ": ",
         prefix + mono.string() + ": no analog channel \"1\"",
         prefix + fast.string() + ": The selected freq must be greater than that of the analog data",
-        prefix + second.string() + ": channel 1 \"Right\": not written: trial_01_Right.wav "
-                                   "already holds a channel of " + first.string()}) {
+        prefix + second.string() +
+            ": channel 1 \"Right\": not written: trial_01_Right.wav "
+            "already holds a channel of " +
+            first.string()}) {
     EXPECT_NE(run.err.find(line), std::string::npos) << line << "\nin:\n" << run.err;
   }
   EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 5) << run.err;
@@ -143,8 +147,8 @@ TEST_F(CliWavBatch, AFailedOutputLeavesNoPartialFile) {
   const fs::path taken = work / "taken";
   fs::create_directories(taken / "inside");
   const auto before = FilesIn(work);
-  const auto run = Run({rec.string(), "--channel", "0", "--rate", "8000", "--bits", "16", "-o",
-                        taken.string()});
+  const auto run =
+      Run({rec.string(), "--channel", "0", "--rate", "8000", "--bits", "16", "-o", taken.string()});
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(run.err, "Could not create\n");
   EXPECT_EQ(FilesIn(work), before);
@@ -152,12 +156,11 @@ TEST_F(CliWavBatch, AFailedOutputLeavesNoPartialFile) {
 
   const fs::path file = work / "plain-file";
   std::ofstream(file) << "x";
-  const auto notFolder = Run({rec.string(), "--channel", "all", "--rate", "8000", "--bits", "16",
-                              "-o", file.string()});
+  const auto notFolder = Run(
+      {rec.string(), "--channel", "all", "--rate", "8000", "--bits", "16", "-o", file.string()});
   EXPECT_EQ(notFolder.exitCode, 1);
   EXPECT_NE(notFolder.err.find(file.string()), std::string::npos) << notFolder.err;
 }
-
 
 // Only a regular file is replaced by renaming: a symbolic link stays a link
 // to the new sound, and a pipe stays a pipe and receives the whole sound (as
@@ -165,15 +168,19 @@ TEST_F(CliWavBatch, AFailedOutputLeavesNoPartialFile) {
 TEST_F(CliWavBatch, ALinkOrAPipeIsWrittenThroughNotReplaced) {
   const fs::path rec = Write(Recording({"Left"}, 1), "rec.c3d");
   const fs::path single = dir / "single.wav";
-  ASSERT_EQ(Run({rec.string(), "--channel", "0", "--rate", "8000", "--bits", "16", "-o",
-                 single.string()}).exitCode, 0);
+  ASSERT_EQ(
+      Run({rec.string(), "--channel", "0", "--rate", "8000", "--bits", "16", "-o", single.string()})
+          .exitCode,
+      0);
 
   const fs::path real = dir / "real.wav";
   const fs::path link = dir / "link.wav";
   std::ofstream(real) << "old";
   fs::create_symlink(real, link);
-  EXPECT_EQ(Run({rec.string(), "--channel", "0", "--rate", "8000", "--bits", "16", "-o",
-                 link.string()}).exitCode, 0);
+  EXPECT_EQ(
+      Run({rec.string(), "--channel", "0", "--rate", "8000", "--bits", "16", "-o", link.string()})
+          .exitCode,
+      0);
   EXPECT_TRUE(fs::is_symlink(link));
   EXPECT_EQ(c3dtest::ReadFile(real), c3dtest::ReadFile(single));
 
@@ -182,8 +189,8 @@ TEST_F(CliWavBatch, ALinkOrAPipeIsWrittenThroughNotReplaced) {
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   std::vector<std::uint8_t> received;
   std::thread reader([&] { received = c3dtest::ReadFile(fifo); });
-  const auto run = Run({rec.string(), "--channel", "0", "--rate", "8000", "--bits", "16", "-o",
-                        fifo.string()});
+  const auto run =
+      Run({rec.string(), "--channel", "0", "--rate", "8000", "--bits", "16", "-o", fifo.string()});
   reader.join();
   EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_TRUE(fs::is_fifo(fifo));
@@ -191,4 +198,4 @@ TEST_F(CliWavBatch, ALinkOrAPipeIsWrittenThroughNotReplaced) {
 #endif
 }
 
-}
+}  // namespace

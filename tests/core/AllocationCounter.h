@@ -9,11 +9,11 @@
 // nothing leaks or throws when memory runs out part-way.
 namespace alloccount {
 
-long Live();                 // allocations not yet released
-std::size_t LiveBytes();     // bytes of those allocations
-std::size_t PeakBytes();     // the highest LiveBytes() since the last ResetPeak()
-void ResetPeak();            // starts a new peak from the bytes live now
-long Counted();              // allocations numbered since the last FailingAllocation
+long Live();              // allocations not yet released
+std::size_t LiveBytes();  // bytes of those allocations
+std::size_t PeakBytes();  // the highest LiveBytes() since the last ResetPeak()
+void ResetPeak();         // starts a new peak from the bytes live now
+long Counted();           // allocations numbered since the last FailingAllocation
 
 // While it lives, the `n`-th allocation (from 0) of at least `minSize` bytes
 // throws std::bad_alloc; allocations are numbered from its construction.

@@ -6,9 +6,9 @@
 #include <cstring>
 #include <fstream>
 
-#include "tests/core/ReaderTestUtil.h"
 #include "core/c3d/C3dNumbers.h"
 #include "core/c3d/SampleStorage.h"
+#include "tests/core/ReaderTestUtil.h"
 #include "tests/support/ScratchDir.h"
 
 using c3dtest::Proc;
@@ -77,7 +77,8 @@ TEST(C3dData, AnalogValuesAreSampleMajorAndSurplusIsSkipped) {
   const std::int16_t* ch0 = c3d.m_analogs[0]->IntSamples();
   EXPECT_EQ(std::vector<int>(ch0, ch0 + 3), (std::vector<int>{1004, 1007, 1010}));
   const auto* point = reinterpret_cast<const std::int16_t*>(c3d.m_videos[0]->m_pData.data());
-  EXPECT_EQ(std::vector<int>(point, point + 8), (std::vector<int>{1000, 1001, 1002, 1003, 1014, 1015, 1016, 1017}));
+  EXPECT_EQ(std::vector<int>(point, point + 8),
+            (std::vector<int>{1000, 1001, 1002, 1003, 1014, 1015, 1016, 1017}));
   EXPECT_EQ(c3d.m_analogs[2]->m_fMin, 1006.0f);
   EXPECT_EQ(c3d.m_analogs[2]->m_fMax, 1026.0f);
 }
@@ -91,8 +92,8 @@ struct Model {
   std::vector<std::vector<double>> points;
 };
 
-Model ModelOfShortFile(const std::vector<std::uint8_t>& full, std::size_t length, const Recording& rec,
-                       std::size_t frames) {
+Model ModelOfShortFile(const std::vector<std::uint8_t>& full, std::size_t length,
+                       const Recording& rec, std::size_t frames) {
   const std::size_t w = rec.floatData ? 4 : 2;
   const std::size_t N = rec.points.size();
   const std::size_t M = rec.analog.size();
@@ -104,7 +105,7 @@ Model ModelOfShortFile(const std::vector<std::uint8_t>& full, std::size_t length
     const unsigned char* b = buffer.data() + e * w;
     if (!rec.floatData) return rec.proc == Proc::Mips ? c3d::Int16Big(b) : c3d::Int16Little(b);
     const std::uint32_t stored = c3d::StoredWord(b);
-    return rec.proc == Proc::Mips ? CC3d::MipsToFloat(stored)
+    return rec.proc == Proc::Mips  ? CC3d::MipsToFloat(stored)
            : rec.proc == Proc::Dec ? CC3d::DecToFloat(stored)
                                    : c3d::IntelFloatBits(stored);
   };
@@ -139,7 +140,8 @@ TEST_P(ShortDataSection, MatchesTheFrameByFrameRuleAtEveryLength) {
     rec.analog[0].push_back(100.0 + static_cast<double>(i));
     rec.analog[1].push_back(-300.0 - 7.0 * static_cast<double>(i));
   }
-  for (std::size_t i = 0; i < 4 * kFrames; ++i) rec.points[0].push_back(4000.0 + 13.0 * static_cast<double>(i));
+  for (std::size_t i = 0; i < 4 * kFrames; ++i)
+    rec.points[0].push_back(4000.0 + 13.0 * static_cast<double>(i));
   const auto full = c3dtest::WriteC3d(rec);
   ASSERT_EQ(full.size(), kDataStart + kFrames * (4 + 4) * (rec.floatData ? 4 : 2));
 
@@ -149,7 +151,8 @@ TEST_P(ShortDataSection, MatchesTheFrameByFrameRuleAtEveryLength) {
     const Model model = ModelOfShortFile(full, length, rec, kFrames);
     for (std::size_t m = 0; m < 2; ++m) {
       for (std::size_t i = 0; i < 2 * kFrames; ++i) {
-        ASSERT_PRED2(SameValue, SampleAt(c3d, c3d.m_analogs[m]->m_pSamples, i), model.channels[m][i])
+        ASSERT_PRED2(SameValue, SampleAt(c3d, c3d.m_analogs[m]->m_pSamples, i),
+                     model.channels[m][i])
             << "length " << length << " channel " << m << " sample " << i;
       }
     }
@@ -161,8 +164,10 @@ TEST_P(ShortDataSection, MatchesTheFrameByFrameRuleAtEveryLength) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, ShortDataSection,
-                         ::testing::Values(std::make_pair(Proc::Intel, false), std::make_pair(Proc::Mips, false),
-                                           std::make_pair(Proc::Dec, true), std::make_pair(Proc::Mips, true)));
+                         ::testing::Values(std::make_pair(Proc::Intel, false),
+                                           std::make_pair(Proc::Mips, false),
+                                           std::make_pair(Proc::Dec, true),
+                                           std::make_pair(Proc::Mips, true)));
 
 // Many frames in a file much shorter than its header says: the reader's runs
 // of frames must still give the frame-by-frame result across run boundaries.
@@ -194,7 +199,8 @@ TEST(C3dData, HeadersClaimingHugeStorageAreRefusedBeforeAllocating) {
   };
   // 65536 frames of 65535 channels (8.6 GB of int16) or of 65535 points, from
   // a file of two blocks.
-  const Row rows[] = {{"channels", 0, 65535, 1}, {"points", 65535, 0, 1}, {"samples", 0, 65535, 65535}};
+  const Row rows[] = {
+      {"channels", 0, 65535, 1}, {"points", 65535, 0, 1}, {"samples", 0, 65535, 65535}};
   for (const Row& row : rows) {
     Recording rec;
     rec.firstFrame = 0;
@@ -219,16 +225,16 @@ TEST(SampleStorageCanBeHeld, BoundsByMemoryAndByTheBytesPresent) {
     bool held;
   };
   const Row rows[] = {
-      {100 * MiB, 100 * MiB, 0, true},        // complete file, memory unknown
+      {100 * MiB, 100 * MiB, 0, true},          // complete file, memory unknown
       {100 * MiB, 200 * MiB, 64 * MiB, false},  // more than the machine has
-      {32 * MiB, 0, 0, true},                 // repetition within the fixed allowance
+      {32 * MiB, 0, 0, true},                   // repetition within the fixed allowance
       {32 * MiB + 1, 0, 0, false},
-      {532 * MiB, 100 * MiB, 0, true},        // missing part up to 32 MiB + 4x what is present
+      {532 * MiB, 100 * MiB, 0, true},  // missing part up to 32 MiB + 4x what is present
       {532 * MiB + 1, 100 * MiB, 0, false},
-      {37 * MiB, 1 * MiB, 0, true},           // the most a 1 MiB file may fill
+      {37 * MiB, 1 * MiB, 0, true},  // the most a 1 MiB file may fill
       {37 * MiB + 1, 1 * MiB, 0, false},
       {(1ull << 63) - 1, 1ull << 62, 0, true},  // 4x present would wrap 64 bits
-      {9 * GiB, 1024, 32 * GiB, false},       // a small file claiming gigabytes
+      {9 * GiB, 1024, 32 * GiB, false},         // a small file claiming gigabytes
   };
   for (const Row& r : rows) {
     EXPECT_EQ(c3d::SampleStorageCanBeHeld(r.storage, r.present, r.physical), r.held)

@@ -23,8 +23,7 @@ Recording SixWayRecording(Proc proc, bool floatData) {
   rec.firstFrame = 7;
   rec.samplesPerFrame = 3;
   // Integral sample values, so integer and float files hold the same numbers.
-  rec.analog = {{0, 1, -1, 32767, -32768, 100, 200, 300, 400},
-                {5, 6, 7, 8, 9, 10, 11, 12, 13}};
+  rec.analog = {{0, 1, -1, 32767, -32768, 100, 200, 300, 400}, {5, 6, 7, 8, 9, 10, 11, 12, 13}};
   rec.points = {{1, 2, 3, 0, 4, 5, 6, -1, 7, 8, 9, 16}};
   c3dtest::AddStandardParameters(rec, {"EMG L", "EMG R"}, {0.5, 0.25}, {-3, 4}, 2.0);
   rec.records.push_back(Group(3, "EXTRA", "all parameter types"));
@@ -79,10 +78,11 @@ TEST_P(SixCombinations, LoadLikeTheIntelIntegerFile) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(ProcessorAndSampleKind, SixCombinations,
-                         ::testing::Values(Combination{Proc::Intel, false}, Combination{Proc::Intel, true},
-                                           Combination{Proc::Dec, false}, Combination{Proc::Dec, true},
-                                           Combination{Proc::Mips, false}, Combination{Proc::Mips, true}));
+INSTANTIATE_TEST_SUITE_P(
+    ProcessorAndSampleKind, SixCombinations,
+    ::testing::Values(Combination{Proc::Intel, false}, Combination{Proc::Intel, true},
+                      Combination{Proc::Dec, false}, Combination{Proc::Dec, true},
+                      Combination{Proc::Mips, false}, Combination{Proc::Mips, true}));
 
 // The reference file itself: the values arrive where the layout puts them.
 TEST(SixCombinations, ReferenceHoldsTheWrittenValues) {

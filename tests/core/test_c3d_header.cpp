@@ -70,27 +70,27 @@ TEST_P(ProcessorType, FollowsTheCodeThenTheFrameRate) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, ProcessorType,
-    ::testing::Values(
-        // A valid code stands even when the frame rate then looks odd.
-        ProcessorRow{"DEC code, rate 0.5", Proc::Dec, 85, 0.5f, 2},
-        ProcessorRow{"MIPS code, rate 5000", Proc::Mips, 86, 5000.0f, 3},
-        // Without a code the first plausible decoding in [1, 1000) decides.
-        ProcessorRow{"no code, Intel 60", Proc::Intel, 0, 60.0f, 1},
-        ProcessorRow{"no code, DEC 60", Proc::Dec, 0, 60.0f, 2},
-        ProcessorRow{"no code, MIPS 60", Proc::Mips, 0, 60.0f, 3},
-        ProcessorRow{"no code, Intel 1.0", Proc::Intel, 0, 1.0f, 1},
-        ProcessorRow{"no code, Intel 1000", Proc::Intel, 0, 1000.0f, 0},
-        ProcessorRow{"no code, NaN", Proc::Intel, 0, std::numeric_limits<float>::quiet_NaN(), 0},
-        ProcessorRow{"code 83 wraps to 0", Proc::Intel, 83, 0.0f, 0}),
-    [](const auto& row) {
-      std::string name = row.param.what;
-      for (char& c : name) {
-        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-      }
-      return name;
-    });
+INSTANTIATE_TEST_SUITE_P(Rows, ProcessorType,
+                         ::testing::Values(
+                             // A valid code stands even when the frame rate then looks odd.
+                             ProcessorRow{"DEC code, rate 0.5", Proc::Dec, 85, 0.5f, 2},
+                             ProcessorRow{"MIPS code, rate 5000", Proc::Mips, 86, 5000.0f, 3},
+                             // Without a code the first plausible decoding in [1, 1000) decides.
+                             ProcessorRow{"no code, Intel 60", Proc::Intel, 0, 60.0f, 1},
+                             ProcessorRow{"no code, DEC 60", Proc::Dec, 0, 60.0f, 2},
+                             ProcessorRow{"no code, MIPS 60", Proc::Mips, 0, 60.0f, 3},
+                             ProcessorRow{"no code, Intel 1.0", Proc::Intel, 0, 1.0f, 1},
+                             ProcessorRow{"no code, Intel 1000", Proc::Intel, 0, 1000.0f, 0},
+                             ProcessorRow{"no code, NaN", Proc::Intel, 0,
+                                          std::numeric_limits<float>::quiet_NaN(), 0},
+                             ProcessorRow{"code 83 wraps to 0", Proc::Intel, 83, 0.0f, 0}),
+                         [](const auto& row) {
+                           std::string name = row.param.what;
+                           for (char& c : name) {
+                             if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+                           }
+                           return name;
+                         });
 
 TEST(C3dHeader, ScaleFactorSignSelectsTheSampleKind) {
   // 0.0 and -0.0 mean 16-bit integers; only a negative value means floats.
@@ -156,7 +156,8 @@ TEST(C3dEvents, FrameAndSampleFollowTheSinglePrecisionPeriod) {
     int sample;
   };
   // 0.5 s at 60 Hz falls just below 30 periods: frame 30, sample 29 x S + 1.
-  const Row rows[] = {{60.0f, 0.5f, 4, 30, 29 * 4 + 1}, {50.0f, 0.1f, 1, 6, 6}, {100.0f, 0.0f, 20, 1, 1}};
+  const Row rows[] = {
+      {60.0f, 0.5f, 4, 30, 29 * 4 + 1}, {50.0f, 0.1f, 1, 6, 6}, {100.0f, 0.0f, 20, 1, 1}};
   for (const Row& row : rows) {
     for (const Proc proc : {Proc::Intel, Proc::Dec, Proc::Mips}) {
       Recording rec = Small(proc);

@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/c3d/SampleStorage.h"
 #include "tests/core/AllocationCounter.h"
 #include "tests/core/ReaderTestUtil.h"
-#include "core/c3d/SampleStorage.h"
 #include "tests/support/HostileFiles.h"
 
 namespace {

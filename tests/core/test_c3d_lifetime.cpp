@@ -12,9 +12,9 @@
 #include <unistd.h>
 #endif
 
+#include "core/c3d/SampleStorage.h"
 #include "tests/core/AllocationCounter.h"
 #include "tests/core/ReaderTestUtil.h"
-#include "core/c3d/SampleStorage.h"
 
 namespace {
 

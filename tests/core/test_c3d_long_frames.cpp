@@ -41,10 +41,12 @@ std::vector<std::uint8_t> LongFile(Proc proc, bool floatData, std::size_t dataFr
   rec.samplesPerFrame = kSamplesPerFrame;
   rec.analog.assign(kChannels, {});
   for (std::size_t m = 0; m < kChannels; ++m) {
-    for (std::size_t i = 0; i < dataFrames * kSamplesPerFrame; ++i) rec.analog[m].push_back(Ramp(i + m));
+    for (std::size_t i = 0; i < dataFrames * kSamplesPerFrame; ++i)
+      rec.analog[m].push_back(Ramp(i + m));
   }
   rec.points.assign(1, {});
-  for (std::size_t f = 0; f < dataFrames; ++f) rec.points[0].insert(rec.points[0].end(), {Ramp(f), 1, 2, 3});
+  for (std::size_t f = 0; f < dataFrames; ++f)
+    rec.points[0].insert(rec.points[0].end(), {Ramp(f), 1, 2, 3});
   c3dtest::AddStandardParameters(rec, {}, {}, {}, std::nullopt);
   rec.firstFrame = 1;
   rec.lastFrame = 65535;
@@ -113,14 +115,21 @@ INSTANTIATE_TEST_SUITE_P(
         WholeRow{"PointLongFrames", Proc::Mips, true, {{LongFrames::PointLongFrames, 100000}}},
         WholeRow{"TrialFields", Proc::Dec, false, {{LongFrames::TrialFields, 100000}}},
         // The conventions are believed in order: POINT:FRAMES before TRIAL.
-        WholeRow{"FramesBeforeTrial", Proc::Intel, true,
+        WholeRow{"FramesBeforeTrial",
+                 Proc::Intel,
+                 true,
                  {{LongFrames::PointFrames, 100000}, {LongFrames::TrialFields, 80000}}},
         // One that states no more than the header is passed over.
-        WholeRow{"NoLongerIsPassedOver", Proc::Intel, false,
+        WholeRow{"NoLongerIsPassedOver",
+                 Proc::Intel,
+                 false,
                  {{LongFrames::PointFrames, 65535}, {LongFrames::PointLongFrames, 100000}}},
         // A copy cut short after 80000 frames repeats its last frame.
-        WholeRow{"ShortFileRepeatsItsLastFrame", Proc::Mips, false,
-                 {{LongFrames::TrialFields, 100000}}, 80000}),
+        WholeRow{"ShortFileRepeatsItsLastFrame",
+                 Proc::Mips,
+                 false,
+                 {{LongFrames::TrialFields, 100000}},
+                 80000}),
     [](const auto& row) { return std::string(row.param.name); });
 
 struct AsTodayRow {
@@ -139,7 +148,8 @@ TEST_P(C3dLongFramesNotBorneOut, ReadsAsWithoutTheStatement) {
   const AsTodayRow& row = GetParam();
   CC3d c3d;
   CC3d reference;
-  ASSERT_TRUE(LoadBytes(c3d, LongFile(Proc::Intel, false, row.dataFrames, row.statements, row.trailing)));
+  ASSERT_TRUE(
+      LoadBytes(c3d, LongFile(Proc::Intel, false, row.dataFrames, row.statements, row.trailing)));
   ASSERT_TRUE(LoadBytes(reference, LongFile(Proc::Intel, false, row.dataFrames, {}, row.trailing)));
   EXPECT_EQ(c3d.m_nFirstFrame, 1u);
   EXPECT_EQ(c3d.m_nLastFrame, 65535u);
@@ -157,10 +167,13 @@ INSTANTIATE_TEST_SUITE_P(
         AsTodayRow{"DataEndsWithTheHeader", 65535, {{LongFrames::PointFrames, 100000}}, {}},
         // Zeros that pad the data section to its 512-byte block hold one
         // more frame record, but are padding.
-        AsTodayRow{"BlockPaddingOnly", 65535, {{LongFrames::TrialFields, 100000}},
+        AsTodayRow{"BlockPaddingOnly",
+                   65535,
+                   {{LongFrames::TrialFields, 100000}},
                    std::vector<std::uint8_t>(16, 0)},
         // 4 000 000 000 frames could not be held: the header's range stands.
-        AsTodayRow{"BeyondTheStorageBounds", 66000, {{LongFrames::PointLongFrames, 4000000000u}}, {}}),
+        AsTodayRow{
+            "BeyondTheStorageBounds", 66000, {{LongFrames::PointLongFrames, 4000000000u}}, {}}),
     [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace

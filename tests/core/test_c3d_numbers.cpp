@@ -7,8 +7,8 @@
 #include <cmath>
 #include <limits>
 
-#include "tests/core/ReaderTestUtil.h"
 #include "core/c3d/C3dNumbers.h"
+#include "tests/core/ReaderTestUtil.h"
 
 using c3dtest::EncodeFloat;
 using c3dtest::EncodeInt16;
@@ -19,9 +19,12 @@ namespace {
 float Decode(const std::vector<std::uint8_t>& b, Proc proc) {
   const std::uint32_t stored = c3d::StoredWord(b.data());
   switch (proc) {
-    case Proc::Intel: return c3d::IntelFloatBits(stored);
-    case Proc::Dec: return CC3d::DecToFloat(stored);
-    case Proc::Mips: return CC3d::MipsToFloat(stored);
+    case Proc::Intel:
+      return c3d::IntelFloatBits(stored);
+    case Proc::Dec:
+      return CC3d::DecToFloat(stored);
+    case Proc::Mips:
+      return CC3d::MipsToFloat(stored);
   }
   return 0.0f;
 }
@@ -43,8 +46,9 @@ TEST_P(FloatDecoding, RoundTripsBitForBit) {
 // its rows stay within [2^-125, 2^126]; Intel and MIPS also carry the extremes.
 std::vector<FloatRow> FloatRows() {
   std::vector<FloatRow> rows;
-  const float common[] = {1.0f, -1.0f, 0.5f, 2.0f, 0.1f, -2.5f, 60.0f, 1000.0f, 3.14159274f,
-                          1e-30f, -1e30f, 0x1p-125f, 0x1.fffffep126f, 0.083333336f};
+  const float common[] = {
+      1.0f,    -1.0f,       0.5f,   2.0f,   0.1f,      -2.5f,           60.0f,
+      1000.0f, 3.14159274f, 1e-30f, -1e30f, 0x1p-125f, 0x1.fffffep126f, 0.083333336f};
   for (const Proc p : {Proc::Intel, Proc::Dec, Proc::Mips}) {
     for (const float v : common) rows.push_back({p, v});
   }
@@ -86,8 +90,9 @@ TEST(SwapWord, ExchangesTheTwoBytes) {
 
 TEST(Int16Decoding, RoundTripsEdgeValuesInEachByteOrder) {
   for (const Proc p : {Proc::Intel, Proc::Dec, Proc::Mips}) {
-    for (const std::int16_t v : {std::int16_t{0}, std::int16_t{1}, std::int16_t{-1}, std::int16_t{255},
-                                 std::int16_t{256}, std::int16_t{-32768}, std::int16_t{32767}}) {
+    for (const std::int16_t v :
+         {std::int16_t{0}, std::int16_t{1}, std::int16_t{-1}, std::int16_t{255}, std::int16_t{256},
+          std::int16_t{-32768}, std::int16_t{32767}}) {
       const auto b = EncodeInt16(v, p);
       EXPECT_EQ(p == Proc::Mips ? c3d::Int16Big(b.data()) : c3d::Int16Little(b.data()), v);
     }
@@ -104,7 +109,8 @@ TEST(CheckedConversions, SaturateInsteadOfUndefinedCasts) {
   EXPECT_EQ(c3d::TruncateToInt64(-2.9), -2);
   EXPECT_EQ(c3d::TruncateToInt64(1e300), std::numeric_limits<std::int64_t>::max());
   EXPECT_EQ(c3d::SaturateToInt32(std::int64_t{1} << 40), std::numeric_limits<std::int32_t>::max());
-  EXPECT_EQ(c3d::SaturateToInt32(-(std::int64_t{1} << 40)), std::numeric_limits<std::int32_t>::min());
+  EXPECT_EQ(c3d::SaturateToInt32(-(std::int64_t{1} << 40)),
+            std::numeric_limits<std::int32_t>::min());
   EXPECT_EQ(c3d::NarrowToFloat(1e300), std::numeric_limits<float>::infinity());
   EXPECT_EQ(c3d::NarrowToFloat(-1e39), -std::numeric_limits<float>::infinity());
   // Just below the rounding boundary the value still rounds to the largest float.

@@ -27,10 +27,10 @@ TEST(C3dParameterWalk, ReadsGroupsAndParametersInFileOrder) {
     ParamRec inGroupZero = Numbers(0, "ZERO", 2, {}, {9});
     inGroupZero.locked = true;
     CC3d c3d;
-    ASSERT_TRUE(LoadBytes(c3d, c3dtest::WriteC3d(WithRecords(
-                                   {Group(1, "POINT", "points"), locked, inGroupZero,
-                                    Numbers(1, "USED", 2, {}, {3})},
-                                   proc))));
+    ASSERT_TRUE(LoadBytes(
+        c3d, c3dtest::WriteC3d(WithRecords(
+                 {Group(1, "POINT", "points"), locked, inGroupZero, Numbers(1, "USED", 2, {}, {3})},
+                 proc))));
     ASSERT_EQ(c3d.m_nGroups, 2);
     EXPECT_EQ(c3d.m_groups[0]->m_strName, "POINT");
     EXPECT_EQ(c3d.m_groups[0]->m_nId, -1);
@@ -50,9 +50,9 @@ TEST(C3dParameterWalk, ReadsGroupsAndParametersInFileOrder) {
 TEST(C3dParameterWalk, OtherTypeCodesKeepNoValuesAndTheWalkGoesOn) {
   for (const std::int8_t type : {std::int8_t{0}, std::int8_t{3}}) {
     CC3d c3d;
-    ASSERT_TRUE(LoadBytes(c3d, c3dtest::WriteC3d(WithRecords(
-                                   {Group(1, "G"), Numbers(1, "ODD", type, {2, 3}, {}),
-                                    Numbers(1, "AFTER", 2, {}, {5})}))));
+    ASSERT_TRUE(LoadBytes(
+        c3d, c3dtest::WriteC3d(WithRecords({Group(1, "G"), Numbers(1, "ODD", type, {2, 3}, {}),
+                                            Numbers(1, "AFTER", 2, {}, {5})}))));
     ASSERT_EQ(c3d.m_nParams, 2);
     EXPECT_TRUE(c3d.m_params[0]->m_pValues.empty());
     EXPECT_TRUE(c3d.m_params[0]->m_strings.empty());
@@ -76,8 +76,8 @@ TEST(C3dParameterWalk, AnOffsetOfZeroEndsTheWalk) {
 TEST(C3dParameterWalk, BackwardOffsetsFailInsteadOfLooping) {
   // The group "LOOP" has a 4-character name: its record starts 6 bytes
   // before its offset field.
-  for (const std::int16_t offset : {std::int16_t{-6}, std::int16_t{-7}, std::int16_t{-600},
-                                    std::int16_t{-32768}}) {
+  for (const std::int16_t offset :
+       {std::int16_t{-6}, std::int16_t{-7}, std::int16_t{-600}, std::int16_t{-32768}}) {
     GroupRec g = Group(1, "LOOP");
     g.offset = offset;
     CC3d c3d;
@@ -120,8 +120,10 @@ TEST(C3dParameterWalk, EndsAtTheFirstByteOfTheDataSection) {
 
 TEST(C3dParameterWalk, KeepsMoreThan255GroupsAndParameters) {
   std::vector<c3dtest::Record> records;
-  for (int g = 0; g < 300; ++g) records.push_back(Group(static_cast<std::int8_t>(g % 127 + 1), "G" + std::to_string(g)));
-  for (int p = 0; p < 300; ++p) records.push_back(Numbers(1, "P" + std::to_string(p), 2, {}, {double(p)}));
+  for (int g = 0; g < 300; ++g)
+    records.push_back(Group(static_cast<std::int8_t>(g % 127 + 1), "G" + std::to_string(g)));
+  for (int p = 0; p < 300; ++p)
+    records.push_back(Numbers(1, "P" + std::to_string(p), 2, {}, {double(p)}));
   CC3d c3d;
   ASSERT_TRUE(LoadBytes(c3d, c3dtest::WriteC3d(WithRecords(records))));
   ASSERT_EQ(c3d.m_nGroups, 300);
@@ -155,14 +157,14 @@ TEST_P(ParameterSize, RefusesDataOrCountsAbove32767) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, ParameterSize,
-    ::testing::Values(SizeRow{1, {151, 217}, true},    // 32767 bytes, the largest
-                      SizeRow{-1, {151, 217}, true},   // 217 rows of 151 characters
-                      SizeRow{1, {255, 129}, false},   // 32895 bytes
-                      SizeRow{2, {200, 100}, false},   // 20000 elements, 40000 bytes
-                      SizeRow{4, {91, 91}, false},     // 8281 elements, 33124 bytes
-                      SizeRow{-1, {0, 255, 255}, false},  // no bytes, but 65025 rows
-                      SizeRow{100, {255, 2}, false},   // unknown type, 51000 bytes to skip
-                      SizeRow{0, {255, 128}, true},    // type 0: no data, 32640 elements
+    ::testing::Values(SizeRow{1, {151, 217}, true},          // 32767 bytes, the largest
+                      SizeRow{-1, {151, 217}, true},         // 217 rows of 151 characters
+                      SizeRow{1, {255, 129}, false},         // 32895 bytes
+                      SizeRow{2, {200, 100}, false},         // 20000 elements, 40000 bytes
+                      SizeRow{4, {91, 91}, false},           // 8281 elements, 33124 bytes
+                      SizeRow{-1, {0, 255, 255}, false},     // no bytes, but 65025 rows
+                      SizeRow{100, {255, 2}, false},         // unknown type, 51000 bytes to skip
+                      SizeRow{0, {255, 128}, true},          // type 0: no data, 32640 elements
                       SizeRow{0, {255, 255, 255}, false}));  // no data, but 16581375 elements
 
 // Eleven bytes can claim 32640 empty rows: two thousand such records would
@@ -196,7 +198,8 @@ TEST(C3dParameterRecord, DescriptionsOf128To255CharactersAreRead) {
   p.description = longText;
   GroupRec g = Group(1, "G", std::string(255, 'g'));
   CC3d c3d;
-  ASSERT_TRUE(LoadBytes(c3d, c3dtest::WriteC3d(WithRecords({g, p, Numbers(1, "NEXT", 2, {}, {2})}))));
+  ASSERT_TRUE(
+      LoadBytes(c3d, c3dtest::WriteC3d(WithRecords({g, p, Numbers(1, "NEXT", 2, {}, {2})}))));
   ASSERT_EQ(c3d.m_nParams, 2);
   EXPECT_EQ(c3d.m_params[0]->m_strDescription, longText);
   EXPECT_EQ(c3d.m_groups[0]->m_strDescription.size(), 255u);
@@ -215,17 +218,17 @@ TEST(C3dParameterRecord, NamesAndDescriptionsEndAtTheirFirstNul) {
 TEST(C3dParameterRecord, NumericValuesKeepTheirTypeAndSign) {
   for (const Proc proc : {Proc::Intel, Proc::Dec, Proc::Mips}) {
     CC3d c3d;
-    ASSERT_TRUE(LoadBytes(c3d, c3dtest::WriteC3d(WithRecords(
-                                   {Group(1, "G"), Numbers(1, "B", 1, {2}, {200, 0}),
-                                    Numbers(1, "W", 2, {2, 3}, {-1, 1, 2, 3, 4, 5}),
-                                    Numbers(1, "F", 4, {}, {-2.5})},
-                                   proc))));
+    ASSERT_TRUE(LoadBytes(
+        c3d, c3dtest::WriteC3d(WithRecords(
+                 {Group(1, "G"), Numbers(1, "B", 1, {2}, {200, 0}),
+                  Numbers(1, "W", 2, {2, 3}, {-1, 1, 2, 3, 4, 5}), Numbers(1, "F", 4, {}, {-2.5})},
+                 proc))));
     ASSERT_EQ(c3d.m_nParams, 3);
     EXPECT_EQ(c3d.m_params[0]->m_pValues[0].AsByte(), 200);  // unsigned
     EXPECT_EQ(c3d.m_params[1]->m_nCount, 6);
     ASSERT_EQ(c3d.m_params[1]->m_pValues.size(), 6u);
     EXPECT_EQ(c3d.m_params[1]->m_pValues[0].AsInt16(), -1);  // 0xFFFF, signed
-    EXPECT_EQ(c3d.m_params[2]->m_nCount, 1);  // no dimensions: one element
+    EXPECT_EQ(c3d.m_params[2]->m_nCount, 1);                 // no dimensions: one element
     EXPECT_EQ(c3d.m_params[2]->m_pValues[0].AsFloat(), -2.5f);
   }
 }
@@ -258,7 +261,9 @@ INSTANTIATE_TEST_SUITE_P(
         RowsCase{{4, 3}, Bytes("RHS L   WXYZ"), {"RHS ", "L   ", "WXYZ"}},  // blanks stay
         RowsCase{{6}, Bytes("abcdef"), {"abcdef"}},
         RowsCase{{2, 3}, Bytes("abcdef"), {"ab", "cd", "ef"}},
-        RowsCase{{4, 2, 3}, Bytes("aaaabbbbccccddddeeeeffff"), {"aaaa", "bbbb", "cccc", "dddd", "eeee", "ffff"}},
+        RowsCase{{4, 2, 3},
+                 Bytes("aaaabbbbccccddddeeeeffff"),
+                 {"aaaa", "bbbb", "cccc", "dddd", "eeee", "ffff"}},
         RowsCase{{}, Bytes("Q"), {"Q"}},  // no dimensions: the one data byte
         RowsCase{{4, 0}, {}, {}},         // no rows at all
         RowsCase{{3, 2}, Bytes(std::string("a\0b   ", 6)), {"a", "   "}}));

@@ -5,8 +5,8 @@
 #include <clocale>
 #include <cmath>
 
-#include "tests/core/ReaderTestUtil.h"
 #include "core/sound/ChannelNames.h"
+#include "tests/core/ReaderTestUtil.h"
 
 using c3dtest::Recording;
 using namespace readertest;
@@ -31,7 +31,7 @@ TEST(FindParameter, MatchesWholeNamesWithoutRegardToCase) {
   EXPECT_EQ(c3d.FindParameter("ANALOG", "LaBeLs"), 0);
   EXPECT_EQ(c3d.FindParameter("Analog ", "Labels"), -1);  // nothing trimmed
   EXPECT_EQ(c3d.FindParameter("Analo", "Labels"), -1);
-  EXPECT_EQ(c3d.FindParameter("Analog", "USED"), -1);    // only in another group
+  EXPECT_EQ(c3d.FindParameter("Analog", "USED"), -1);  // only in another group
   EXPECT_EQ(c3d.FindParameter("point", "used"), 1);
   EXPECT_EQ(c3d.FindParameter("NONE", "USED"), -1);
 }
@@ -67,14 +67,16 @@ TEST_P(ParameterText, FormatsLikeTheFixedFormats) {
 INSTANTIATE_TEST_SUITE_P(
     Rows, ParameterText,
     ::testing::Values(TextRow{"BYTE", 0, 0, "200"}, TextRow{"BYTE", 1, 8, "7"},
-                      TextRow{"WORD", 0, 0, "-1"}, TextRow{"WORD", 2, 5, "-32768"},  // precision ignored
+                      TextRow{"WORD", 0, 0, "-1"},
+                      TextRow{"WORD", 2, 5, "-32768"},  // precision ignored
                       TextRow{"REAL", 0, 8, "0.00003052"}, TextRow{"REAL", 1, 8, "-2.50000000"},
-                      TextRow{"REAL", 2, 0, "2"},   // rounded to even by the fixed format
+                      TextRow{"REAL", 2, 0, "2"},  // rounded to even by the fixed format
                       TextRow{"REAL", 4, 0, "4"}, TextRow{"REAL", 3, 8, "0.00000000"},
-                      TextRow{"REAL", 1, -3, "-2"},  // a negative precision counts as 0
+                      TextRow{"REAL", 1, -3, "-2"},   // a negative precision counts as 0
                       TextRow{"ROWS", 0, 0, "    "},  // blanks are kept
                       TextRow{"ROWS", 1, 0, "ab"}, TextRow{"ROWS", 2, 0, ""},
-                      TextRow{"WORD", 3, 0, ""}, TextRow{"WORD", -1, 0, ""},  // outside the elements
+                      TextRow{"WORD", 3, 0, ""},
+                      TextRow{"WORD", -1, 0, ""},  // outside the elements
                       TextRow{"ODD", 0, 0, ""}, TextRow{"MISSING", 0, 0, ""}));
 
 TEST(ParameterText, DoesNotFollowTheCLocalesDecimalComma) {
@@ -100,7 +102,8 @@ TEST(IsNumeric, AcceptsASignDigitsAndOnePoint) {
   for (const char* yes : {"0", "12", ".", "5.", "-.5", "+12", "-0.00003052", "007"}) {
     EXPECT_TRUE(IsNumeric(yes)) << yes;
   }
-  for (const char* no : {"", "-", "+", "1e-5", " 1", "1 ", "1.2.3", "--1", "+-1", "nan", "inf", "1,5"}) {
+  for (const char* no :
+       {"", "-", "+", "1e-5", " 1", "1 ", "1.2.3", "--1", "+-1", "nan", "inf", "1,5"}) {
     EXPECT_FALSE(IsNumeric(no)) << no;
   }
 }
@@ -125,29 +128,52 @@ TEST_P(AnalogScaling, SettlesOffsetAndScaleTimesGenScale) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, AnalogScaling,
-    ::testing::Values(
-        ScalingRow{"no ANALOG group", {Group(1, "POINT")}, 0, 1, 0, 1},
-        ScalingRow{"group without parameters", {Group(1, "ANALOG")}, 0, 1, 0, 1},
-        ScalingRow{"GEN_SCALE only", {Group(1, "ANALOG"), Numbers(1, "GEN_SCALE", 4, {}, {0.5})}, 0, 0.5f, 0, 0.5f},
-        ScalingRow{"SCALE shorter than the channels",
-                   {Group(1, "ANALOG"), Numbers(1, "GEN_SCALE", 4, {}, {2}), Numbers(1, "SCALE", 4, {1}, {0.25})},
-                   0, 0.5f, 0, 2},
-        ScalingRow{"tiny SCALE becomes 0, not the default",
-                   {Group(1, "ANALOG"), Numbers(1, "SCALE", 4, {2}, {1e-9, 1e-9})}, 0, 0, 0, 0},
-        ScalingRow{"integer OFFSET taken exactly",
-                   {Group(1, "ANALOG"), Numbers(1, "OFFSET", 2, {2}, {-2048, 32767})}, -2048, 1, 32767, 1},
-        ScalingRow{"byte OFFSET, float SCALE rounded to 8 places",
-                   {Group(1, "analog"), Numbers(1, "offset", 1, {2}, {200, 1}),
-                    Numbers(1, "Scale", 4, {2}, {0.123456789, -3})},
-                   200, 0.12345679f, 1, -3},
-        ScalingRow{"character rows count when plain numbers",
-                   {Group(1, "ANALOG"), Chars(1, "SCALE", {4, 2}, {"2.5", "1e-3"}, '\0')}, 0, 2.5f, 0, 1}),
+    ::testing::Values(ScalingRow{"no ANALOG group", {Group(1, "POINT")}, 0, 1, 0, 1},
+                      ScalingRow{"group without parameters", {Group(1, "ANALOG")}, 0, 1, 0, 1},
+                      ScalingRow{"GEN_SCALE only",
+                                 {Group(1, "ANALOG"), Numbers(1, "GEN_SCALE", 4, {}, {0.5})},
+                                 0,
+                                 0.5f,
+                                 0,
+                                 0.5f},
+                      ScalingRow{"SCALE shorter than the channels",
+                                 {Group(1, "ANALOG"), Numbers(1, "GEN_SCALE", 4, {}, {2}),
+                                  Numbers(1, "SCALE", 4, {1}, {0.25})},
+                                 0,
+                                 0.5f,
+                                 0,
+                                 2},
+                      ScalingRow{"tiny SCALE becomes 0, not the default",
+                                 {Group(1, "ANALOG"), Numbers(1, "SCALE", 4, {2}, {1e-9, 1e-9})},
+                                 0,
+                                 0,
+                                 0,
+                                 0},
+                      ScalingRow{"integer OFFSET taken exactly",
+                                 {Group(1, "ANALOG"), Numbers(1, "OFFSET", 2, {2}, {-2048, 32767})},
+                                 -2048,
+                                 1,
+                                 32767,
+                                 1},
+                      ScalingRow{"byte OFFSET, float SCALE rounded to 8 places",
+                                 {Group(1, "analog"), Numbers(1, "offset", 1, {2}, {200, 1}),
+                                  Numbers(1, "Scale", 4, {2}, {0.123456789, -3})},
+                                 200,
+                                 0.12345679f,
+                                 1,
+                                 -3},
+                      ScalingRow{
+                          "character rows count when plain numbers",
+                          {Group(1, "ANALOG"), Chars(1, "SCALE", {4, 2}, {"2.5", "1e-3"}, '\0')},
+                          0,
+                          2.5f,
+                          0,
+                          1}),
     [](const auto& row) { return "Row" + std::to_string(row.index); });
 
 TEST(AnalogScaling, NonFiniteParametersFallBackToTheDefaults) {
   CC3d c3d;
-  Loaded(c3d, {Group(1, "ANALOG"),
-               Numbers(1, "SCALE", 4, {2}, {std::nan(""), HUGE_VAL}),
+  Loaded(c3d, {Group(1, "ANALOG"), Numbers(1, "SCALE", 4, {2}, {std::nan(""), HUGE_VAL}),
                Numbers(1, "OFFSET", 4, {2}, {-HUGE_VAL, 1})});
   EXPECT_EQ(c3d.m_analogs[0]->m_fScale, 1.0f);
   EXPECT_EQ(c3d.m_analogs[1]->m_fScale, 1.0f);
@@ -169,7 +195,8 @@ TEST(AnalogSamples, CountAndScaledValue) {
   rec.lastFrame = 100;
   rec.samplesPerFrame = 10;
   rec.analog = {std::vector<double>(1000, -2048)};
-  rec.records = {Group(1, "ANALOG"), Numbers(1, "OFFSET", 2, {1}, {-2048}), Numbers(1, "SCALE", 4, {1}, {0.01})};
+  rec.records = {Group(1, "ANALOG"), Numbers(1, "OFFSET", 2, {1}, {-2048}),
+                 Numbers(1, "SCALE", 4, {1}, {0.01})};
   CC3d c3d;
   ASSERT_TRUE(LoadBytes(c3d, c3dtest::WriteC3d(rec)));
   EXPECT_EQ(c3d.GetAnalogSampleCount(), 1000);

@@ -12,8 +12,8 @@
 #include <set>
 #include <sstream>
 
-#include "tests/core/ReaderTestUtil.h"
 #include "core/sound/ChannelNames.h"
+#include "tests/core/ReaderTestUtil.h"
 
 namespace fs = std::filesystem;
 
@@ -21,8 +21,8 @@ namespace {
 
 fs::path SamplesDir() { return fs::path(TREMOLUX_SAMPLES_DIR); }
 
-#define SKIP_WITHOUT_SAMPLES()                                                               \
-  if (!fs::exists(SamplesDir() / "SOURCES.md"))                                              \
+#define SKIP_WITHOUT_SAMPLES()                  \
+  if (!fs::exists(SamplesDir() / "SOURCES.md")) \
   GTEST_SKIP() << "no sample files at " << SamplesDir() << " (TREMOLUX_SAMPLES_DIR)"
 
 bool LoadSample(CC3d& c3d, const std::string& relative) {
@@ -94,7 +94,8 @@ TEST(RealFiles, EveryListedFileLoadsWithTheListedHeaderValues) {
 // analog samples in every processor format and sample kind.
 TEST(RealFiles, TheSixSample01EncodingsAgree) {
   SKIP_WITHOUT_SAMPLES();
-  const char* files[] = {"Eb015pi.c3d", "Eb015pr.c3d", "Eb015vi.c3d", "Eb015vr.c3d", "Eb015si.c3d", "Eb015sr.c3d"};
+  const char* files[] = {"Eb015pi.c3d", "Eb015pr.c3d", "Eb015vi.c3d",
+                         "Eb015vr.c3d", "Eb015si.c3d", "Eb015sr.c3d"};
   CC3d reference;
   ASSERT_TRUE(LoadSample(reference, std::string("sample01/") + files[0]));
   ASSERT_EQ(reference.m_events.size(), 3u);
@@ -166,7 +167,8 @@ TEST(RealFiles, ATruncatedFileRepeatsItsLastFrame) {
     const std::byte* last = video->m_pData.data() + 28 * kFrameBytes;
     moving += std::memcmp(last, video->m_pData.data() + 27 * kFrameBytes, kFrameBytes) != 0 ? 1 : 0;
     for (std::size_t f = 29; f < 1149; ++f) {
-      ASSERT_EQ(std::memcmp(video->m_pData.data() + f * kFrameBytes, last, kFrameBytes), 0) << "frame " << f;
+      ASSERT_EQ(std::memcmp(video->m_pData.data() + f * kFrameBytes, last, kFrameBytes), 0)
+          << "frame " << f;
     }
   }
   EXPECT_GT(moving, 0);  // the repetition is the reader's, not the recording's

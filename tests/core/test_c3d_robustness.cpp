@@ -6,8 +6,8 @@
 
 #include <random>
 
-#include "tests/core/ReaderTestUtil.h"
 #include "core/sound/ChannelNames.h"
+#include "tests/core/ReaderTestUtil.h"
 
 using c3dtest::Proc;
 using c3dtest::Recording;
@@ -69,7 +69,8 @@ void ExpectConsistent(const CC3d& c3d, bool loaded, const std::string& context) 
   // Every lookup over what was read answers without touching anything else.
   for (const auto& g : c3d.m_groups) {
     for (const auto& p : c3d.m_params) {
-      for (int i = -1; i <= p->m_nCount; ++i) c3d.GetParameterString(g->m_strName, p->m_strName, i, 3);
+      for (int i = -1; i <= p->m_nCount; ++i)
+        c3d.GetParameterString(g->m_strName, p->m_strName, i, 3);
     }
   }
 }
@@ -114,7 +115,9 @@ TEST_P(Malformed, RandomByteFlipsLoadOrFailCleanly) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, Malformed,
-                         ::testing::Values(std::make_pair(Proc::Intel, false), std::make_pair(Proc::Dec, true),
-                                           std::make_pair(Proc::Mips, false), std::make_pair(Proc::Mips, true)));
+                         ::testing::Values(std::make_pair(Proc::Intel, false),
+                                           std::make_pair(Proc::Dec, true),
+                                           std::make_pair(Proc::Mips, false),
+                                           std::make_pair(Proc::Mips, true)));
 
 }  // namespace

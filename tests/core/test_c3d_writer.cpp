@@ -28,10 +28,10 @@ TEST(C3dWriter, LaysOutHeaderParameterAndDataSections) {
   rec.analog = {{1, 2, 3, 4}, {5, 6, 7, 8}};
   const auto bytes = c3dtest::WriteC3d(rec);
   ASSERT_EQ(bytes.size(), 2u * 512 + 2 /*frames*/ * 4 /*values*/ * 2 /*bytes*/);
-  EXPECT_EQ(bytes[0], 2);     // parameter section at block 2
-  EXPECT_EQ(bytes[1], 0x50);  // key byte
+  EXPECT_EQ(bytes[0], 2);         // parameter section at block 2
+  EXPECT_EQ(bytes[1], 0x50);      // key byte
   EXPECT_EQ(bytes[512 + 3], 84);  // Intel processor code
-  EXPECT_EQ(bytes[16], 3);    // data block 3
+  EXPECT_EQ(bytes[16], 3);        // data block 3
   // Frame 0: channel 0 sample 0, channel 1 sample 0, channel 0 sample 1, channel 1 sample 1.
   EXPECT_EQ(bytes[1024], 1);
   EXPECT_EQ(bytes[1026], 5);

@@ -80,8 +80,8 @@ TEST_P(FileSummaryRange, IsThePhysicalRange) {
   ASSERT_TRUE(Load(c3d, rec));
   const std::string text = DescribeFile(c3d);
   EXPECT_TRUE(HasLine(text, row.line)) << text;
-  EXPECT_TRUE(HasLine(text, "Analog: 1 channel at 100 Hz, " + std::to_string(row.samples.size()) +
-                                " samples each"))
+  EXPECT_TRUE(HasLine(
+      text, "Analog: 1 channel at 100 Hz, " + std::to_string(row.samples.size()) + " samples each"))
       << text;
 }
 
@@ -112,7 +112,8 @@ TEST(FileSummary, UnitsTrimmedAndMissingUnitsLeftBlank) {
   c3dtest::Recording rec;
   rec.analog = {{1, 2}, {3, 4}, {5, 6}};
   c3dtest::AddStandardParameters(rec, {"A", "B", "C"}, {}, {}, std::nullopt);
-  rec.records.push_back(c3dtest::ParamRec{2, "UNITS", false, -1, {6, 2}, {}, {"mV", "deg/s"}, ' ', {}, "", {}, {}});
+  rec.records.push_back(
+      c3dtest::ParamRec{2, "UNITS", false, -1, {6, 2}, {}, {"mV", "deg/s"}, ' ', {}, "", {}, {}});
   CC3d c3d;
   ASSERT_TRUE(Load(c3d, rec));
   EXPECT_EQ(AnalogChannelUnits(c3d, 0), "mV");

@@ -116,4 +116,4 @@ INSTANTIATE_TEST_SUITE_P(
         CheckRow{1, 0, "-1", kLow, 0}, CheckRow{1, -100, "8000", kError, 0},
         CheckRow{1, std::nanf(""), "8000", kError, 0}, CheckRow{1, HUGE_VALF, "44100", kLow, 0}));
 
-}
+}  // namespace

@@ -57,7 +57,7 @@ void ExpectInsideBand(const PlotGeometry& g, int w, int h) {
   }
 }
 
-}
+}  // namespace
 
 // The grid of a 288 x 100 client: columns at each k x 28.8 truncated (28.8
 // held as a float), rows at each quarter from the bottom.
@@ -85,8 +85,7 @@ class PlotGridBox : public testing::TestWithParam<GridBoxCase> {};
 // are inverted, where a plain clamp would be undefined).
 TEST_P(PlotGridBox, KeepsRowsInsideAndClampsColumnEnds) {
   const GridBoxCase& c = GetParam();
-  const auto lines =
-      PlotGridLines(c.top, c.bottom, c.left, c.right, c.clientTop, c.clientBottom);
+  const auto lines = PlotGridLines(c.top, c.bottom, c.left, c.right, c.clientTop, c.clientBottom);
   ASSERT_EQ(lines.size(), c.rows.size() + 11);
   for (std::size_t j = 0; j < c.rows.size(); ++j)
     EXPECT_EQ(lines[j], (PlotLine{c.left, c.rows[j], c.right, c.rows[j]})) << j;
@@ -245,7 +244,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadValueCase{"constant signal on the bottom edge", Floats({3, 3, 3}), {100, 100, 100}},
         BadValueCase{"zero scale", With(Floats({1, 2, 3}), 0, 0), {100, 100, 100}},
         BadValueCase{"NaN sample on the bottom edge", Floats({0, kNaN, 2}), {100, 100, 0}},
-        BadValueCase{"infinite samples clamped", Extremes(Floats({0, kInf, -kInf, 2}), 0, 2),
+        BadValueCase{"infinite samples clamped",
+                     Extremes(Floats({0, kInf, -kInf, 2}), 0, 2),
                      {100, 0, 100, 0}},
         BadValueCase{"NaN maximum", Extremes(Floats({0, 1, 2}), 0, kNaN), {100, 100, 100}},
         BadValueCase{"infinite maximum", Floats({0, kInf, 2}), {100, 100, 100}},
@@ -254,7 +254,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadValueCase{"infinite scale", With(Floats({0, 1, 2}), 0, kInf), {100, 100, 100}},
         BadValueCase{"span beyond the float range", Floats({-kBig, kBig, 0}), {100, 0, 50}},
         BadValueCase{"span too small for a float scale",
-                     Floats({0, std::numeric_limits<float>::denorm_min()}), {100, 0}}),
+                     Floats({0, std::numeric_limits<float>::denorm_min()}),
+                     {100, 0}}),
     WhatName());
 
 // Sizes are clamped: a negative size is 0 (every vertex at 0), a size past
@@ -335,8 +336,17 @@ TEST(ColumnMerger, KeepsRunEndsExtremesAndInnerTurns) {
       {3, 1}};
   for (const PlotPoint& p : in) merger.Push(p);
   merger.Finish();
-  EXPECT_EQ(out, (std::vector<PlotPoint>{{0, 5}, {0, 9}, {0, 0}, {0, 9}, {0, 8}, {0, 0},
-                                         {1, 9}, {1, 3}, {1, 2}, {1, 9},
-                                         {2, 4}, {2, 6},
+  EXPECT_EQ(out, (std::vector<PlotPoint>{{0, 5},
+                                         {0, 9},
+                                         {0, 0},
+                                         {0, 9},
+                                         {0, 8},
+                                         {0, 0},
+                                         {1, 9},
+                                         {1, 3},
+                                         {1, 2},
+                                         {1, 9},
+                                         {2, 4},
+                                         {2, 6},
                                          {3, 1}}));
 }

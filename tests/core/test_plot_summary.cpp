@@ -64,7 +64,9 @@ std::vector<float> MakeSamples(std::int64_t n, Shape shape, bool integer, unsign
     float s = 0.0f;
     const float tone = 1000.0f * static_cast<float>(std::sin(0.0031 * static_cast<double>(i)));
     switch (shape) {
-      case Shape::NoisyTone: s = std::trunc(tone + noise(rng)); break;
+      case Shape::NoisyTone:
+        s = std::trunc(tone + noise(rng));
+        break;
       case Shape::Steps:
         if (heldFor-- <= 0) {
           held = 100.0f * static_cast<float>(level(rng));
@@ -77,7 +79,9 @@ std::vector<float> MakeSamples(std::int64_t n, Shape shape, bool integer, unsign
         s = r == 0 ? 5000.0f : r == 1 ? -5000.0f : (r == 2 && !integer) ? kNotANumber : 0.0f;
         break;
       }
-      case Shape::RandomWalk: s = walk += std::trunc(noise(rng) / 30.0f); break;
+      case Shape::RandomWalk:
+        s = walk += std::trunc(noise(rng) / 30.0f);
+        break;
     }
     v[static_cast<std::size_t>(i)] = integer ? std::clamp(s, -32768.0f, 32767.0f) : s;
   }
@@ -86,7 +90,8 @@ std::vector<float> MakeSamples(std::int64_t n, Shape shape, bool integer, unsign
 
 // A CC3d holding one channel of these samples: frames of 1000 when n is a
 // multiple of 1000 above 65535 (as a long recording), else one frame.
-std::unique_ptr<CC3d> ChannelFile(const std::vector<float>& samples, bool integer, float scale = 0.5f) {
+std::unique_ptr<CC3d> ChannelFile(const std::vector<float>& samples, bool integer,
+                                  float scale = 0.5f) {
   c3dtest::HandChannel ch;
   ch.raw = samples;
   ch.integer = integer;
@@ -95,7 +100,7 @@ std::unique_ptr<CC3d> ChannelFile(const std::vector<float>& samples, bool intege
   return c3dtest::HandFilledC3d(ch);
 }
 
-}
+}  // namespace
 
 struct StartsCase {
   const char* what;
@@ -115,23 +120,23 @@ TEST_P(PlotColumnStartsTable, MatchesTheAccumulationVertexByVertex) {
   EXPECT_EQ(PlotColumnStarts(step, c.n, c.width), StartsByWalking(step, c.n, c.width));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, PlotColumnStartsTable,
-    testing::Values(StartsCase{"one sample", 576, 1}, StartsCase{"two samples", 576, 2},
-                    StartsCase{"half pixel steps, ties", 1, 3},
-                    StartsCase{"exact binary step", 576, (1 << 20) + 1},
-                    StartsCase{"exact binary step, small", 1000, 1025},
-                    StartsCase{"fewer samples than columns", 576, 100},
-                    StartsCase{"zero width", 0, 5000},
-                    StartsCase{"accumulation stalls", 576, 20'000'000},
-                    StartsCase{"one column", 1, 1'000'000},
-                    StartsCase{"wide", 5000, 777'777}),
-    [](const testing::TestParamInfo<StartsCase>& param) {
-      std::string name = param.param.what;
-      for (char& ch : name)
-        if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
-      return name;
-    });
+INSTANTIATE_TEST_SUITE_P(Cases, PlotColumnStartsTable,
+                         testing::Values(StartsCase{"one sample", 576, 1},
+                                         StartsCase{"two samples", 576, 2},
+                                         StartsCase{"half pixel steps, ties", 1, 3},
+                                         StartsCase{"exact binary step", 576, (1 << 20) + 1},
+                                         StartsCase{"exact binary step, small", 1000, 1025},
+                                         StartsCase{"fewer samples than columns", 576, 100},
+                                         StartsCase{"zero width", 0, 5000},
+                                         StartsCase{"accumulation stalls", 576, 20'000'000},
+                                         StartsCase{"one column", 1, 1'000'000},
+                                         StartsCase{"wide", 5000, 777'777}),
+                         [](const testing::TestParamInfo<StartsCase>& param) {
+                           std::string name = param.param.what;
+                           for (char& ch : name)
+                             if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+                           return name;
+                         });
 
 // The same over random widths and counts.
 TEST(PlotColumnStarts, MatchesTheAccumulationForRandomSizes) {
@@ -166,7 +171,7 @@ TEST(PlotRange, DrawsLikeTheSlicedChannel) {
     std::int64_t first = at(rng);
     std::int64_t last = at(rng);
     if (first > last) std::swap(first, last);
-    if (round % 7 == 0) last = first + 1 + round % 40;  // few samples: markers
+    if (round % 7 == 0) last = first + 1 + round % 40;              // few samples: markers
     if (std::isnan(all[static_cast<std::size_t>(first)])) ++first;  // see the NaN-first test below
     ++last;
     const int w = round % 3 == 0 ? 576 : 40 + round * 13;
@@ -224,7 +229,7 @@ TEST(PlotSummary, PathEqualsTheMergedPathThroughEveryVertex) {
     const bool integer = c % 2 == 1;
     const Shape shape = shapes[c % 4];
     const auto c3d = ChannelFile(MakeSamples(kLong, shape, integer, static_cast<unsigned>(100 + c)),
-                             integer, c % 3 == 0 ? -0.5f : 0.5f);
+                                 integer, c % 3 == 0 ? -0.5f : 0.5f);
     const CPlotSummary summary(*c3d, 0);
     ASSERT_TRUE(summary.Describes(*c3d, 0));
     ASSERT_EQ(summary.Count(), kLong);
@@ -233,12 +238,12 @@ TEST(PlotSummary, PathEqualsTheMergedPathThroughEveryVertex) {
       std::int64_t first = at(rng);
       std::int64_t last = at(rng);
       if (first > last) std::swap(first, last);
-      if (round == 0) first = 0, last = kLong;              // the whole channel
+      if (round == 0) first = 0, last = kLong;               // the whole channel
       if (round == 1) last = std::min(kLong, first + 5000);  // a few samples per column
       if (first == last) continue;
       const int w = widths[(c + round) % 6];
-      SCOPED_TRACE(testing::Message() << "channel " << c << ", W " << w << ", [" << first << ", "
-                                      << last << ")");
+      SCOPED_TRACE(testing::Message()
+                   << "channel " << c << ", W " << w << ", [" << first << ", " << last << ")");
       const CPlotTrace trace(c3d.get(), 0, w, 244, PlotRange{first, last}, &summary);
       ASSERT_EQ(SummarisedTracePath(trace, summary), MergedEveryVertex(trace));
     }

@@ -103,7 +103,8 @@ TEST_P(RecordedHint, FlagsRangesTheFixedMappingWrapsOrSilences) {
 INSTANTIATE_TEST_SUITE_P(
     SoundLevel, RecordedHint,
     testing::Values(HintRow{kTwelveBit, RecordedLevelHint::None},
-                    HintRow{RawRange{true, 2073, 3175}, RecordedLevelHint::None},  // a 12-bit force plate
+                    HintRow{RawRange{true, 2073, 3175},
+                            RecordedLevelHint::None},  // a 12-bit force plate
                     HintRow{RawRange{true, 1000, 1082}, RecordedLevelHint::None},
                     HintRow{RawRange{true, 1000, 1081}, RecordedLevelHint::NearSilence},
                     HintRow{RawRange{true, 2048, 2048}, RecordedLevelHint::NearSilence},
@@ -214,7 +215,8 @@ TEST_F(FitBuild, FlatExtremesReachFullScaleAndConstantsAreSilent) {
 int WrapArounds(const std::vector<int>& samples, int bits) {
   const int half = bits == 16 ? 32768 : 128;
   int wraps = 0;
-  for (std::size_t i = 1; i < samples.size(); ++i) wraps += std::abs(samples[i] - samples[i - 1]) > half;
+  for (std::size_t i = 1; i < samples.size(); ++i)
+    wraps += std::abs(samples[i] - samples[i - 1]) > half;
   return wraps;
 }
 
@@ -227,8 +229,8 @@ double CorrelationWithSource(const CC3d& c3d, int channel, const std::vector<int
   const CAnalog& analog = *c3d.m_analogs[static_cast<std::size_t>(channel)];
   const int count = c3d.GetAnalogSampleCount();
   const auto scaled = [&](int k) {
-    return static_cast<double>(analog.GetScaledSample(k, analog.m_fOffset, analog.m_fScale,
-                                                      c3d.m_bIntegerData)) *
+    return static_cast<double>(
+               analog.GetScaledSample(k, analog.m_fOffset, analog.m_fScale, c3d.m_bIntegerData)) *
            (analog.m_fScale < 0 ? -1.0 : 1.0);
   };
   const double step = (count - 1.0) / (static_cast<double>(samples.size()) - 1.0);
@@ -276,8 +278,8 @@ TEST_F(FitBuild, RealRecordingsFollowTheirSignal) {
     const int channel = FindAnalogChannel(c3d, row.channel);
     ASSERT_GE(channel, 0);
     const float r = 8000;
-    const int tail = sound::PlanResample(sound::AnalogRate(c3d), r, c3d.GetAnalogSampleCount())
-                         .lastUsable + 1;
+    const int tail =
+        sound::PlanResample(sound::AnalogRate(c3d), r, c3d.GetAnalogSampleCount()).lastUsable + 1;
     for (const int bits : {16, 8}) {
       const auto fit = Build(c3d, channel, bits, r, SoundLevel::FitToChannel);
       EXPECT_EQ(WrapArounds(fit, bits), 0) << bits;
@@ -297,4 +299,4 @@ TEST_F(FitBuild, RealRecordingsFollowTheirSignal) {
   if (tested == 0) GTEST_SKIP() << "real C3D files not found at " << samples;
 }
 
-}
+}  // namespace

@@ -85,4 +85,4 @@ TEST(WaveFormat, EveryTruncationStaysInBounds) {
   }
 }
 
-}
+}  // namespace

@@ -11,10 +11,10 @@
 #include <memory>
 #include <span>
 
-#include "tests/core/AllocationCounter.h"
 #include "core/Messages.h"
 #include "core/c3d/C3d.h"
 #include "core/sound/WaveSynthesis.h"
+#include "tests/core/AllocationCounter.h"
 #include "tests/support/RecordingSoundHost.h"
 #include "tests/support/ScratchDir.h"
 
@@ -143,10 +143,11 @@ TEST_P(ResampledLength, StreamedBuildMatchesResampleBitForBit) {
     for (int from = 0; from < n; from += 4099) {
       const int length = std::min(4099, n - from);
       stream.Produce(from, std::span<float>(streamed).subspan(static_cast<std::size_t>(from),
-                                                             static_cast<std::size_t>(length)));
+                                                              static_cast<std::size_t>(length)));
     }
     ASSERT_EQ(std::memcmp(streamed.data(), buffer.data(), buffer.size() * sizeof(float)), 0);
-    for (int i = stream.TailStart(); i < n; ++i) ASSERT_EQ(buffer[static_cast<std::size_t>(i)], 0.0f);
+    for (int i = stream.TailStart(); i < n; ++i)
+      ASSERT_EQ(buffer[static_cast<std::size_t>(i)], 0.0f);
   }
 
   c3dtest::ScratchDir dir;
@@ -169,12 +170,12 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(LengthRow{1000, 8000, 10000, 80000}, LengthRow{1000, 8000, 2001, 16007},
                     LengthRow{1200, 11025, 100, 918}, LengthRow{1000, 2000, 3, 6},
                     LengthRow{1000, 3000, 4, 12},
-                    LengthRow{65.05f, 44100, 1000, 677940, true},   // fractional analog rate
-                    LengthRow{2000, 8000, 39800, 159200, true},     // a float EMG recording
-                    LengthRow{6000, 8000, 5000, 6666},              // k moves on 3 slots of 4
-                    LengthRow{1000, 44100, 400000, 17640000},       // past 2^24 outputs
-                    LengthRow{1000, 44100, 3600000, 158760000},     // step rounded down: refused
-                    LengthRow{1000, 8000, 1, 8}));                  // step 0: refused
+                    LengthRow{65.05f, 44100, 1000, 677940, true},  // fractional analog rate
+                    LengthRow{2000, 8000, 39800, 159200, true},    // a float EMG recording
+                    LengthRow{6000, 8000, 5000, 6666},             // k moves on 3 slots of 4
+                    LengthRow{1000, 44100, 400000, 17640000},      // past 2^24 outputs
+                    LengthRow{1000, 44100, 3600000, 158760000},    // step rounded down: refused
+                    LengthRow{1000, 8000, 1, 8}));                 // step 0: refused
 
 // The worked example: the float step 0.4000000059604645 is slightly above
 // 0.4, so M = 4 and the top slot is 0; each value is rounded to float.
@@ -327,7 +328,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(WaveSynthesis, HugeSamplesKeepTheExactLowBits) {
   const auto low16 = [](double v) {
     const double rest = std::fmod(std::trunc(v), 65536.0);
-    return static_cast<std::uint16_t>(static_cast<std::uint32_t>(static_cast<std::int32_t>(rest)) & 0xFFFFu);
+    return static_cast<std::uint16_t>(static_cast<std::uint32_t>(static_cast<std::int32_t>(rest)) &
+                                      0xFFFFu);
   };
   for (int e = 20; e <= 127; ++e) {
     for (const float m : {1.0f, 1.0000001f, 1.3333333f, 1.9999999f}) {
@@ -335,7 +337,9 @@ TEST(WaveSynthesis, HugeSamplesKeepTheExactLowBits) {
         const float s = sign * std::ldexp(m, e);
         const double d = (static_cast<double>(s) - 2048.0) * 0.00048828125;
         EXPECT_EQ(static_cast<std::uint16_t>(sound::PcmSample16(s)), low16(d * 32768.0)) << s;
-        EXPECT_EQ(sound::PcmSample8(s), static_cast<std::uint8_t>((low16(d * 128.0) + 128u) & 0xFFu)) << s;
+        EXPECT_EQ(sound::PcmSample8(s),
+                  static_cast<std::uint8_t>((low16(d * 128.0) + 128u) & 0xFFu))
+            << s;
       }
     }
   }
@@ -502,7 +506,8 @@ TEST_F(WriteWaveTest, InconsistentChannelIsRefusedBeforeTheFile) {
 // to the whole channel's range.
 TEST_F(WriteWaveTest, RangeIsTheSoundOfTheSlicedChannel) {
   std::vector<double> samples;
-  for (int i = 0; i < 400; ++i) samples.push_back(2048 + (i < 200 ? 100 : 1500) * std::sin(i * 0.3));
+  for (int i = 0; i < 400; ++i)
+    samples.push_back(2048 + (i < 200 ? 100 : 1500) * std::sin(i * 0.3));
   const auto c3d = HandFilled(samples, 1000);
   struct Span {
     int first, count;
@@ -511,9 +516,10 @@ TEST_F(WriteWaveTest, RangeIsTheSoundOfTheSlicedChannel) {
     for (const auto level : {sound::SoundLevel::AsRecorded, sound::SoundLevel::FitToChannel}) {
       for (const int bits : {8, 16}) {
         SCOPED_TRACE(testing::Message() << span.first << "+" << span.count << ", " << bits);
-        const auto sliced = HandFilled(std::vector<double>(samples.begin() + span.first,
-                                                           samples.begin() + span.first + span.count),
-                                       1000);
+        const auto sliced =
+            HandFilled(std::vector<double>(samples.begin() + span.first,
+                                           samples.begin() + span.first + span.count),
+                       1000);
         sound::WriteWave(*sliced, 0, bits, 8000, soundBuffer, file, host, level);
         const auto expected = ReadAll(file);
         sound::WriteWaveRange(*c3d, 0, span.first, span.count, bits, 8000, soundBuffer, file, host,
@@ -525,9 +531,9 @@ TEST_F(WriteWaveTest, RangeIsTheSoundOfTheSlicedChannel) {
   std::filesystem::remove(file);
   host.calls.clear();
   for (const Span span : {Span{-1, 10}, Span{300, 101}, Span{0, 0}}) {
-    EXPECT_EQ(sound::WriteWaveRange(*c3d, 0, span.first, span.count, 16, 8000, soundBuffer, file,
-                                    host),
-              WaveOutcome::Failed);
+    EXPECT_EQ(
+        sound::WriteWaveRange(*c3d, 0, span.first, span.count, 16, 8000, soundBuffer, file, host),
+        WaveOutcome::Failed);
   }
   EXPECT_EQ(host.calls, (std::vector<std::string>{"stop", "message:Error", "stop", "message:Error",
                                                   "stop", "message:Error"}));
@@ -566,4 +572,4 @@ TEST(WaveSynthesis, ConstantsAndRampsSurviveResampling) {
   }
 }
 
-}
+}  // namespace

@@ -36,7 +36,8 @@ inline void UseScratchEnvironment() {
   if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
     const QString runtime = ScratchSettingsDir() + QStringLiteral("/runtime");
     QDir().mkpath(runtime);
-    QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QFile::setPermissions(runtime,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
   }
 }
@@ -64,7 +65,8 @@ inline c3dtest::Recording SmallRecording(int samples = 500) {
   return rec;
 }
 
-inline QString WriteBytes(const QString& dir, const QString& name, const std::vector<std::uint8_t>& bytes) {
+inline QString WriteBytes(const QString& dir, const QString& name,
+                          const std::vector<std::uint8_t>& bytes) {
   const QString path = dir + QLatin1Char('/') + name;
   if (!c3dtest::WriteFile(QFile::encodeName(path).toStdString(), bytes)) return {};
   return path;
@@ -86,7 +88,8 @@ class ModalCatcher : public QObject {
     QString text;
   };
 
-  explicit ModalCatcher(std::function<void(QWidget*)> onModal = {}) : m_onModal(std::move(onModal)) {
+  explicit ModalCatcher(std::function<void(QWidget*)> onModal = {})
+      : m_onModal(std::move(onModal)) {
     connect(&m_timer, &QTimer::timeout, this, &ModalCatcher::Poll);
     m_timer.start(20);
   }

@@ -11,18 +11,18 @@
 #include "common/ProcessExit.h"
 #include "tests/gui/ScratchSettings.h"
 
-#define TREMOLUX_TEST_MAIN_WITH_SETUP(TestObject, ...)             \
-  int main(int argc, char* argv[]) {                               \
-    int result = 0;                                                \
-    {                                                              \
+#define TREMOLUX_TEST_MAIN_WITH_SETUP(TestObject, ...)                   \
+  int main(int argc, char* argv[]) {                                     \
+    int result = 0;                                                      \
+    {                                                                    \
       QT_PREPEND_NAMESPACE(QTest::Internal::callInitMain)<TestObject>(); \
-      __VA_ARGS__                                                  \
-      TestObject tc;                                               \
-      QTEST_SET_MAIN_SOURCE_PATH                                   \
-      result = QTest::qExec(&tc, argc, argv);                      \
-    }                                                              \
-    guitest::RemoveScratchSettingsDir();                           \
-    ExitAfterSound(result);                                        \
+      __VA_ARGS__                                                        \
+      TestObject tc;                                                     \
+      QTEST_SET_MAIN_SOURCE_PATH                                         \
+      result = QTest::qExec(&tc, argc, argv);                            \
+    }                                                                    \
+    guitest::RemoveScratchSettingsDir();                                 \
+    ExitAfterSound(result);                                              \
   }
 
 // As QTEST_MAIN, for a test program that plays sound.

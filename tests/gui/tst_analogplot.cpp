@@ -14,10 +14,10 @@
 #include <set>
 
 #include "core/c3d/C3d.h"
-#include "gui/sound/CAnalogPlot.h"
 #include "core/plot/PlotGeometry.h"
 #include "core/plot/PlotSummary.h"
 #include "gui/render/PlotRender.h"
+#include "gui/sound/CAnalogPlot.h"
 #include "tests/support/HandFilledC3d.h"
 
 namespace {
@@ -41,7 +41,8 @@ std::unique_ptr<CC3d> MakeC3d(const std::vector<float>& samples, bool integer = 
 std::vector<float> Sine(int n, double cycles) {
   std::vector<float> v(static_cast<std::size_t>(n));
   for (int i = 0; i < n; ++i)
-    v[static_cast<std::size_t>(i)] = static_cast<float>(1000.0 * std::sin(cycles * 2 * M_PI * i / n));
+    v[static_cast<std::size_t>(i)] =
+        static_cast<float>(1000.0 * std::sin(cycles * 2 * M_PI * i / n));
   return v;
 }
 
@@ -57,7 +58,7 @@ QImage Render(const CC3d* c3d, int channel, QSize size, qreal ratio = 1.0,
 
 QColor At(const QImage& image, int x, int y) { return QColor(image.pixel(x, y)); }
 
-}
+}  // namespace
 
 class TestAnalogPlot : public QObject {
   Q_OBJECT
@@ -109,7 +110,8 @@ void TestAnalogPlot::drawsBackgroundGridAndTrace() {
       } else if (c == kTrace) {
         QVERIFY2(nearTrace, qPrintable(QString("trace colour at %1,%2").arg(x).arg(y)));
       } else {
-        QVERIFY2(c == kWindow, qPrintable(QString("colour %1 at %2,%3").arg(c.name()).arg(x).arg(y)));
+        QVERIFY2(c == kWindow,
+                 qPrintable(QString("colour %1 at %2,%3").arg(c.name()).arg(x).arg(y)));
       }
     }
   // A dotted line: roughly every third pixel of a row, never a solid one.
@@ -217,10 +219,18 @@ void TestAnalogPlot::mergedPathDrawsTheSamePixels() {
   float walk = 0.0f;
   for (float& s : v) {
     switch (static_cast<Shape>(shape)) {
-      case Shape::NoisyTone: s = std::trunc(s + noise(rng)); break;
-      case Shape::Steps: s = 100.0f * static_cast<float>(level(rng)); break;
-      case Shape::Spikes: s = spike(rng) == 0 ? 5000.0f * std::copysign(1.0f, s) : 0.0f; break;
-      case Shape::RandomWalk: s = walk += std::trunc(noise(rng) / 30.0f); break;
+      case Shape::NoisyTone:
+        s = std::trunc(s + noise(rng));
+        break;
+      case Shape::Steps:
+        s = 100.0f * static_cast<float>(level(rng));
+        break;
+      case Shape::Spikes:
+        s = spike(rng) == 0 ? 5000.0f * std::copysign(1.0f, s) : 0.0f;
+        break;
+      case Shape::RandomWalk:
+        s = walk += std::trunc(noise(rng) / 30.0f);
+        break;
     }
   }
   const auto c3d = MakeC3d(v, integer);
@@ -246,7 +256,10 @@ void TestAnalogPlot::mergedPathDrawsTheSamePixelsOnSmallRandomPlots() {
     const QImage merged = Render(c3d.get(), 0, size, 1.0, PlotPath::Merged);
     const QImage every = Render(c3d.get(), 0, size, 1.0, PlotPath::EverySample);
     QVERIFY2(merged == every, qPrintable(QString("round %1: %2 samples in %3 x %4")
-                                             .arg(round).arg(n).arg(size.width()).arg(size.height())));
+                                             .arg(round)
+                                             .arg(n)
+                                             .arg(size.width())
+                                             .arg(size.height())));
   }
 }
 
@@ -264,7 +277,8 @@ void TestAnalogPlot::rangeWithSummaryDrawsLikeTheSlicedChannel() {
     const auto c3d = MakeC3d(v, integer);
     const CPlotSummary summary(*c3d, 0);
     const QSize size(576, 244);
-    const auto render = [&](const CC3d* file, PlotRange range, const CPlotSummary* s, PlotPath path) {
+    const auto render = [&](const CC3d* file, PlotRange range, const CPlotSummary* s,
+                            PlotPath path) {
       QImage image(size, QImage::Format_RGB32);
       image.fill(kUnpainted);
       QPainter painter(&image);
@@ -280,7 +294,8 @@ void TestAnalogPlot::rangeWithSummaryDrawsLikeTheSlicedChannel() {
       const int first = at(rng) % (kLong - n + 1);
       const std::vector<float> slice(v.begin() + first, v.begin() + first + n);
       const auto sliced = MakeC3d(slice, integer);
-      const QImage zoomed = render(c3d.get(), PlotRange{first, first + n}, &summary, PlotPath::Merged);
+      const QImage zoomed =
+          render(c3d.get(), PlotRange{first, first + n}, &summary, PlotPath::Merged);
       const QImage expected = render(sliced.get(), PlotRange{}, nullptr, PlotPath::EverySample);
       QVERIFY2(zoomed == expected, qPrintable(QString("%1 samples from %2").arg(n).arg(first)));
     }

@@ -22,8 +22,8 @@
 #include <QPointer>
 #include <QProcess>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QWindow>
 #include <QtTest>
@@ -35,16 +35,16 @@
 #include <signal.h>
 #endif
 
-#include "tests/gui/GuiTestSupport.h"
-#include "tests/gui/SoundTestMain.h"
 #include "core/Messages.h"
 #include "core/c3d/C3d.h"
-#include "gui/platform/DialogUnits.h"
-#include "gui/player/SoundPlayer.h"
-#include "gui/sound/CAnalogSoundDlg.h"
 #include "core/sound/ChannelNames.h"
 #include "core/sound/SoundLevel.h"
 #include "core/sound/WaveSynthesis.h"
+#include "gui/platform/DialogUnits.h"
+#include "gui/player/SoundPlayer.h"
+#include "gui/sound/CAnalogSoundDlg.h"
+#include "tests/gui/GuiTestSupport.h"
+#include "tests/gui/SoundTestMain.h"
 #include "tests/support/C3dWriter.h"
 #include "tests/support/RecordingSoundHost.h"
 
@@ -246,7 +246,6 @@ class TestAnalogSoundDlg : public QObject {
   static void initMain() { guitest::UseScratchEnvironment(); }
 
  private:
-
   std::unique_ptr<CSoundPlayer> m_player;  // the application's one player
   std::unique_ptr<QTemporaryDir> m_tmp;    // this test's TMPDIR
 };
@@ -353,8 +352,8 @@ void TestAnalogSoundDlg::grownDialogGivesThePlotTheRoom() {
   auto c3d = Load(At1000Hz());
   QVERIFY(c3d);
   const QSize grow(150, 90);
-  const int ids[] = {Dlg::IDOK,  Dlg::IDC_CHANNEL, Dlg::IDC_PLOT,  Dlg::IDC_PLAY,
-                     Dlg::IDC_STOP, Dlg::IDC_BITS, Dlg::IDC_FREQ, Dlg::IDC_STATUS,
+  const int ids[] = {Dlg::IDOK,      Dlg::IDC_CHANNEL,    Dlg::IDC_PLOT, Dlg::IDC_PLAY,
+                     Dlg::IDC_STOP,  Dlg::IDC_BITS,       Dlg::IDC_FREQ, Dlg::IDC_STATUS,
                      Dlg::IDC_LEVEL, Dlg::IDC_LEVEL_HINT, Dlg::IDC_SAVE};
   QHash<int, QRect> opened;
   QSize templateSize;
@@ -375,7 +374,7 @@ void TestAnalogSoundDlg::grownDialogGivesThePlotTheRoom() {
       QRect expected = opened[id];
       if (id == Dlg::IDC_PLOT) expected.setSize(expected.size() + grow);  // takes the room
       if (id == Dlg::IDOK) expected.translate(grow.width(), 0);           // keeps to the right edge
-      if (id == Dlg::IDC_STATUS) expected.translate(0, grow.height());    // keeps to the bottom edge
+      if (id == Dlg::IDC_STATUS) expected.translate(0, grow.height());  // keeps to the bottom edge
       QVERIFY2(now == expected, qPrintable(QStringLiteral("control %1").arg(id)));
     }
     QCOMPARE(dlg.PlotRect(), dlg.GetDlgItem(Dlg::IDC_PLOT)->geometry());
@@ -385,7 +384,8 @@ void TestAnalogSoundDlg::grownDialogGivesThePlotTheRoom() {
     QCOMPARE(plot.size(), opened[Dlg::IDC_PLOT].size() + grow);
     const QRgb background = plot.pixel(plot.width() - 3, 2);
     bool traceAtRight = false;
-    for (int y = 2; y < plot.height() - 2; ++y) traceAtRight |= plot.pixel(plot.width() - 3, y) != background;
+    for (int y = 2; y < plot.height() - 2; ++y)
+      traceAtRight |= plot.pixel(plot.width() - 3, y) != background;
     QVERIFY(traceAtRight);
 
     // Not smaller than the template.
@@ -427,8 +427,8 @@ void TestAnalogSoundDlg::channelListShowsWholeLabels() {
   const std::vector<std::string> labels{"R.ADDUCTOR LONGUS (EMG, right leg)", "Acc_X",
                                         "Force plate 2 moment about the vertical axis"};
   c3dtest::Recording rec = SineRecording(3, 10, 100.0f, 300, labels);
-  rec.records.push_back(c3dtest::ParamRec{2, "UNITS", false, -1, {2, 2}, {}, {"uV", "g"}, ' ', {},
-                                          "Channel units", {}, {}});
+  rec.records.push_back(c3dtest::ParamRec{
+      2, "UNITS", false, -1, {2, 2}, {}, {"uV", "g"}, ' ', {}, "Channel units", {}, {}});
   auto c3d = Load(rec);
   QVERIFY(c3d);
   Dlg dlg;
@@ -439,7 +439,9 @@ void TestAnalogSoundDlg::channelListShowsWholeLabels() {
 
   // Each entry's tooltip: whole label, units ("(none)" without a row), rate, length.
   for (int i = 0; i < 3; ++i) {
-    const QString units = i == 0 ? QStringLiteral("uV") : i == 1 ? QStringLiteral("g") : QStringLiteral("(none)");
+    const QString units = i == 0   ? QStringLiteral("uV")
+                          : i == 1 ? QStringLiteral("g")
+                                   : QStringLiteral("(none)");
     QCOMPARE(combo.itemData(i, Qt::ToolTipRole).toString(),
              QString::fromStdString(labels[static_cast<std::size_t>(i)]) +
                  QStringLiteral("\nUnits: ") + units + QStringLiteral("\n1000 Hz, 3000 samples"));
@@ -830,18 +832,19 @@ void TestAnalogSoundDlg::levelChoiceIsKeptAndFitBuildsTheCoresSound() {
 void TestAnalogSoundDlg::hintSuggestsFitOnlyWhenAsRecordedSuitsBadly_data() {
   QTest::addColumn<std::function<double(int)>>("sample");
   QTest::addColumn<QString>("hint");  // under "As recorded"
-  QTest::newRow("12-bit around 2048")
-      << std::function<double(int)>([](int i) { return 2048 + std::round(1500 * std::sin(i * 0.05)); })
-      << QString();
+  QTest::newRow("12-bit around 2048") << std::function<double(int)>([](int i) {
+    return 2048 + std::round(1500 * std::sin(i * 0.05));
+  }) << QString();
   QTest::newRow("signed around 0")
       << std::function<double(int)>([](int i) { return std::round(900 * std::sin(i * 0.05)); })
       << QString::fromLatin1(Messages::kHintWouldWrap);
   QTest::newRow("above 4095") << std::function<double(int)>([](int i) { return 4000 + i % 200; })
                               << QString::fromLatin1(Messages::kHintWouldWrap);
-  QTest::newRow("a 60-step range") << std::function<double(int)>([](int i) { return 2000 + i % 60; })
-                                   << QString::fromLatin1(Messages::kHintNearSilence);
-  QTest::newRow("an 82-step range") << std::function<double(int)>([](int i) { return 2000 + i % 83; })
-                                    << QString();
+  QTest::newRow("a 60-step range")
+      << std::function<double(int)>([](int i) { return 2000 + i % 60; })
+      << QString::fromLatin1(Messages::kHintNearSilence);
+  QTest::newRow("an 82-step range")
+      << std::function<double(int)>([](int i) { return 2000 + i % 83; }) << QString();
 }
 
 void TestAnalogSoundDlg::hintSuggestsFitOnlyWhenAsRecordedSuitsBadly() {
@@ -905,8 +908,10 @@ void TestAnalogSoundDlg::saveWritesWhatPlayPlays() {
     if (files == nullptr || !files->isVisible()) return;
     ++asked;
     // Typed into the name field (selectFile leaves a focused field alone).
-    if (auto* name = files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) name->setText(path);
-    static_cast<QDialog*>(files)->done(QDialog::Accepted);  // not accept(): no question about the old file
+    if (auto* name = files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+      name->setText(path);
+    static_cast<QDialog*>(files)->done(
+        QDialog::Accepted);  // not accept(): no question about the old file
   });
   picker.start(10);
   QCOMPARE(CatchBoxes(dlg, [&] { Button(dlg, Dlg::IDC_SAVE)->click(); }).size(), 0u);
@@ -921,14 +926,18 @@ void TestAnalogSoundDlg::saveWritesWhatPlayPlays() {
 }
 
 void TestAnalogSoundDlg::failedSaveLeavesNoFile_data() {
-  QTest::addColumn<QString>("target");    // under a scratch folder
+  QTest::addColumn<QString>("target");  // under a scratch folder
   QTest::addColumn<QString>("freq");
   QTest::addColumn<QString>("boxStart");  // the message box's text begins so
   const QString cannot = QString::fromLatin1(Messages::kCouldNotSave);
-  QTest::newRow("folder missing") << "missing/out.wav" << "8000" << cannot;
-  QTest::newRow("target is a folder") << "folder" << "8000" << cannot;
-  QTest::newRow("folder is a file") << "plain/out.wav" << "8000" << cannot;
-  QTest::newRow("rate refused") << "old.wav" << "500" << QString::fromLatin1(Messages::kFreqTooLow);
+  QTest::newRow("folder missing") << "missing/out.wav"
+                                  << "8000" << cannot;
+  QTest::newRow("target is a folder") << "folder"
+                                      << "8000" << cannot;
+  QTest::newRow("folder is a file") << "plain/out.wav"
+                                    << "8000" << cannot;
+  QTest::newRow("rate refused") << "old.wav"
+                                << "500" << QString::fromLatin1(Messages::kFreqTooLow);
 }
 
 void TestAnalogSoundDlg::failedSaveLeavesNoFile() {
@@ -947,7 +956,8 @@ void TestAnalogSoundDlg::failedSaveLeavesNoFile() {
     QStringList all;
     QDirIterator it(out.path(), QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden,
                     QDirIterator::Subdirectories);
-    while (it.hasNext()) all << it.next() + QLatin1Char(' ') + QString::number(it.fileInfo().size());
+    while (it.hasNext())
+      all << it.next() + QLatin1Char(' ') + QString::number(it.fileInfo().size());
     all.sort();
     return all;
   };

@@ -9,17 +9,16 @@
 #include <QScreen>
 #include <QtTest>
 
-#include "tests/gui/GuiTestSupport.h"
 #include "gui/app/CDocTemplate.h"
 #include "gui/app/CMainFrame.h"
 #include "gui/app/CTremoluxApp.h"
 #include "gui/app/CTremoluxDoc.h"
 #include "gui/res/ResourceIds.h"
 #include "gui/sound/CAnalogSoundDlg.h"
+#include "tests/gui/GuiTestSupport.h"
 
 #ifdef TREMOLUX_HAVE_X11
 #include <QtGui/qguiapplication_platform.h>
-
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
@@ -84,9 +83,11 @@ void TestDesktop::droppedFileOpens() {
   mime->setUrls({QUrl::fromLocalFile(path)});
   QDrag drag(frame);
   drag.setMimeData(mime);
-  QTimer::singleShot(150, window, [window, target] { QTest::mouseMove(window, target - QPoint(5, 5)); });
+  QTimer::singleShot(150, window,
+                     [window, target] { QTest::mouseMove(window, target - QPoint(5, 5)); });
   QTimer::singleShot(300, window, [window, target] { QTest::mouseMove(window, target); });
-  QTimer::singleShot(450, window, [window, target] { QTest::mouseRelease(window, Qt::LeftButton, {}, target); });
+  QTimer::singleShot(450, window,
+                     [window, target] { QTest::mouseRelease(window, Qt::LeftButton, {}, target); });
   const Qt::DropAction action = drag.exec(Qt::CopyAction);
   QCOMPARE(action, Qt::CopyAction);
 
@@ -135,9 +136,11 @@ void TestDesktop::lockKeyIndicatorsFollowXkb() {
 // channel plotted, as a person would see it: <build>/screenshots/tremolux-main.png.
 void TestDesktop::screenshotTiledWithSoundDialog() {
   CMainFrame* frame = m_app->GetMainWnd();
-  QVERIFY(m_app->OpenDocumentFile(guitest::WriteRecording(m_dir->path(), QStringLiteral("left.c3d"))));
+  QVERIFY(
+      m_app->OpenDocumentFile(guitest::WriteRecording(m_dir->path(), QStringLiteral("left.c3d"))));
   const QString demo = QStringLiteral(TREMOLUX_DEMO_C3D);
-  QVERIFY(m_app->OpenDocumentFile(QFile::exists(demo) ? demo : guitest::WriteRecording(m_dir->path(), "demo.c3d")));
+  QVERIFY(m_app->OpenDocumentFile(
+      QFile::exists(demo) ? demo : guitest::WriteRecording(m_dir->path(), "demo.c3d")));
   frame->GetAction(Res::ID_WINDOW_TILE_HORZ)->trigger();
 
   QImage shot;

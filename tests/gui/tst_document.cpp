@@ -1,17 +1,15 @@
 // Documents: opening, failing to open, several windows on one document,
 // closing, and what the document leaves behind.
+#include <QAudioDevice>
 #include <QCryptographicHash>
 #include <QMdiArea>
 #include <QMdiSubWindow>
-#include <QAudioDevice>
 #include <QMediaDevices>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStatusTipEvent>
 #include <QtTest>
 
-#include "tests/gui/SoundTestMain.h"
-#include "tests/gui/GuiTestSupport.h"
 #include "core/Messages.h"
 #include "core/sound/ChannelNames.h"
 #include "gui/app/CChildFrame.h"
@@ -23,6 +21,8 @@
 #include "gui/player/SoundPlayer.h"
 #include "gui/res/ResourceIds.h"
 #include "gui/sound/CAnalogSoundDlg.h"
+#include "tests/gui/GuiTestSupport.h"
+#include "tests/gui/SoundTestMain.h"
 
 class TestDocument : public QObject {
   Q_OBJECT
@@ -55,7 +55,8 @@ class TestDocument : public QObject {
  private:
   int VisibleWindows() const {
     int n = 0;
-    for (QMdiSubWindow* w : m_app->GetMainWnd()->MdiArea()->subWindowList()) n += w->isHidden() ? 0 : 1;
+    for (QMdiSubWindow* w : m_app->GetMainWnd()->MdiArea()->subWindowList())
+      n += w->isHidden() ? 0 : 1;
     return n;
   }
 
@@ -114,7 +115,8 @@ void TestDocument::realRecordingsOpen() {
   QVERIFY(doc);
   QVERIFY(catcher.seen().empty());
   QCOMPARE(int(doc->m_c3d.m_analogs.size()), channels);
-  QCOMPARE(m_app->GetMainWnd()->windowTitle(), QStringLiteral("Tremolux - ") + QFileInfo(path).fileName());
+  QCOMPARE(m_app->GetMainWnd()->windowTitle(),
+           QStringLiteral("Tremolux - ") + QFileInfo(path).fileName());
   m_app->GetMainWnd()->GetAction(Res::ID_FILE_CLOSE)->trigger();
   QVERIFY(doc.isNull());
 }
@@ -127,7 +129,8 @@ void TestDocument::openFailsSilently_data() {
   QTest::newRow("missing file") << QString() << QByteArray() << "the file does not exist";
   QTest::newRow("empty file") << QStringLiteral("empty.c3d") << QByteArray() << notC3d;
   QTest::newRow("text file") << QStringLiteral("notes.c3d") << QByteArray(600, 'x') << notC3d;
-  QTest::newRow("short header") << QStringLiteral("short.c3d") << QByteArray("\x02\x50\x00", 3) << notC3d;
+  QTest::newRow("short header") << QStringLiteral("short.c3d") << QByteArray("\x02\x50\x00", 3)
+                                << notC3d;
 }
 
 // No box, no document; the status bar alone says which file did not open
@@ -139,7 +142,8 @@ void TestDocument::openFailsSilently() {
   QFETCH(QString, reason);
   QString path = m_dir->filePath(QStringLiteral("absent.c3d"));
   if (!name.isEmpty()) {
-    path = guitest::WriteBytes(m_dir->path(), name, std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
+    path = guitest::WriteBytes(m_dir->path(), name,
+                               std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
   }
   guitest::ModalCatcher catcher;
   QVERIFY(!m_app->OpenDocumentFile(path));
@@ -151,7 +155,8 @@ void TestDocument::openFailsSilently() {
   QCOMPARE(m_app->GetMainWnd()->windowTitle(), QStringLiteral("Tremolux"));
 
   CMainFrame* frame = m_app->GetMainWnd();
-  const QString expected = QStringLiteral("Could not open %1: %2").arg(QDir::toNativeSeparators(path), reason);
+  const QString expected =
+      QStringLiteral("Could not open %1: %2").arg(QDir::toNativeSeparators(path), reason);
   QCOMPARE(frame->GetMessageText(), expected);
   QStatusTipEvent leave{QString()};  // the pointer leaves a toolbar button
   QApplication::sendEvent(frame, &leave);
@@ -186,13 +191,15 @@ void TestDocument::loadErrorIsReported() {
   const QString text = catcher.seen().front().text;
   if (kind == 0) {
     QVERIFY2(text.contains(path), qPrintable(text));
-    QVERIFY2(text.contains(QString::fromLatin1(LoadErrorText(C3dLoadError::ReadError))), qPrintable(text));
+    QVERIFY2(text.contains(QString::fromLatin1(LoadErrorText(C3dLoadError::ReadError))),
+             qPrintable(text));
   } else {
     QCOMPARE(text, QString::fromLatin1(Messages::kNotEnoughMemory));
   }
   // The status bar names the file too, once the box has gone.
-  QVERIFY2(m_app->GetMainWnd()->GetMessageText().startsWith(QStringLiteral("Could not open ") + path),
-           qPrintable(m_app->GetMainWnd()->GetMessageText()));
+  QVERIFY2(
+      m_app->GetMainWnd()->GetMessageText().startsWith(QStringLiteral("Could not open ") + path),
+      qPrintable(m_app->GetMainWnd()->GetMessageText()));
   QCOMPARE(m_app->GetDocTemplate()->GetDocumentCount(), 0);
   QCOMPARE(VisibleWindows(), 0);
   QCOMPARE(m_app->GetRecentFileList().GetCount(), 0);
@@ -221,7 +228,8 @@ void TestDocument::sameFileTwiceActivatesItsWindow() {
   QVERIFY(first);
   CChildFrame* window = first->GetViews().front()->GetParentFrame();
   window->showMinimized();
-  CTremoluxDoc* other = m_app->OpenDocumentFile(guitest::WriteRecording(m_dir->path(), QStringLiteral("other.c3d")));
+  CTremoluxDoc* other =
+      m_app->OpenDocumentFile(guitest::WriteRecording(m_dir->path(), QStringLiteral("other.c3d")));
   CMainFrame* frame = m_app->GetMainWnd();
   QCOMPARE(frame->GetActiveDocument(), other);
 
@@ -296,14 +304,16 @@ void TestDocument::fileCloseClosesEveryWindow() {
 // The view is the file's summary, read-only but selectable, on the
 // desktop's window colour, following a change of palette.
 void TestDocument::viewShowsTheFileOnWindowColour() {
-  CTremoluxDoc* doc = m_app->OpenDocumentFile(guitest::WriteRecording(m_dir->path(), QStringLiteral("a.c3d")));
+  CTremoluxDoc* doc =
+      m_app->OpenDocumentFile(guitest::WriteRecording(m_dir->path(), QStringLiteral("a.c3d")));
   CTremoluxView* view = doc->GetViews().front();
   QPlainTextEdit* text = view->TextArea();
   QVERIFY(text->isReadOnly());
   QVERIFY(text->textInteractionFlags() & Qt::TextSelectableByMouse);
   const QString summary = text->toPlainText();
   QVERIFY2(summary.startsWith(QStringLiteral("File: a.c3d\n")), qPrintable(summary));
-  QVERIFY2(summary.contains(QStringLiteral("EMG1")) && summary.contains(QStringLiteral("Duration: 0.5 s")),
+  QVERIFY2(summary.contains(QStringLiteral("EMG1")) &&
+               summary.contains(QStringLiteral("Duration: 0.5 s")),
            qPrintable(summary));
 
   const QPalette original = QApplication::palette();
@@ -326,18 +336,24 @@ void TestDocument::viewSummarizesRealFiles_data() {
   QTest::addColumn<QString>("file");
   QTest::addColumn<QString>("duration");
   QTest::addColumn<QStringList>("lines");  // lines the summary must hold, blanks squeezed
-  QTest::newRow("Cometa EMG") << "sample00/Cometa Systems/EMG Data Cometa.c3d" << "19.9 s"
+  QTest::newRow("Cometa EMG") << "sample00/Cometa Systems/EMG Data Cometa.c3d"
+                              << "19.9 s"
                               << QStringList{"Analog: 24 channels at 2000 Hz, 39800 samples each",
                                              "0 R.ADDUCTORS uV -1203.46 to 1555.13",
                                              "12 Proximal vastus lateralis uV -1682.53 to 1920.4",
                                              "23 Acc_6 :Z g -15.9062 to 15.9062"};
-  QTest::newRow("Intel force plates") << "sample01/Eb015pi.c3d" << "9 s"
-                                      << QStringList{"Processor: Intel (1), 16-bit integer samples",
-                                                     "Frames: 1 to 450 (450 frames) at 50 Hz",
-                                                     "Analog: 16 channels at 200 Hz, 1800 samples each",
-                                                     "2 FZ1 nt -838.488 to -18.6", "15 CH16 d.u. -130.5 to 46",
-                                                     "Events: 3", "RHS 5.4 s"};
-  QTest::newRow("DEC pig gait") << "sample03/gait-pig.c3d" << "2.84 s"
+  QTest::newRow("Intel force plates")
+      << "sample01/Eb015pi.c3d"
+      << "9 s"
+      << QStringList{"Processor: Intel (1), 16-bit integer samples",
+                     "Frames: 1 to 450 (450 frames) at 50 Hz",
+                     "Analog: 16 channels at 200 Hz, 1800 samples each",
+                     "2 FZ1 nt -838.488 to -18.6",
+                     "15 CH16 d.u. -130.5 to 46",
+                     "Events: 3",
+                     "RHS 5.4 s"};
+  QTest::newRow("DEC pig gait") << "sample03/gait-pig.c3d"
+                                << "2.84 s"
                                 << QStringList{"Processor: DEC (2), 16-bit integer samples",
                                                "Analog: 30 channels at 800 Hz, 2272 samples each",
                                                "0 LFS V -0.34648 to -0.07808"};
@@ -361,8 +377,10 @@ void TestDocument::viewSummarizesRealFiles() {
   // One line per channel, each naming the channel as the dialog lists it.
   const std::vector<std::string> names = AnalogChannelNames(doc->m_c3d);
   for (std::size_t i = 0; i < names.size(); ++i) {
-    const QString start = QStringLiteral("%1 %2 ").arg(i).arg(QString::fromLatin1(names[i]).simplified());
-    QVERIFY2(std::any_of(shown.begin(), shown.end(), [&](const QString& l) { return l.startsWith(start); }),
+    const QString start =
+        QStringLiteral("%1 %2 ").arg(i).arg(QString::fromLatin1(names[i]).simplified());
+    QVERIFY2(std::any_of(shown.begin(), shown.end(),
+                         [&](const QString& l) { return l.startsWith(start); }),
              qPrintable(start));
   }
 }
@@ -372,7 +390,8 @@ void TestDocument::viewSummarizesRealFiles() {
 void TestDocument::fileWithoutAnalogChannelsSaysSo() {
   c3dtest::Recording rec;
   rec.points = {{1, 2, 3, 0, 4, 5, 6, 0}};
-  CTremoluxDoc* doc = m_app->OpenDocumentFile(guitest::WriteRecording(m_dir->path(), QStringLiteral("points.c3d"), rec));
+  CTremoluxDoc* doc = m_app->OpenDocumentFile(
+      guitest::WriteRecording(m_dir->path(), QStringLiteral("points.c3d"), rec));
   QVERIFY(doc);
   QVERIFY(doc->m_c3d.m_analogs.empty());
   const QString message = QString::fromLatin1(Messages::kNoAnalogChannels);
@@ -389,8 +408,10 @@ void TestDocument::fileWithoutAnalogChannelsSaysSo() {
 // "Sound Dialog..." in the second window of one of two documents opens the
 // dialog, modal over the main window, on that document's file.
 void TestDocument::soundDialogRunsOnTheWindowsDocument() {
-  CTremoluxDoc* first = m_app->OpenDocumentFile(guitest::WriteRecording(m_dir->path(), QStringLiteral("a.c3d")));
-  CTremoluxDoc* second = m_app->OpenDocumentFile(guitest::WriteRecording(m_dir->path(), QStringLiteral("b.c3d")));
+  CTremoluxDoc* first =
+      m_app->OpenDocumentFile(guitest::WriteRecording(m_dir->path(), QStringLiteral("a.c3d")));
+  CTremoluxDoc* second =
+      m_app->OpenDocumentFile(guitest::WriteRecording(m_dir->path(), QStringLiteral("b.c3d")));
   QVERIFY(first && second);
   CMainFrame* frame = m_app->GetMainWnd();
   frame->MdiArea()->setActiveSubWindow(first->GetViews().front()->GetParentFrame());
@@ -402,13 +423,16 @@ void TestDocument::soundDialogRunsOnTheWindowsDocument() {
   QStringList channels;
   bool played = false;
   const bool canPlay = !QMediaDevices::defaultAudioOutput().isNull();
-  auto click = [](CAnalogSoundDlg* dlg, int id) { static_cast<QPushButton*>(dlg->GetDlgItem(id))->click(); };
+  auto click = [](CAnalogSoundDlg* dlg, int id) {
+    static_cast<QPushButton*>(dlg->GetDlgItem(id))->click();
+  };
   guitest::ModalCatcher catcher([&](QWidget* w) {
     auto* dlg = qobject_cast<CAnalogSoundDlg*>(w);
     QVERIFY(dlg);
     shown = dlg->m_pC3d;
     owner = dlg->parentWidget();
-    for (int i = 0; i < dlg->m_comboChannel.count(); ++i) channels << dlg->m_comboChannel.itemText(i);
+    for (int i = 0; i < dlg->m_comboChannel.count(); ++i)
+      channels << dlg->m_comboChannel.itemText(i);
     if (canPlay) {  // Play and Stop reach the application's player
       dlg->m_comboChannel.setCurrentIndex(0);
       click(dlg, CAnalogSoundDlg::IDC_PLAY);
@@ -426,7 +450,8 @@ void TestDocument::soundDialogRunsOnTheWindowsDocument() {
   QCOMPARE(owner, frame);
   QCOMPARE(channels, (QStringList{"EMG1", "EMG2"}));
   QCOMPARE(m_app->GetDocTemplate()->GetDocumentCount(), 2);
-  if (!canPlay) QSKIP("no audio output device: Play and Stop not tried (scripts/test provides one)");
+  if (!canPlay)
+    QSKIP("no audio output device: Play and Stop not tried (scripts/test provides one)");
   QVERIFY(played);
   QVERIFY(CSoundPlayer::Instance()->IsPlaying());  // the sound plays on after the dialog closed
   CSoundPlayer::Instance()->Purge();
@@ -436,8 +461,9 @@ void TestDocument::fileIsNeverWritten() {
   const QString path = guitest::WriteRecording(m_dir->path(), QStringLiteral("a.c3d"));
   auto digest = [&path] {
     QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256)
-                                       : QByteArray();
+    return f.open(QIODevice::ReadOnly)
+               ? QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256)
+               : QByteArray();
   };
   const QByteArray before = digest();
   const QDateTime modified = QFileInfo(path).lastModified();

@@ -22,8 +22,6 @@
 #include <memory>
 #include <vector>
 
-#include "tests/gui/SoundTestMain.h"
-#include "tests/gui/GuiTestSupport.h"
 #include "gui/app/CDocTemplate.h"
 #include "gui/app/CMainFrame.h"
 #include "gui/app/CTremoluxApp.h"
@@ -31,6 +29,8 @@
 #include "gui/player/SoundPlayer.h"
 #include "gui/res/ResourceIds.h"
 #include "gui/sound/CAnalogSoundDlg.h"
+#include "tests/gui/GuiTestSupport.h"
+#include "tests/gui/SoundTestMain.h"
 
 // The sanitizer build replaces malloc, so glibc's own counters say nothing
 // there; the sanitizer's allocator keeps its own count instead.
@@ -95,7 +95,7 @@ void Settle() {
 
 // How the heap moved over the measured repetitions of one action.
 struct HeapTrend {
-  qint64 growth = 0;   // bytes: the last reading minus the first
+  qint64 growth = 0;    // bytes: the last reading minus the first
   double perCycle = 0;  // bytes per repetition: the least-squares slope of all readings
   int cycles = 0;       // repetitions measured (those after the warm-up)
 };
@@ -138,12 +138,14 @@ HeapTrend MeasureHeap(int warmup, int measured, const std::function<void(int)>& 
 
 // Fails unless the heap stayed within `maxGrowth` bytes in all and within
 // `maxPerCycle` bytes per repetition; says what it measured either way.
-void ExpectFlatHeap(const char* what, const HeapTrend& trend, qint64 maxGrowth, double maxPerCycle) {
-  const QString report = QStringLiteral("%1: heap grew %2 bytes over %3 repetitions, %4 bytes per repetition")
-                             .arg(QLatin1String(what))
-                             .arg(trend.growth)
-                             .arg(trend.cycles)
-                             .arg(trend.perCycle, 0, 'f', 1);
+void ExpectFlatHeap(const char* what, const HeapTrend& trend, qint64 maxGrowth,
+                    double maxPerCycle) {
+  const QString report =
+      QStringLiteral("%1: heap grew %2 bytes over %3 repetitions, %4 bytes per repetition")
+          .arg(QLatin1String(what))
+          .arg(trend.growth)
+          .arg(trend.cycles)
+          .arg(trend.perCycle, 0, 'f', 1);
   qInfo("%s", qPrintable(report));
   if (trend.growth > maxGrowth || trend.perCycle > maxPerCycle) {
     QTest::qFail(qPrintable(report + QStringLiteral(" (limits %1 bytes, %2 bytes per repetition)")
@@ -153,7 +155,9 @@ void ExpectFlatHeap(const char* what, const HeapTrend& trend, qint64 maxGrowth, 
   }
 }
 
-void Click(CAnalogSoundDlg* dlg, int id) { static_cast<QPushButton*>(dlg->GetDlgItem(id))->click(); }
+void Click(CAnalogSoundDlg* dlg, int id) {
+  static_cast<QPushButton*>(dlg->GetDlgItem(id))->click();
+}
 
 bool CanPlay() { return !QMediaDevices::defaultAudioOutput().isNull(); }
 

@@ -1,7 +1,7 @@
 // The main window: start-up state, the two menu bars, accelerators, the
 // toolbar and status bar, the Window commands and the About box.
-#include <QMdiArea>
 #include <QListWidget>
+#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -10,8 +10,6 @@
 #include <QToolBar>
 #include <QtTest>
 
-#include "tests/gui/SoundTestMain.h"
-#include "tests/gui/GuiTestSupport.h"
 #include "gui/app/CAboutDlg.h"
 #include "gui/app/CChildFrame.h"
 #include "gui/app/CDocTemplate.h"
@@ -23,6 +21,8 @@
 #include "gui/platform/DialogUnits.h"
 #include "gui/player/SoundPlayer.h"
 #include "gui/res/ResourceIds.h"
+#include "tests/gui/GuiTestSupport.h"
+#include "tests/gui/SoundTestMain.h"
 
 namespace {
 
@@ -33,7 +33,8 @@ QStringList Describe(QMenuBar* bar) {
   for (QAction* top : bar->actions()) {
     for (QAction* a : top->menu()->actions()) {
       if (!a->isVisible()) continue;
-      QString line = top->text() + QLatin1Char('/') + (a->isSeparator() ? QStringLiteral("-") : a->text());
+      QString line =
+          top->text() + QLatin1Char('/') + (a->isSeparator() ? QStringLiteral("-") : a->text());
       if (!a->isSeparator() && !a->isEnabled()) line += QStringLiteral(" (grayed)");
       lines << line;
     }
@@ -41,15 +42,30 @@ QStringList Describe(QMenuBar* bar) {
   return lines;
 }
 
-const QStringList kMenu128 = {
-    "&File/&Open...\tCtrl+O", "&File/-", "&File/Recent File (grayed)", "&File/-", "&File/E&xit",
-    "&View/&Toolbar", "&View/&Status Bar", "&Help/&About Tremolux..."};
+const QStringList kMenu128 = {"&File/&Open...\tCtrl+O",
+                              "&File/-",
+                              "&File/Recent File (grayed)",
+                              "&File/-",
+                              "&File/E&xit",
+                              "&View/&Toolbar",
+                              "&View/&Status Bar",
+                              "&Help/&About Tremolux..."};
 
-const QStringList kMenu129 = {
-    "&File/&Open...\tCtrl+O", "&File/&Close", "&File/-", "&File/Recent File (grayed)", "&File/-",
-    "&File/E&xit", "&View/&Toolbar", "&View/&Status Bar", "&View/-", "&View/Sound Dialog...",
-    "&Window/&New Window", "&Window/&Cascade", "&Window/&Tile", "&Window/&Arrange Icons",
-    "&Help/&About Tremolux..."};
+const QStringList kMenu129 = {"&File/&Open...\tCtrl+O",
+                              "&File/&Close",
+                              "&File/-",
+                              "&File/Recent File (grayed)",
+                              "&File/-",
+                              "&File/E&xit",
+                              "&View/&Toolbar",
+                              "&View/&Status Bar",
+                              "&View/-",
+                              "&View/Sound Dialog...",
+                              "&Window/&New Window",
+                              "&Window/&Cascade",
+                              "&Window/&Tile",
+                              "&Window/&Arrange Icons",
+                              "&Help/&About Tremolux..."};
 
 }  // namespace
 
@@ -137,8 +153,9 @@ void TestMainFrame::documentWindowBringsMenu129() {
   QCOMPARE(Frame()->GetMenuResourceId(), Res::IDR_C3DTYPE);
   // The opened file has taken the greyed placeholder's place.
   QStringList expected = kMenu129;
-  expected.replace(expected.indexOf("&File/Recent File (grayed)"),
-                   "&File/&1 " + CRecentFileList::AbbreviateName(path, Res::kRecentFileDisplayChars));
+  expected.replace(
+      expected.indexOf("&File/Recent File (grayed)"),
+      "&File/&1 " + CRecentFileList::AbbreviateName(path, Res::kRecentFileDisplayChars));
   QCOMPARE(Describe(Frame()->menuBar()), expected);
   // Toolbar tooltips come from the string table.
   QCOMPARE(Frame()->GetAction(Res::ID_FILE_OPEN)->toolTip(), QStringLiteral("Open"));
@@ -196,10 +213,12 @@ void TestMainFrame::statusBarShowsPrompts_data() {
   QTest::addColumn<QString>("prompt");
   QTest::newRow("open") << 0 << Res::ID_FILE_OPEN << "Open an existing document";
   QTest::newRow("close") << 0 << Res::ID_FILE_CLOSE << "Close the active document";
-  QTest::newRow("exit") << 0 << Res::ID_APP_EXIT << "Quit the application; prompts to save documents";
+  QTest::newRow("exit") << 0 << Res::ID_APP_EXIT
+                        << "Quit the application; prompts to save documents";
   QTest::newRow("toolbar") << 1 << Res::ID_VIEW_TOOLBAR << "Show or hide the toolbar";
   QTest::newRow("sound dialog") << 1 << Res::ID_VIEW_SOUND_DIALOG << "";
-  QTest::newRow("tile") << 2 << Res::ID_WINDOW_TILE_HORZ << "Arrange windows as non-overlapping tiles";
+  QTest::newRow("tile") << 2 << Res::ID_WINDOW_TILE_HORZ
+                        << "Arrange windows as non-overlapping tiles";
   QTest::newRow("about") << 3 << Res::ID_APP_ABOUT
                          << "Display program information, version number and copyright";
 }
@@ -284,8 +303,9 @@ void TestMainFrame::windowMenuRestoresAMinimizedWindow() {
   QMenu* menu = WindowMenu();
   QVERIFY(menu);
   const QList<QAction*> items = menu->actions();
-  const auto entry = std::find_if(items.begin(), items.end(),
-                                  [](QAction* a) { return a->text() == QStringLiteral("&1 a.c3d"); });
+  const auto entry = std::find_if(items.begin(), items.end(), [](QAction* a) {
+    return a->text() == QStringLiteral("&1 a.c3d");
+  });
   QVERIFY(entry != items.end());
   (*entry)->trigger();
   QCOMPARE(ActiveTitle(), QStringLiteral("a.c3d"));

@@ -10,15 +10,15 @@
 #include <QtTest>
 #include <fstream>
 
-#include "tests/gui/SoundTestMain.h"
 #include "core/Messages.h"
 #include "core/c3d/C3d.h"
+#include "core/sound/WaveSynthesis.h"
 #include "gui/platform/MessageBox.h"
 #include "gui/platform/PlatformSoundHost.h"
+#include "gui/platform/WaitCursor.h"
 #include "gui/player/SoundPlayer.h"
 #include "gui/player/TempFile.h"
-#include "gui/platform/WaitCursor.h"
-#include "core/sound/WaveSynthesis.h"
+#include "tests/gui/SoundTestMain.h"
 
 class TestPlatform : public QObject {
   Q_OBJECT

@@ -35,7 +35,8 @@ c3dtest::Recording Swell(int from, int frames) {
   std::vector<double> samples;
   for (int i = from * 10; i < (from + frames) * 10; ++i) {
     const double t = i / 1000.0;
-    samples.push_back(std::round(2048 + (300 + 1200 * t / 3) * std::sin(2 * std::numbers::pi * 50 * t)));
+    samples.push_back(
+        std::round(2048 + (300 + 1200 * t / 3) * std::sin(2 * std::numbers::pi * 50 * t)));
   }
   rec.analog.push_back(samples);
   c3dtest::AddStandardParameters(rec, {"EMG"}, {0.5}, {2048}, std::nullopt);
@@ -61,7 +62,7 @@ QByteArray ReadAll(const QString& path) {
   return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-}
+}  // namespace
 
 class TestPlotView : public QObject {
   Q_OBJECT

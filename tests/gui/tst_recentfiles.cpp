@@ -6,13 +6,13 @@
 #include <QMenuBar>
 #include <QtTest>
 
-#include "tests/gui/GuiTestSupport.h"
 #include "gui/app/CDocTemplate.h"
 #include "gui/app/CMainFrame.h"
 #include "gui/app/CRecentFileList.h"
 #include "gui/app/CTremoluxApp.h"
 #include "gui/app/CTremoluxDoc.h"
 #include "gui/res/ResourceIds.h"
+#include "tests/gui/GuiTestSupport.h"
 
 class TestRecentFiles : public QObject {
   Q_OBJECT
@@ -61,11 +61,12 @@ void TestRecentFiles::abbreviateName_data() {
   QTest::addColumn<int>("max");
   QTest::addColumn<QString>("shown");
   QTest::newRow("fits") << "/data/walk.c3d" << 30 << "/data/walk.c3d";
-  QTest::newRow("exactly 30") << "/data/sessions/2024/run/a.c3d" << 30 << "/data/sessions/2024/run/a.c3d";
-  QTest::newRow("keeps trailing folders") << "/home/user/data/sessions/2024/walk.c3d" << 30
-                                          << "/.../sessions/2024/walk.c3d";
-  QTest::newRow("only the name fits") << "/home/user/rather_long_file_name.c3d" << 30
-                                      << "/.../rather_long_file_name.c3d";
+  QTest::newRow("exactly 30") << "/data/sessions/2024/run/a.c3d" << 30
+                              << "/data/sessions/2024/run/a.c3d";
+  QTest::newRow("keeps trailing folders")
+      << "/home/user/data/sessions/2024/walk.c3d" << 30 << "/.../sessions/2024/walk.c3d";
+  QTest::newRow("only the name fits")
+      << "/home/user/rather_long_file_name.c3d" << 30 << "/.../rather_long_file_name.c3d";
   QTest::newRow("name alone, too long") << "/home/user/an_even_longer_file_name_here.c3d" << 30
                                         << "an_even_longer_file_name_here.c3d";
 }
@@ -133,7 +134,8 @@ void TestRecentFiles::greyedWhenEmpty() {
 
 void TestRecentFiles::onlyOpenedFilesAreAdded() {
   QVERIFY(!m_app->OpenDocumentFile(m_dir->filePath(QStringLiteral("missing.c3d"))));
-  const QString text = guitest::WriteBytes(m_dir->path(), QStringLiteral("t.c3d"), std::vector<std::uint8_t>(64, 'x'));
+  const QString text = guitest::WriteBytes(m_dir->path(), QStringLiteral("t.c3d"),
+                                           std::vector<std::uint8_t>(64, 'x'));
   QVERIFY(!m_app->OpenDocumentFile(text));
   QCOMPARE(Files().size(), 0);
 }
@@ -147,7 +149,8 @@ void TestRecentFiles::entryThatNoLongerOpensIsRemoved() {
   QCOMPARE(Files(), QStringList{b});
   // The status bar has said which entry went and why.
   QCOMPARE(m_app->GetMainWnd()->GetMessageText(),
-           QStringLiteral("Could not open %1: the file does not exist").arg(QDir::toNativeSeparators(a)));
+           QStringLiteral("Could not open %1: the file does not exist")
+               .arg(QDir::toNativeSeparators(a)));
   QCOMPARE(m_app->GetDocTemplate()->GetDocumentCount(), 2);
 }
 

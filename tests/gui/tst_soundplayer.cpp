@@ -15,9 +15,9 @@
 #include <memory>
 #include <numbers>
 
-#include "tests/gui/SoundTestMain.h"
-#include "gui/player/SoundPlayer.h"
 #include "core/sound/WaveSynthesis.h"
+#include "gui/player/SoundPlayer.h"
+#include "tests/gui/SoundTestMain.h"
 
 namespace {
 
@@ -115,7 +115,7 @@ Heard Analyse(const std::vector<std::int16_t>& s) {
   return h;
 }
 
-}
+}  // namespace
 
 class TestSoundPlayer : public QObject {
   Q_OBJECT

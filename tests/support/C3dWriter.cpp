@@ -76,9 +76,15 @@ std::vector<std::uint8_t> ParamData(const ParamRec& p, Proc proc) {
   for (std::size_t i = 0; i < product; ++i) {
     const double v = i < p.numbers.size() ? p.numbers[i] : 0.0;
     switch (p.type) {
-      case 1: data.push_back(static_cast<std::uint8_t>(static_cast<int>(v) & 0xFF)); break;
-      case 2: Put(data, EncodeInt16(ToInt16(v), proc)); break;
-      case 4: Put(data, EncodeFloat(static_cast<float>(v), proc)); break;
+      case 1:
+        data.push_back(static_cast<std::uint8_t>(static_cast<int>(v) & 0xFF));
+        break;
+      case 2:
+        Put(data, EncodeInt16(ToInt16(v), proc));
+        break;
+      case 4:
+        Put(data, EncodeFloat(static_cast<float>(v), proc));
+        break;
       default: {
         const std::size_t width = static_cast<std::size_t>(std::abs(p.type));
         data.insert(data.end(), width, 0);
@@ -120,8 +126,10 @@ std::vector<std::uint8_t> EncodeFloat(float value, Proc proc) {
   std::uint8_t q[4] = {static_cast<std::uint8_t>(u), static_cast<std::uint8_t>(u >> 8),
                        static_cast<std::uint8_t>(u >> 16), static_cast<std::uint8_t>(u >> 24)};
   switch (proc) {
-    case Proc::Intel: return {q[0], q[1], q[2], q[3]};
-    case Proc::Mips: return {q[3], q[2], q[1], q[0]};
+    case Proc::Intel:
+      return {q[0], q[1], q[2], q[3]};
+    case Proc::Mips:
+      return {q[3], q[2], q[1], q[0]};
     case Proc::Dec: {
       // DEC F-floating: exponent bias 128 with the hidden bit below the point,
       // i.e. IEEE's exponent plus 2 (one step in the top byte), and the two
@@ -157,9 +165,8 @@ std::vector<std::uint8_t> WriteC3d(const Recording& rec) {
     if (channels > 0 && S > 0) frames = (rec.analog[0].size() + S - 1) / S;
     if (!rec.points.empty()) frames = std::max(frames, rec.points[0].size() / 4);
   }
-  const std::uint16_t lastFrame = rec.lastFrame != 0
-                                      ? rec.lastFrame
-                                      : static_cast<std::uint16_t>(rec.firstFrame + frames - 1);
+  const std::uint16_t lastFrame =
+      rec.lastFrame != 0 ? rec.lastFrame : static_cast<std::uint16_t>(rec.firstFrame + frames - 1);
 
   // Parameter section.
   std::vector<std::uint8_t> params = {0x01, 0x50, 0, 0};
@@ -228,7 +235,8 @@ std::vector<std::uint8_t> WriteC3d(const Recording& rec) {
       Put(data, EncodeInt16(ToInt16(v), proc));
     }
   };
-  const std::size_t framesWritten = rec.writtenFrames ? std::min(*rec.writtenFrames, frames) : frames;
+  const std::size_t framesWritten =
+      rec.writtenFrames ? std::min(*rec.writtenFrames, frames) : frames;
   const std::vector<double> noPoint;
   for (std::size_t f = 0; f < framesWritten; ++f) {
     for (std::size_t p = 0; p < points; ++p) {
@@ -273,38 +281,85 @@ void AddStandardParameters(Recording& rec, const std::vector<std::string>& analo
                            std::optional<double> genScale) {
   const auto channels = static_cast<std::uint8_t>(rec.analog.size());
   rec.records.push_back(GroupRec{1, "POINT", false, "3-D point parameters", {}});
-  rec.records.push_back(ParamRec{1, "USED", false, 2, {}, {double(rec.points.size())}, {}, ' ',
-                                 {}, "Number of points", {}, {}});
-  rec.records.push_back(ParamRec{1, "RATE", false, 4, {}, {rec.frameRate}, {}, ' ', {},
-                                 "Frame rate", {}, {}});
-  rec.records.push_back(ParamRec{1, "SCALE", false, 4, {}, {rec.scaleFactor}, {}, ' ', {},
-                                 "Point scale", {}, {}});
+  rec.records.push_back(ParamRec{1,
+                                 "USED",
+                                 false,
+                                 2,
+                                 {},
+                                 {double(rec.points.size())},
+                                 {},
+                                 ' ',
+                                 {},
+                                 "Number of points",
+                                 {},
+                                 {}});
+  rec.records.push_back(
+      ParamRec{1, "RATE", false, 4, {}, {rec.frameRate}, {}, ' ', {}, "Frame rate", {}, {}});
+  rec.records.push_back(
+      ParamRec{1, "SCALE", false, 4, {}, {rec.scaleFactor}, {}, ' ', {}, "Point scale", {}, {}});
   rec.records.push_back(GroupRec{2, "ANALOG", false, "Analog channels", {}});
-  rec.records.push_back(ParamRec{2, "USED", false, 2, {}, {double(channels)}, {}, ' ', {},
-                                 "Number of channels", {}, {}});
-  rec.records.push_back(ParamRec{2, "RATE", false, 4, {},
-                                 {rec.frameRate * rec.samplesPerFrame}, {}, ' ', {},
-                                 "Analog rate", {}, {}});
+  rec.records.push_back(ParamRec{
+      2, "USED", false, 2, {}, {double(channels)}, {}, ' ', {}, "Number of channels", {}, {}});
+  rec.records.push_back(ParamRec{2,
+                                 "RATE",
+                                 false,
+                                 4,
+                                 {},
+                                 {rec.frameRate * rec.samplesPerFrame},
+                                 {},
+                                 ' ',
+                                 {},
+                                 "Analog rate",
+                                 {},
+                                 {}});
   if (!analogLabels.empty()) {
     std::uint8_t width = 1;
-    for (const auto& l : analogLabels) width = std::max<std::uint8_t>(width, std::uint8_t(l.size()));
-    rec.records.push_back(ParamRec{2, "LABELS", false, -1,
-                                   {width, static_cast<std::uint8_t>(analogLabels.size())}, {},
-                                   analogLabels, ' ', {}, "Channel labels", {}, {}});
+    for (const auto& l : analogLabels)
+      width = std::max<std::uint8_t>(width, std::uint8_t(l.size()));
+    rec.records.push_back(ParamRec{2,
+                                   "LABELS",
+                                   false,
+                                   -1,
+                                   {width, static_cast<std::uint8_t>(analogLabels.size())},
+                                   {},
+                                   analogLabels,
+                                   ' ',
+                                   {},
+                                   "Channel labels",
+                                   {},
+                                   {}});
   }
   if (genScale) {
-    rec.records.push_back(ParamRec{2, "GEN_SCALE", false, 4, {}, {*genScale}, {}, ' ', {},
-                                   "General scale", {}, {}});
+    rec.records.push_back(
+        ParamRec{2, "GEN_SCALE", false, 4, {}, {*genScale}, {}, ' ', {}, "General scale", {}, {}});
   }
   if (!scales.empty()) {
-    rec.records.push_back(ParamRec{2, "SCALE", false, 4,
-                                   {static_cast<std::uint8_t>(scales.size())}, scales, {}, ' ', {},
-                                   "Channel scales", {}, {}});
+    rec.records.push_back(ParamRec{2,
+                                   "SCALE",
+                                   false,
+                                   4,
+                                   {static_cast<std::uint8_t>(scales.size())},
+                                   scales,
+                                   {},
+                                   ' ',
+                                   {},
+                                   "Channel scales",
+                                   {},
+                                   {}});
   }
   if (!offsets.empty()) {
-    rec.records.push_back(ParamRec{2, "OFFSET", false, 2,
-                                   {static_cast<std::uint8_t>(offsets.size())}, offsets, {}, ' ',
-                                   {}, "Channel offsets", {}, {}});
+    rec.records.push_back(ParamRec{2,
+                                   "OFFSET",
+                                   false,
+                                   2,
+                                   {static_cast<std::uint8_t>(offsets.size())},
+                                   offsets,
+                                   {},
+                                   ' ',
+                                   {},
+                                   "Channel offsets",
+                                   {},
+                                   {}});
   }
 }
 
@@ -345,10 +400,10 @@ void StateFrameCount(Recording& rec, LongFrames convention, std::uint32_t frames
   rec.firstFrame = 1;
   rec.lastFrame = static_cast<std::uint16_t>(std::min<std::uint32_t>(frames, 65535));
   const std::int8_t point = GroupId(rec, "POINT");
-  auto param = [&](std::int8_t group, const char* name, std::int8_t type, std::vector<std::uint8_t> dims,
-                   std::vector<double> numbers) {
-    rec.records.push_back(ParamRec{group, name, false, type, std::move(dims), std::move(numbers), {}, ' ',
-                                   {}, {}, {}, {}});
+  auto param = [&](std::int8_t group, const char* name, std::int8_t type,
+                   std::vector<std::uint8_t> dims, std::vector<double> numbers) {
+    rec.records.push_back(ParamRec{
+        group, name, false, type, std::move(dims), std::move(numbers), {}, ' ', {}, {}, {}, {}});
   };
   switch (convention) {
     case LongFrames::PointFrames:
@@ -358,7 +413,8 @@ void StateFrameCount(Recording& rec, LongFrames convention, std::uint32_t frames
     case LongFrames::TrialFields:
       // The usual 16-bit FRAMES, saturated, for readers that know no better.
       if (!HasParameter(rec, point, "FRAMES")) {
-        param(point, "FRAMES", 2, {}, {static_cast<double>(std::min<std::uint32_t>(frames, 32767))});
+        param(point, "FRAMES", 2, {},
+              {static_cast<double>(std::min<std::uint32_t>(frames, 32767))});
       }
       if (convention == LongFrames::PointLongFrames) {
         param(point, "LONG_FRAMES", 4, {}, {static_cast<double>(frames)});
@@ -373,7 +429,7 @@ void StateFrameCount(Recording& rec, LongFrames convention, std::uint32_t frames
 
 Recording DemoRecording() {
   constexpr double kPi = 3.14159265358979323846;
-  constexpr int kRate = 2000;      // analog samples per second per channel
+  constexpr int kRate = 2000;  // analog samples per second per channel
   constexpr int kSeconds = 12;
   constexpr int kCount = kRate * kSeconds;
 
@@ -400,7 +456,8 @@ Recording DemoRecording() {
     const bool on = std::fmod(t, 1.5) < 0.4;
     bursts[i] = 2048.0 + (on ? 1400.0 : 60.0) * white;
     // A slow force-like curve: steps of loading and unloading with a ramp.
-    force[i] = 2048.0 + 1000.0 * std::sin(2.0 * kPi * 0.5 * t) + 600.0 * std::sin(2.0 * kPi * 55.0 * t);
+    force[i] =
+        2048.0 + 1000.0 * std::sin(2.0 * kPi * 0.5 * t) + 600.0 * std::sin(2.0 * kPi * 55.0 * t);
   }
   rec.analog = {tone, sweep, bursts, force};
 
@@ -417,10 +474,9 @@ Recording DemoRecording() {
   }
 
   AddStandardParameters(rec, {"Tone 440", "Sweep", "EMG Bursts", "Force Z"},
-                        {0.00244140625, 0.00244140625, 0.001, 0.5}, {2048, 2048, 2048, 2048},
-                        1.0);
-  rec.records.push_back(ParamRec{2, "UNITS", false, -1, {4, 4}, {}, {"V", "V", "mV", "N"}, ' ',
-                                 {}, "Channel units", {}, {}});
+                        {0.00244140625, 0.00244140625, 0.001, 0.5}, {2048, 2048, 2048, 2048}, 1.0);
+  rec.records.push_back(ParamRec{
+      2, "UNITS", false, -1, {4, 4}, {}, {"V", "V", "mV", "N"}, ' ', {}, "Channel units", {}, {}});
   rec.events = {{"RHS", 1.0f, 1}, {"RTO", 2.5f, 1}, {"LHS", 6.0f, 0}};
   return rec;
 }

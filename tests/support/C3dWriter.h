@@ -39,7 +39,7 @@ struct ParamRec {
   char pad = ' ';
   std::optional<std::vector<std::uint8_t>> raw;
   std::string description;
-  std::optional<std::int16_t> offset;            // override of the offset field
+  std::optional<std::int16_t> offset;             // override of the offset field
   std::optional<std::uint8_t> descriptionLength;  // override of the length byte
 };
 
@@ -65,12 +65,12 @@ enum class LongFrames : std::uint8_t {
 
 struct Recording {
   Proc proc = Proc::Intel;
-  bool floatData = false;       // float samples (negative scale factor) or int16
-  float scaleFactor = 0.1f;     // header scale; its sign is forced by floatData
+  bool floatData = false;    // float samples (negative scale factor) or int16
+  float scaleFactor = 0.1f;  // header scale; its sign is forced by floatData
   float frameRate = 100.0f;
   std::uint16_t firstFrame = 1;
-  std::uint16_t lastFrame = 0;  // 0: derived from the sample data
-  std::uint16_t samplesPerFrame = 1;  // S
+  std::uint16_t lastFrame = 0;                  // 0: derived from the sample data
+  std::uint16_t samplesPerFrame = 1;            // S
   std::optional<std::uint16_t> analogPerFrame;  // header bytes 4-5; default channels x S
   std::optional<std::uint16_t> pointCount;      // header bytes 2-3; default points.size()
 
@@ -79,7 +79,7 @@ struct Recording {
   std::vector<std::vector<double>> analog;
   std::vector<std::vector<double>> points;
 
-  std::vector<Record> records;  // the parameter section, in file order
+  std::vector<Record> records;       // the parameter section, in file order
   bool lastRecordOffsetZero = true;  // the last record's offset field is 0
 
   std::vector<EventRec> events;
@@ -97,7 +97,7 @@ struct Recording {
   std::optional<std::size_t> dataFrames;        // F when it is not the header's range
                                                 // (recordings longer than 65535 frames)
   std::vector<std::pair<std::size_t, std::uint8_t>> patches;  // byte overwrites, last step
-  std::vector<std::uint8_t> trailing;           // bytes after the data section
+  std::vector<std::uint8_t> trailing;                         // bytes after the data section
 };
 
 // Encoders of one value in a processor's format (bytes in file order).

@@ -38,4 +38,4 @@ std::unique_ptr<CC3d> HandFilledC3d(const HandChannel& ch) {
   return c3d;
 }
 
-}
+}  // namespace c3dtest

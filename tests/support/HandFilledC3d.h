@@ -25,4 +25,4 @@ struct HandChannel {
 // multiple of 1000). The caller owns the result.
 std::unique_ptr<CC3d> HandFilledC3d(const HandChannel& channel);
 
-}
+}  // namespace c3dtest

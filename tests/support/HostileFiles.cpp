@@ -14,7 +14,8 @@ constexpr std::size_t kBlock = 512;
 std::vector<std::vector<double>> Ramps(std::size_t channels, std::size_t frames) {
   std::vector<std::vector<double>> analog(channels, std::vector<double>(frames));
   for (std::size_t m = 0; m < channels; ++m) {
-    for (std::size_t f = 0; f < frames; ++f) analog[m][f] = static_cast<double>((f + m) % 2000) - 1000.0;
+    for (std::size_t f = 0; f < frames; ++f)
+      analog[m][f] = static_cast<double>((f + m) % 2000) - 1000.0;
   }
   return analog;
 }
@@ -33,23 +34,20 @@ Recording ClaimingAllFrames(std::size_t channels, std::size_t parameterBytes, bo
   rec.floatData = floatData;
   rec.firstFrame = 1;
   rec.lastFrame = 65535;
-  rec.writtenFrames = (kHostileFileSize - BytesBeforeData(parameterBytes)) / (channels * (floatData ? 4 : 2));
+  rec.writtenFrames =
+      (kHostileFileSize - BytesBeforeData(parameterBytes)) / (channels * (floatData ? 4 : 2));
   rec.analog = Ramps(channels, *rec.writtenFrames);
   return rec;
 }
 
 // A character parameter record of 11 bytes whose dimensions (0 x 255 x 128)
 // claim 32640 empty rows.
-RawRec EmptyRows() {
-  return RawRec{{1, 1, 'R', 8, 0, 0xFF, 3, 0, 255, 128, 0}};
-}
+RawRec EmptyRows() { return RawRec{{1, 1, 'R', 8, 0, 0xFF, 3, 0, 255, 128, 0}}; }
 
 // A byte parameter record of 9 bytes claiming 255 x 128 values, the most
 // one record may hold. Its offset points 6 bytes on, so each record's values
 // are read from the records that follow it.
-RawRec OverlappingValues() {
-  return RawRec{{1, 1, 'V', 6, 0, 1, 2, 255, 128}};
-}
+RawRec OverlappingValues() { return RawRec{{1, 1, 'V', 6, 0, 1, 2, 255, 128}}; }
 
 // Frames of 64 int16 channels after the parameter section, as many as fill
 // the file to 1 MiB: the file's size raises the parameter records' bound.
@@ -113,7 +111,8 @@ std::vector<HostileFile> HostileFiles() {
   {
     Recording rec;
     rec.pointCount = 65535;
-    rec.lastFrame = static_cast<std::uint16_t>((kHostileFileSize - BytesBeforeData(0)) / (65535 * 4 * 2));
+    rec.lastFrame =
+        static_cast<std::uint16_t>((kHostileFileSize - BytesBeforeData(0)) / (65535 * 4 * 2));
     files.push_back({"65535 points", WriteC3d(rec), true});
   }
 

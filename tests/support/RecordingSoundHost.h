@@ -25,4 +25,4 @@ class RecordingSoundHost : public sound::ISoundHost {
   std::vector<std::string> calls;
 };
 
-}
+}  // namespace c3dtest

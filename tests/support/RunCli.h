@@ -49,4 +49,4 @@ inline CliRun RunCli(const std::string& program, const std::vector<std::string>&
   return run;
 }
 
-}
+}  // namespace c3dtest

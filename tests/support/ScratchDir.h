@@ -37,4 +37,4 @@ class ScratchDir {
   std::filesystem::path m_path;
 };
 
-}
+}  // namespace c3dtest
