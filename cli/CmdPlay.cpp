@@ -55,7 +55,9 @@ int RunPlay(const SoundOptions& o) {
   poll.start(50);
   player.WaitForEnd();
   std::signal(SIGINT, previous);
-  return 0;
+  // An output that failed mid-sound (the sound server gone) has said why on
+  // stderr; the sound was not heard to its end.
+  return player.LastError().isEmpty() ? 0 : 1;
 }
 
 }  // namespace
