@@ -25,6 +25,15 @@ std::string UnitsOf(const CC3d& c3d, int units, int i) {
   return WithoutTrailingBlanks(c3d.GetParameterElementString(units, i, 0));
 }
 
+// `text(i)` for every analog channel i, in order (at most 65535 channels).
+template <class Text>
+std::vector<std::string> ForEachChannel(const CC3d& c3d, Text text) {
+  std::vector<std::string> list;
+  list.reserve(c3d.m_analogs.size());
+  for (std::size_t i = 0; i < c3d.m_analogs.size(); ++i) list.push_back(text(static_cast<int>(i)));
+  return list;
+}
+
 }  // namespace
 
 std::string AnalogChannelName(const CC3d& c3d, int i) {
@@ -33,12 +42,7 @@ std::string AnalogChannelName(const CC3d& c3d, int i) {
 
 std::vector<std::string> AnalogChannelNames(const CC3d& c3d) {
   const int labels = c3d.FindParameter("Analog", "Labels");
-  std::vector<std::string> names;
-  names.reserve(c3d.m_analogs.size());
-  for (std::size_t i = 0; i < c3d.m_analogs.size(); ++i) {
-    names.push_back(ListedName(c3d, labels, static_cast<int>(i)));  // at most 65535 channels
-  }
-  return names;
+  return ForEachChannel(c3d, [&](int i) { return ListedName(c3d, labels, i); });
 }
 
 std::string AnalogChannelUnits(const CC3d& c3d, int i) {
@@ -47,12 +51,7 @@ std::string AnalogChannelUnits(const CC3d& c3d, int i) {
 
 std::vector<std::string> AnalogChannelUnits(const CC3d& c3d) {
   const int units = c3d.FindParameter("Analog", "Units");
-  std::vector<std::string> list;
-  list.reserve(c3d.m_analogs.size());
-  for (std::size_t i = 0; i < c3d.m_analogs.size(); ++i) {
-    list.push_back(UnitsOf(c3d, units, static_cast<int>(i)));  // at most 65535 channels
-  }
-  return list;
+  return ForEachChannel(c3d, [&](int i) { return UnitsOf(c3d, units, i); });
 }
 
 int FindAnalogChannel(const CC3d& c3d, const std::string& text) {
