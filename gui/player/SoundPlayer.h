@@ -1,23 +1,30 @@
 #pragma once
 
-#include <QAudio>
-#include <QBuffer>
-#include <QByteArray>
-#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
-#include <QTimer>
+#include <QThread>
+#include <atomic>
 #include <memory>
 
-class QAudioSink;
+class CSinkFeeder;
 
 // The application's one sound player: plays a mono PCM WAVE file
 // asynchronously through Qt Multimedia's QAudioSink, pulling from an
 // in-memory copy of the file, and stops at once on Purge. The application
 // object owns it (the command-line tool keeps one on its stack); Instance()
 // finds it from anywhere, so a sound goes on after the dialog that started it
-// has closed. It owns the sink and the copy of the sound. Lives on the thread
-// that made it, which must run an event loop while a sound plays.
+// has closed.
+//
+// The sink lives on a sound thread of the player's own, which feeds it from
+// the copy, so a stalled event loop on the player's thread (a long paint, a
+// modal box, a busy X server) is never heard as a gap. The player's own
+// interface and its Finished signal belong to the thread that made it, which
+// must run an event loop for Finished to arrive. It owns the thread, the
+// sink and the copy of the sound.
+//
+// The sound server may go and come back: every Play asks for the current
+// default output and opens a new sink, so the first Play after the server
+// has returned plays again.
 class CSoundPlayer : public QObject {
   Q_OBJECT
 
@@ -60,18 +67,19 @@ class CSoundPlayer : public QObject {
   void Finished();
 
  private:
-  void OnStateChanged(QAudio::State state, quint64 generation);
+  friend class CSinkFeeder;
+  // On this thread, when the sound of `generation` has ended on the sound
+  // thread: normally (error empty) or because the output failed.
+  void OnEnded(quint64 generation, const QString& error);
   void Fail(const QString& reason);
-  void StopSink();
+  // Stops the sink on the sound thread and waits until it has.
+  void StopFeeder();
 
-  std::unique_ptr<QAudioSink> m_sink;
-  QByteArray m_pcm;       // the samples being played
-  QBuffer m_source;       // reads m_pcm for the sink
-  QTimer m_endTimer;      // fires when the queued tail has been heard
-  QElapsedTimer m_clock;  // since the sound started
-  qint64 m_durationMs = 0;
-  qint64 m_bytesPerSecond = 0;  // of the playing sound; 0 before the first
-  quint64 m_generation = 0;     // counts the sinks made, to drop late reports of old ones
-  bool m_stopping = false;
+  QThread m_thread;                      // the sound thread
+  CSinkFeeder* m_feeder = nullptr;       // lives on m_thread; deleted when it ends
+  std::atomic<qint64> m_processedUs{0};  // played out so far, published by the feeder
+  qint64 m_durationUs = 0;               // of the playing sound
+  quint64 m_generation = 0;              // counts the sounds started, to drop late reports
+  bool m_playing = false;
   QString m_lastError;
 };

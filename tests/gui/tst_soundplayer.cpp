@@ -3,11 +3,13 @@
 // the capture source "NullCapture" (the private PulseAudio server's null sink,
 // remapped; scripts/test starts it). What was heard must be the right tone
 // for the right time, a rewritten file must play its new content, Purge must
-// cut a sound at once, and an empty sound must do nothing.
+// cut a sound at once, an empty sound must do nothing, and a stalled event
+// loop must not be heard.
 #include <QAudioDevice>
 #include <QAudioSource>
 #include <QFile>
 #include <QMediaDevices>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -115,6 +117,25 @@ Heard Analyse(const std::vector<std::int16_t>& s) {
   return h;
 }
 
+// The longest run of near-silence, in samples, between the first and last
+// loud sample of a recorded tone: a tone crosses zero in a sample or two, so
+// anything longer is a gap in the feed.
+std::size_t LongestGap(const std::vector<std::int16_t>& s) {
+  std::size_t first = s.size(), last = 0;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    if (std::abs(s[i]) > 4000) {
+      first = std::min(first, i);
+      last = i;
+    }
+  }
+  std::size_t longest = 0, run = 0;
+  for (std::size_t i = first; i < last; ++i) {
+    run = std::abs(s[i]) < 2000 ? run + 1 : 0;
+    longest = std::max(longest, run);
+  }
+  return longest;
+}
+
 }  // namespace
 
 class TestSoundPlayer : public QObject {
@@ -128,6 +149,7 @@ class TestSoundPlayer : public QObject {
   void purgeCutsTheSoundAtOnce();
   void emptySoundIsHarmless();
   void rejectsWhatIsNotAMonoPcmWave();
+  void stalledEventLoopIsNotHeard();
 
  private:
   QString Path(const QString& name) const { return m_dir.filePath(name); }
@@ -265,6 +287,47 @@ void TestSoundPlayer::rejectsWhatIsNotAMonoPcmWave() {
   QVERIFY(!m_player->LastError().isEmpty());
   QCOMPARE(m_player->Play(Path("missing.wav")), CSoundPlayer::PlayResult::Unreadable);
   QVERIFY(!m_player->IsPlaying());
+}
+
+// A 20-second tone while the player's thread is blocked for 250 ms at a
+// time (a long paint, a busy X server): the sound server, recording its own
+// output (not through this process, whose event loop is the one stalled),
+// must hear no gap longer than 5 ms, and the tone to its end. A player fed
+// from the stalled thread through its 100 ms queue underruns at every stall.
+void TestSoundPlayer::stalledEventLoopIsNotHeard() {
+#if defined(__SANITIZE_ADDRESS__)
+  QSKIP("the normal build plays this; the sanitizers would only slow it down");
+#endif
+  const QString raw = Path("stalled.raw");
+  QProcess recorder;
+  recorder.start(QStringLiteral("parecord"),
+                 {QStringLiteral("--device=nulcap"), QStringLiteral("--raw"),
+                  QStringLiteral("--format=s16le"), QStringLiteral("--rate=44100"),
+                  QStringLiteral("--channels=1"), QStringLiteral("--latency-msec=20"), raw});
+  if (!recorder.waitForStarted(5000)) QSKIP("parecord (pulseaudio-utils) is not installed");
+  QTest::qWait(300);
+  WriteTone(Path("long.wav"), 440, 20.0, 44100, 16);
+  QCOMPARE(m_player->Play(Path("long.wav")), CSoundPlayer::PlayResult::Playing);
+  QElapsedTimer clock;
+  clock.start();
+  while (m_player->IsPlaying() && clock.elapsed() < 30000) {
+    QThread::msleep(250);  // the stall
+    QTest::qWait(20);
+  }
+  m_player->Purge();  // a sound still playing after 30 s has been stretched by gaps
+  QTest::qWait(300);
+  recorder.terminate();
+  QVERIFY(recorder.waitForFinished(5000));
+  QFile file(raw);
+  QVERIFY(file.open(QIODevice::ReadOnly));
+  const QByteArray bytes = file.readAll();
+  std::vector<std::int16_t> samples(static_cast<std::size_t>(bytes.size()) / 2);
+  std::memcpy(samples.data(), bytes.constData(), samples.size() * 2);
+  const double gapMs = LongestGap(samples) * 1000.0 / kCaptureRate;
+  qInfo("longest quiet run within the tone: %.2f ms", gapMs);
+  QVERIFY2(gapMs <= 5.0, qPrintable(QStringLiteral("a gap of %1 ms").arg(gapMs)));
+  const Heard heard = Analyse(samples);
+  QVERIFY2(WholeLength(heard, 20000), qPrintable(QString::number(heard.DurationMs())));
 }
 
 TREMOLUX_SOUND_TEST_GUILESS_MAIN(TestSoundPlayer)
