@@ -2,11 +2,9 @@
 
 #include <QObject>
 #include <QString>
-#include <QThread>
-#include <atomic>
 #include <memory>
 
-class CSinkFeeder;
+#include "gui/player/SoundOutput.h"
 
 // The application's one sound player: plays a mono PCM WAVE file
 // asynchronously through Qt Multimedia's QAudioSink, pulling from an
@@ -15,16 +13,15 @@ class CSinkFeeder;
 // finds it from anywhere, so a sound goes on after the dialog that started it
 // has closed.
 //
-// The sink lives on a sound thread of the player's own, which feeds it from
-// the copy, so a stalled event loop on the player's thread (a long paint, a
-// modal box, a busy X server) is never heard as a gap. The player's own
-// interface and its Finished signal belong to the thread that made it, which
-// must run an event loop for Finished to arrive. It owns the thread, the
-// sink and the copy of the sound.
+// The output (ISoundOutput) feeds the sound from a thread of its own, so a
+// stalled event loop on the player's thread (a long paint, a modal box, a
+// busy X server) is never heard as a gap. The player's own interface and
+// its Finished signal belong to the thread that made it, which must run an
+// event loop for Finished to arrive. It owns the output and, through it, the
+// copy of the sound.
 //
-// The sound server may go and come back: every Play asks for the current
-// default output and opens a new sink, so the first Play after the server
-// has returned plays again.
+// The sound server may go and come back: every Play opens the output anew,
+// so the first Play after the server has (re)started plays.
 class CSoundPlayer : public QObject {
   Q_OBJECT
 
@@ -67,19 +64,14 @@ class CSoundPlayer : public QObject {
   void Finished();
 
  private:
-  friend class CSinkFeeder;
-  // On this thread, when the sound of `generation` has ended on the sound
-  // thread: normally (error empty) or because the output failed.
+  // On this thread, when the sound of `generation` has ended: normally
+  // (error empty) or because the output failed.
   void OnEnded(quint64 generation, const QString& error);
   void Fail(const QString& reason);
-  // Stops the sink on the sound thread and waits until it has.
-  void StopFeeder();
 
-  QThread m_thread;                      // the sound thread
-  CSinkFeeder* m_feeder = nullptr;       // lives on m_thread; deleted when it ends
-  std::atomic<qint64> m_processedUs{0};  // played out so far, published by the feeder
-  qint64 m_durationUs = 0;               // of the playing sound
-  quint64 m_generation = 0;              // counts the sounds started, to drop late reports
+  std::unique_ptr<ISoundOutput> m_output;
+  qint64 m_durationUs = 0;   // of the playing sound
+  quint64 m_generation = 0;  // counts the sounds started, to drop late reports
   bool m_playing = false;
   QString m_lastError;
 };

@@ -3,14 +3,17 @@
 // the capture source "NullCapture" (the private PulseAudio server's null sink,
 // remapped; scripts/test starts it). What was heard must be the right tone
 // for the right time, a rewritten file must play its new content, Purge must
-// cut a sound at once, an empty sound must do nothing, and a stalled event
-// loop must not be heard.
+// cut a sound at once, an empty sound must do nothing, a stalled event
+// loop must not be heard, and a sound server that comes and goes must only
+// stop what plays.
 #include <QAudioDevice>
 #include <QAudioSource>
+#include <QDir>
 #include <QFile>
 #include <QMediaDevices>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <cmath>
@@ -150,6 +153,7 @@ class TestSoundPlayer : public QObject {
   void emptySoundIsHarmless();
   void rejectsWhatIsNotAMonoPcmWave();
   void stalledEventLoopIsNotHeard();
+  void soundServerComesAndGoes();
 
  private:
   QString Path(const QString& name) const { return m_dir.filePath(name); }
@@ -159,10 +163,15 @@ class TestSoundPlayer : public QObject {
   std::unique_ptr<CSoundPlayer> m_player;
 };
 
+// Set in the second run of soundServerComesAndGoes: the folder where that
+// run starts and kills a sound server of its own.
+constexpr const char* kOwnServerDir = "TREMOLUX_TEST_OWN_SOUND_SERVER_DIR";
+
 void TestSoundPlayer::initTestCase() {
   QVERIFY(m_dir.isValid());
   m_player = std::make_unique<CSoundPlayer>();
   QCOMPARE(CSoundPlayer::Instance(), m_player.get());
+  if (qEnvironmentVariableIsSet(kOwnServerDir)) return;  // no server yet, by design
   if (QMediaDevices::defaultAudioOutput().isNull()) {
     QSKIP(
         "no audio output device: playback cannot be checked (scripts/test starts a private "
@@ -328,6 +337,103 @@ void TestSoundPlayer::stalledEventLoopIsNotHeard() {
   QVERIFY2(gapMs <= 5.0, qPrintable(QStringLiteral("a gap of %1 ms").arg(gapMs)));
   const Heard heard = Analyse(samples);
   QVERIFY2(WholeLength(heard, 20000), qPrintable(QString::number(heard.DurationMs())));
+}
+
+// No server when the program starts, then one: the next Play plays. The
+// server killed while a sound plays: Finished with a reason, no hang. The
+// server back: the next Play plays again, without a new player. Runs as a
+// second run of this one test, whose sound server is its own to kill.
+void TestSoundPlayer::soundServerComesAndGoes() {
+#ifndef Q_OS_UNIX
+  QSKIP("a sound server of the test's own is started and killed on Unix only");
+#else
+  const QString pulseaudio = QStandardPaths::findExecutable(QStringLiteral("pulseaudio"));
+  if (pulseaudio.isEmpty()) QSKIP("no pulseaudio program to run a sound server with");
+  const QString own = qEnvironmentVariable(kOwnServerDir);
+  if (own.isEmpty()) {
+    QTemporaryDir dir;
+    QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("runtime"))) &&
+            QDir().mkpath(dir.filePath(QStringLiteral("home"))));
+    QFile::setPermissions(dir.filePath(QStringLiteral("runtime")),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile config(dir.filePath(QStringLiteral("client.conf")));
+    QVERIFY(config.open(QIODevice::WriteOnly) && config.write("autospawn = no\n") > 0);
+    config.close();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QString::fromLatin1(kOwnServerDir), dir.path());
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.filePath(QStringLiteral("runtime")));
+    env.insert(QStringLiteral("HOME"), dir.filePath(QStringLiteral("home")));
+    env.insert(QStringLiteral("TMPDIR"), dir.path());
+    env.insert(QStringLiteral("PULSE_CLIENTCONFIG"), config.fileName());
+    env.remove(QStringLiteral("PULSE_SERVER"));
+    QProcess child;
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::ForwardedChannels);
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("soundServerComesAndGoes")});
+    QVERIFY(child.waitForFinished(90000));
+    QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(child.exitCode(), 0);
+    return;
+  }
+  QProcess server;
+  server.setStandardOutputFile(QProcess::nullDevice());
+  server.setStandardErrorFile(QProcess::nullDevice());
+  const QString socket = own + QStringLiteral("/runtime/pulse/native");
+  const auto startServer = [&] {
+    server.start(pulseaudio,
+                 {QStringLiteral("--daemonize=no"), QStringLiteral("--use-pid-file=no"),
+                  QStringLiteral("--system=false"), QStringLiteral("--exit-idle-time=-1"),
+                  QStringLiteral("-n"),
+                  QStringLiteral("--load=module-null-sink sink_name=own rate=44100 channels=1"),
+                  QStringLiteral("--load=module-native-protocol-unix")});
+    return server.waitForStarted();
+  };
+  const auto killServer = [&] {
+    server.kill();
+    server.waitForFinished();
+    QFile::remove(socket);
+  };
+  WriteTone(Path("tone.wav"), 440, 3.0, 8000, 16);
+  QSignalSpy finished(m_player.get(), &CSoundPlayer::Finished);
+
+  QCOMPARE(m_player->Play(Path("tone.wav")), CSoundPlayer::PlayResult::NoDevice);
+  QVERIFY(startServer());
+  QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(socket), 10000);
+  QCOMPARE(m_player->Play(Path("tone.wav")), CSoundPlayer::PlayResult::Playing);
+  QTRY_VERIFY_WITH_TIMEOUT(m_player->PositionSeconds() > 0.2, 5000);  // the server takes it
+
+  killServer();
+  QVERIFY(finished.wait(10000));
+  QVERIFY(!m_player->IsPlaying());
+  QVERIFY(!m_player->LastError().isEmpty());
+  QCOMPARE(m_player->Play(Path("tone.wav")), CSoundPlayer::PlayResult::NoDevice);
+
+  QVERIFY(startServer());
+  QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(socket), 10000);
+  WriteTone(Path("short.wav"), 440, 0.5, 8000, 16);
+  finished.clear();
+  QCOMPARE(m_player->Play(Path("short.wav")), CSoundPlayer::PlayResult::Playing);
+  QTRY_VERIFY_WITH_TIMEOUT(m_player->PositionSeconds() > 0.2, 5000);
+  QVERIFY(finished.wait(5000));
+  QVERIFY2(m_player->LastError().isEmpty(), qPrintable(m_player->LastError()));
+
+  // The command-line tool's play, its server killed a second into the sound.
+  QProcess cli;
+  cli.start(QStringLiteral(TREMOLUX_CLI),
+            {QStringLiteral("play"), QStringLiteral(TREMOLUX_DEMO_C3D), QStringLiteral("--channel"),
+             QStringLiteral("0"), QStringLiteral("--rate"), QStringLiteral("44100"),
+             QStringLiteral("--bits"), QStringLiteral("16")});
+  QVERIFY(cli.waitForStarted());
+  QTest::qWait(1000);
+  QCOMPARE(cli.state(), QProcess::Running);
+  killServer();
+  QVERIFY(cli.waitForFinished(10000));
+  QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
+  QCOMPARE(cli.exitCode(), 1);
+  const QString said = QString::fromLocal8Bit(cli.readAllStandardError());
+  QVERIFY2(said.contains(QLatin1String("sound server")), qPrintable(said));
+#endif
 }
 
 TREMOLUX_SOUND_TEST_GUILESS_MAIN(TestSoundPlayer)

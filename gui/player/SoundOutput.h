@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <functional>
+#include <memory>
+
+// A mono PCM sound in memory, as the player hands it to an output.
+struct PcmSound {
+  QByteArray samples;  // 8-bit unsigned or 16-bit signed little-endian
+  int bits = 16;       // 8 or 16
+  int rate = 0;        // samples per second, 1 to 44100
+};
+
+// One sound at a time on the system's default audio output, fed from a
+// thread of the output's own, so a stalled event loop elsewhere is never
+// heard. Each Start opens the output anew, so an audio server that has gone
+// and come back is found again. Used by one thread (the player's); owned by
+// the player.
+class ISoundOutput {
+ public:
+  virtual ~ISoundOutput() = default;
+
+  // Called once when a started sound has been heard to its end (error
+  // empty) or the output failed while playing (error says why). From any
+  // thread; never after Stop has returned.
+  using EndedFn = std::function<void(const QString& error)>;
+
+  // Stops what plays and starts `sound`; returns at once. False, with the
+  // reason in error, when no output can be opened for it.
+  virtual bool Start(const PcmSound& sound, EndedFn onEnded, QString& error) = 0;
+  // Silences at once and releases the output; no-op when nothing plays.
+  virtual void Stop() = 0;
+  // Microseconds of the current sound played out so far (for a playhead).
+  virtual qint64 ProcessedUs() const = 0;
+};
+
+// The output for this platform: a PulseAudio stream of its own where the
+// build has libpulse (TREMOLUX_SOUND_OUTPUT=qt in the environment chooses Qt
+// Multimedia instead), else Qt Multimedia's QAudioSink.
+std::unique_ptr<ISoundOutput> MakeSoundOutput();
+
+// The two outputs, for MakeSoundOutput.
+std::unique_ptr<ISoundOutput> MakeQtSoundOutput();
+std::unique_ptr<ISoundOutput> MakePulseSoundOutput();  // nullptr without libpulse
