@@ -19,6 +19,33 @@ bool IsDigit(char c, bool hex) {
   return (c >= '0' && c <= '9') || (hex && ((c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F')));
 }
 
+// The length of the number at the start of `text` as strtod reads it: digits
+// with at most one point, then an exponent ('e', or 'p' for hexadecimal)
+// only when an optional sign and a decimal digit follow it. from_chars is
+// handed exactly that much: libstdc++ 12 reads "0xeeep+-33" as 0xeee x 2^-33
+// where strtod stops before the 'p'.
+std::size_t NumberLength(std::string_view text, bool hex) {
+  std::size_t i = 0;
+  bool seenPoint = false;
+  for (; i < text.size(); ++i) {
+    if (text[i] == '.' && !seenPoint) {
+      seenPoint = true;
+    } else if (!IsDigit(text[i], hex)) {
+      break;
+    }
+  }
+  const char mark = hex ? 'p' : 'e';
+  if (i < text.size() && (text[i] == mark || text[i] == mark - 'a' + 'A')) {
+    std::size_t j = i + 1;
+    if (j < text.size() && (text[j] == '+' || text[j] == '-')) ++j;
+    if (j < text.size() && IsDigit(text[j], false)) {
+      while (j < text.size() && IsDigit(text[j], false)) ++j;
+      i = j;
+    }
+  }
+  return i;
+}
+
 // For a number from_chars found too large or too small for a double: true
 // when it is too large. Compares the position of the first significant digit
 // with the exponent, which is all the two cases differ in.
@@ -68,8 +95,11 @@ double ReadRateText(std::string_view text) {
     hex = true;
     rest.remove_prefix(2);
   }
+  // A number is cut to what strtod reads; "inf" and "nan" go to from_chars whole.
+  const std::size_t length =
+      IsDigit(rest.front(), hex) || rest.front() == '.' ? NumberLength(rest, hex) : rest.size();
   double value = 0.0;
-  const auto [end, ec] = std::from_chars(rest.data(), rest.data() + rest.size(), value,
+  const auto [end, ec] = std::from_chars(rest.data(), rest.data() + length, value,
                                          hex ? std::chars_format::hex : std::chars_format::general);
   if (ec == std::errc::result_out_of_range) {
     value =
