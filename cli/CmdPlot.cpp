@@ -16,6 +16,7 @@
 
 #include "cli/Commands.h"
 #include "cli/JsonWriter.h"
+#include "cli/WaveOutput.h"
 #include "core/c3d/C3d.h"
 #include "core/plot/PlotGeometry.h"
 #include "core/sound/ChannelNames.h"
@@ -124,10 +125,8 @@ bool WriteSvg(const std::string& out, const QRect& rect, const CC3d& c3d, int ch
 
 // The primitives of one paint: `grid` as [x1, y1, x2, y2], `trace` as the
 // [x, y] vertex of every sample, `markers` as [left, top, right, bottom].
-bool WriteGeometry(const std::string& out, const CC3d& c3d, int channel, int width, int height,
-                   PlotRange range) {
-  std::FILE* file = std::fopen(out.c_str(), "wb");
-  if (file == nullptr) return false;
+void WriteGeometryJson(std::FILE* file, const CC3d& c3d, int channel, int width, int height,
+                       PlotRange range) {
   const CPlotTrace trace(&c3d, channel, width, height, range);
   CJsonWriter json(file);
   json.BeginObject();
@@ -167,8 +166,15 @@ bool WriteGeometry(const std::string& out, const CC3d& c3d, int channel, int wid
   json.EndArray();
   json.EndObject();
   json.Finish();
-  const bool written = std::ferror(file) == 0;
-  return std::fclose(file) == 0 && written;
+}
+
+// The geometry file, written whole or not at all as the image is.
+bool WriteGeometry(const std::string& out, const CC3d& c3d, int channel, int width, int height,
+                   PlotRange range) {
+  return WriteWholeFile(out, [&](std::FILE* file) {
+    WriteGeometryJson(file, c3d, channel, width, height, range);
+    return true;
+  });
 }
 
 int RunPlot(const PlotOptions& o) {
