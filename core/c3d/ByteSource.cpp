@@ -1,5 +1,6 @@
 #include "core/c3d/ByteSource.h"
 
+#include <algorithm>
 #include <cstring>
 
 #ifdef _WIN32
@@ -51,6 +52,7 @@ bool CByteSource::OpenFile(const std::string& path) {
   }
   m_position = 0;
   m_failed = false;
+  m_shrank = false;
   return true;
 }
 
@@ -61,6 +63,7 @@ void CByteSource::OpenMemory(const void* data, std::size_t size) {
   m_size = static_cast<std::int64_t>(size);
   m_position = 0;
   m_failed = false;
+  m_shrank = false;
 }
 
 void CByteSource::Close() {
@@ -97,6 +100,14 @@ std::size_t CByteSource::Read(void* buffer, std::size_t size) {
   if (m_fp != nullptr) {
     got = std::fread(buffer, 1, size, m_fp);
     if (got < size && std::ferror(m_fp)) m_failed = true;
+    // The size taken at opening promised more: the file was cut meanwhile,
+    // and what follows would be read as zeros or repeated frames.
+    const std::int64_t promised =
+        std::min<std::int64_t>(m_size - m_position, static_cast<std::int64_t>(size));
+    if (static_cast<std::int64_t>(got) < promised) {
+      m_failed = true;
+      m_shrank = true;
+    }
   } else if (m_position < m_size) {
     const auto left = static_cast<std::uint64_t>(m_size - m_position);
     got = left < size ? static_cast<std::size_t>(left) : size;
