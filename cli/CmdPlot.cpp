@@ -22,7 +22,6 @@
 #include "core/sound/ChannelNames.h"
 #include "core/sound/WaveSynthesis.h"
 #include "gui/render/PlotRender.h"
-#include "gui/render/SaveWhole.h"
 
 namespace {
 
@@ -91,6 +90,16 @@ bool RangeOfTimes(const PlotOptions& o, const CC3d& c3d, PlotRange& range) {
   return true;
 }
 
+// `bytes` into the file `out` whole or not at all. The name's bytes are used
+// as given: a detour through QString would turn bytes that are not UTF-8
+// into U+FFFD and write under another name.
+bool WriteBytes(const std::string& out, const QByteArray& bytes) {
+  return WriteWholeFile(out, [&bytes](std::FILE* file) {
+    const auto size = static_cast<std::size_t>(bytes.size());
+    return std::fwrite(bytes.constData(), 1, size, file) == size;
+  });
+}
+
 bool WritePng(const std::string& out, const QRect& rect, const CC3d& c3d, int channel,
               const PlotColors& colors, PlotRange range) {
   QImage image(rect.size(), QImage::Format_RGB32);
@@ -102,8 +111,7 @@ bool WritePng(const std::string& out, const QRect& rect, const CC3d& c3d, int ch
   // Encoded in memory, then written whole or not at all.
   QByteArray png;
   QBuffer buffer(&png);
-  return buffer.open(QIODevice::WriteOnly) && image.save(&buffer, "PNG") &&
-         SaveWhole(QFile::decodeName(out.c_str()), png);
+  return buffer.open(QIODevice::WriteOnly) && image.save(&buffer, "PNG") && WriteBytes(out, png);
 }
 
 bool WriteSvg(const std::string& out, const QRect& rect, const CC3d& c3d, int channel,
@@ -120,7 +128,7 @@ bool WriteSvg(const std::string& out, const QRect& rect, const CC3d& c3d, int ch
     QPainter painter(&svg);
     RenderAnalogPlot(painter, rect, &c3d, channel, colors, range, nullptr);
   }
-  return SaveWhole(QFile::decodeName(out.c_str()), text);
+  return WriteBytes(out, text);
 }
 
 // The primitives of one paint: `grid` as [x1, y1, x2, y2], `trace` as the

@@ -47,14 +47,18 @@ bool IsDeviceOrPipe(const std::filesystem::path& named) {
 }
 
 // The file a rename must replace: a symbolic link keeps pointing where it
-// did, so the file it names is replaced.
+// did, so the file it names is replaced, also when that file does not exist
+// yet (a dangling link). At most 40 links are followed, as the system does.
 std::filesystem::path ReplacedFile(const std::filesystem::path& named) {
+  std::filesystem::path out = named;
   std::error_code ec;
-  if (std::filesystem::is_symlink(std::filesystem::symlink_status(named, ec))) {
-    const auto resolved = std::filesystem::weakly_canonical(named, ec);
-    if (!ec) return resolved;
+  for (int hop = 0;
+       hop < 40 && std::filesystem::is_symlink(std::filesystem::symlink_status(out, ec)); ++hop) {
+    const std::filesystem::path target = std::filesystem::read_symlink(out, ec);
+    if (ec) break;
+    out = target.is_absolute() ? target : out.parent_path() / target;
   }
-  return named;
+  return out;
 }
 
 // Writes a stream through `write`, then closes it: true when all of it was
