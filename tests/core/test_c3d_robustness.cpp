@@ -146,6 +146,8 @@ TEST(ByteSource, AFileCutAfterOpeningFailsTheRead) {
   EXPECT_EQ(source.Read(buffer, sizeof buffer), 100u);
   EXPECT_FALSE(source.Failed());
   EXPECT_FALSE(source.Shrank());
+  // A folder opens with fopen, and its read error looked like a cut file.
+  EXPECT_FALSE(source.OpenFile(dir.Path().string()));
 }
 
 }  // namespace
