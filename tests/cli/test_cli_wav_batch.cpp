@@ -1,6 +1,7 @@
 // tremolux-cli wav with several files or --channel all: the names in the
 // folder, the bytes (each those of the single-channel command), refusals
-// named while the rest still go out, and no partial file after a failure.
+// named while the rest still go out, and no partial file after a failure;
+// hostile outputs (pipes, links, a small disk) of wav and plot.
 #include <gtest/gtest.h>
 
 #include <cmath>
