@@ -9,8 +9,10 @@
 #include <QImage>
 #include <QPainter>
 #include <QSvgGenerator>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -185,6 +187,14 @@ bool WriteGeometry(const std::string& out, const CC3d& c3d, int channel, int wid
   });
 }
 
+// "cannot write the <what>", with the system's reason when it gave one
+// (errno as the failed write left it).
+void SayCannotWrite(const std::string& path, const char* what) {
+  const int reason = errno;
+  std::fprintf(stderr, "tremolux-cli: %s: cannot write the %s%s%s\n", path.c_str(), what,
+               reason != 0 ? ": " : "", reason != 0 ? std::strerror(reason) : "");
+}
+
 int RunPlot(const PlotOptions& o) {
   const ImageFormat format = FormatOf(o.out);
   if (format == ImageFormat::Unknown) {
@@ -207,15 +217,16 @@ int RunPlot(const PlotOptions& o) {
   const PlotColors colors = ClassicPlotColors();
   const QRect rect(0, 0, o.width, o.height);
 
+  errno = 0;  // a failure before the write gives no reason
   const bool drawn = format == ImageFormat::Png
                          ? WritePng(o.out, rect, c3d, channel, colors, range)
                          : WriteSvg(o.out, rect, c3d, channel, colors, range);
   if (!drawn) {
-    std::fprintf(stderr, "tremolux-cli: %s: cannot write the image\n", o.out.c_str());
+    SayCannotWrite(o.out, "image");
     return 1;
   }
   if (!o.geometry.empty() && !WriteGeometry(o.geometry, c3d, channel, o.width, o.height, range)) {
-    std::fprintf(stderr, "tremolux-cli: %s: cannot write the geometry\n", o.geometry.c_str());
+    SayCannotWrite(o.geometry, "geometry");
     return 1;
   }
   return 0;

@@ -1,5 +1,6 @@
 #include "cli/WaveOutput.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <functional>
@@ -73,6 +74,7 @@ bool WriteAndClose(std::FILE* file, const std::function<bool(std::FILE*)>& write
 
 bool WriteWholeFile(const std::filesystem::path& named,
                     const std::function<bool(std::FILE*)>& write) {
+  errno = 0;
   if (IsDeviceOrPipe(named)) return WriteAndClose(std::fopen(named.string().c_str(), "wb"), write);
   const std::filesystem::path out = ReplacedFile(named);
   const std::filesystem::path part = PartName(out);
@@ -80,8 +82,11 @@ bool WriteWholeFile(const std::filesystem::path& named,
   if (WriteAndClose(std::fopen(part.string().c_str(), "wb"), write)) {
     std::filesystem::rename(part, out, ec);
     if (!ec) return true;
+    errno = ec.value();
   }
+  const int reason = errno;
   std::filesystem::remove(part, ec);
+  errno = reason;
   return false;
 }
 
