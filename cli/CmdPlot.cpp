@@ -9,19 +9,21 @@
 #include <QImage>
 #include <QPainter>
 #include <QSvgGenerator>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 
 #include "cli/Commands.h"
 #include "cli/JsonWriter.h"
+#include "cli/WaveOutput.h"
 #include "core/c3d/C3d.h"
 #include "core/plot/PlotGeometry.h"
 #include "core/sound/ChannelNames.h"
 #include "core/sound/WaveSynthesis.h"
 #include "gui/render/PlotRender.h"
-#include "gui/render/SaveWhole.h"
 
 namespace {
 
@@ -90,6 +92,16 @@ bool RangeOfTimes(const PlotOptions& o, const CC3d& c3d, PlotRange& range) {
   return true;
 }
 
+// `bytes` into the file `out` whole or not at all. The name's bytes are used
+// as given: a detour through QString would turn bytes that are not UTF-8
+// into U+FFFD and write under another name.
+bool WriteBytes(const std::string& out, const QByteArray& bytes) {
+  return WriteWholeFile(out, [&bytes](std::FILE* file) {
+    const auto size = static_cast<std::size_t>(bytes.size());
+    return std::fwrite(bytes.constData(), 1, size, file) == size;
+  });
+}
+
 bool WritePng(const std::string& out, const QRect& rect, const CC3d& c3d, int channel,
               const PlotColors& colors, PlotRange range) {
   QImage image(rect.size(), QImage::Format_RGB32);
@@ -101,8 +113,7 @@ bool WritePng(const std::string& out, const QRect& rect, const CC3d& c3d, int ch
   // Encoded in memory, then written whole or not at all.
   QByteArray png;
   QBuffer buffer(&png);
-  return buffer.open(QIODevice::WriteOnly) && image.save(&buffer, "PNG") &&
-         SaveWhole(QFile::decodeName(out.c_str()), png);
+  return buffer.open(QIODevice::WriteOnly) && image.save(&buffer, "PNG") && WriteBytes(out, png);
 }
 
 bool WriteSvg(const std::string& out, const QRect& rect, const CC3d& c3d, int channel,
@@ -119,15 +130,13 @@ bool WriteSvg(const std::string& out, const QRect& rect, const CC3d& c3d, int ch
     QPainter painter(&svg);
     RenderAnalogPlot(painter, rect, &c3d, channel, colors, range, nullptr);
   }
-  return SaveWhole(QFile::decodeName(out.c_str()), text);
+  return WriteBytes(out, text);
 }
 
 // The primitives of one paint: `grid` as [x1, y1, x2, y2], `trace` as the
 // [x, y] vertex of every sample, `markers` as [left, top, right, bottom].
-bool WriteGeometry(const std::string& out, const CC3d& c3d, int channel, int width, int height,
-                   PlotRange range) {
-  std::FILE* file = std::fopen(out.c_str(), "wb");
-  if (file == nullptr) return false;
+void WriteGeometryJson(std::FILE* file, const CC3d& c3d, int channel, int width, int height,
+                       PlotRange range) {
   const CPlotTrace trace(&c3d, channel, width, height, range);
   CJsonWriter json(file);
   json.BeginObject();
@@ -167,8 +176,23 @@ bool WriteGeometry(const std::string& out, const CC3d& c3d, int channel, int wid
   json.EndArray();
   json.EndObject();
   json.Finish();
-  const bool written = std::ferror(file) == 0;
-  return std::fclose(file) == 0 && written;
+}
+
+// The geometry file, written whole or not at all as the image is.
+bool WriteGeometry(const std::string& out, const CC3d& c3d, int channel, int width, int height,
+                   PlotRange range) {
+  return WriteWholeFile(out, [&](std::FILE* file) {
+    WriteGeometryJson(file, c3d, channel, width, height, range);
+    return true;
+  });
+}
+
+// "cannot write the <what>", with the system's reason when it gave one
+// (errno as the failed write left it).
+void SayCannotWrite(const std::string& path, const char* what) {
+  const int reason = errno;
+  std::fprintf(stderr, "tremolux-cli: %s: cannot write the %s%s%s\n", path.c_str(), what,
+               reason != 0 ? ": " : "", reason != 0 ? std::strerror(reason) : "");
 }
 
 int RunPlot(const PlotOptions& o) {
@@ -193,15 +217,16 @@ int RunPlot(const PlotOptions& o) {
   const PlotColors colors = ClassicPlotColors();
   const QRect rect(0, 0, o.width, o.height);
 
+  errno = 0;  // a failure before the write gives no reason
   const bool drawn = format == ImageFormat::Png
                          ? WritePng(o.out, rect, c3d, channel, colors, range)
                          : WriteSvg(o.out, rect, c3d, channel, colors, range);
   if (!drawn) {
-    std::fprintf(stderr, "tremolux-cli: %s: cannot write the image\n", o.out.c_str());
+    SayCannotWrite(o.out, "image");
     return 1;
   }
   if (!o.geometry.empty() && !WriteGeometry(o.geometry, c3d, channel, o.width, o.height, range)) {
-    std::fprintf(stderr, "tremolux-cli: %s: cannot write the geometry\n", o.geometry.c_str());
+    SayCannotWrite(o.geometry, "geometry");
     return 1;
   }
   return 0;

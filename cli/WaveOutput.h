@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -11,6 +13,15 @@ class CC3d;
 
 // WAVE files written by tremolux-cli: the names of a batch export and the
 // write-then-rename that keeps a failed build from leaving a partial file.
+
+// Writes the file `out` whole or not at all: `write` fills a new stdio
+// stream beside it, which is renamed to `out` once `write` returned true and
+// every byte reached the disk. Otherwise (write refused, a full disk, a
+// failed rename) the new file is removed and `out` is untouched; false, with
+// errno holding the system's reason (0 when it gave none).
+// A symbolic link `out` stays a link (the file it names is replaced); a
+// device or a pipe is written in place, where a failure cannot be undone.
+bool WriteWholeFile(const std::filesystem::path& out, const std::function<bool(std::FILE*)>& write);
 
 // The file name of channel `index` (0-based, as --channel takes it) of the
 // recording whose file name without extension is `stem`:

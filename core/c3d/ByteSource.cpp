@@ -1,6 +1,9 @@
 #include "core/c3d/ByteSource.h"
 
+#include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #ifdef _WIN32
 #include <share.h>
@@ -34,6 +37,9 @@ CByteSource::~CByteSource() { Close(); }
 
 bool CByteSource::OpenFile(const std::string& path) {
   Close();
+  // A folder is no file to read, though POSIX fopen opens one for reading.
+  std::error_code ec;
+  if (std::filesystem::is_directory(std::filesystem::path(path), ec)) return false;
 #ifdef _WIN32
   // Deny nothing: other programs may keep reading or writing the file.
   m_fp = _fsopen(path.c_str(), "rb", _SH_DENYNO);
@@ -51,6 +57,7 @@ bool CByteSource::OpenFile(const std::string& path) {
   }
   m_position = 0;
   m_failed = false;
+  m_shrank = false;
   return true;
 }
 
@@ -61,6 +68,7 @@ void CByteSource::OpenMemory(const void* data, std::size_t size) {
   m_size = static_cast<std::int64_t>(size);
   m_position = 0;
   m_failed = false;
+  m_shrank = false;
 }
 
 void CByteSource::Close() {
@@ -96,7 +104,16 @@ std::size_t CByteSource::Read(void* buffer, std::size_t size) {
   if (size == 0) return 0;
   if (m_fp != nullptr) {
     got = std::fread(buffer, 1, size, m_fp);
-    if (got < size && std::ferror(m_fp)) m_failed = true;
+    const std::int64_t promised =
+        std::min<std::int64_t>(m_size - m_position, static_cast<std::int64_t>(size));
+    if (got < size && std::ferror(m_fp)) {
+      m_failed = true;  // e.g. a folder, or an input/output error
+    } else if (static_cast<std::int64_t>(got) < promised) {
+      // The size taken at opening promised more: the file was cut meanwhile,
+      // and what follows would be read as zeros or repeated frames.
+      m_failed = true;
+      m_shrank = true;
+    }
   } else if (m_position < m_size) {
     const auto left = static_cast<std::uint64_t>(m_size - m_position);
     got = left < size ? static_cast<std::size_t>(left) : size;

@@ -25,11 +25,14 @@ class CByteSource {
   // or an error of the file system. Seeking past the end is allowed.
   bool Seek(std::int64_t position);
   // Reads up to `size` bytes at the current position; returns how many came.
-  // Fewer than asked at the end of the data is not a failure.
+  // Fewer than asked at the end of the data is not a failure. Fewer than the
+  // size taken at opening still holds means the file got shorter since (cut
+  // by another program): Failed() and Shrank() are then set.
   std::size_t Read(void* buffer, std::size_t size);
   std::int64_t Position() const { return m_position; }
   std::int64_t Size() const { return m_size; }
   bool Failed() const { return m_failed; }
+  bool Shrank() const { return m_shrank; }
 
  private:
   std::FILE* m_fp = nullptr;
@@ -38,4 +41,5 @@ class CByteSource {
   std::int64_t m_size = 0;
   std::int64_t m_position = 0;
   bool m_failed = false;
+  bool m_shrank = false;
 };

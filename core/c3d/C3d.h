@@ -22,6 +22,7 @@ enum class C3dLoadError {
   ParameterTooLarge,  // a parameter's data length or element count exceeds 32767
   NotEnoughMemory,    // sample storage cannot (or should not) be allocated
   ReadError,          // a seek or read failed (for example a parameter block of 0)
+  Shrank,             // the file got shorter while it was read
 };
 
 // Short English text for a load error, for the command-line tool and logs.
@@ -162,6 +163,9 @@ class CC3d {
 
   // Records why loading stopped; returns false for the caller to pass on.
   bool Fail(C3dLoadError error);
+  // Fail for a read m_file reported as failed: Shrank when the file got
+  // shorter than it was at opening, ReadError otherwise.
+  bool FailedRead();
   // Seeks m_file; a failure records ReadError.
   bool SeekTo(std::int64_t position);
   // Reads `size` bytes; bytes beyond the end of the source read as zeros.

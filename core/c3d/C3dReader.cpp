@@ -76,6 +76,10 @@ bool CC3d::Fail(C3dLoadError error) {
   return false;
 }
 
+bool CC3d::FailedRead() {
+  return Fail(m_file.Shrank() ? C3dLoadError::Shrank : C3dLoadError::ReadError);
+}
+
 bool CC3d::SeekTo(std::int64_t position) {
   return m_file.Seek(position) ? true : Fail(C3dLoadError::ReadError);
 }
@@ -83,7 +87,7 @@ bool CC3d::SeekTo(std::int64_t position) {
 bool CC3d::ReadZeroFilled(void* buffer, std::size_t size) {
   if (size == 0) return true;
   const std::size_t got = m_file.Read(buffer, size);
-  if (m_file.Failed()) return Fail(C3dLoadError::ReadError);
+  if (m_file.Failed()) return FailedRead();
   if (got < size) std::memset(static_cast<unsigned char*>(buffer) + got, 0, size - got);
   return true;
 }
@@ -170,7 +174,7 @@ bool CC3d::ReadHeader() {
   unsigned char h[30];
   if (!SeekTo(0)) return false;
   const std::size_t got = m_file.Read(h, sizeof h);
-  if (m_file.Failed()) return Fail(C3dLoadError::ReadError);
+  if (m_file.Failed()) return FailedRead();
   if (got < sizeof h || h[1] != kHeaderKey) return Fail(C3dLoadError::NotC3d);
 
   // The processor type comes first: it fixes how every multi-byte field reads.

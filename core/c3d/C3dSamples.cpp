@@ -226,7 +226,7 @@ bool CC3d::ReadSampleData() {
       const auto wanted = static_cast<std::size_t>(count * frameBytes);
       if (!SeekTo(dataStart + f * frameBytes)) return false;
       const std::size_t got = m_file.Read(run.data(), wanted);
-      if (m_file.Failed()) return Fail(C3dLoadError::ReadError);
+      if (m_file.Failed()) return FailedRead();
       const auto whole = static_cast<std::int64_t>(got / layout.frameBytes);
       const std::size_t partial = got % layout.frameBytes;
       decode(run.data(), whole, f, layout);

@@ -21,6 +21,8 @@ const char* LoadErrorText(C3dLoadError e) {
       return Messages::kNotEnoughMemory;
     case C3dLoadError::ReadError:
       return "the file ends before its parameter section, or cannot be read";
+    case C3dLoadError::Shrank:
+      return "the file got shorter while it was read (another program is writing it)";
   }
   return "unknown error";
 }

@@ -45,7 +45,8 @@ void CTremoluxDoc::ReportLoadError() const {
     case C3dLoadError::NotEnoughMemory:
       ShowMessageBox(pParent, Messages::kNotEnoughMemory);
       break;
-    case C3dLoadError::ReadError: {
+    case C3dLoadError::ReadError:
+    case C3dLoadError::Shrank: {
       // A file that exists and looked like C3D but could not be read to the
       // end: say which file and why, as a file-error box does.
       const QString path = QDir::toNativeSeparators(QFile::decodeName(m_c3d.m_strPathName.c_str()));

@@ -1,6 +1,7 @@
 // tremolux-cli wav with several files or --channel all: the names in the
 // folder, the bytes (each those of the single-channel command), refusals
-// named while the rest still go out, and no partial file after a failure.
+// named while the rest still go out, and no partial file after a failure;
+// hostile outputs (pipes, links, a small disk) of wav and plot.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -197,5 +198,87 @@ TEST_F(CliWavBatch, ALinkOrAPipeIsWrittenThroughNotReplaced) {
   EXPECT_EQ(received, c3dtest::ReadFile(single));
 #endif
 }
+
+#ifndef _WIN32
+// What an output name is before a hostile run: nothing, a FIFO whose reader
+// the row's shell starts, or a symbolic link to a file not made yet.
+enum class OutputTarget { None, Fifo, DanglingLink };
+
+struct HostileOutputRow {
+  const char* command;
+  const char* name;  // -o names "out/<name>"
+  OutputTarget target;
+  // Bash run before the command: "$T" is the output, "$R" a file for what a
+  // reader of the FIFO received; `timeout` keeps a reader from waiting for
+  // ever on a FIFO the command never opens.
+  const char* shell;
+  int exitCode;
+  const char* said;            // in stderr; empty: nothing said
+  std::set<std::string> left;  // the names in the output folder afterwards
+};
+
+// Outputs that once went wrong: replaced instead of written through, a
+// failure reported as success, a partial file left behind, a file written
+// under another name. Each must now fail whole (exit 1, said, nothing left
+// but complete files) or be written where it was named.
+TEST_F(CliWavBatch, HostileOutputsFailWholeOrAreWrittenThrough) {
+  // 400 samples at 100 Hz: at 44100 Hz a sound of 345 KiB, more than a pipe
+  // holds; the plot's PNG takes 1.5 KiB, its geometry 3.5 KiB.
+  const fs::path rec = Write(Recording({"Left"}, 1, 25), "rec.c3d");
+  const char* reads = "timeout 10 cat \"$T\" >\"$R\" &";
+  const char* leaves = "timeout 10 head -c 1 \"$T\" >/dev/null &";
+  const char* smallDisk = "ulimit -f 2; trap '' XFSZ;";  // files up to 2 KiB
+  // Each row's comment: the fault it caught.
+  const HostileOutputRow rows[] = {
+      // A sound cut short by a reader that left was reported as written.
+      {"wav", "pipe.wav", OutputTarget::Fifo, leaves, 1, "Could not create", {"pipe.wav"}},
+      // The image was renamed over the FIFO, whose reader waited for ever.
+      {"plot", "pipe.png", OutputTarget::Fifo, reads, 0, "", {"pipe.png"}},
+      {"plot", "pipe.svg", OutputTarget::Fifo, reads, 0, "", {"pipe.svg"}},
+      // A geometry the disk cut short was left as if whole.
+      {"plot", "p.png", OutputTarget::None, smallDisk, 1, "cannot write the geometry", {"p.png"}},
+      // A name that is not UTF-8 was written as U+FFFD.
+      {"plot", "p\xe9.png", OutputTarget::None, "", 0, "", {"p\xe9.png"}},
+      // A dangling link was replaced by the sound.
+      {"wav", "link.wav", OutputTarget::DanglingLink, "", 0, "", {"link.wav", "made.wav"}},
+  };
+  const fs::path out = dir / "out";
+  const fs::path received = dir / "received";
+  for (const HostileOutputRow& row : rows) {
+    SCOPED_TRACE(std::string(row.command) + " -o " + row.name);
+    fs::remove_all(out);
+    fs::create_directories(out);
+    fs::remove(received);
+    const fs::path target = out / row.name;
+    if (row.target == OutputTarget::Fifo) {
+      ASSERT_EQ(mkfifo(target.c_str(), 0600), 0);
+    }
+    if (row.target == OutputTarget::DanglingLink) fs::create_symlink("made.wav", target);
+    std::vector<std::string> args = {
+        "-c",        std::string(row.shell) + " \"$@\"; s=$?; wait; exit $s",
+        "bash",      TREMOLUX_CLI,
+        row.command, rec.string()};
+    if (std::string(row.command) == "wav") {
+      args.insert(args.end(), {"--channel", "0", "--rate", "44100", "--bits", "16"});
+    } else {
+      args.insert(args.end(), {"--channel", "0", "--width", "200", "--height", "100", "--geometry",
+                               (out / "g.json").string()});
+    }
+    args.insert(args.end(), {"-o", target.string()});
+    const auto run = c3dtest::RunCli("bash", args, dir.Path(),
+                                     {{"T", target.string()}, {"R", received.string()}});
+    EXPECT_EQ(run.exitCode, row.exitCode) << run.err;
+    EXPECT_NE(run.err.find(row.said), std::string::npos) << run.err;
+    EXPECT_TRUE(*row.said != '\0' || run.err.empty()) << run.err;
+    std::set<std::string> left = row.left;
+    if (row.exitCode == 0 && std::string(row.command) == "plot") left.insert("g.json");
+    EXPECT_EQ(FilesIn(out), left);
+    EXPECT_EQ(fs::is_fifo(target), row.target == OutputTarget::Fifo);
+    EXPECT_EQ(fs::is_symlink(target), row.target == OutputTarget::DanglingLink);
+    // A reader of the FIFO received the output.
+    EXPECT_EQ(c3dtest::ReadFile(received).empty(), row.shell != reads);
+  }
+}
+#endif
 
 }  // namespace

@@ -4,10 +4,12 @@
 // undefined conversions on these paths.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <random>
 
 #include "core/sound/ChannelNames.h"
 #include "tests/core/ReaderTestUtil.h"
+#include "tests/support/ScratchDir.h"
 
 using c3dtest::Proc;
 using c3dtest::Recording;
@@ -119,5 +121,33 @@ INSTANTIATE_TEST_SUITE_P(Formats, Malformed,
                                            std::make_pair(Proc::Dec, true),
                                            std::make_pair(Proc::Mips, false),
                                            std::make_pair(Proc::Mips, true)));
+
+// A file cut by another program after it was opened: bytes that the size
+// taken at opening promised and a read no longer finds are a failure
+// (Shrank), which Load reports, not the end of the data, which Load would
+// fill with zeros or repeated frames. Reading past the end of a file that
+// was short from the start stays no failure.
+TEST(ByteSource, AFileCutAfterOpeningFailsTheRead) {
+  c3dtest::ScratchDir dir;
+  const std::filesystem::path path = dir / "cut.c3d";
+  ASSERT_TRUE(c3dtest::WriteFile(path.string(), std::vector<std::uint8_t>(4096, 7)));
+  CByteSource source;
+  ASSERT_TRUE(source.OpenFile(path.string()));
+  std::filesystem::resize_file(path, 1000);
+  unsigned char buffer[512];
+  EXPECT_EQ(source.Read(buffer, sizeof buffer), sizeof buffer);
+  EXPECT_FALSE(source.Failed());
+  EXPECT_EQ(source.Read(buffer, sizeof buffer), 488u);
+  EXPECT_TRUE(source.Failed());
+  EXPECT_TRUE(source.Shrank());
+
+  ASSERT_TRUE(source.OpenFile(path.string()));
+  ASSERT_TRUE(source.Seek(900));
+  EXPECT_EQ(source.Read(buffer, sizeof buffer), 100u);
+  EXPECT_FALSE(source.Failed());
+  EXPECT_FALSE(source.Shrank());
+  // A folder opens with fopen, and its read error looked like a cut file.
+  EXPECT_FALSE(source.OpenFile(dir.Path().string()));
+}
 
 }  // namespace
