@@ -35,7 +35,8 @@ class CDocTemplate {
 
   // The open document of the file pathName: the same file however named
   // (relative, through links, "." and ".." resolved), compared without
-  // regard to case where the file system ignores it. Null when none, or when
+  // regard to case where the file system ignores it; each document's path
+  // as it resolved when the document opened. Null when none, or when
   // pathName names no existing file.
   CTremoluxDoc* FindDocument(const QString& pathName) const;
 

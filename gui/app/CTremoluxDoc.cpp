@@ -34,6 +34,7 @@ bool CTremoluxDoc::OnOpenDocument(const QString& pathName) {
     return false;
   }
   m_strPathName = pathName;
+  m_strCanonicalPath = QFileInfo(pathName).canonicalFilePath();
   m_strTitle = QFileInfo(pathName).fileName();
   UpdateFrameCounts();
   return true;

@@ -39,6 +39,9 @@ class CTremoluxDoc : public QObject {
 
   // The full path given to OnOpenDocument, and its file name (the title).
   const QString& GetPathName() const { return m_strPathName; }
+  // The file's path with links, "." and ".." resolved, as it was when the
+  // document opened; empty until then. What FindDocument compares.
+  const QString& GetCanonicalPath() const { return m_strCanonicalPath; }
   const QString& GetTitle() const { return m_strTitle; }
   CDocTemplate* GetDocTemplate() const { return m_pDocTemplate; }
 
@@ -62,6 +65,7 @@ class CTremoluxDoc : public QObject {
 
   CDocTemplate* m_pDocTemplate;
   QString m_strPathName;
+  QString m_strCanonicalPath;  // resolved once at open: a lookup then costs no file-system call
   QString m_strTitle;
   std::vector<CTremoluxView*> m_views;
   bool m_bClosing = false;
