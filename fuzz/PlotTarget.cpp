@@ -7,6 +7,7 @@
 #include "core/plot/PlotSummary.h"
 #include "fuzz/ParserTargets.h"
 #include "tests/support/HandFilledC3d.h"
+#include "tests/support/TracePaths.h"
 
 namespace {
 
@@ -18,21 +19,6 @@ constexpr std::size_t kMaxSamples = 8192;
 // Widths up to this get the summarised path compared with the merge of every
 // vertex (the summarised path keeps two numbers per column).
 constexpr int kMaxComparedWidth = 1 << 20;
-
-std::vector<PlotPoint> Vertices(const CPlotTrace& trace) {
-  std::vector<PlotPoint> v;
-  trace.WalkVertices([&v](const PlotPoint& p) { v.push_back(p); });
-  return v;
-}
-
-std::vector<PlotPoint> MergedPath(const CPlotTrace& trace) {
-  std::vector<PlotPoint> out;
-  const auto sink = [&out](const PlotPoint& p) { out.push_back(p); };
-  CColumnMerger merger(sink);
-  trace.WalkVertices([&merger](const PlotPoint& p) { merger.Push(p); });
-  merger.Finish();
-  return out;
-}
 
 // Every vertex inside the client and never moving left.
 void CheckInside(const std::vector<PlotPoint>& vertices, int width, int height) {
@@ -92,7 +78,7 @@ int fuzztarget::PlotTarget(const std::uint8_t* data, std::size_t size) {
 
   const CPlotTrace whole(c3d.get(), 0, width, height);
   if (!whole.Draws() || whole.Count() != n) Fail("the whole channel is not one vertex per sample");
-  CheckInside(Vertices(whole), w, h);
+  CheckInside(c3dtest::TraceVertices(whole), w, h);
 
   const CPlotSummary summary(*c3d, 0);
   const CPlotTrace plain(c3d.get(), 0, width, height, range);
@@ -101,10 +87,11 @@ int fuzztarget::PlotTarget(const std::uint8_t* data, std::size_t size) {
   const std::int64_t last = std::clamp<std::int64_t>(range.last, first, n);
   if (plain.Count() != last - first || (plain.Count() > 0 && plain.First() != first))
     Fail("a range trace does not hold the range's samples");
-  const std::vector<PlotPoint> vertices = Vertices(plain);
+  const std::vector<PlotPoint> vertices = c3dtest::TraceVertices(plain);
   CheckInside(vertices, w, h);
-  if (Vertices(summarised) != vertices) Fail("the summary changes a range's trace");
-  if (w <= kMaxComparedWidth && SummarisedTracePath(plain, summary) != MergedPath(plain))
+  if (c3dtest::TraceVertices(summarised) != vertices) Fail("the summary changes a range's trace");
+  if (w <= kMaxComparedWidth &&
+      SummarisedTracePath(plain, summary) != c3dtest::MergedTracePath(plain))
     Fail("the summarised path differs from the merge of every vertex");
   return 0;
 }

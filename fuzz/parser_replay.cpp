@@ -20,6 +20,7 @@
 
 #include "fuzz/Mutations.h"
 #include "fuzz/ParserTargets.h"
+#include "fuzz/ReplayInputs.h"
 
 namespace fs = std::filesystem;
 
@@ -63,15 +64,7 @@ bool AddInputs(const fs::path& path, bool optional, std::vector<fs::path>& files
                  optional ? "is absent: skipped" : "does not exist");
     return optional;
   }
-  std::vector<fs::path> found;
-  if (fs::is_directory(path, ec)) {
-    for (const auto& entry : fs::recursive_directory_iterator(path, ec))
-      if (entry.is_regular_file(ec) && entry.path().extension() != ".md")
-        found.push_back(entry.path());
-    std::sort(found.begin(), found.end());
-  } else {
-    found.push_back(path);
-  }
+  const std::vector<fs::path> found = fuzzreplay::InputFiles(path);
   files.insert(files.end(), found.begin(), found.end());
   return true;
 }

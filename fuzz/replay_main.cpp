@@ -26,6 +26,7 @@
 #include "core/c3d/C3d.h"
 #include "fuzz/LoadTarget.h"
 #include "fuzz/Mutations.h"
+#include "fuzz/ReplayInputs.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define TREMOLUX_REPLAY_SANITIZED 1
@@ -96,18 +97,7 @@ bool AddPath(Options& o, const fs::path& path, bool optional) {
                  optional ? "is absent: skipped" : "does not exist");
     return optional;
   }
-  std::vector<fs::path> found;
-  if (fs::is_directory(path, ec)) {
-    for (const auto& entry : fs::recursive_directory_iterator(path, ec)) {
-      if (entry.is_regular_file(ec)) found.push_back(entry.path());
-    }
-    std::sort(found.begin(), found.end());
-  } else {
-    found.push_back(path);
-  }
-  for (const auto& f : found) {
-    if (f.extension() == ".md" || f.filename().string().front() == '.')
-      continue;  // notes, not inputs
+  for (const auto& f : fuzzreplay::InputFiles(path)) {
     if (fs::file_size(f, ec) <= o.maxSize) o.files.push_back(f);
   }
   return true;

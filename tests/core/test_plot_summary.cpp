@@ -17,6 +17,7 @@
 #include "core/plot/PlotPath.h"
 #include "core/plot/PlotSummary.h"
 #include "tests/support/HandFilledC3d.h"
+#include "tests/support/TracePaths.h"
 
 namespace {
 
@@ -32,21 +33,6 @@ std::vector<std::int64_t> StartsByWalking(float step, std::int64_t n, int width)
     for (const int c = static_cast<int>(x < right ? x : right); next <= c; ++next)
       starts[static_cast<std::size_t>(next)] = i;
   return starts;
-}
-
-std::vector<PlotPoint> Vertices(const CPlotTrace& trace) {
-  std::vector<PlotPoint> v;
-  trace.WalkVertices([&v](const PlotPoint& p) { v.push_back(p); });
-  return v;
-}
-
-std::vector<PlotPoint> MergedEveryVertex(const CPlotTrace& trace) {
-  std::vector<PlotPoint> out;
-  const auto sink = [&out](const PlotPoint& p) { out.push_back(p); };
-  CColumnMerger merger(sink);
-  trace.WalkVertices([&merger](const PlotPoint& p) { merger.Push(p); });
-  merger.Finish();
-  return out;
 }
 
 enum class Shape { NoisyTone, Steps, SpikesAndNaN, RandomWalk };
@@ -185,16 +171,16 @@ TEST(PlotRange, DrawsLikeTheSlicedChannel) {
     const CPlotTrace summarised(c3d.get(), 0, w, h, PlotRange{first, last}, &summary);
     ASSERT_EQ(plain.Count(), last - first);
     EXPECT_EQ(plain.HasMarkers(), expected.HasMarkers());
-    const std::vector<PlotPoint> want = Vertices(expected);
-    EXPECT_EQ(Vertices(plain), want);
-    EXPECT_EQ(Vertices(summarised), want);
+    const std::vector<PlotPoint> want = c3dtest::TraceVertices(expected);
+    EXPECT_EQ(c3dtest::TraceVertices(plain), want);
+    EXPECT_EQ(c3dtest::TraceVertices(summarised), want);
   }
 
   const auto c3d = ChannelFile(MakeSamples(5000, Shape::NoisyTone, false, 5), false);
-  EXPECT_EQ(Vertices(CPlotTrace(c3d.get(), 0, 300, 100, PlotRange{})),
-            Vertices(CPlotTrace(c3d.get(), 0, 300, 100)));
-  EXPECT_EQ(Vertices(CPlotTrace(c3d.get(), 0, 300, 100, PlotRange{-50, 99999})),
-            Vertices(CPlotTrace(c3d.get(), 0, 300, 100)));
+  EXPECT_EQ(c3dtest::TraceVertices(CPlotTrace(c3d.get(), 0, 300, 100, PlotRange{})),
+            c3dtest::TraceVertices(CPlotTrace(c3d.get(), 0, 300, 100)));
+  EXPECT_EQ(c3dtest::TraceVertices(CPlotTrace(c3d.get(), 0, 300, 100, PlotRange{-50, 99999})),
+            c3dtest::TraceVertices(CPlotTrace(c3d.get(), 0, 300, 100)));
   const CPlotTrace empty(c3d.get(), 0, 300, 100, PlotRange{40, 40});
   EXPECT_TRUE(empty.Draws());
   EXPECT_EQ(empty.Count(), 0);
@@ -210,7 +196,7 @@ TEST(PlotRange, RangeStartingOnNaNLiesOnTheBottomEdge) {
   const CPlotSummary summary(*c3d, 0);
   for (const CPlotSummary* s : {static_cast<const CPlotSummary*>(nullptr), &summary}) {
     const CPlotTrace trace(c3d.get(), 0, 200, 80, PlotRange{1000, 2900}, s);
-    for (const PlotPoint& p : Vertices(trace)) ASSERT_EQ(p.y, 80);
+    for (const PlotPoint& p : c3dtest::TraceVertices(trace)) ASSERT_EQ(p.y, 80);
   }
 }
 
@@ -245,7 +231,7 @@ TEST(PlotSummary, PathEqualsTheMergedPathThroughEveryVertex) {
       SCOPED_TRACE(testing::Message()
                    << "channel " << c << ", W " << w << ", [" << first << ", " << last << ")");
       const CPlotTrace trace(c3d.get(), 0, w, 244, PlotRange{first, last}, &summary);
-      ASSERT_EQ(SummarisedTracePath(trace, summary), MergedEveryVertex(trace));
+      ASSERT_EQ(SummarisedTracePath(trace, summary), c3dtest::MergedTracePath(trace));
     }
   }
 }

@@ -22,6 +22,7 @@
 
 #include "core/sound/WaveSynthesis.h"
 #include "gui/player/SoundPlayer.h"
+#include "tests/gui/SoundServerSupport.h"
 #include "tests/gui/SoundTestMain.h"
 
 namespace {
@@ -352,43 +353,14 @@ void TestSoundPlayer::soundServerComesAndGoes() {
   const QString own = qEnvironmentVariable(kOwnServerDir);
   if (own.isEmpty()) {
     QTemporaryDir dir;
-    QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("runtime"))) &&
-            QDir().mkpath(dir.filePath(QStringLiteral("home"))));
-    QFile::setPermissions(dir.filePath(QStringLiteral("runtime")),
-                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    QFile config(dir.filePath(QStringLiteral("client.conf")));
-    QVERIFY(config.open(QIODevice::WriteOnly) && config.write("autospawn = no\n") > 0);
-    config.close();
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment env = guitest::PrivateSoundEnvironment(dir.path());
     env.insert(QString::fromLatin1(kOwnServerDir), dir.path());
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.filePath(QStringLiteral("runtime")));
-    env.insert(QStringLiteral("HOME"), dir.filePath(QStringLiteral("home")));
-    env.insert(QStringLiteral("TMPDIR"), dir.path());
-    env.insert(QStringLiteral("PULSE_CLIENTCONFIG"), config.fileName());
-    env.remove(QStringLiteral("PULSE_SERVER"));
-    QProcess child;
-    child.setProcessEnvironment(env);
-    child.setProcessChannelMode(QProcess::ForwardedChannels);
-    child.start(QCoreApplication::applicationFilePath(),
-                {QStringLiteral("soundServerComesAndGoes")});
-    QVERIFY(child.waitForFinished(90000));
-    QCOMPARE(child.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(child.exitCode(), 0);
+    QVERIFY(guitest::RunTestAgain(env, QStringLiteral("soundServerComesAndGoes")));
     return;
   }
   QProcess server;
-  server.setStandardOutputFile(QProcess::nullDevice());
-  server.setStandardErrorFile(QProcess::nullDevice());
   const QString socket = own + QStringLiteral("/runtime/pulse/native");
-  const auto startServer = [&] {
-    server.start(pulseaudio,
-                 {QStringLiteral("--daemonize=no"), QStringLiteral("--use-pid-file=no"),
-                  QStringLiteral("--system=false"), QStringLiteral("--exit-idle-time=-1"),
-                  QStringLiteral("-n"),
-                  QStringLiteral("--load=module-null-sink sink_name=own rate=44100 channels=1"),
-                  QStringLiteral("--load=module-native-protocol-unix")});
-    return server.waitForStarted();
-  };
+  const auto startServer = [&] { return guitest::StartPrivateSoundServer(server, pulseaudio); };
   const auto killServer = [&] {
     server.kill();
     server.waitForFinished();
