@@ -45,26 +45,27 @@ class CPulseSoundOutput : public ISoundOutput {
 
   bool Start(const PcmSound& sound, EndedFn onEnded, QString& error) override {
     Stop();
-    pa_sample_spec spec;
-    spec.format = sound.bits == 8 ? PA_SAMPLE_U8 : PA_SAMPLE_S16LE;
-    spec.rate = static_cast<std::uint32_t>(sound.rate);
-    spec.channels = 1;
+    pa_sample_spec sampleFormat;
+    sampleFormat.format = sound.bits == 8 ? PA_SAMPLE_U8 : PA_SAMPLE_S16LE;
+    sampleFormat.rate = static_cast<std::uint32_t>(sound.rate);
+    sampleFormat.channels = 1;
     pa_buffer_attr attr;
     attr.maxlength = static_cast<std::uint32_t>(-1);
-    attr.tlength = static_cast<std::uint32_t>(pa_usec_to_bytes(kQueueUs, &spec));
+    attr.tlength = static_cast<std::uint32_t>(pa_usec_to_bytes(kQueueUs, &sampleFormat));
     // Playback starts once the whole queue is filled (at once: the sound is
     // in memory), so the sink's first requests find data. A smaller start
     // threshold is heard as a gap of that size at the start when the sink
     // asks for more than is queued yet; none at all lets the server's read
     // position run ahead of the first bytes, dropping the sound's start.
-    const std::size_t frame = pa_frame_size(&spec);
-    const std::size_t chunk = std::max(frame, pa_usec_to_bytes(kChunkUs, &spec) / frame * frame);
+    const std::size_t frame = pa_frame_size(&sampleFormat);
+    const std::size_t chunk =
+        std::max(frame, pa_usec_to_bytes(kChunkUs, &sampleFormat) / frame * frame);
     attr.prebuf = attr.tlength;
     attr.minreq = static_cast<std::uint32_t>(-1);
     attr.fragsize = static_cast<std::uint32_t>(-1);
     int code = 0;
     pa_simple* stream = pa_simple_new(nullptr, "Tremolux", PA_STREAM_PLAYBACK, nullptr,
-                                      "Analog channel", &spec, nullptr, &attr, &code);
+                                      "Analog channel", &sampleFormat, nullptr, &attr, &code);
     if (stream == nullptr) {
       error = QStringLiteral("no sound server: %1").arg(Reason(code));
       return false;
@@ -78,9 +79,8 @@ class CPulseSoundOutput : public ISoundOutput {
       samples.append(static_cast<qsizetype>(attr.prebuf) - samples.size(),
                      sound.bits == 8 ? '\x80' : '\0');
     m_thread = std::thread(
-        [this, stream, spec, chunk, samples = std::move(samples), onEnded = std::move(onEnded)] {
-          Feed(stream, spec, chunk, samples, onEnded);
-        });
+        [this, stream, sampleFormat, chunk, samples = std::move(samples),
+         onEnded = std::move(onEnded)] { Feed(stream, sampleFormat, chunk, samples, onEnded); });
     return true;
   }
 
@@ -104,7 +104,7 @@ class CPulseSoundOutput : public ISoundOutput {
  private:
   // The feeding thread: writes the samples, waits until the server has
   // played them out, and says how the sound ended (unless it was stopped).
-  void Feed(pa_simple* stream, const pa_sample_spec& spec, std::size_t chunk,
+  void Feed(pa_simple* stream, const pa_sample_spec& sampleFormat, std::size_t chunk,
             const QByteArray& samples, const EndedFn& onEnded) {
     const char* data = samples.constData();
     std::size_t left = static_cast<std::size_t>(samples.size());
@@ -116,7 +116,7 @@ class CPulseSoundOutput : public ISoundOutput {
     const auto publish = [&](pa_usec_t& latency) {
       latency = pa_simple_get_latency(stream, &code);
       if (latency == static_cast<pa_usec_t>(-1)) return false;
-      const pa_usec_t sent = pa_bytes_to_usec(written, &spec);
+      const pa_usec_t sent = pa_bytes_to_usec(written, &sampleFormat);
       SetPosition(static_cast<qint64>(sent > latency ? sent - latency : 0),
                   static_cast<qint64>(sent));
       return true;
