@@ -3,7 +3,6 @@
 #include <QEventLoop>
 #include <QFile>
 #include <algorithm>
-#include <climits>
 #include <cstdio>
 #include <span>
 #include <string>

@@ -21,6 +21,7 @@
 #include "gui/sound/CAnalogSoundDlg.h"
 #include "tests/gui/SoundTestMain.h"
 #include "tests/support/C3dWriter.h"
+#include "tests/support/RecordingSoundHost.h"
 
 namespace {
 
@@ -285,14 +286,7 @@ void TestPlotView::zoomedPlayPlaysTheVisibleSamples() {
   const auto expected = [&](const CC3d& file) {
     std::vector<float> buffer;
     const QString path = tmp.filePath(QStringLiteral("expected.wav"));
-    struct : sound::ISoundHost {
-      void StopSound() override {}
-      void SetStatus(const std::string&) override {}
-      void ShowMessage(const std::string&) override {}
-      void BeginWaitCursor() override {}
-      void EndWaitCursor() override {}
-      void PlayFile(const std::filesystem::path&) override {}
-    } host;
+    c3dtest::RecordingSoundHost host;  // its record is not checked here
     sound::WriteWave(file, 0, 16, 8000.0f, buffer, path.toStdString(), host);
     return ReadAll(path);
   };
