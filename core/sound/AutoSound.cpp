@@ -134,16 +134,27 @@ std::size_t CAutoSound::Read(std::span<float> out) {
   return done;
 }
 
+namespace {
+
+// v rounded half away from zero, then clipped to lo..hi; inlined, where the
+// library's rounding functions are calls.
+int RoundClipped(double v, double lo, double hi) {
+  const double clipped = std::clamp(v, lo, hi);
+  return static_cast<int>(clipped >= 0.0 ? clipped + 0.5 : clipped - 0.5);
+}
+
+}  // namespace
+
 std::int16_t PcmFromUnit16(float x) {
   if (std::isnan(x)) return 0;
-  const double v = std::nearbyint(static_cast<double>(x) * 32767.0);
-  return static_cast<std::int16_t>(std::clamp(v, -32768.0, 32767.0));
+  return static_cast<std::int16_t>(
+      RoundClipped(static_cast<double>(x) * 32767.0, -32768.0, 32767.0));
 }
 
 std::uint8_t PcmFromUnit8(float x) {
   if (std::isnan(x)) return 128;
-  const double v = std::nearbyint(static_cast<double>(x) * 127.0) + 128.0;
-  return static_cast<std::uint8_t>(std::clamp(v, 0.0, 255.0));
+  return static_cast<std::uint8_t>(
+      RoundClipped(static_cast<double>(x) * 127.0 + 128.0, 0.0, 255.0));
 }
 
 }  // namespace sound

@@ -81,9 +81,9 @@ class CAutoSound {
   std::unique_ptr<CPitchTone> m_pitch;
 };
 
-// PCM of a sample in [-1, 1] (full scale = 1): rounded to the nearest step
-// and clipped. 16 bits: x x 32767 in -32768..32767; 8 bits: x x 127 + 128 in
-// 0..255 (128 is silence). NaN gives silence.
+// PCM of a sample in [-1, 1] (full scale = 1): clipped, then rounded to the
+// nearest step (halves away from 0). 16 bits: x x 32767 in -32768..32767;
+// 8 bits: x x 127 + 128 in 0..255 (128 is silence). NaN gives silence.
 std::int16_t PcmFromUnit16(float x);
 std::uint8_t PcmFromUnit8(float x);
 
