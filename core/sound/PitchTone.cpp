@@ -82,15 +82,25 @@ std::size_t CPitchTone::Read(std::span<float> out) {
     const double gain = m_silent ? 0.0 : m_fades.Gain(m_next);
     if (gain <= 0.0) {
       out[i] = 0.0f;
+      m_segment = -1;
       continue;
     }
     const double t = static_cast<double>(m_next) * m_step;
     const auto k = static_cast<std::int64_t>(t);
-    const double u = t - static_cast<double>(k);
-    const double x0 = m_view[k];
-    const double v = u == 0.0 ? x0 : x0 + (m_view[k + 1] - x0) * u;
+    if (k != m_segment) {  // a new pair of values: one exp for all its outputs
+      m_segment = k;
+      const double x0 = m_view[k];
+      const double x1 = k + 1 < m_view.count ? m_view[k + 1] : x0;
+      const double slope = std::isfinite(x1) ? (x1 - x0) * m_logRatio : 0.0;
+      const double u = t - static_cast<double>(k);
+      m_increment =
+          kTwoPi * m_range.low / m_outputRate * std::exp((x0 - m_min) * m_logRatio + slope * u);
+      m_growth = std::exp(slope * m_step);
+    } else {
+      m_increment *= m_growth;
+    }
     out[i] = static_cast<float>(kPitchAmplitude * gain * FastSine(m_phase));
-    m_phase += kTwoPi * m_range.low * std::exp((v - m_min) * m_logRatio) / m_outputRate;
+    m_phase += m_increment;
     if (m_phase >= kTwoPi) m_phase -= kTwoPi;
   }
   return n;

@@ -65,6 +65,13 @@ class CPitchTone {
   bool m_silent = true;
   double m_logRatio = 0.0;  // log(high / low) / (max - min)
   double m_phase = 0.0;     // radians, in [0, 2 pi)
+  // The pair of values (k, k + 1) the last output lay between (-1: none),
+  // the phase step of that output, and the factor by which the step grows
+  // from one output to the next between them (the frequency is exponential
+  // in the value, which is linear in time there).
+  std::int64_t m_segment = -1;
+  double m_increment = 0.0;
+  double m_growth = 1.0;
   std::int64_t m_next = 0;
   CStretchFades m_fades;
 };
