@@ -47,6 +47,7 @@ FirstLook LookAtValues(SampleView view) {
 AutoAnalysis AnalyseForAuto(SampleView view, double analogRate) {
   AutoAnalysis result;
   const FirstLook look = LookAtValues(view);
+  result.mean = look.mean;
   if (!look.varies) {
     result.hint = "constant channel: nothing to hear";
     return result;
@@ -99,8 +100,8 @@ CAutoSound::CAutoSound(SampleView view, double analogRate, double outputRate, Au
   if (m_analysis.choice == AutoChoice::Pitch) {
     m_pitch = std::make_unique<CPitchTone>(view, analogRate, outputRate);
   } else if (m_analysis.choice == AutoChoice::Waveform) {
-    // The same mean the analysis took off, so the filter sees the same values.
-    m_source = std::make_unique<CViewSource>(view, LookAtValues(view).mean);
+    // The mean the analysis took off, so the filter sees the same values.
+    m_source = std::make_unique<CViewSource>(view, m_analysis.mean);
     m_highPassed = std::make_unique<CFilteredSource>(*m_source, AudibleHighPass(analogRate));
     m_resampled =
         std::make_unique<CSpeedStream>(*m_highPassed, view.count, analogRate, 1, outputRate);

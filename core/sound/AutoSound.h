@@ -32,6 +32,7 @@ struct AutoAnalysis {
   // choice over the variance of its finite values (0 when the analog rate is
   // 40 Hz or less, where nothing lies above 20 Hz).
   double energyAbove = 0.0;
+  double mean = 0.0;    // mean of the finite values, taken off before the high-pass
   double centre = 0.0;  // mean of the high-passed values (Waveform)
   double scale = 0.0;   // gain bringing their peak about the centre to -1 dBFS (Waveform)
   std::string hint;     // what was chosen and why, one short line
@@ -58,6 +59,7 @@ AutoAnalysis AnalyseForAuto(SampleView view, double analogRate);
 class CAutoSound {
  public:
   CAutoSound(SampleView view, double analogRate, double outputRate);
+  // With the analysis already made: AnalyseForAuto of the same view and rate.
   CAutoSound(SampleView view, double analogRate, double outputRate, AutoAnalysis analysis);
 
   const AutoAnalysis& Analysis() const { return m_analysis; }
