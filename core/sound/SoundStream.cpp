@@ -63,8 +63,8 @@ void CSoundStream::Produce(int from, std::span<float> out) const {
     ++i;
   }
   // Slot i holds x[k] + (x[k + 1] - x[k]) x (t - k) with t = i x step and
-  // k = trunc(t), in double, stored as float: Interpolate's arithmetic
-  // slot for slot. t grows with i (rounding is monotonic), so k only moves
+  // k = trunc(t), in double, stored as float: the in-place upsampling's
+  // arithmetic slot for slot. t grows with i (rounding is monotonic), so k only moves
   // up; it is taken afresh from t whenever t reaches k + 1.
   const int interpolatedEnd = std::min(end, m_tailStart);
   if (i < interpolatedEnd) {

@@ -188,7 +188,7 @@ class WriteWaveTest : public testing::Test {
 };
 
 // The full build of the worked example: header, the samples of both widths,
-// the RIFF size patched to length - 8, and the platform calls in order.
+// the RIFF size equal to length - 8, and the platform calls in order.
 TEST_F(WriteWaveTest, WritesTheExampleAtBothWidths) {
   const auto c3d = HandFilled({2048, 4095, 0}, 1000);
   ASSERT_EQ(
