@@ -33,7 +33,9 @@ std::string BatchWaveName(const std::string& stem, int index, const std::string&
 
 // The sound `spec` describes, encoded straight into `out` through
 // WriteWholeFile (sound::SpecSamples, then sound::EncodeSpec into the
-// stream): `out` is either the whole sound or untouched. Played, or
+// stream): `out` is either the whole sound or untouched (a device or a pipe
+// is written in place, as the bytes come, where a failure cannot be undone;
+// a failed build writes nothing there before its message). Played, or
 // PlayedEmpty for the empty sound of a refused resampling (as Play leaves
 // it), when the file is complete; otherwise the outcome of the build, or
 // NotCreated after "Could not create" through host when the file could not
