@@ -19,6 +19,7 @@
 
 #include "core/c3d/C3d.h"
 #include "core/sound/WaveSynthesis.h"
+#include "tests/support/ReferenceResample.h"
 
 // Heap accounting for the whole program: every allocation through operator
 // new is counted, so a build's peak can be read off around one call.
@@ -122,7 +123,9 @@ void BM_WriteWave16Bit(benchmark::State& state) {
   for (auto _ : state) {
     const std::size_t before = g_heapNow.load();
     g_heapPeak.store(before);
-    const auto outcome = sound::WriteWave(*c3d, 0, 16, kOutputRate, soundBuffer, file, host, level);
+    const auto outcome =
+        sound::WriteWave(*c3d, {.channel = 0, .bits = 16, .rate = kOutputRate, .level = level},
+                         soundBuffer, file, host);
     if (outcome != sound::WaveOutcome::Played) state.SkipWithError("the build failed");
     peak = std::max(peak, g_heapPeak.load() - before);
   }
@@ -154,7 +157,8 @@ void BM_StreamProduce(benchmark::State& state) {
   ReportPerOutput(state, static_cast<std::size_t>(stream.Length()));
 }
 
-// The rate conversion alone: work buffer, copy in, interpolate, hand over.
+// The whole-buffer reference of the rate conversion: work buffer, copy in,
+// interpolate, hand over.
 void BM_Resample(benchmark::State& state) {
   const auto c3d = SixMinuteRecording();
   CQuietHost host;
@@ -166,12 +170,12 @@ void BM_Resample(benchmark::State& state) {
     state.PauseTiming();
     buffer = input;
     state.ResumeTiming();
-    benchmark::DoNotOptimize(sound::Resample(buffer, kAnalogRate, kOutputRate, kCount, host));
+    benchmark::DoNotOptimize(c3dtest::Resample(buffer, kAnalogRate, kOutputRate, kCount, host));
   }
   ReportPerOutput(state, OutputCount());
 }
 
-// The in-place kernel alone on a buffer that is already mapped and holds
+// The reference's in-place kernel alone on a buffer that is already mapped and holds
 // the input: the arithmetic without allocation.
 void BM_InterpolateWarm(benchmark::State& state) {
   const std::size_t n = OutputCount();
@@ -189,7 +193,7 @@ void BM_InterpolateWarm(benchmark::State& state) {
     state.ResumeTiming();
     int lastUsable = 0;
     int status = 0;
-    sound::Interpolate(buffer, lastOut, lastIn, step, lastUsable, status);
+    c3dtest::Interpolate(buffer, lastOut, lastIn, step, lastUsable, status);
     benchmark::DoNotOptimize(buffer.data());
   }
   ReportPerOutput(state, n);

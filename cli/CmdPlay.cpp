@@ -41,7 +41,8 @@ int RunPlay(const SoundOptions& o) {
   host.onPlay = [&](const std::filesystem::path&) { played = player.Play(temp.Path()); };
   std::vector<float> soundBuffer(50);
   const auto outcome =
-      sound::WriteWave(c3d, channel, o.bits, rate, soundBuffer, temp.FsPath(), host, o.Level());
+      sound::WriteWave(c3d, {.channel = channel, .bits = o.bits, .rate = rate, .level = o.Level()},
+                       soundBuffer, temp.FsPath(), host);
   if (outcome != sound::WaveOutcome::Played) return 1;
   if (played != CSoundPlayer::PlayResult::Playing) return 1;  // the player said why
 

@@ -1,6 +1,6 @@
 // tremolux-cli wav: the sound dialog's Play without the dialog, into a file.
 // The same rate checks, messages and build (sound::CheckPlayRate,
-// sound::WriteWave) as the GUI, so the same bytes. wav also exports many
+// sound::EncodeSpec) as the GUI's Play, so the same bytes. wav also exports many
 // channels of many files into a folder at once. play is in CmdPlay.cpp.
 #include <csignal>
 #include <cstdio>
@@ -77,7 +77,8 @@ int RunWavSingle(const SoundOptions& o) {
   float rate = 0.0f;
   if (const int code = Prepare(path, o, c3d, channel, rate); code >= 0) return code;
   CCliSoundHost host;
-  const auto outcome = WriteWaveFile(c3d, channel, o.bits, rate, o.Level(), o.out, host);
+  const auto outcome = WriteWaveFile(
+      c3d, {.channel = channel, .bits = o.bits, .rate = rate, .level = o.Level()}, o.out, host);
   return outcome == sound::WaveOutcome::Played ? 0 : 1;
 }
 
@@ -183,8 +184,9 @@ int RunWavBatch(const SoundOptions& o) {
       CCliSoundHost host;
       host.prefix = "tremolux-cli: " + path + ": " + what;
       host.beforeMessage = [&progress] { progress.Clear(); };
-      const auto outcome =
-          WriteWaveFile(c3d, channel, o.bits, check.rate, o.Level(), dir / name, host);
+      const auto outcome = WriteWaveFile(
+          c3d, {.channel = channel, .bits = o.bits, .rate = check.rate, .level = o.Level()},
+          dir / name, host);
       if (outcome != sound::WaveOutcome::Played) failed = true;
     }
   }

@@ -2,9 +2,10 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <fstream>
 #include <functional>
+#include <optional>
 #include <random>
+#include <span>
 #include <system_error>
 
 #include "core/Messages.h"
@@ -70,6 +71,19 @@ bool WriteAndClose(std::FILE* file, const std::function<bool(std::FILE*)>& write
   return std::fclose(file) == 0 && written;
 }
 
+// The encoder's bytes into a stdio stream, each write checked.
+class CFileSink : public sound::IByteSink {
+ public:
+  explicit CFileSink(std::FILE* file) : m_file(file) {}
+
+  bool Write(std::span<const std::uint8_t> bytes) override {
+    return std::fwrite(bytes.data(), 1, bytes.size(), m_file) == bytes.size();
+  }
+
+ private:
+  std::FILE* m_file;
+};
+
 }  // namespace
 
 bool WriteWholeFile(const std::filesystem::path& named,
@@ -90,49 +104,24 @@ bool WriteWholeFile(const std::filesystem::path& named,
   return false;
 }
 
-sound::WaveOutcome WriteWaveFile(const CC3d& c3d, int channel, int bits, float rate,
-                                 sound::SoundLevel level, const std::filesystem::path& named,
-                                 sound::ISoundHost& host) {
+sound::WaveOutcome WriteWaveFile(const CC3d& c3d, const sound::SoundSpec& spec,
+                                 const std::filesystem::path& out, sound::ISoundHost& host) {
+  const std::optional<sound::RawChannel> samples = sound::SpecSamples(c3d, spec, host);
+  if (!samples) return sound::WaveOutcome::Failed;
   std::vector<float> soundBuffer(50);  // the dialog's initial block of 50 floats
-  std::error_code ec;
-  // A device or a pipe (/dev/null, /dev/full, a FIFO) cannot be replaced:
-  // renaming a file over it would put the file where the device was. The
-  // sound is built in the temporary folder (its sizes are patched in at the
-  // end, which a pipe cannot seek to), then copied into it in one pass.
-  if (IsDeviceOrPipe(named)) {
-    const std::filesystem::path part =
-        PartName(std::filesystem::temp_directory_path(ec) / "tremolux.wav");
-    auto outcome = sound::WriteWave(c3d, channel, bits, rate, soundBuffer, part, host, level);
-    if (outcome == sound::WaveOutcome::Played || outcome == sound::WaveOutcome::PlayedEmpty) {
-      // Copied block by block, each write checked: a stream insertion of the
-      // whole file stops quietly at the first failed write (a reader that
-      // went away, a full device) and reports success.
-      std::ifstream in(part, std::ios::binary);
-      const auto copy = [&in](std::FILE* device) {
-        char block[1 << 16];
-        while (in.read(block, sizeof block) || in.gcount() > 0) {
-          const auto got = static_cast<std::size_t>(in.gcount());
-          if (std::fwrite(block, 1, got, device) != got) return false;
-        }
-        return !in.bad();
-      };
-      if (!in || !WriteAndClose(std::fopen(named.string().c_str(), "wb"), copy)) {
-        host.ShowMessage(Messages::kCouldNotCreate);
-        outcome = sound::WaveOutcome::NotCreated;
-      }
-    }
-    std::filesystem::remove(part, ec);
-    return outcome;
-  }
-  const std::filesystem::path out = ReplacedFile(named);
-  const std::filesystem::path part = PartName(out);
-  auto outcome = sound::WriteWave(c3d, channel, bits, rate, soundBuffer, part, host, level);
-  if (outcome == sound::WaveOutcome::Played || outcome == sound::WaveOutcome::PlayedEmpty) {
-    std::filesystem::rename(part, out, ec);
-    if (!ec) return outcome;
-    host.ShowMessage(Messages::kCouldNotCreate);
-    outcome = sound::WaveOutcome::NotCreated;
-  }
-  std::filesystem::remove(part, ec);  // best effort; nothing else is left
-  return outcome;
+  std::optional<sound::WaveOutcome> built;
+  const auto complete = [](sound::WaveOutcome outcome) {
+    return outcome == sound::WaveOutcome::Played || outcome == sound::WaveOutcome::PlayedEmpty;
+  };
+  const bool whole = WriteWholeFile(out, [&](std::FILE* file) {
+    CFileSink sink(file);
+    built = sound::EncodeSpec(c3d, spec, *samples, soundBuffer, sink, host);
+    return complete(*built);
+  });
+  if (whole) return *built;
+  // A failed build has shown its message; a file that could not be opened,
+  // or a whole sound that did not reach the disk or its name, has not.
+  if (built && !complete(*built)) return *built;
+  host.ShowMessage(Messages::kCouldNotCreate);
+  return sound::WaveOutcome::NotCreated;
 }

@@ -6,8 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "core/sound/SoundLevel.h"
-#include "core/sound/WaveSynthesis.h"
+#include "core/sound/SoundHost.h"
+#include "core/sound/SoundSpec.h"
+#include "core/sound/WaveBuild.h"
 
 class CC3d;
 
@@ -30,13 +31,15 @@ bool WriteWholeFile(const std::filesystem::path& out, const std::function<bool(s
 // label can neither leave the folder nor make an unportable name.
 std::string BatchWaveName(const std::string& stem, int index, const std::string& label);
 
-// sound::WriteWave into a new file beside `out`, renamed to `out` once the
-// sound is complete (Played, or PlayedEmpty: the empty sound of a refused
-// resampling, as Play leaves it). Any other outcome, or a failed rename
-// ("Could not create" is then shown through host), removes the new file:
-// `out` is either the whole sound or untouched. A symbolic link `out` stays
-// a link (the file it names is replaced); a device or pipe is written in
-// place, and a failed write or seek there says "Could not create".
-sound::WaveOutcome WriteWaveFile(const CC3d& c3d, int channel, int bits, float rate,
-                                 sound::SoundLevel level, const std::filesystem::path& out,
-                                 sound::ISoundHost& host);
+// The sound `spec` describes, encoded straight into `out` through
+// WriteWholeFile (sound::SpecSamples, then sound::EncodeSpec into the
+// stream): `out` is either the whole sound or untouched (a device or a pipe
+// is written in place, as the bytes come, where a failure cannot be undone;
+// a failed build writes nothing there before its message). Played, or
+// PlayedEmpty for the empty sound of a refused resampling (as Play leaves
+// it), when the file is complete; otherwise the outcome of the build, or
+// NotCreated after "Could not create" through host when the file could not
+// be opened, flushed or renamed. Nothing is stopped or played, and the
+// status line is not touched.
+sound::WaveOutcome WriteWaveFile(const CC3d& c3d, const sound::SoundSpec& spec,
+                                 const std::filesystem::path& out, sound::ISoundHost& host);

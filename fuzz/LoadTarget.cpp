@@ -221,7 +221,8 @@ void BuildWave(const CC3d& c3d, int channel, const std::string& text, int bits,
   CheckingSoundHost host;
   std::vector<float> soundBuffer;
   const auto outcome =
-      sound::WriteWave(c3d, channel, bits, check.rate, soundBuffer, WaveFile(), host, level);
+      sound::WriteWave(c3d, {.channel = channel, .bits = bits, .rate = check.rate, .level = level},
+                       soundBuffer, WaveFile(), host);
   Expect(host.waitDepth == 0, "the wait cursor stays after a build");
   Expect(outcome == sound::WaveOutcome::Played || outcome == sound::WaveOutcome::PlayedEmpty,
          "a checked rate and a loaded channel failed to build");

@@ -542,7 +542,8 @@ bool CAnalogSoundDlg::SaveSound(const QString& path) {
   const std::filesystem::path builtPath(QFile::encodeName(built.fileName()).toStdString());
 #endif
   const sound::WaveOutcome outcome =
-      sound::WriteWave(*m_pC3d, sel, bits, rate, buffer, builtPath, host, m_level);
+      sound::WriteWave(*m_pC3d, {.channel = sel, .bits = bits, .rate = rate, .level = m_level},
+                       buffer, builtPath, host);
   if (outcome != sound::WaveOutcome::Played && outcome != sound::WaveOutcome::PlayedEmpty) {
     return false;  // the build has shown its message
   }
@@ -597,11 +598,10 @@ void CAnalogSoundDlg::WriteWave(int channel, int bits, float rate) {
   // A range of a loaded channel: within GetAnalogSampleCount(), an int.
   const auto first = static_cast<int>(shown.first);
   const auto count = static_cast<int>(shown.last - shown.first);
+  sound::SoundSpec spec{.channel = channel, .bits = bits, .rate = rate, .level = m_level};
+  if (zoomed) spec.range = sound::SampleSpan{first, count};
   const sound::WaveOutcome outcome =
-      zoomed ? sound::WriteWaveRange(*m_pC3d, channel, first, count, bits, rate, m_pSoundBuffer,
-                                     m_tempFile.FsPath(), m_host, m_level)
-             : sound::WriteWave(*m_pC3d, channel, bits, rate, m_pSoundBuffer, m_tempFile.FsPath(),
-                                m_host, m_level);
+      sound::WriteWave(*m_pC3d, spec, m_pSoundBuffer, m_tempFile.FsPath(), m_host);
   if (outcome == sound::WaveOutcome::Played && channel == m_plot.m_nChannel)
     m_plot.StartPlayhead(first);
 }

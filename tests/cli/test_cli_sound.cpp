@@ -49,7 +49,8 @@ std::vector<std::uint8_t> CoreWave(const fs::path& c3dFile, int channel, int bit
   EXPECT_TRUE(c3d.Load());
   c3dtest::RecordingSoundHost host;
   std::vector<float> buffer(50);
-  sound::WriteWave(c3d, channel, bits, rate, buffer, out, host, level);
+  sound::WriteWave(c3d, {.channel = channel, .bits = bits, .rate = rate, .level = level}, buffer,
+                   out, host);
   return c3dtest::ReadFile(out);
 }
 

@@ -21,6 +21,7 @@
 #include "core/sound/WaveSynthesis.h"
 #include "tests/support/HandFilledC3d.h"
 #include "tests/support/RecordingSoundHost.h"
+#include "tests/support/ReferenceResample.h"
 #include "tests/support/ScratchDir.h"
 
 namespace {
@@ -154,8 +155,10 @@ class FitBuild : public testing::Test {
     c3dtest::RecordingSoundHost host;
     std::vector<float> soundBuffer(50);
     const fs::path file = dir / "fit.wav";
-    EXPECT_EQ(sound::WriteWave(c3d, channel, bits, rate, soundBuffer, file, host, level),
-              sound::WaveOutcome::Played);
+    EXPECT_EQ(
+        sound::WriteWave(c3d, {.channel = channel, .bits = bits, .rate = rate, .level = level},
+                         soundBuffer, file, host),
+        sound::WaveOutcome::Played);
     return WaveSamples(file);
   }
 
@@ -173,7 +176,7 @@ TEST_F(FitBuild, MapsResamplesValuesAndSilencesTheTail) {
   const float r = std::floor(a * 8.0f);
   std::vector<float> values = raw;
   c3dtest::RecordingSoundHost host;
-  const int n = sound::Resample(values, a, r, static_cast<int>(raw.size()), host);
+  const int n = c3dtest::Resample(values, a, r, static_cast<int>(raw.size()), host);
   const int tail = sound::PlanResample(a, r, static_cast<int>(raw.size())).lastUsable + 1;
   ASSERT_GT(n, 0);
   ASSERT_LT(tail, n) << "the row must have an unfilled top slot";

@@ -181,8 +181,8 @@ QByteArray CoreWave(const CC3d& c3d, int channel, int bits, float rate, sound::S
                     const QString& path) {
   std::vector<float> buffer;
   c3dtest::RecordingSoundHost host;
-  sound::WriteWave(c3d, channel, bits, rate, buffer, QFile::encodeName(path).toStdString(), host,
-                   level);
+  sound::WriteWave(c3d, {.channel = channel, .bits = bits, .rate = rate, .level = level}, buffer,
+                   QFile::encodeName(path).toStdString(), host);
   return ReadAll(path);
 }
 

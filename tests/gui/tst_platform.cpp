@@ -131,7 +131,8 @@ void TestPlatform::platformHostRunsABuildLikeTheDialog() {
     box->accept();
   });
   std::vector<float> soundBuffer(50);
-  QCOMPARE(sound::WriteWave(c3d, 0, 16, 8000, soundBuffer, file.FsPath(), host),
+  QCOMPARE(sound::WriteWave(c3d, {.channel = 0, .bits = 16, .rate = 8000}, soundBuffer,
+                            file.FsPath(), host),
            sound::WaveOutcome::PlayedEmpty);
   QCOMPARE(boxText, QString::fromLatin1(Messages::kError));
   QCOMPARE(statuses, (std::vector<std::string>{" Processing", " "}));

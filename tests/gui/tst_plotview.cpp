@@ -287,7 +287,8 @@ void TestPlotView::zoomedPlayPlaysTheVisibleSamples() {
     std::vector<float> buffer;
     const QString path = tmp.filePath(QStringLiteral("expected.wav"));
     c3dtest::RecordingSoundHost host;  // its record is not checked here
-    sound::WriteWave(file, 0, 16, 8000.0f, buffer, path.toStdString(), host);
+    sound::WriteWave(file, {.channel = 0, .bits = 16, .rate = 8000.0f}, buffer, path.toStdString(),
+                     host);
     return ReadAll(path);
   };
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "core/sound/WaveSynthesis.h"
+#include "core/sound/SoundHost.h"
 
 namespace c3dtest {
 

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <optional>
+#include <vector>
+
+#include "core/sound/SoundHost.h"
+#include "core/sound/SoundSpec.h"
+#include "core/sound/SoundStream.h"
+#include "core/sound/WaveEncoder.h"
+
+class CC3d;
+
+// A SoundSpec made into WAVE bytes for a sink, with the messages and the
+// wait cursor a build shows on the way: what Play's file and every saved
+// sound share. Opening files, the status line and playback are the
+// caller's (WriteWave for Play, the command line's writer for `wav`).
+namespace sound {
+
+// The analog rate A in Hz: samples per frame x frame rate, as a 32-bit float
+// (the product of a 16-bit count and a float is exact in double, so this is
+// the correctly rounded product). Every rate comparison of a build uses it.
+float AnalogRate(const CC3d& c3d);
+
+// How a build ended.
+enum class WaveOutcome {
+  Played,       // the file holds the sound and playback was started
+  PlayedEmpty,  // resampling refused ("Error" shown): a 44-byte sound was written and played
+  NotCreated,   // "Could not create": the file could not be opened or fully written
+  Failed,       // "Error" or "Not Enough memory to open file": nothing complete written
+};
+
+// The stored values spec plays, checked before any file is touched: the
+// channel's first GetAnalogSampleCount() values, or spec.range of them.
+// None, after "Error" shown through host, when spec.range does not lie
+// within those values (or its count is below 1), the channel index is out
+// of range, its block is shorter than the values played, or spec.rate does
+// not truncate to a 32-bit whole number.
+std::optional<RawChannel> SpecSamples(const CC3d& c3d, const SoundSpec& spec, ISoundHost& host);
+
+// Encodes `samples` (from SpecSamples of the same spec) into sink: the
+// channel's first values are loaded into soundBuffer; when the whole-number
+// rate is above the analog rate the wait cursor is shown for the rest of the
+// build, and a refused resampling shows "Error" and makes an empty sound;
+// then the header and the samples a stretch at a time, through soundBuffer.
+// Played or PlayedEmpty when every byte reached the sink. Failed after
+// "Not Enough memory to open file" or "Error" (a sound too long for a WAVE
+// file); NotCreated after "Could not create" (the sink refused a write).
+// The wait cursor is removed before any message that follows it. soundBuffer
+// ends as CWaveEncoder::Encode leaves it, or holding the channel's first
+// values (at most kSoundStretch) when nothing was produced.
+WaveOutcome EncodeSpec(const CC3d& c3d, const SoundSpec& spec, const RawChannel& samples,
+                       std::vector<float>& soundBuffer, IByteSink& sink, ISoundHost& host);
+
+}  // namespace sound
