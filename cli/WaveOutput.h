@@ -1,8 +1,6 @@
 #pragma once
 
-#include <cstdio>
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,16 +10,8 @@
 class CC3d;
 
 // WAVE files written by tremolux-cli: the names of a batch export and the
-// write-then-rename that keeps a failed build from leaving a partial file.
-
-// Writes the file `out` whole or not at all: `write` fills a new stdio
-// stream beside it, which is renamed to `out` once `write` returned true and
-// every byte reached the disk. Otherwise (write refused, a full disk, a
-// failed rename) the new file is removed and `out` is untouched; false, with
-// errno holding the system's reason (0 when it gave none).
-// A symbolic link `out` stays a link (the file it names is replaced); a
-// device or a pipe is written in place, where a failure cannot be undone.
-bool WriteWholeFile(const std::filesystem::path& out, const std::function<bool(std::FILE*)>& write);
+// build that keeps a failed one from leaving a partial file (through the
+// one whole-or-nothing writer, common/WholeFile.h).
 
 // The file name of channel `index` (0-based, as --channel takes it) of the
 // recording whose file name without extension is `stem`:
@@ -30,13 +20,11 @@ bool WriteWholeFile(const std::filesystem::path& out, const std::function<bool(s
 // label can neither leave the folder nor make an unportable name.
 std::string BatchWaveName(const std::string& stem, int index, const std::string& label);
 
-// sound::WriteWave into a new file beside `out`, renamed to `out` once the
-// sound is complete (Played, or PlayedEmpty: the empty sound of a refused
+// sound::WriteWave into a temporary file, copied to `out` by WriteWholeFile
+// once the sound is complete (Played, or PlayedEmpty: the empty sound of a refused
 // resampling, as Play leaves it). Any other outcome, or a failed rename
-// ("Could not create" is then shown through host), removes the new file:
-// `out` is either the whole sound or untouched. A symbolic link `out` stays
-// a link (the file it names is replaced); a device or pipe is written in
-// place, and a failed write or seek there says "Could not create".
+// ("Could not create" is then shown through host), leaves `out` untouched
+// (a device or a pipe may have taken part of it) and no new file behind.
 sound::WaveOutcome WriteWaveFile(const CC3d& c3d, int channel, int bits, float rate,
                                  sound::SoundLevel level, const std::filesystem::path& out,
                                  sound::ISoundHost& host);
