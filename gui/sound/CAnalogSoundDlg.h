@@ -156,7 +156,9 @@ class CAnalogSoundDlg : public QDialog {
   void LayoutControls();
   // Places the controls for the dialog's current size: the left column,
   // the level row and OK keep their place from the top edge (OK from the
-  // right), the status line from the bottom edge, and the plot takes the rest.
+  // right), the status line from the bottom edge; the channel box takes
+  // what its names need of the extra width (what lies right of it moves by
+  // as much), and the plot, placed with its ruler above it, takes the rest.
   void PlaceControls();
   // Reads the controls; with a channel chosen and the rate accepted, gives
   // the channel, bits (8 or 16) and rate. Otherwise false, after the rate's
