@@ -18,7 +18,7 @@
 
 #include "cli/Commands.h"
 #include "cli/JsonWriter.h"
-#include "cli/WaveOutput.h"
+#include "common/WholeFile.h"
 #include "core/c3d/C3d.h"
 #include "core/plot/PlotGeometry.h"
 #include "core/sound/ChannelNames.h"

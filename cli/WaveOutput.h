@@ -1,8 +1,6 @@
 #pragma once
 
-#include <cstdio>
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,16 +11,8 @@
 class CC3d;
 
 // WAVE files written by tremolux-cli: the names of a batch export and the
-// write-then-rename that keeps a failed build from leaving a partial file.
-
-// Writes the file `out` whole or not at all: `write` fills a new stdio
-// stream beside it, which is renamed to `out` once `write` returned true and
-// every byte reached the disk. Otherwise (write refused, a full disk, a
-// failed rename) the new file is removed and `out` is untouched; false, with
-// errno holding the system's reason (0 when it gave none).
-// A symbolic link `out` stays a link (the file it names is replaced); a
-// device or a pipe is written in place, where a failure cannot be undone.
-bool WriteWholeFile(const std::filesystem::path& out, const std::function<bool(std::FILE*)>& write);
+// build that keeps a failed one from leaving a partial file (through the
+// one whole-or-nothing writer, common/WholeFile.h).
 
 // The file name of channel `index` (0-based, as --channel takes it) of the
 // recording whose file name without extension is `stem`:

@@ -37,19 +37,34 @@ inline constexpr const char* kStatusNoDevice = " No sound device";
 // Sound dialog Level drop-down, in list order, and its hint line, shown while
 // "As recorded" is chosen for a channel whose stored values lie outside
 // 0..4095 (they wrap around) or span less than 1/50 of that (near silence).
-inline constexpr const char* kLevelLabel = "Level";
+inline constexpr const char* kLevelLabel = "&Level";
+inline constexpr const char* kLevelTip =
+    "How stored values become sound: as recorded (0..4095 spans the sample range), or "
+    "fitted to the channel's own smallest and largest value";
 inline constexpr const char* kLevelAsRecorded = "As recorded";
 inline constexpr const char* kLevelFitToChannel = "Fit to channel";
 inline constexpr const char* kHintWouldWrap =
     "Values outside 0..4095 wrap around as recorded: try \"Fit to channel\"";
 inline constexpr const char* kHintNearSilence = "Nearly silent as recorded: try \"Fit to channel\"";
 
-// Sound dialog Save...: the file dialog's caption and filter, and the start
-// of the message box when the file cannot be written (the path and the
-// reason follow).
-inline constexpr const char* kSaveCaption = "Save Sound";
+inline constexpr const char* kLevelHintTip = "Shown when \"As recorded\" suits this channel badly";
+
+// Sound dialog Save...: the button and its tooltip; the file dialog's
+// caption, which names the seconds saved (%1 to %2: the whole channel, or
+// the visible part of a zoomed plot), and filter; the start of the message
+// box when the file cannot be written (the path and the reason follow); the
+// reason when the channel cannot be resampled; the status after a Save (%1:
+// the file written).
+inline constexpr const char* kSaveButton = "&Save...";
+inline constexpr const char* kSaveTip = "Write the sound Play would play to a WAVE file";
+inline constexpr const char* kSaveWholeCaption = "Save the whole channel, %1 to %2 s, as";
+inline constexpr const char* kSaveVisibleCaption = "Save the visible %1 to %2 s as";
 inline constexpr const char* kSaveFilter = "WAVE files (*.wav)";
 inline constexpr const char* kCouldNotSave = "Could not save the sound to";
+inline constexpr const char* kSaveRefused =
+    "The channel cannot be resampled to this rate, so there is no sound to save. "
+    "The file was left as it was.";
+inline constexpr const char* kStatusSaved = " Saved to %1";
 
 // Tooltip of a channel entry, lines after the full label: the units of its
 // scaled values (ANALOG:UNITS; kChannelNoUnits when the file names none),

@@ -114,8 +114,8 @@ class CMainFrame : public QMainWindow {
   QTimer* m_pIndicatorTimer = nullptr;
   std::map<int, QAction*> m_actions;
   QAction* m_pRecentPlaceholder = nullptr;
-  QList<QMenu*> m_menus128;
-  QList<QMenu*> m_menus129;
+  QList<QMenu*> m_noDocumentMenus;  // the bar while no document is open (menu resource 128)
+  QList<QMenu*> m_documentMenus;    // the bar while a document is open (menu resource 129)
   QMenu* m_pWindowMenu = nullptr;
   QList<QAction*> m_windowListActions;
   int m_nMenuId = 0;

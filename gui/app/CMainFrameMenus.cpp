@@ -126,21 +126,22 @@ void CMainFrame::CreateMenus() {
   const QString file = QStringLiteral("&File"), view = QStringLiteral("&View"),
                 help = QStringLiteral("&Help");
 
-  menu(m_menus128, file,
+  menu(m_noDocumentMenus, file,
        {ID_FILE_OPEN, ID_SEPARATOR, ID_FILE_MRU_FILE1, ID_SEPARATOR, ID_APP_EXIT});
-  QMenu* pView128 = menu(m_menus128, view, {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR});
-  menu(m_menus128, help, {ID_APP_ABOUT});
+  QMenu* pNoDocumentView = menu(m_noDocumentMenus, view, {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR});
+  menu(m_noDocumentMenus, help, {ID_APP_ABOUT});
 
-  menu(m_menus129, file,
+  menu(m_documentMenus, file,
        {ID_FILE_OPEN, ID_FILE_CLOSE, ID_SEPARATOR, ID_FILE_MRU_FILE1, ID_SEPARATOR, ID_APP_EXIT});
-  QMenu* pView129 = menu(m_menus129, view,
-                         {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, ID_SEPARATOR, ID_VIEW_SOUND_DIALOG});
-  m_pWindowMenu = menu(m_menus129, QStringLiteral("&Window"),
+  QMenu* pDocumentView =
+      menu(m_documentMenus, view,
+           {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, ID_SEPARATOR, ID_VIEW_SOUND_DIALOG});
+  m_pWindowMenu = menu(m_documentMenus, QStringLiteral("&Window"),
                        {ID_WINDOW_NEW, ID_WINDOW_CASCADE, ID_WINDOW_TILE_HORZ, ID_WINDOW_ARRANGE});
-  menu(m_menus129, help, {ID_APP_ABOUT});
+  menu(m_documentMenus, help, {ID_APP_ABOUT});
 
   // Check marks follow the bars, however they were hidden.
-  for (QMenu* pView : {pView128, pView129}) {
+  for (QMenu* pView : {pNoDocumentView, pDocumentView}) {
     connect(pView, &QMenu::aboutToShow, this, [this] {
       GetAction(Res::ID_VIEW_TOOLBAR)->setChecked(!m_pToolBar->isHidden());
       GetAction(Res::ID_VIEW_STATUS_BAR)->setChecked(!statusBar()->isHidden());
@@ -156,7 +157,8 @@ void CMainFrame::ShowMenu(int menuId) {
   m_nMenuId = menuId;
   QMenuBar* pBar = menuBar();
   pBar->clear();  // removes the menus from the bar; they stay owned by the frame
-  for (QMenu* pMenu : menuId == Res::IDR_C3DTYPE ? m_menus129 : m_menus128) pBar->addMenu(pMenu);
+  for (QMenu* pMenu : menuId == Res::IDR_C3DTYPE ? m_documentMenus : m_noDocumentMenus)
+    pBar->addMenu(pMenu);
 }
 
 void CMainFrame::SetRecentFiles(const QStringList& displayNames) {

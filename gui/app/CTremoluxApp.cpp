@@ -93,6 +93,7 @@ CTremoluxDoc* CTremoluxApp::OpenDocumentFile(const QString& pathName) {
   if (pDocument) {
     m_recentFileList.Add(pathName);
     UpdateRecentFileMenu();
+    m_pMainWnd->ShowStatusMessage(QString());  // an earlier failure no longer stands: "Ready"
   } else {
     m_pMainWnd->ShowStatusMessage(OpenFailureText(pathName, error));
   }

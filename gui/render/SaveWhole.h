@@ -2,28 +2,31 @@
 
 #include <QByteArray>
 #include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
 #include <QString>
+#include <cstdio>
+#include <filesystem>
 
-// Writes `bytes` to `path` whole or not at all: through a temporary file that
-// replaces `path` only once everything is on disk. The flush before the
-// commit matters: Qt 6.4's QSaveFile::commit takes a last write that the
-// disk cut short (a full disk, a file-size limit) for a complete one.
-// A device or a pipe (/dev/full, a FIFO), named directly or through a
-// symbolic link, cannot be replaced: QSaveFile would rename its file over the
-// device node. It is written in place, and a short write or a failed flush
-// there (a full device, a reader that went away) is a failure.
+#include "common/WholeFile.h"
+
+// The file name `path` as the system takes it: UTF-16 on Windows, the
+// bytes Qt encodes file names to elsewhere.
+inline std::filesystem::path FsPathOf(const QString& path) {
+#ifdef _WIN32
+  return std::filesystem::path(path.toStdWString());
+#else
+  return std::filesystem::path(QFile::encodeName(path).toStdString());
+#endif
+}
+
+// Writes `bytes` to `path` whole or not at all, by the rules of the one
+// whole-or-nothing writer the programs share (common/WholeFile.h): a regular
+// file is replaced only once everything is on disk, a symbolic link stays a
+// link and its target is replaced, a device or a pipe is written in place.
+// False (errno says why) leaves no new file; `path` then holds what it did,
+// except a device or pipe that took part of the bytes.
 inline bool SaveWhole(const QString& path, const QByteArray& bytes) {
-  const QFileInfo target(path);  // follows symbolic links
-  if (target.exists() && !target.isFile() && !target.isDir()) {
-    QFile device(path);
-    if (!device.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return false;
-    const bool written = device.write(bytes) == bytes.size();
-    device.close();
-    return written && device.error() == QFileDevice::NoError;
-  }
-  QSaveFile file(path);
-  return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush() &&
-         file.commit();
+  return WriteWholeFile(FsPathOf(path), [&bytes](std::FILE* file) {
+    const auto size = static_cast<std::size_t>(bytes.size());
+    return std::fwrite(bytes.constData(), 1, size, file) == size;
+  });
 }

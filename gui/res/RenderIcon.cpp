@@ -45,9 +45,8 @@ int main(int argc, char** argv) {
     svg.render(&painter, QRectF(0, 0, size, size));
   }
 
-  // Encoded in memory first and flushed before the commit, so that a write
-  // the disk cuts short shows (Qt's image writers and QSaveFile::commit can
-  // both miss it).
+  // Encoded in memory first, then written whole or not at all: Qt's image
+  // writers can miss a write the disk cut short.
   QByteArray png;
   QBuffer buffer(&png);
   if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG") ||

@@ -1,6 +1,5 @@
 #include "gui/sound/CAnalogPlot.h"
 
-#include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWheelEvent>
@@ -35,14 +34,10 @@ CAnalogPlot::CAnalogPlot(QWidget* parent) : QFrame(parent) {
   m_playheadTimer.setInterval(kPlayheadIntervalMs);
   m_playheadTimer.setTimerType(Qt::PreciseTimer);
   connect(&m_playheadTimer, &QTimer::timeout, this, &CAnalogPlot::OnPlayheadTick);
-  CreateCompanions();
+  setToolTip(QString::fromLatin1(Messages::kPlotZoomHint));
 }
 
-CAnalogPlot::~CAnalogPlot() {
-  // The companions belong to the parent, which may outlive this widget.
-  delete m_pRuler;
-  delete m_pReadout;
-}
+CAnalogPlot::~CAnalogPlot() = default;
 
 std::int64_t CAnalogPlot::SampleCount() const {
   if (m_pC3d == nullptr || m_nChannel < 0 ||
@@ -74,7 +69,6 @@ void CAnalogPlot::SetVisibleRange(std::int64_t first, std::int64_t last) {
   m_first = first;
   m_last = first + length;
   update();
-  if (m_pRuler) m_pRuler->update();
   emit ViewChanged();
 }
 
@@ -82,7 +76,6 @@ void CAnalogPlot::ResetZoom() {
   if (!IsZoomed()) return;
   m_zoomed = false;
   update();
-  if (m_pRuler) m_pRuler->update();
   emit ViewChanged();
 }
 
@@ -162,8 +155,17 @@ void CAnalogPlot::paintEvent(QPaintEvent* event) {
     }
     QPainter painter(this);
     const QRect inside = contentsRect();
-    RenderAnalogPlot(painter, inside, m_pC3d, m_nChannel, PlotColorsFrom(palette()), VisibleRange(),
+    const PlotRange range = VisibleRange();
+    RenderAnalogPlot(painter, inside, m_pC3d, m_nChannel, PlotColorsFrom(palette()), range,
                      m_summary.get());
+    if (m_drawnC3d != m_pC3d || m_drawnChannel != m_nChannel || m_drawnRange != range ||
+        m_drawnWidth != inside.width()) {
+      m_drawnC3d = m_pC3d;
+      m_drawnChannel = m_nChannel;
+      m_drawnRange = range;
+      m_drawnWidth = inside.width();
+      emit RangeDrawn();
+    }
     const int x = PlayheadX();
     if (x >= 0) {
       painter.setPen(QPen(kPlayheadColour, 1));
@@ -195,7 +197,7 @@ void CAnalogPlot::wheelEvent(QWheelEvent* event) {
   const double share = inside.width() > 0 ? (x - inside.left()) / inside.width() : 0.0;
   const std::int64_t first = std::llround(anchor - share * static_cast<double>(wanted - 1));
   SetVisibleRange(first, first + wanted);
-  ShowReadout(x);
+  emit Hovered(x);
   event->accept();
 }
 
@@ -218,7 +220,7 @@ void CAnalogPlot::mouseMoveEvent(QMouseEvent* event) {
     const std::int64_t first = m_dragFirst + std::llround((m_dragX - x) * perPixel);
     SetVisibleRange(first, first + length);
   }
-  ShowReadout(x);
+  emit Hovered(x);
 }
 
 void CAnalogPlot::mouseReleaseEvent(QMouseEvent* event) {
@@ -229,22 +231,18 @@ void CAnalogPlot::mouseReleaseEvent(QMouseEvent* event) {
 void CAnalogPlot::mouseDoubleClickEvent(QMouseEvent* event) {
   if (event->button() == Qt::LeftButton) {
     ResetZoom();
-    ShowReadout(event->position().x());
+    emit Hovered(event->position().x());
   }
 }
 
 void CAnalogPlot::leaveEvent(QEvent* event) {
-  if (m_pReadout) m_pReadout->setText(QString::fromLatin1(Messages::kPlotZoomHint));
+  emit Left();
   QFrame::leaveEvent(event);
 }
 
-void CAnalogPlot::ShowReadout(double x) {
-  if (!m_pReadout) return;
+QString CAnalogPlot::ReadoutAt(double x) const {
   const PlotRange range = VisibleRange();
-  if (range.last <= range.first) {
-    m_pReadout->clear();
-    return;
-  }
+  if (range.last <= range.first) return QString();
   const auto i = std::clamp<std::int64_t>(std::llround(SampleAt(x)), range.first, range.last - 1);
   const CAnalog& analog = *m_pC3d->m_analogs[static_cast<std::size_t>(m_nChannel)];
   // i < n, and n fits an int after a successful load (GetAnalogSampleCount).
@@ -257,128 +255,8 @@ void CAnalogPlot::ShowReadout(double x) {
   const QString units =
       QString::fromLatin1(m_pC3d->GetParameterString("ANALOG", "UNITS", m_nChannel, 0).c_str())
           .trimmed();
-  m_pReadout->setText(QString::fromLatin1(Messages::kPlotReadout)
-                          .arg(QString::number(static_cast<double>(i) * perSample, 'f', decimals),
-                               QString::number(value, 'g', 6), units)
-                          .trimmed());
-}
-
-void CAnalogPlot::CreateCompanions() {
-  QWidget* parent = parentWidget();
-  if (parent == nullptr) return;
-  if (m_pRuler) {
-    m_pRuler->setParent(parent);
-    m_pReadout->setParent(parent);
-  } else {
-    m_pRuler = new CPlotRuler(this, parent);
-    m_pReadout = new QLabel(QString::fromLatin1(Messages::kPlotZoomHint), parent);
-    m_pReadout->setObjectName(QStringLiteral("PlotReadout"));
-    m_pReadout->setAttribute(Qt::WA_TransparentForMouseEvents);
-  }
-  // Under the other controls: as wide as the plot, they may reach under a
-  // neighbour (the OK button), which must stay whole and take its clicks.
-  m_pRuler->lower();
-  m_pReadout->lower();
-  m_pRuler->show();
-  m_pReadout->show();
-  PlaceCompanions();
-}
-
-void CAnalogPlot::PlaceCompanionsAt(const QRect& ruler, const QRect& readout) {
-  m_companionsPlacedByParent = true;
-  if (!m_pRuler || !m_pReadout) return;
-  m_pRuler->setGeometry(ruler);
-  m_pReadout->setGeometry(readout);
-  m_pReadout->setWordWrap(true);
-  m_pReadout->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-}
-
-void CAnalogPlot::PlaceCompanions() {
-  if (!m_pRuler || !m_pReadout || m_companionsPlacedByParent) return;
-  // Right above the frame: the ruler against its top edge, the readout above
-  // the ruler. Neither touches the plot's own rectangle.
-  const QRect frame = geometry();
-  const int rulerHeight = m_pRuler->sizeHint().height();
-  const int readoutHeight = m_pReadout->sizeHint().height();
-  m_pRuler->setGeometry(frame.x(), frame.y() - rulerHeight, frame.width(), rulerHeight);
-  m_pReadout->setGeometry(frame.x(), frame.y() - rulerHeight - readoutHeight, frame.width(),
-                          readoutHeight);
-}
-
-void CAnalogPlot::moveEvent(QMoveEvent* event) {
-  PlaceCompanions();
-  QFrame::moveEvent(event);
-}
-
-void CAnalogPlot::resizeEvent(QResizeEvent* event) {
-  PlaceCompanions();
-  QFrame::resizeEvent(event);
-}
-
-bool CAnalogPlot::event(QEvent* event) {
-  if (event->type() == QEvent::ParentChange) CreateCompanions();
-  return QFrame::event(event);
-}
-
-CPlotRuler::CPlotRuler(const CAnalogPlot* plot, QWidget* parent) : QWidget(parent), m_plot(plot) {
-  setObjectName(QStringLiteral("PlotRuler"));
-  setAttribute(Qt::WA_TransparentForMouseEvents);
-}
-
-QSize CPlotRuler::sizeHint() const {
-  // A line of text above ticks of 4 pixels.
-  return QSize(100, fontMetrics().height() + 5);
-}
-
-double CPlotRuler::TickStep(double seconds, int pixels, int minPixels) {
-  if (!(seconds > 0.0) || pixels <= 0) return 1.0;
-  const double least = seconds * std::max(1, minPixels) / pixels;
-  const double power = std::pow(10.0, std::floor(std::log10(least)));
-  for (const double m : {1.0, 2.0, 5.0})
-    if (m * power >= least) return m * power;
-  return 10.0 * power;
-}
-
-void CPlotRuler::paintEvent(QPaintEvent*) {
-  const double perSample = m_plot->SecondsPerSample();
-  const PlotRange range = m_plot->VisibleRange();
-  if (m_plot->m_nChannel < 0 || perSample <= 0.0 || range.last - range.first < 2) return;
-  const double start = static_cast<double>(range.first) * perSample;
-  const double end = static_cast<double>(range.last - 1) * perSample;
-  QPainter painter(this);
-  painter.setPen(palette().color(QPalette::WindowText));
-  // A strip lower than a line of text and the ticks gets a smaller font.
-  QFont font = painter.font();
-  if (height() < sizeHint().height()) {
-    font.setPixelSize(std::max(6, height() - 3));
-    painter.setFont(font);
-  }
-  const QFontMetrics metrics(font);
-  // The widest label the span can have decides how far apart labels go.
-  const QString widest =
-      QString::fromLatin1(Messages::kPlotRulerLabel).arg(QString::number(end, 'f', 6).left(9));
-  const int inside = m_plot->contentsRect().width();
-  const double step = TickStep(end - start, inside, metrics.horizontalAdvance(widest) + 8);
-  const int decimals = std::clamp(static_cast<int>(-std::floor(std::log10(step))), 0, 9);
-  // Ticks point at the plot: down from the top edge beneath it, up from the
-  // bottom edge above it; the labels lie on the far side of the ticks.
-  const bool beneath = geometry().top() >= m_plot->geometry().bottom();
-  const int edge = beneath ? 0 : height() - 1;
-  const int tickEnd = beneath ? 2 : height() - 4;
-  const QRect labels =
-      beneath ? QRect(0, 1, width(), height() - 1) : QRect(0, 0, width(), height() - 4);
-  painter.drawLine(QLineF(m_plot->ColumnOf(static_cast<double>(range.first)), edge,
-                          m_plot->ColumnOf(static_cast<double>(range.last - 1)), edge));
-  for (double k = std::ceil(start / step); k * step <= end; k += 1.0) {
-    const double seconds = k * step;
-    // The plot's columns are the ruler's: both share the same left edge.
-    const int x = static_cast<int>(std::lround(m_plot->ColumnOf(seconds / perSample)));
-    painter.drawLine(x, edge, x, tickEnd);
-    const QString label =
-        QString::fromLatin1(Messages::kPlotRulerLabel).arg(QString::number(seconds, 'f', decimals));
-    const int w = metrics.horizontalAdvance(label);
-    const int left = std::clamp(x - w / 2, 0, std::max(0, width() - w));
-    painter.drawText(QRect(left, labels.top(), w, labels.height()),
-                     Qt::AlignHCenter | (beneath ? Qt::AlignTop : Qt::AlignBottom), label);
-  }
+  return QString::fromLatin1(Messages::kPlotReadout)
+      .arg(QString::number(static_cast<double>(i) * perSample, 'f', decimals),
+           QString::number(value, 'g', 6), units)
+      .trimmed();
 }

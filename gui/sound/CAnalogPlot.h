@@ -1,8 +1,7 @@
 #pragma once
 
 #include <QFrame>
-#include <QLabel>
-#include <QPointer>
+#include <QString>
 #include <QTimer>
 #include <cstdint>
 #include <memory>
@@ -10,7 +9,6 @@
 #include "core/plot/PlotGeometry.h"
 
 class CC3d;
-class CPlotRuler;
 class CPlotSummary;
 
 // The plot area of the sound dialog: a sunken frame that paints one analog
@@ -22,14 +20,13 @@ class CPlotSummary;
 // samples are drawn as a channel holding only them (RenderAnalogPlot's range
 // rules), so the unzoomed plot is the drawing of the whole channel. A
 // summary of the channel, built on its first paint, keeps every paint short.
-// Two companions live in the same parent, just above the frame, outside
-// the plot's client rectangle: a readout (time and scaled value under the
-// mouse) and a time ruler in seconds. A playhead, a vertical line at the
-// position the application's sound player is heard at, follows a sound
-// started with StartPlayhead until it ends or stops.
+// A playhead, a vertical line at the position the application's sound
+// player is heard at, follows a sound started with StartPlayhead until it
+// ends or stops. Its time ruler and readout are not its own: CPlotView puts
+// them beside it and follows its signals.
 //
-// Owns its summary, timer and (as Qt children of its parent) the ruler and
-// readout; the dialog owns the widget, the document the CC3d.
+// Owns its summary and timer; its owner (the dialog, by value) owns the
+// widget, the document the CC3d.
 class CAnalogPlot : public QFrame {
   Q_OBJECT
 
@@ -59,24 +56,26 @@ class CAnalogPlot : public QFrame {
   // The playhead's column in widget pixels, or -1 when none is drawn.
   int PlayheadX() const;
 
-  // The companions (tests, screenshots).
-  CPlotRuler* Ruler() const { return m_pRuler; }
-  QLabel* Readout() const { return m_pReadout; }
-  // Places the companions at these rectangles of the parent from now on,
-  // instead of right above the frame (where a dialog may have other
-  // controls). The ruler's text shrinks to fit a low strip.
-  void PlaceCompanionsAt(const QRect& ruler, const QRect& readout);
-
   // Sample position (fractional) under widget column x of the visible range,
   // and the widget column of a sample position; both -1 without a channel.
   double SampleAt(double x) const;
   double ColumnOf(double sample) const;
   // Seconds per sample of the current file (0 when its analog rate is not positive).
   double SecondsPerSample() const;
+  // The readout for widget column x: the time of the sample there, its
+  // scaled value and the channel's units; empty without a channel.
+  QString ReadoutAt(double x) const;
 
  signals:
   // The visible range changed (zoom, pan, reset).
   void ViewChanged();
+  // A paint drew another channel, file, range or width than the paint
+  // before: whatever describes the drawing must be redrawn.
+  void RangeDrawn();
+  // The mouse is over widget column x (moved, wheeled, double-clicked).
+  void Hovered(double x);
+  // The mouse left the widget.
+  void Left();
 
  protected:
   // Draws the visible range into the area inside the frame (one call to
@@ -90,15 +89,9 @@ class CAnalogPlot : public QFrame {
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void leaveEvent(QEvent* event) override;
-  void moveEvent(QMoveEvent* event) override;
-  void resizeEvent(QResizeEvent* event) override;
-  bool event(QEvent* event) override;
 
  private:
   std::int64_t SampleCount() const;
-  void CreateCompanions();
-  void PlaceCompanions();
-  void ShowReadout(double x);
   void OnPlayheadTick();
 
   std::unique_ptr<CPlotSummary> m_summary;  // of the channel last painted
@@ -118,27 +111,9 @@ class CAnalogPlot : public QFrame {
   QTimer m_playheadTimer;
   std::int64_t m_playFirst = 0;
   double m_playSample = -1.0;
-  bool m_companionsPlacedByParent = false;  // PlaceCompanionsAt was called
-  QPointer<CPlotRuler> m_pRuler;
-  QPointer<QLabel> m_pReadout;
-};
-
-// The time ruler of a CAnalogPlot: ticks and labels in seconds for the
-// plot's visible range, aligned with its columns. Created and placed by the
-// plot (in the plot's parent, right above it); reads the plot when painting.
-class CPlotRuler : public QWidget {
-  Q_OBJECT
-
- public:
-  explicit CPlotRuler(const CAnalogPlot* plot, QWidget* parent);
-  QSize sizeHint() const override;
-  // The seconds between two labelled ticks for a span of `seconds` over
-  // `pixels`: 1, 2 or 5 times a power of ten, at least `minPixels` apart.
-  static double TickStep(double seconds, int pixels, int minPixels);
-
- protected:
-  void paintEvent(QPaintEvent* event) override;
-
- private:
-  const CAnalogPlot* m_plot;
+  // What the last paint drew, to tell RangeDrawn from a repaint.
+  const CC3d* m_drawnC3d = nullptr;
+  int m_drawnChannel = -1;
+  PlotRange m_drawnRange;
+  int m_drawnWidth = -1;
 };

@@ -11,8 +11,10 @@
 #include "gui/platform/PlatformSoundHost.h"
 #include "gui/player/TempFile.h"
 #include "gui/sound/CAnalogPlot.h"
+#include "gui/sound/SoundSave.h"
 
 class CC3d;
+class CPlotView;
 class QCloseEvent;
 class QLabel;
 class QPushButton;
@@ -26,11 +28,15 @@ class QShowEvent;
 // silences it; Save... writes the same sound to a file the user names. A
 // Level choice picks the amplitude mapping, and a hint line under it says
 // when "As recorded" suits the channel badly. The dialog opens at its
-// template size and may be made larger: the plot takes the room. The level
-// and the size are kept in the program's settings. It owns its controls (Qt children, m_plot and
-// m_comboChannel by value), the sound buffer and the temporary file; the document owns the CC3d,
-// which must outlive the dialog. Lives on its creator's stack while it runs. Escape and the close
-// box do nothing: only OK (or Enter) closes it.
+// template size and may be made larger: the plot takes the room (the
+// channel box as much of it as its longest name needs, up to half). The
+// plot is placed as one control with its time ruler and readout (CPlotView).
+// The level and the size are kept in the program's settings
+// (SoundDlgSettings.h); Save's file dialog and writing are in SoundSave.h.
+// It owns its controls (Qt children, m_plot and m_comboChannel by value),
+// the sound buffer and the temporary file; the document owns the CC3d,
+// which must outlive the dialog. Lives on its creator's stack while it runs.
+// Escape and the close box do nothing: only OK (or Enter) closes it.
 class CAnalogSoundDlg : public QDialog {
   Q_OBJECT
 
@@ -79,13 +85,15 @@ class CAnalogSoundDlg : public QDialog {
   // The Level drop-down changed: m_level follows, is stored, the hint is redone.
   void OnSelchangeLevel();
   // Save...: with a channel chosen and the rate accepted (the checks and
-  // messages of Play), asks for a file name and calls SaveSound.
+  // messages of Play), asks for a file name, in a file dialog whose caption
+  // names the seconds saved, and calls SaveSound.
   void OnSave();
-  // Writes the sound Play would build for the current channel, bits, rate
-  // and level to `path`: built into a temporary file of its own, then copied
-  // through QSaveFile, so `path` is either the whole sound or untouched. A
-  // failure shows why in a message box. Nothing plays and the dialog's
-  // temporary file is left alone. True when `path` holds the sound.
+  // Writes the sound Play would build for the current channel, bits, rate,
+  // level and (zoomed) visible range to `path`, whole or not at all
+  // (sounddlg::SaveSoundFile): a refused or failed build writes nothing and
+  // a message box says why. On success the status line says where it
+  // wrote. Nothing plays and the dialog's temporary file is left alone.
+  // True when `path` holds the sound.
   bool SaveSound(const QString& path);
   // Shows "Status : " followed by text, and pushes all members to the controls.
   void SetStatus(const QString& text);
@@ -96,9 +104,13 @@ class CAnalogSoundDlg : public QDialog {
   void WriteWave(int channel, int bits, float rate);
 
   // The plot's rectangle in the dialog, in pixels: the template's at the
-  // template size; a larger dialog adds its extra width and height to it.
-  // Everything placed around the plot is placed from this one rectangle.
+  // template size; a larger dialog adds its extra width and height to it,
+  // less what the channel box takes (ChannelBoxGrowth), by which the plot
+  // moves right. Everything placed around the plot is placed from it.
   QRect PlotRect() const;
+  // The samples of `channel` a sound is made of: the visible range when the
+  // plot shows that channel zoomed, else the whole channel.
+  PlotRange SoundRange(int channel) const;
 
   CC3d* m_pC3d = nullptr;                      // the document's file; not owned, set before DoModal
   CAnalogPlot m_plot;                          // control 1001
@@ -144,7 +156,9 @@ class CAnalogSoundDlg : public QDialog {
   void LayoutControls();
   // Places the controls for the dialog's current size: the left column,
   // the level row and OK keep their place from the top edge (OK from the
-  // right), the status line from the bottom edge, and the plot takes the rest.
+  // right), the status line from the bottom edge; the channel box takes
+  // what its names need of the extra width (what lies right of it moves by
+  // as much), and the plot, placed with its ruler above it, takes the rest.
   void PlaceControls();
   // Reads the controls; with a channel chosen and the rate accepted, gives
   // the channel, bits (8 or 16) and rate. Otherwise false, after the rate's
@@ -152,6 +166,11 @@ class CAnalogSoundDlg : public QDialog {
   bool ReadChoices(int& channel, int& bits, float& rate);
   // Widens the channel list (not the closed box) to its longest entry.
   void FitChannelListWidth(const QStringList& names);
+  // The pixels the channel box is wider than its template width: what its
+  // longest name needs, at most half the dialog's width beyond the template.
+  int ChannelBoxGrowth() const;
+  // ReadChoices, with the level and the samples Play would use.
+  bool ReadSaveChoice(sounddlg::SoundSaveChoice& choice);
   // The player's sound ended or stopped: when its output failed under it,
   // the status line says " No sound device".
   void OnSoundFinished();
@@ -176,4 +195,5 @@ class CAnalogSoundDlg : public QDialog {
   QComboBox* m_pComboLevel = nullptr;
   QLabel* m_pLevelHint = nullptr;
   QPushButton* m_pSave = nullptr;
+  CPlotView* m_pPlotView = nullptr;  // holds m_plot, its ruler and readout
 };

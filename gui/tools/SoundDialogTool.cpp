@@ -47,11 +47,9 @@ QImage Picture(CAnalogSoundDlg& dlg) {
 }
 
 // Writes the picture to `path` in the format its suffix names (PNG without
-// one) through a temporary file that replaces `path` only once it is
-// complete, so a full disk or a refused format leaves no partial picture.
-// The image is encoded in memory first and flushed before the commit: Qt's
-// image writers and QSaveFile::commit can both take a write that the disk
-// cut short for a complete one.
+// one), whole or not at all (SaveWhole), so a full disk or a refused format
+// leaves no partial picture. The image is encoded in memory first: Qt's
+// image writers can take a write that the disk cut short for a complete one.
 bool SavePicture(const QImage& image, const QString& path) {
   QByteArray format = QFileInfo(path).suffix().toLower().toLatin1();
   if (format.isEmpty()) format = "png";

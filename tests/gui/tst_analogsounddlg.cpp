@@ -28,11 +28,16 @@
 #include <QWindow>
 #include <QtTest>
 #include <cmath>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <numbers>
+#include <thread>
 #ifdef Q_OS_UNIX
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 #include "core/Messages.h"
@@ -144,6 +149,13 @@ std::vector<SeenBox> CatchBoxes(Dlg& dlg, const std::function<void()>& action) {
   return seen;
 }
 
+// A control's rectangle in the dialog's coordinates: the plot area lies in
+// the control that holds it with its ruler and readout.
+QRect Geometry(Dlg& dlg, int id) {
+  QWidget* control = dlg.GetDlgItem(id);
+  return QRect(control->mapTo(&dlg, QPoint(0, 0)), control->size());
+}
+
 QComboBox* Combo(Dlg& dlg, int id) { return qobject_cast<QComboBox*>(dlg.GetDlgItem(id)); }
 QPushButton* Button(Dlg& dlg, int id) { return qobject_cast<QPushButton*>(dlg.GetDlgItem(id)); }
 QString StatusText(Dlg& dlg) {
@@ -227,6 +239,9 @@ class TestAnalogSoundDlg : public QObject {
   void saveWritesWhatPlayPlays();
   void failedSaveLeavesNoFile_data();
   void failedSaveLeavesNoFile();
+  void refusedBuildLeavesTheFileAsItWas();
+  void saveReachesPipesAndLinks_data();
+  void saveReachesPipesAndLinks();
   void playWithoutSoundOutputSaysSo();
   void soundServerGoneWhilePlayingSaysSo();
   void opensRealFiles_data();
@@ -333,7 +348,7 @@ void TestAnalogSoundDlg::layoutFollowsTheFont() {
     dlg.setFont(font);
     const CDialogUnits du(font);
     QCOMPARE(dlg.size(), QSize(du.X(362), du.Y(175)));
-    QCOMPARE(dlg.GetDlgItem(Dlg::IDC_PLOT)->geometry(), du.Map(QRect(66, 30, 288, 122)));
+    QCOMPARE(Geometry(dlg, Dlg::IDC_PLOT), du.Map(QRect(66, 30, 288, 122)));
     QCOMPARE(dlg.GetDlgItem(Dlg::IDOK)->geometry(), du.Map(QRect(305, 8, 50, 14)));
     QCOMPARE(dlg.GetDlgItem(Dlg::IDC_STOP)->geometry(), du.Map(QRect(8, 106, 50, 14)));
     QCOMPARE(dlg.GetDlgItem(Dlg::IDC_STATUS)->geometry(), du.Map(QRect(66, 158, 228, 12)));
@@ -364,21 +379,21 @@ void TestAnalogSoundDlg::grownDialogGivesThePlotTheRoom() {
     const CDialogUnits du(dlg.font());
     templateSize = QSize(du.X(362), du.Y(175));
     QCOMPARE(dlg.size(), templateSize);  // a first run opens at the template size
-    for (const int id : ids) opened[id] = dlg.GetDlgItem(id)->geometry();
+    for (const int id : ids) opened[id] = Geometry(dlg, id);
     QCOMPARE(opened[Dlg::IDC_PLOT], du.Map(QRect(66, 30, 288, 122)));
     QCOMPARE(dlg.PlotRect(), opened[Dlg::IDC_PLOT]);
 
     dlg.resize(templateSize + grow);
     QCOMPARE(dlg.size(), templateSize + grow);
     for (const int id : ids) {
-      const QRect now = dlg.GetDlgItem(id)->geometry();
+      const QRect now = Geometry(dlg, id);
       QRect expected = opened[id];
       if (id == Dlg::IDC_PLOT) expected.setSize(expected.size() + grow);  // takes the room
       if (id == Dlg::IDOK) expected.translate(grow.width(), 0);           // keeps to the right edge
       if (id == Dlg::IDC_STATUS) expected.translate(0, grow.height());  // keeps to the bottom edge
       QVERIFY2(now == expected, qPrintable(QStringLiteral("control %1").arg(id)));
     }
-    QCOMPARE(dlg.PlotRect(), dlg.GetDlgItem(Dlg::IDC_PLOT)->geometry());
+    QCOMPARE(dlg.PlotRect(), Geometry(dlg, Dlg::IDC_PLOT));
     // The plot draws into its new room: the trace reaches its new right part.
     dlg.m_comboChannel.setCurrentIndex(0);
     const QImage plot = dlg.m_plot.grab().toImage();
@@ -461,6 +476,14 @@ void TestAnalogSoundDlg::channelListShowsWholeLabels() {
   }
   QVERIFY(view->window()->width() > combo.width());
   combo.hidePopup();
+
+  // The closed box cut long labels however wide the dialog was: it widens
+  // with the dialog, as far as its longest label needs, and the plot moves.
+  dlg.resize(du.X(362) + 1000, dlg.height());
+  combo.setCurrentIndex(2);
+  QVERIFY(combo.width() >= fm.horizontalAdvance(combo.itemText(2)));
+  QVERIFY(Geometry(dlg, Dlg::IDC_PLOT).left() > combo.geometry().right());
+  QCOMPARE(Geometry(dlg, Dlg::IDC_PLOT).right(), du.Map(QRect(66, 30, 288, 122)).right() + 1000);
 }
 
 void TestAnalogSoundDlg::listsChannelsByLabel_data() {
@@ -919,6 +942,11 @@ void TestAnalogSoundDlg::saveWritesWhatPlayPlays() {
   picker.stop();
   QCOMPARE(asked, 1);
   QCOMPARE(ReadAll(path), played);
+  // The status line says where the sound went.
+  QCOMPARE(StatusText(dlg),
+           QString::fromLatin1(Messages::kStatusPrefix) +
+               QString::fromLatin1(Messages::kStatusSaved)
+                   .arg(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath())));
   // The temporary file and what plays are left as they were.
   QCOMPARE(ReadAll(dlg.m_strTempFile), played);
   QCOMPARE(m_player->IsPlaying(), playing);
@@ -976,6 +1004,100 @@ void TestAnalogSoundDlg::failedSaveLeavesNoFile() {
   QVERIFY(boxes[0].dialogVisible);
   QCOMPARE(listing(), before);  // nothing new, nothing half-written, the old file kept
   QCOMPARE(ReadAll(out.filePath(QStringLiteral("old.wav"))), QByteArray("kept"));
+}
+
+// A channel of one sample cannot be resampled. Save took the empty sound
+// of the refused build for a success and put it over the chosen file; it
+// must write nothing, keep the old file byte for byte and say why.
+void TestAnalogSoundDlg::refusedBuildLeavesTheFileAsItWas() {
+  auto one = Load(SineRecording(1, 1, 100.0f, 1, {"A"}));
+  QVERIFY(one);
+  QTemporaryDir out;
+  const QString path = out.filePath(QStringLiteral("old.wav"));
+  const QByteArray old(5000, 'k');
+  QFile file(path);
+  QVERIFY(file.open(QIODevice::WriteOnly) && file.write(old) == old.size());
+  file.close();
+  Dlg dlg;
+  Open(dlg, one.get());
+  dlg.m_comboChannel.setCurrentIndex(0);
+  bool saved = true;
+  const auto boxes = CatchBoxes(dlg, [&] { saved = dlg.SaveSound(path); });
+  QVERIFY(!saved);
+  QCOMPARE(boxes.size(), 1u);
+  QVERIFY2(boxes[0].text.startsWith(QString::fromLatin1(Messages::kCouldNotSave)) &&
+               boxes[0].text.endsWith(QString::fromLatin1(Messages::kSaveRefused)),
+           qPrintable(boxes[0].text));
+  QCOMPARE(ReadAll(path), old);
+  QCOMPARE(QDir(out.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden),
+           QStringList{QStringLiteral("old.wav")});
+}
+
+void TestAnalogSoundDlg::saveReachesPipesAndLinks_data() {
+  QTest::addColumn<bool>("fifo");  // the link's target (or the name itself) is a FIFO
+  QTest::addColumn<bool>("link");  // the name chosen is a symbolic link
+  QTest::newRow("FIFO") << true << false;
+  QTest::newRow("link to a file") << false << true;
+  QTest::newRow("link to a FIFO") << true << true;
+}
+
+// Save went through a plain QSaveFile: a FIFO became a regular file and a
+// link was replaced by a file. A FIFO must deliver the sound to its reader
+// and stay a FIFO; a link must stay a link, its target holding the sound.
+void TestAnalogSoundDlg::saveReachesPipesAndLinks() {
+  QFETCH(bool, fifo);
+  QFETCH(bool, link);
+  auto c3d = Load(At1000Hz());
+  QVERIFY(c3d);
+  QTemporaryDir out;
+  const QString target = out.filePath(QStringLiteral("target.wav"));
+  const QString named = link ? out.filePath(QStringLiteral("link.wav")) : target;
+  const std::string targetName = QFile::encodeName(target).toStdString();
+  if (fifo) {
+    QCOMPARE(::mkfifo(targetName.c_str(), 0600), 0);
+  } else {
+    QFile old(target);
+    QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+  }
+  if (link) QVERIFY(QFile::link(QStringLiteral("target.wav"), named));
+  const QByteArray expected =
+      CoreWave(*c3d, 0, 16, 8000.0f, sound::SoundLevel::AsRecorded, m_tmp->filePath("e.wav"));
+  QVERIFY(QFile::remove(m_tmp->filePath("e.wav")));
+
+  Dlg dlg;
+  Open(dlg, c3d.get());
+  dlg.m_comboChannel.setCurrentIndex(0);
+  QByteArray heard;
+  std::thread reader;
+  if (fifo) {
+    reader = std::thread([&] {
+      const int fd = ::open(targetName.c_str(), O_RDONLY);  // waits for the writer
+      char block[4096];
+      for (ssize_t got; fd >= 0 && (got = ::read(fd, block, sizeof block)) > 0;)
+        heard.append(block, static_cast<qsizetype>(got));
+      if (fd >= 0) ::close(fd);
+    });
+  }
+  bool saved = false;
+  const auto boxes = CatchBoxes(dlg, [&] { saved = dlg.SaveSound(named); });
+  if (fifo) {
+    // Should Save not have opened the FIFO, a writer of our own ends the wait.
+    const int fd = ::open(targetName.c_str(), O_WRONLY | O_NONBLOCK);
+    if (fd >= 0) ::close(fd);
+    reader.join();
+  }
+  QVERIFY(saved);
+  QCOMPARE(boxes.size(), 0u);
+  QCOMPARE(fifo ? heard : ReadAll(target), expected);
+  const std::filesystem::path namedPath(QFile::encodeName(named).toStdString());
+  QCOMPARE(std::filesystem::is_symlink(namedPath), link);
+  QCOMPARE(std::filesystem::is_fifo(std::filesystem::path(targetName)), fifo);
+  const QStringList names =
+      link ? QStringList{"link.wav", "target.wav"} : QStringList{"target.wav"};
+  QCOMPARE(QDir(out.path())
+               .entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden | QDir::System,
+                          QDir::Name),
+           names);
 }
 
 void TestAnalogSoundDlg::playWithoutSoundOutputSaysSo() {

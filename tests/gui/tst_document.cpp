@@ -38,6 +38,7 @@ class TestDocument : public QObject {
   void realRecordingsOpen();
   void openFailsSilently_data();
   void openFailsSilently();
+  void nextOpenReplacesAFailure();
   void loadErrorIsReported_data();
   void loadErrorIsReported();
   void sameFileTwiceActivatesItsWindow_data();
@@ -164,6 +165,17 @@ void TestDocument::openFailsSilently() {
   QStatusTipEvent prompt{QStringLiteral("Open an existing document")};
   QApplication::sendEvent(frame, &prompt);
   QApplication::sendEvent(frame, &leave);
+  QCOMPARE(frame->GetMessageText(), QStringLiteral("Ready"));
+}
+
+// "Could not open ..." stood in the status bar after the next file opened,
+// as if that one had failed too: a successful open brings "Ready" back.
+void TestDocument::nextOpenReplacesAFailure() {
+  CMainFrame* frame = m_app->GetMainWnd();
+  QVERIFY(!m_app->OpenDocumentFile(m_dir->filePath(QStringLiteral("absent.c3d"))));
+  QVERIFY(frame->GetMessageText().startsWith(QStringLiteral("Could not open ")));
+  const QString path = guitest::WriteRecording(m_dir->path(), QStringLiteral("good.c3d"));
+  QVERIFY(m_app->OpenDocumentFile(path));
   QCOMPARE(frame->GetMessageText(), QStringLiteral("Ready"));
 }
 

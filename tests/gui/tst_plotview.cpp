@@ -1,8 +1,9 @@
 // The sound dialog's plot as a view the user moves in: the wheel zooms
 // around the mouse, a drag pans, a double-click shows the whole channel; a
 // zoomed plot is the plot of the sliced channel; the readout and the ruler
-// sit outside the plot; the playhead follows a real sound on the private
-// sound server and goes at Stop; a zoomed Play plays the visible samples.
+// sit outside the plot, and the ruler reads the range drawn; the playhead
+// follows a real sound on the private sound server and goes at Stop; a
+// zoomed Play, and Save, write the visible samples.
 #include <QAudioDevice>
 #include <QFile>
 #include <QLabel>
@@ -10,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <cmath>
+#include <functional>
 #include <memory>
 #include <numbers>
 #include <set>
@@ -19,6 +21,8 @@
 #include "gui/player/SoundPlayer.h"
 #include "gui/sound/CAnalogPlot.h"
 #include "gui/sound/CAnalogSoundDlg.h"
+#include "gui/sound/CPlotView.h"
+#include "gui/sound/SoundSave.h"
 #include "tests/gui/SoundTestMain.h"
 #include "tests/support/C3dWriter.h"
 #include "tests/support/RecordingSoundHost.h"
@@ -29,7 +33,8 @@ namespace {
 // `frames` frames, starting at frame `from` of a 3-second recording: a
 // 50 Hz sine under a slow swell, so each stretch has its own extremes.
 // Units "mV".
-c3dtest::Recording Swell(int from, int frames) {
+// With `two`, a second channel "EMG2" holds the same samples.
+c3dtest::Recording Swell(int from, int frames, bool two = false) {
   c3dtest::Recording rec;
   rec.samplesPerFrame = 10;
   rec.frameRate = 100.0f;
@@ -40,11 +45,40 @@ c3dtest::Recording Swell(int from, int frames) {
         std::round(2048 + (300 + 1200 * t / 3) * std::sin(2 * std::numbers::pi * 50 * t)));
   }
   rec.analog.push_back(samples);
-  c3dtest::AddStandardParameters(rec, {"EMG"}, {0.5}, {2048}, std::nullopt);
-  rec.records.push_back(
-      c3dtest::ParamRec{2, "UNITS", false, -1, {2, 1}, {}, {"mV"}, ' ', {}, "Units", {}, {}});
+  if (two) {
+    rec.analog.push_back(samples);
+    c3dtest::AddStandardParameters(rec, {"EMG", "EMG2"}, {0.5, 0.5}, {2048, 2048}, std::nullopt);
+  } else {
+    c3dtest::AddStandardParameters(rec, {"EMG"}, {0.5}, {2048}, std::nullopt);
+  }
+  const std::uint8_t count = two ? 2 : 1;
+  rec.records.push_back(c3dtest::ParamRec{2,
+                                          "UNITS",
+                                          false,
+                                          -1,
+                                          {2, count},
+                                          {},
+                                          std::vector<std::string>(count, "mV"),
+                                          ' ',
+                                          {},
+                                          "Units",
+                                          {},
+                                          {}});
   return rec;
 }
+
+// Counts the paint events a widget receives.
+class CPaintCounter : public QObject {
+ public:
+  explicit CPaintCounter(QWidget* watched) { watched->installEventFilter(this); }
+  int paints = 0;
+
+ protected:
+  bool eventFilter(QObject* /*watched*/, QEvent* event) override {
+    if (event->type() == QEvent::Paint) ++paints;
+    return false;
+  }
+};
 
 std::unique_ptr<CC3d> Load(const c3dtest::Recording& rec) {
   const std::vector<std::uint8_t> bytes = c3dtest::WriteC3d(rec);
@@ -76,6 +110,7 @@ class TestPlotView : public QObject {
   void zoomedPlotIsThePlotOfTheSlicedChannel_data();
   void zoomedPlotIsThePlotOfTheSlicedChannel();
   void readoutGivesTimeAndValueOutsideThePlot();
+  void rulerReadsTheRangeDrawn();
   void playheadFollowsTheSoundAndGoesAtStop();
   void zoomedPlayPlaysTheVisibleSamples();
 
@@ -177,19 +212,18 @@ void TestPlotView::readoutGivesTimeAndValueOutsideThePlot() {
   auto c3d = Load(Swell(0, 300));
   QVERIFY(c3d);
   QWidget parent;
-  auto* plot = new CAnalogPlot(&parent);
+  auto* view = new CPlotView(nullptr, &parent);
+  CAnalogPlot* plot = &view->Plot();
   parent.resize(620, 340);
-  plot->setGeometry(10, 80, 578, 246);
+  view->SetPlotRect(QRect(10, 80, 578, 246));
+  QCOMPARE(QRect(plot->mapTo(&parent, QPoint(0, 0)), plot->size()), QRect(10, 80, 578, 246));
   plot->m_pC3d = c3d.get();
   plot->m_nChannel = 0;
   plot->SetVisibleRange(1000, 1100);
   parent.show();
   QVERIFY(QTest::qWaitForWindowExposed(&parent));
-  QLabel* readout = plot->Readout();
-  QVERIFY(readout != nullptr && plot->Ruler() != nullptr);
-  QVERIFY(!readout->geometry().intersects(plot->geometry()));
-  QVERIFY(!plot->Ruler()->geometry().intersects(plot->geometry()));
-  QVERIFY(plot->Ruler()->geometry().height() > 0 && readout->geometry().height() > 0);
+  QLabel* readout = view->Readout();
+  QVERIFY(readout != nullptr && view->Ruler() != nullptr);
 
   const CAnalog& analog = *c3d->m_analogs[0];
   for (const int sample : {1000, 1042, 1099}) {
@@ -205,11 +239,46 @@ void TestPlotView::readoutGivesTimeAndValueOutsideThePlot() {
     const float value = analog.GetScaledSample(sample, analog.m_fOffset, analog.m_fScale, true);
     QVERIFY2(std::abs(parts[2].toDouble() - value) <= 1e-4 * std::max(1.0f, std::abs(value)),
              qPrintable(readout->text()));
+    QVERIFY(readout->isVisible() && readout->geometry().height() > 0);
+    QVERIFY(!readout->geometry().intersects(plot->geometry()));
   }
+  QVERIFY(!view->Ruler()->geometry().intersects(plot->geometry()));
   // The ruler's ticks are 1, 2 or 5 times a power of ten, far enough apart.
   QCOMPARE(CPlotRuler::TickStep(0.099, 576, 60), 0.02);
   QCOMPARE(CPlotRuler::TickStep(3.0, 576, 60), 0.5);
   QCOMPARE(CPlotRuler::TickStep(12.0, 576, 40), 1.0);
+}
+
+// The ruler reads the range the plot draws, from the first paint on: after
+// a zoom of one channel, choosing another showed that channel whole under
+// the old range's ruler, which was not even repainted. Its labels are
+// lines of the dialog's font.
+void TestPlotView::rulerReadsTheRangeDrawn() {
+  auto c3d = Load(Swell(0, 300, true));
+  QVERIFY(c3d);
+  CAnalogSoundDlg dlg;
+  dlg.m_pC3d = c3d.get();
+  dlg.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+  auto* ruler = dlg.findChild<CPlotRuler*>();
+  QVERIFY(ruler != nullptr);
+  QVERIFY(ruler->height() >= dlg.fontMetrics().height());
+  CPaintCounter counter(ruler);
+  // After `change`, the ruler is painted again and reads [start, end] seconds.
+  const auto check = [&](const std::function<void()>& change, double start, double end) {
+    counter.paints = 0;
+    change();
+    QTRY_VERIFY(counter.paints > 0);
+    double shownStart = -1.0, shownEnd = -1.0;
+    QVERIFY(ruler->ShownSeconds(shownStart, shownEnd));
+    QVERIFY(std::abs(shownStart - start) < 1e-9 && std::abs(shownEnd - end) < 1e-9);
+  };
+  // The first paint, before any zoom; a zoom; another channel, shown whole.
+  check([&] { dlg.m_comboChannel.setCurrentIndex(0); }, 0.0, 2.999);
+  check([&] { dlg.m_plot.SetVisibleRange(1000, 1500); }, 1.0, 1.499);
+  check([&] { dlg.m_comboChannel.setCurrentIndex(1); }, 0.0, 2.999);
+  QVERIFY(!dlg.m_plot.IsZoomed());
+  dlg.accept();
 }
 
 // While a real sound plays, the playhead moves at the sound's pace, many
@@ -301,6 +370,15 @@ void TestPlotView::zoomedPlayPlaysTheVisibleSamples() {
   const QByteArray part = ReadAll(dlg.m_strTempFile);
   QCOMPARE(part, expected(*sliced));
   QVERIFY(part.size() < whole.size() / 4);
+  // Save writes what Play played, and its file dialog says which seconds.
+  const QString saved = tmp.filePath(QStringLiteral("saved.wav"));
+  QVERIFY(dlg.SaveSound(saved));
+  QCOMPARE(ReadAll(saved), part);
+  sounddlg::SoundSaveChoice choice;
+  choice.range = dlg.SoundRange(0);
+  choice.whole = false;
+  QCOMPARE(sounddlg::SaveCaption(*c3d, choice),
+           QStringLiteral("Save the visible 1.000 to 1.499 s as"));
   dlg.OnStop();
   dlg.accept();
 }
