@@ -222,6 +222,7 @@ class TestSoundPlayer : public QObject {
   void rejectsWhatIsNotAMonoPcmWave();
   void stalledEventLoopIsNotHeard();
   void soundServerComesAndGoes();
+  void hungSoundServerNeverHoldsUpThePlayer_data();
   void hungSoundServerNeverHoldsUpThePlayer();
 
  private:
@@ -229,9 +230,9 @@ class TestSoundPlayer : public QObject {
   // of its own (see RunWithOwnServer).
   static bool IsOwnServerRun();
   // Runs test `function` again in a child process whose sound server is its
-  // own to start, stop and kill, with nothing else listening; true when it
-  // passed.
-  static bool RunWithOwnServer(const QString& function);
+  // own to start, stop and kill, with nothing else listening, and
+  // TREMOLUX_SOUND_OUTPUT set to `output` when given; true when it passed.
+  static bool RunWithOwnServer(const QString& function, const QString& output = {});
   // Plays `name` where no sound server answers: Play starts, then Finished
   // comes with the reason in LastError.
   void PlayFindsNoServer(const QString& name);
@@ -248,10 +249,11 @@ constexpr const char* kOwnServerDir = "TREMOLUX_TEST_OWN_SOUND_SERVER_DIR";
 
 bool TestSoundPlayer::IsOwnServerRun() { return qEnvironmentVariableIsSet(kOwnServerDir); }
 
-bool TestSoundPlayer::RunWithOwnServer(const QString& function) {
+bool TestSoundPlayer::RunWithOwnServer(const QString& function, const QString& output) {
   QTemporaryDir dir;
   QProcessEnvironment env = guitest::PrivateSoundEnvironment(dir.path());
   env.insert(QString::fromLatin1(kOwnServerDir), dir.path());
+  if (!output.isEmpty()) env.insert(QStringLiteral("TREMOLUX_SOUND_OUTPUT"), output);
   return guitest::RunTestAgain(env, function);
 }
 
@@ -502,6 +504,12 @@ void TestSoundPlayer::soundServerComesAndGoes() {
 #endif
 }
 
+void TestSoundPlayer::hungSoundServerNeverHoldsUpThePlayer_data() {
+  QTest::addColumn<QString>("output");  // TREMOLUX_SOUND_OUTPUT of the second run
+  QTest::newRow("pulse") << QStringLiteral("pulse");
+  QTest::newRow("qt") << QStringLiteral("qt");
+}
+
 // A sound server that hangs (stopped by SIGSTOP, as a stalled sink or an
 // overloaded server hangs) must not freeze the window: Purge mid-sound, Play
 // while the server cannot answer, and destroying the player (as quitting
@@ -510,7 +518,7 @@ void TestSoundPlayer::soundServerComesAndGoes() {
 // with Ctrl+C while its server hangs, exits at once. A player that opens,
 // writes or joins its feeding thread on this thread hangs for as long as
 // the server does. Runs as a second run of this one test, with a sound
-// server of its own.
+// server of its own, once for each output (the Qt one is the fallback).
 void TestSoundPlayer::hungSoundServerNeverHoldsUpThePlayer() {
 #ifndef Q_OS_UNIX
   QSKIP("a sound server of the test's own is started and stopped on Unix only");
@@ -518,7 +526,10 @@ void TestSoundPlayer::hungSoundServerNeverHoldsUpThePlayer() {
   const QString pulseaudio = QStandardPaths::findExecutable(QStringLiteral("pulseaudio"));
   if (pulseaudio.isEmpty()) QSKIP("no pulseaudio program to run a sound server with");
   if (!IsOwnServerRun()) {
-    QVERIFY(RunWithOwnServer(QStringLiteral("hungSoundServerNeverHoldsUpThePlayer")));
+    QFETCH(QString, output);
+    QVERIFY(RunWithOwnServer(QStringLiteral("hungSoundServerNeverHoldsUpThePlayer:") +
+                                 QString::fromLatin1(QTest::currentDataTag()),
+                             output));
     return;
   }
   QProcess server;
@@ -533,9 +544,10 @@ void TestSoundPlayer::hungSoundServerNeverHoldsUpThePlayer() {
 
   QElapsedTimer call;
   qint64 longestCallMs = 0;
-  const auto timed = [&](const auto& what) {
+  const auto timed = [&](const char* name, const auto& what) {
     call.start();
     what();
+    qInfo("server stopped: %s returned in %lld ms", name, call.elapsed());
     longestCallMs = std::max(longestCallMs, call.elapsed());
   };
   {
@@ -543,16 +555,17 @@ void TestSoundPlayer::hungSoundServerNeverHoldsUpThePlayer() {
     TickGaps ticks;
     QTest::qWait(400);  // the server's queue is full: the feeding thread waits in a write
     QSignalSpy finished(m_player.get(), &CSoundPlayer::Finished);
-    timed([&] { m_player->Purge(); });
+    timed("Purge", [&] { m_player->Purge(); });
     QCOMPARE(finished.count(), 1);
     QVERIFY(!m_player->IsPlaying());
-    timed([&] { m_player->Play(Path("long.wav")); });  // cannot connect while the server hangs
+    // Cannot connect while the server hangs.
+    timed("Play", [&] { m_player->Play(Path("long.wav")); });
     QVERIFY(m_player->IsPlaying());
     QTest::qWait(300);
-    timed([&] { m_player->Purge(); });
-    timed([&] { m_player->Play(Path("long.wav")); });
+    timed("Purge", [&] { m_player->Purge(); });
+    timed("Play", [&] { m_player->Play(Path("long.wav")); });
     QTest::qWait(300);
-    timed([&] { m_player.reset(); });  // quitting with a sound on a hung server
+    timed("~CSoundPlayer", [&] { m_player.reset(); });  // quitting with a sound on a hung server
     QTest::qWait(100);
     const qint64 gapMs = ticks.LongestMs();
     qInfo("server stopped: longest call %lld ms, longest gap between timer ticks %lld ms",
