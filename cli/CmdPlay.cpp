@@ -10,8 +10,8 @@
 #include "cli/SoundOptions.h"
 #include "common/ProcessExit.h"
 #include "core/c3d/C3d.h"
+#include "gui/platform/TempFile.h"
 #include "gui/player/SoundPlayer.h"
-#include "gui/player/TempFile.h"
 
 namespace {
 
@@ -56,8 +56,9 @@ int RunPlay(const SoundOptions& o) {
   poll.start(50);
   player.WaitForEnd();
   std::signal(SIGINT, previous);
-  // An output that failed mid-sound (the sound server gone) has said why on
-  // stderr; the sound was not heard to its end.
+  // An output that could not be opened (no sound server), or failed
+  // mid-sound (the server gone), has said why on stderr; the sound was not
+  // heard to its end.
   return player.LastError().isEmpty() ? 0 : 1;
 }
 

@@ -3,7 +3,6 @@
 #include <QFile>
 #include <utility>
 
-#include "core/Messages.h"
 #include "gui/platform/MessageBox.h"
 #include "gui/platform/WaitCursor.h"
 #include "gui/player/SoundPlayer.h"
@@ -34,8 +33,7 @@ void CPlatformSoundHost::PlayFile(const std::filesystem::path& file) {
 #else
   const QString name = QFile::decodeName(file.string().c_str());
 #endif
-  // The sound is built and on disk; only the output is missing (no device,
-  // the sound server gone, or a device that refuses the format).
-  if (player->Play(name) == CSoundPlayer::PlayResult::NoDevice)
-    SetStatus(Messages::kStatusNoDevice);
+  // Returns at once: a sound that finds no output to play on ends later with
+  // the player's Finished and its LastError, which the window shows.
+  player->Play(name);
 }

@@ -21,10 +21,11 @@ class CPlatformSoundHost : public sound::ISoundHost {
   void ShowMessage(const std::string& text) override;
   void BeginWaitCursor() override;
   void EndWaitCursor() override;
-  // Plays the file through the registered player; without one, or when the
-  // player cannot play it, nothing is heard (the player has said why on
-  // stderr). When there is no output to play on, the status becomes
-  // " No sound device".
+  // Plays the file through the registered player and returns at once;
+  // without one, or when the player cannot play it, nothing is heard (the
+  // player says why on stderr). No output to play on is reported later,
+  // through the player's Finished and LastError (the sound dialog then
+  // shows " No sound device").
   void PlayFile(const std::filesystem::path& file) override;
 
  private:

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <climits>
+#include <memory>
 
 #include "gui/player/SoundOutput.h"
 
@@ -23,28 +24,57 @@ constexpr qint64 kQueueMs = 100;
 constexpr qint64 kTailMarginMs = 150;
 // How often the played-out position is published for the playhead.
 constexpr int kPositionMs = 10;
+// How long the output's destructor gives its sound thread to release the
+// sink (a few milliseconds when the audio server answers) before leaving it
+// to end on its own, so quitting never waits for a hung server.
+constexpr unsigned long kCloseWaitMs = 100;
+
+// One sound as the output and its sound thread share it: the session (stop
+// flag, end report) and the played-out position the thread publishes.
+struct CQtSession : CSoundSession {
+  using CSoundSession::CSoundSession;
+  std::atomic<qint64> processedUs{0};
+};
 
 // The sink and the sound it plays, on the output's sound thread. Every
-// member is touched on that thread only: the output calls in with blocking
-// queued calls.
+// member is touched on that thread only: the output calls in with queued
+// calls, never waiting for them.
 class CSinkFeeder : public QObject {
  public:
-  explicit CSinkFeeder(std::atomic<qint64>& processedUs) : m_processedUs(processedUs) {
+  CSinkFeeder() {
     m_endTimer.setSingleShot(true);
     connect(&m_endTimer, &QTimer::timeout, this, [this] { Finish(QString()); });
     connect(&m_positionTimer, &QTimer::timeout, this, &CSinkFeeder::Publish);
   }
-  ~CSinkFeeder() override { Stop(); }
+  ~CSinkFeeder() override { Release(); }
 
-  // Opens a sink on `device` and starts playing `pcm` from its start. False,
-  // with the reason, when the output cannot be opened.
-  bool Start(const QAudioDevice& device, const QAudioFormat& format, const QByteArray& pcm,
-             ISoundOutput::EndedFn onEnded, QString& error) {
-    Stop();
-    m_pcm = pcm;
+  // Opens a sink on the default output and starts playing `sound` from its
+  // start; an output that cannot be opened is reported through the session.
+  // Nothing happens for a session stopped before it got here.
+  void Start(const std::shared_ptr<CQtSession>& session, const PcmSound& sound) {
+    Release();
+    if (session->Stopped()) return;
+    QAudioFormat format;
+    format.setSampleRate(sound.rate);
+    format.setChannelCount(1);
+    format.setSampleFormat(sound.bits == 8 ? QAudioFormat::UInt8 : QAudioFormat::Int16);
+    const QAudioDevice device = QMediaDevices::defaultAudioOutput();
+    if (device.isNull()) {
+      session->ReportEnd(QStringLiteral("no audio output device"));
+      return;
+    }
+    if (!device.isFormatSupported(format)) {
+      session->ReportEnd(
+          QStringLiteral("the audio output \"%1\" does not take %2-bit mono sound at %3 Hz")
+              .arg(device.description())
+              .arg(sound.bits)
+              .arg(sound.rate));
+      return;
+    }
+    m_session = session;
+    m_pcm = sound.samples;
     m_source.setBuffer(&m_pcm);
     m_source.open(QIODevice::ReadOnly);
-    m_onEnded = std::move(onEnded);
     m_durationMs = m_pcm.size() / format.bytesPerFrame() * 1000 / format.sampleRate();
     m_sink = std::make_unique<QAudioSink>(device, format);
     m_sink->setBufferSize(format.bytesForDuration(kQueueMs * 1000));
@@ -54,20 +84,24 @@ class CSinkFeeder : public QObject {
     connect(m_sink.get(), &QAudioSink::stateChanged, this,
             [this, sink](QAudio::State state) { OnStateChanged(state, sink); });
     m_clock.start();
-    m_processedUs.store(0);
     m_sink->start(&m_source);
     if (m_sink->state() == QAudio::StoppedState || m_sink->error() == QAudio::OpenError ||
         m_sink->error() == QAudio::FatalError) {
-      error = QStringLiteral("the audio output \"%1\" cannot be opened").arg(device.description());
-      Stop();
-      return false;
+      Finish(QStringLiteral("the audio output \"%1\" cannot be opened").arg(device.description()));
+      return;
     }
     m_positionTimer.start(kPositionMs);
-    return true;
   }
 
-  // Stops at once and releases the sink and the sound. No-op when idle.
-  void Stop() {
+  // Silences `session`'s sound at once and releases the sink, when it is
+  // still the one playing.
+  void Stop(const std::shared_ptr<CQtSession>& session) {
+    if (session == m_session) Release();
+  }
+
+ private:
+  // Stops the sink and releases it and the sound. No-op when idle.
+  void Release() {
     m_endTimer.stop();
     m_positionTimer.stop();
     if (m_sink) {
@@ -77,10 +111,9 @@ class CSinkFeeder : public QObject {
     }
     m_source.close();
     m_pcm.clear();
-    m_onEnded = nullptr;
+    m_session.reset();
   }
 
- private:
   void OnStateChanged(QAudio::State state, const QAudioSink* sink) {
     if (sink != m_sink.get()) return;
     if (state == QAudio::IdleState && m_source.atEnd()) {
@@ -101,89 +134,80 @@ class CSinkFeeder : public QObject {
   }
 
   void Publish() {
-    if (m_sink) m_processedUs.store(m_sink->processedUSecs());
+    if (m_sink && m_session) m_session->processedUs.store(m_sink->processedUSecs());
   }
 
   // Ends the sound and says so, unless it was stopped meanwhile.
   void Finish(const QString& error) {
     if (!m_sink) return;
     Publish();
-    const ISoundOutput::EndedFn onEnded = std::move(m_onEnded);
-    Stop();
-    if (onEnded) onEnded(error);
+    const std::shared_ptr<CQtSession> session = m_session;
+    Release();
+    if (session) session->ReportEnd(error);
   }
 
-  std::atomic<qint64>& m_processedUs;
+  std::shared_ptr<CQtSession> m_session;  // of the sound playing
   std::unique_ptr<QAudioSink> m_sink;
-  QByteArray m_pcm;  // the samples being played
-  QBuffer m_source;  // reads m_pcm for the sink
-  ISoundOutput::EndedFn m_onEnded;
+  QByteArray m_pcm;              // the samples being played
+  QBuffer m_source;              // reads m_pcm for the sink
   QTimer m_endTimer{this};       // fires when the queued tail has been heard
   QTimer m_positionTimer{this};  // publishes the played-out position
   QElapsedTimer m_clock;         // since the sound started
   qint64 m_durationMs = 0;
 };
 
-// Qt Multimedia's QAudioSink on a thread of its own. Qt 6.4 connects to the
-// audio server once per process: an output that was absent at the first
-// use, or has gone, stays unusable until the program restarts.
+// Qt Multimedia's QAudioSink on a thread of its own, where the default
+// output is looked up and the sink opened, fed, stopped and closed; the
+// output only posts to it. Qt 6.4 connects to the audio server once per
+// process: an output that was absent at the first use, or has gone, stays
+// unusable until the program restarts. The thread and its feeder are the
+// output's; a thread held up by a hung server when the output goes is left
+// to end on its own, deleting its feeder (and itself) then.
 class CQtSoundOutput : public ISoundOutput {
  public:
-  CQtSoundOutput() {
-    m_thread.setObjectName(QStringLiteral("sound"));
-    m_feeder = new CSinkFeeder(m_processedUs);
-    m_feeder->moveToThread(&m_thread);
+  CQtSoundOutput() : m_thread(new QThread), m_feeder(new CSinkFeeder) {
+    m_thread->setObjectName(QStringLiteral("sound"));
+    m_feeder->moveToThread(m_thread);
+    // Deleted on its own thread once the thread's loop has ended.
+    QObject::connect(m_thread, &QThread::finished, m_feeder, &QObject::deleteLater);
     // Above the GUI's priority: a feed that comes late is heard.
-    m_thread.start(QThread::TimeCriticalPriority);
+    m_thread->start(QThread::TimeCriticalPriority);
   }
   ~CQtSoundOutput() override {
     Stop();
-    m_thread.quit();
-    m_thread.wait();
-    delete m_feeder;  // its thread has ended and its sink is gone
+    m_thread->quit();
+    if (m_thread->wait(kCloseWaitMs)) {
+      delete m_thread;
+    } else {
+      QObject::connect(m_thread, &QThread::finished, m_thread, &QObject::deleteLater);
+    }
   }
   CQtSoundOutput(const CQtSoundOutput&) = delete;
   CQtSoundOutput& operator=(const CQtSoundOutput&) = delete;
 
-  bool Start(const PcmSound& sound, EndedFn onEnded, QString& error) override {
+  void Start(const PcmSound& sound, EndedFn onEnded) override {
     Stop();
-    QAudioFormat format;
-    format.setSampleRate(sound.rate);
-    format.setChannelCount(1);
-    format.setSampleFormat(sound.bits == 8 ? QAudioFormat::UInt8 : QAudioFormat::Int16);
-    const QAudioDevice device = QMediaDevices::defaultAudioOutput();
-    if (device.isNull()) {
-      error = QStringLiteral("no audio output device");
-      return false;
-    }
-    if (!device.isFormatSupported(format)) {
-      error = QStringLiteral("the audio output \"%1\" does not take %2-bit mono sound at %3 Hz")
-                  .arg(device.description())
-                  .arg(sound.bits)
-                  .arg(sound.rate);
-      return false;
-    }
-    bool started = false;
+    m_session = std::make_shared<CQtSession>(std::move(onEnded));
     QMetaObject::invokeMethod(
         m_feeder,
-        [&] {
-          started = m_feeder->Start(device, format, sound.samples, std::move(onEnded), error);
-        },
-        Qt::BlockingQueuedConnection);
-    return started;
+        [feeder = m_feeder, session = m_session, sound] { feeder->Start(session, sound); },
+        Qt::QueuedConnection);
   }
 
   void Stop() override {
+    if (!m_session || m_session->Stopped()) return;
+    m_session->Stop();
     QMetaObject::invokeMethod(
-        m_feeder, [this] { m_feeder->Stop(); }, Qt::BlockingQueuedConnection);
+        m_feeder, [feeder = m_feeder, session = m_session] { feeder->Stop(session); },
+        Qt::QueuedConnection);
   }
 
-  qint64 ProcessedUs() const override { return m_processedUs.load(); }
+  qint64 ProcessedUs() const override { return m_session ? m_session->processedUs.load() : 0; }
 
  private:
-  QThread m_thread;                 // the sound thread
-  CSinkFeeder* m_feeder = nullptr;  // lives on m_thread
-  std::atomic<qint64> m_processedUs{0};
+  QThread* m_thread;                      // the sound thread (see the class comment)
+  CSinkFeeder* m_feeder;                  // lives on m_thread, deleted there
+  std::shared_ptr<CQtSession> m_session;  // the latest sound, shared with the feeder
 };
 
 }  // namespace

@@ -5,6 +5,8 @@
 #include <functional>
 #include <memory>
 
+#include "gui/player/SoundSession.h"
+
 // A mono PCM sound in memory, as the player hands it to an output.
 struct PcmSound {
   QByteArray samples;  // 8-bit unsigned or 16-bit signed little-endian
@@ -14,22 +16,27 @@ struct PcmSound {
 
 // One sound at a time on the system's default audio output, fed from a
 // thread of the output's own, so a stalled event loop elsewhere is never
-// heard. Each Start opens the output anew, so an audio server that has gone
-// and come back is found again. Used by one thread (the player's); owned by
-// the player.
+// heard. Everything that may wait on the audio server (opening the output,
+// writing, flushing, closing) happens on that thread: no call here waits for
+// the server. Each Start opens the output anew, so an audio server that has
+// gone and come back is found again. Used by one thread (the player's);
+// owned by the player.
 class ISoundOutput {
  public:
+  // A thread left feeding on a hung audio server may outlive its output; it
+  // then touches only what it shares with the output through shared_ptr.
   virtual ~ISoundOutput() = default;
 
   // Called once when a started sound has been heard to its end (error
-  // empty) or the output failed while playing (error says why). From any
-  // thread; never after Stop has returned.
-  using EndedFn = std::function<void(const QString& error)>;
+  // empty), or the output could not be opened or failed while playing
+  // (error says why). From any thread; never after Stop has returned.
+  using EndedFn = CSoundSession::EndedFn;
 
-  // Stops what plays and starts `sound`; returns at once. False, with the
-  // reason in error, when no output can be opened for it.
-  virtual bool Start(const PcmSound& sound, EndedFn onEnded, QString& error) = 0;
-  // Silences at once and releases the output; no-op when nothing plays.
+  // Stops what plays and starts `sound`; returns at once. An output that
+  // cannot be opened is reported through onEnded.
+  virtual void Start(const PcmSound& sound, EndedFn onEnded) = 0;
+  // Marks what plays stopped and returns at once; the output's thread
+  // silences it and releases the output. No-op when nothing plays.
   virtual void Stop() = 0;
   // Microseconds of the current sound played out so far (for a playhead).
   virtual qint64 ProcessedUs() const = 0;

@@ -60,11 +60,7 @@ CSoundPlayer::PlayResult CSoundPlayer::Play(const QString& path) {
     QMetaObject::invokeMethod(
         this, [this, generation, error] { OnEnded(generation, error); }, Qt::QueuedConnection);
   };
-  QString error;
-  if (!m_output->Start(sound, onEnded, error)) {
-    Fail(error);
-    return PlayResult::NoDevice;
-  }
+  m_output->Start(sound, onEnded);
   m_durationUs = static_cast<qint64>(static_cast<double>(info.dataBytes) /
                                      static_cast<double>(info.bits / 8) * 1e6 / info.rate);
   m_playing = true;

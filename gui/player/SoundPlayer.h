@@ -7,18 +7,21 @@
 #include "gui/player/SoundOutput.h"
 
 // The application's one sound player: plays a mono PCM WAVE file
-// asynchronously through Qt Multimedia's QAudioSink, pulling from an
-// in-memory copy of the file, and stops at once on Purge. The application
-// object owns it (the command-line tool keeps one on its stack); Instance()
-// finds it from anywhere, so a sound goes on after the dialog that started it
-// has closed.
+// asynchronously through the platform's audio output (ISoundOutput: a
+// PulseAudio stream of its own on Linux, Qt Multimedia's QAudioSink
+// elsewhere), from an in-memory copy of the file, and stops at once on
+// Purge. The application object owns it (the command-line tool keeps one on
+// its stack); Instance() finds it from anywhere, so a sound goes on after the
+// dialog that started it has closed.
 //
-// The output (ISoundOutput) feeds the sound from a thread of its own, so a
+// The output opens, feeds and closes the sound on a thread of its own, so a
 // stalled event loop on the player's thread (a long paint, a modal box, a
-// busy X server) is never heard as a gap. The player's own interface and
-// its Finished signal belong to the thread that made it, which must run an
-// event loop for Finished to arrive. It owns the output and, through it, the
-// copy of the sound.
+// busy X server) is never heard as a gap, and a hung sound server never
+// holds up the player's thread: Play, Purge and the destructor return at
+// once (the destructor gives the output's thread at most a tenth of a second
+// to close). The player's own interface and its Finished signal belong to
+// the thread that made it, which must run an event loop for Finished to
+// arrive. It owns the output and, through it, the copy of the sound.
 //
 // The sound server may go and come back: every Play opens the output anew,
 // so the first Play after the server has (re)started plays.
@@ -27,10 +30,12 @@ class CSoundPlayer : public QObject {
 
  public:
   enum class PlayResult {
-    Playing,     // the sound is playing; Finished follows when it ends or is stopped
+    // The sound was handed to the output; Finished follows when it ends, is
+    // stopped, or the output could not be opened for it or failed (then
+    // LastError() says why).
+    Playing,
     Empty,       // a valid file with no samples: nothing to play, nothing started
     Unreadable,  // the file cannot be read or is not a mono 8/16-bit PCM WAVE
-    NoDevice,    // no audio output, or it refused the sound's format
   };
 
   // Registers this player as Instance() when none is registered yet.
@@ -44,10 +49,16 @@ class CSoundPlayer : public QObject {
 
   // Stops what plays, reads the whole file into memory (so the file may be
   // rewritten or deleted right after) and starts playing it; returns at once.
-  // On any result but Playing the reason is on stderr and in LastError().
+  // On Unreadable the reason is on stderr and in LastError(); a sound that
+  // found no output to play on ends with Finished, its reason on stderr and
+  // in LastError().
   PlayResult Play(const QString& path);
-  // Stops at once; nothing plays afterwards. No-op when nothing plays.
+  // Stops at once without waiting for the sound server: Finished is emitted
+  // before it returns, and the output's thread silences the sound within
+  // about 10 ms (on a hung server, as soon as the server answers). No-op
+  // when nothing plays.
   void Purge();
+  // True from a Play that returned Playing until its Finished.
   bool IsPlaying() const;
   // Seconds of the playing sound that have been played out, from the start
   // of its first sample (the sink's processed time), within [0, the sound's
@@ -56,11 +67,13 @@ class CSoundPlayer : public QObject {
   // Runs an event loop until the sound has ended or was stopped; returns at
   // once when nothing plays.
   void WaitForEnd();
-  // Why the last Play did not start, or why the last sound stopped early.
+  // Why the last Play did not start, or why the last sound found no output
+  // or stopped early; empty when it played (or plays) as it should.
   QString LastError() const { return m_lastError; }
 
  signals:
-  // Emitted once when a sound that was playing has ended or was stopped.
+  // Emitted once when a sound that was playing has ended, was stopped, or
+  // found no output to play on.
   void Finished();
 
  private:

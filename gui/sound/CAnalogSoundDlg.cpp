@@ -272,9 +272,10 @@ bool CAnalogSoundDlg::SaveSound(const QString& path) {
 void CAnalogSoundDlg::OnStop() { m_host.StopSound(); }
 
 void CAnalogSoundDlg::OnSoundFinished() {
-  // A sound cut short by its output (the sound server gone) leaves a reason;
-  // one that ended or was stopped leaves none. Only the status line changes:
-  // the other controls may hold what the user is typing.
+  // A sound that found no output, or was cut short by it (the sound server
+  // gone), leaves a reason; one that ended or was stopped leaves none. Only
+  // the status line changes: the other controls may hold what the user is
+  // typing.
   const CSoundPlayer* player = CSoundPlayer::Instance();
   if (!m_bInitialized || player == nullptr || player->LastError().isEmpty()) return;
   m_strStatus =

@@ -9,7 +9,7 @@
 
 #include "core/sound/SoundLevel.h"
 #include "gui/platform/PlatformSoundHost.h"
-#include "gui/player/TempFile.h"
+#include "gui/platform/TempFile.h"
 #include "gui/sound/CAnalogPlot.h"
 #include "gui/sound/SoundSave.h"
 

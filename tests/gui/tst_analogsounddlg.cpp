@@ -1117,14 +1117,16 @@ void TestAnalogSoundDlg::playWithoutSoundOutputSaysSo() {
   Dlg dlg;
   Open(dlg, c3d.get());
   dlg.m_comboChannel.setCurrentIndex(0);
+  // The output is opened after Play has returned: its failure comes after.
   QCOMPARE(CatchBoxes(dlg, [&] { Button(dlg, Dlg::IDC_PLAY)->click(); }).size(), 0u);
-  QCOMPARE(StatusText(dlg), Status(Messages::kStatusNoDevice));
+  QTRY_COMPARE_WITH_TIMEOUT(StatusText(dlg), Status(Messages::kStatusNoDevice), 10000);
   QVERIFY(ReadWave(dlg.m_strTempFile).dataBytes > 0);  // the sound itself was built
   QVERIFY(!m_player->IsPlaying());
   // Stop and another Play change nothing of that.
   Button(dlg, Dlg::IDC_STOP)->click();
   Button(dlg, Dlg::IDC_PLAY)->click();
-  QCOMPARE(StatusText(dlg), Status(Messages::kStatusNoDevice));
+  QTRY_COMPARE_WITH_TIMEOUT(StatusText(dlg), Status(Messages::kStatusNoDevice), 10000);
+  QVERIFY(!m_player->IsPlaying());
 }
 
 void TestAnalogSoundDlg::soundServerGoneWhilePlayingSaysSo() {

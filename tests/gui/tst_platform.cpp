@@ -15,9 +15,9 @@
 #include "core/sound/WaveSynthesis.h"
 #include "gui/platform/MessageBox.h"
 #include "gui/platform/PlatformSoundHost.h"
+#include "gui/platform/TempFile.h"
 #include "gui/platform/WaitCursor.h"
 #include "gui/player/SoundPlayer.h"
-#include "gui/player/TempFile.h"
 #include "tests/gui/SoundTestMain.h"
 
 class TestPlatform : public QObject {

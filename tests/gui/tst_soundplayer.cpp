@@ -4,8 +4,8 @@
 // remapped; scripts/test starts it). What was heard must be the right tone
 // for the right time, a rewritten file must play its new content, Purge must
 // cut a sound at once, an empty sound must do nothing, a stalled event
-// loop must not be heard, and a sound server that comes and goes must only
-// stop what plays.
+// loop must not be heard. (A sound server that comes, goes or hangs:
+// tst_soundserver.)
 #include <QAudioDevice>
 #include <QAudioSource>
 #include <QDir>
@@ -22,35 +22,14 @@
 
 #include "core/sound/WaveSynthesis.h"
 #include "gui/player/SoundPlayer.h"
-#include "tests/gui/SoundServerSupport.h"
 #include "tests/gui/SoundTestMain.h"
+#include "tests/gui/ToneSupport.h"
+
+using guitest::WriteTone;
 
 namespace {
 
 constexpr int kCaptureRate = 44100;
-
-// Writes a mono WAVE file of a sine tone through the program's header and
-// amplitude mapping: stored values around the silence level 2048.
-void WriteTone(const QString& path, double hz, double seconds, std::uint32_t rate, int bits) {
-  const auto n = static_cast<std::uint32_t>(seconds * rate);
-  const std::uint32_t blockAlign = bits == 16 ? 2 : 1;
-  const auto header = sound::WaveHeader(rate, bits, n * blockAlign);
-  QByteArray bytes(reinterpret_cast<const char*>(header.data()), 44);
-  for (std::uint32_t i = 0; i < n; ++i) {
-    const double s = 2048.0 + 1000.0 * std::sin(2 * std::numbers::pi * hz * i / rate);
-    if (bits == 16) {
-      const auto v = static_cast<std::uint16_t>(sound::PcmSample16(static_cast<float>(s)));
-      bytes.append(static_cast<char>(v & 0xFF)).append(static_cast<char>(v >> 8));
-    } else {
-      bytes.append(static_cast<char>(sound::PcmSample8(static_cast<float>(s))));
-    }
-  }
-  const std::uint32_t riff = static_cast<std::uint32_t>(bytes.size()) - 8;
-  for (int i = 0; i < 4; ++i) bytes[4 + i] = static_cast<char>((riff >> (8 * i)) & 0xFF);
-  QFile file(path);
-  QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-  QCOMPARE(file.write(bytes), bytes.size());
-}
 
 // Records the capture source into memory while it is alive.
 class Recorder {
@@ -154,7 +133,6 @@ class TestSoundPlayer : public QObject {
   void emptySoundIsHarmless();
   void rejectsWhatIsNotAMonoPcmWave();
   void stalledEventLoopIsNotHeard();
-  void soundServerComesAndGoes();
 
  private:
   QString Path(const QString& name) const { return m_dir.filePath(name); }
@@ -164,15 +142,10 @@ class TestSoundPlayer : public QObject {
   std::unique_ptr<CSoundPlayer> m_player;
 };
 
-// Set in the second run of soundServerComesAndGoes: the folder where that
-// run starts and kills a sound server of its own.
-constexpr const char* kOwnServerDir = "TREMOLUX_TEST_OWN_SOUND_SERVER_DIR";
-
 void TestSoundPlayer::initTestCase() {
   QVERIFY(m_dir.isValid());
   m_player = std::make_unique<CSoundPlayer>();
   QCOMPARE(CSoundPlayer::Instance(), m_player.get());
-  if (qEnvironmentVariableIsSet(kOwnServerDir)) return;  // no server yet, by design
   if (QMediaDevices::defaultAudioOutput().isNull()) {
     QSKIP(
         "no audio output device: playback cannot be checked (scripts/test starts a private "
@@ -338,74 +311,6 @@ void TestSoundPlayer::stalledEventLoopIsNotHeard() {
   QVERIFY2(gapMs <= 5.0, qPrintable(QStringLiteral("a gap of %1 ms").arg(gapMs)));
   const Heard heard = Analyse(samples);
   QVERIFY2(WholeLength(heard, 20000), qPrintable(QString::number(heard.DurationMs())));
-}
-
-// No server when the program starts, then one: the next Play plays. The
-// server killed while a sound plays: Finished with a reason, no hang. The
-// server back: the next Play plays again, without a new player. Runs as a
-// second run of this one test, whose sound server is its own to kill.
-void TestSoundPlayer::soundServerComesAndGoes() {
-#ifndef Q_OS_UNIX
-  QSKIP("a sound server of the test's own is started and killed on Unix only");
-#else
-  const QString pulseaudio = QStandardPaths::findExecutable(QStringLiteral("pulseaudio"));
-  if (pulseaudio.isEmpty()) QSKIP("no pulseaudio program to run a sound server with");
-  const QString own = qEnvironmentVariable(kOwnServerDir);
-  if (own.isEmpty()) {
-    QTemporaryDir dir;
-    QProcessEnvironment env = guitest::PrivateSoundEnvironment(dir.path());
-    env.insert(QString::fromLatin1(kOwnServerDir), dir.path());
-    QVERIFY(guitest::RunTestAgain(env, QStringLiteral("soundServerComesAndGoes")));
-    return;
-  }
-  QProcess server;
-  const QString socket = own + QStringLiteral("/runtime/pulse/native");
-  const auto startServer = [&] { return guitest::StartPrivateSoundServer(server, pulseaudio); };
-  const auto killServer = [&] {
-    server.kill();
-    server.waitForFinished();
-    QFile::remove(socket);
-  };
-  WriteTone(Path("tone.wav"), 440, 3.0, 8000, 16);
-  QSignalSpy finished(m_player.get(), &CSoundPlayer::Finished);
-
-  QCOMPARE(m_player->Play(Path("tone.wav")), CSoundPlayer::PlayResult::NoDevice);
-  QVERIFY(startServer());
-  QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(socket), 10000);
-  QCOMPARE(m_player->Play(Path("tone.wav")), CSoundPlayer::PlayResult::Playing);
-  QTRY_VERIFY_WITH_TIMEOUT(m_player->PositionSeconds() > 0.2, 5000);  // the server takes it
-
-  killServer();
-  QVERIFY(finished.wait(10000));
-  QVERIFY(!m_player->IsPlaying());
-  QVERIFY(!m_player->LastError().isEmpty());
-  QCOMPARE(m_player->Play(Path("tone.wav")), CSoundPlayer::PlayResult::NoDevice);
-
-  QVERIFY(startServer());
-  QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(socket), 10000);
-  WriteTone(Path("short.wav"), 440, 0.5, 8000, 16);
-  finished.clear();
-  QCOMPARE(m_player->Play(Path("short.wav")), CSoundPlayer::PlayResult::Playing);
-  QTRY_VERIFY_WITH_TIMEOUT(m_player->PositionSeconds() > 0.2, 5000);
-  QVERIFY(finished.wait(5000));
-  QVERIFY2(m_player->LastError().isEmpty(), qPrintable(m_player->LastError()));
-
-  // The command-line tool's play, its server killed a second into the sound.
-  QProcess cli;
-  cli.start(QStringLiteral(TREMOLUX_CLI),
-            {QStringLiteral("play"), QStringLiteral(TREMOLUX_DEMO_C3D), QStringLiteral("--channel"),
-             QStringLiteral("0"), QStringLiteral("--rate"), QStringLiteral("44100"),
-             QStringLiteral("--bits"), QStringLiteral("16")});
-  QVERIFY(cli.waitForStarted());
-  QTest::qWait(1000);
-  QCOMPARE(cli.state(), QProcess::Running);
-  killServer();
-  QVERIFY(cli.waitForFinished(10000));
-  QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
-  QCOMPARE(cli.exitCode(), 1);
-  const QString said = QString::fromLocal8Bit(cli.readAllStandardError());
-  QVERIFY2(said.contains(QLatin1String("sound server")), qPrintable(said));
-#endif
 }
 
 TREMOLUX_SOUND_TEST_GUILESS_MAIN(TestSoundPlayer)

@@ -1,4 +1,4 @@
-#include "gui/player/TempFile.h"
+#include "gui/platform/TempFile.h"
 
 #include <QDir>
 #include <QFile>
