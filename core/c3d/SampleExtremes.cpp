@@ -31,11 +31,13 @@ SampleExtremes Scan(const T* samples, std::size_t count) {
   constexpr T kLowest = kFloat ? -kHighest : std::numeric_limits<T>::lowest();
   T lo[kLanes];
   T hi[kLanes];
-  bool nan[kLanes];
+  // NaN marks as 32-bit lanes, the width of a float comparison's result, so
+  // the marks vectorise alongside the extremes.
+  std::int32_t nan[kLanes];
   for (std::size_t j = 0; j < kLanes; ++j) {
     lo[j] = kHighest;
     hi[j] = kLowest;
-    nan[j] = false;
+    nan[j] = 0;
   }
   std::size_t i = 0;
   for (; i + kLanes <= count; i += kLanes) {
@@ -44,7 +46,7 @@ SampleExtremes Scan(const T* samples, std::size_t count) {
       const bool counts = C == Counted::NotNan || Counts<C>(v);
       hi[j] = counts && v > hi[j] ? v : hi[j];
       lo[j] = counts && v < lo[j] ? v : lo[j];
-      if constexpr (kFloat) nan[j] = nan[j] | (v != v);
+      if constexpr (kFloat) nan[j] |= static_cast<std::int32_t>(v != v);
     }
   }
   SampleExtremes e;
@@ -55,7 +57,7 @@ SampleExtremes Scan(const T* samples, std::size_t count) {
   for (std::size_t j = 0; j < kLanes; ++j) {
     highest = hi[j] > highest ? hi[j] : highest;
     lowest = lo[j] < lowest ? lo[j] : lowest;
-    anyNan = anyNan || nan[j];
+    anyNan = anyNan || nan[j] != 0;
   }
   for (; i < count; ++i) {
     const T v = samples[i];

@@ -27,12 +27,13 @@ enum class Counted {
   Finite,  // finite values only: NaN and infinities are passed over
 };
 
-// The extremes of samples[0, count); `nan` is set whatever the rule. Of
-// values that compare equal (0.0 and -0.0) the scan keeps one it met
-// first within one of 16 interleaved walks; no user tells them apart except
-// the stored channel extremes, which this scan has always given. An empty
-// run gives the default (Any() false). Reads each sample once, allocates
-// nothing.
+// The extremes of samples[0, count); `nan` is set whatever the rule. An
+// empty run gives the default (Any() false). Reads each sample once,
+// allocates nothing. Of two extremes that compare equal yet differ (0.0 and
+// -0.0) the scan keeps the one the loader has always stored in m_fMin and
+// m_fMax: each of 16 interleaved walks keeps the first it meets, the merge
+// the lowest walk's. The plot and the sound level compute with the values,
+// where the sign of a zero extreme changes no row and no level.
 SampleExtremes ScanExtremes(const std::int16_t* samples, std::size_t count);
 SampleExtremes ScanExtremes(const float* samples, std::size_t count,
                             Counted counted = Counted::NotNan);
