@@ -11,8 +11,8 @@
 #include "cli/Commands.h"
 #include "cli/JsonWriter.h"
 #include "core/c3d/C3d.h"
-#include "core/sound/ChannelNames.h"
-#include "core/sound/FileSummary.h"
+#include "core/c3d/ChannelNames.h"
+#include "core/c3d/FileSummary.h"
 
 bool LoadOrSay(CC3d& c3d, const std::string& path) {
   c3d.m_strPathName = path;

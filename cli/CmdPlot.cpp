@@ -20,8 +20,8 @@
 #include "cli/JsonWriter.h"
 #include "common/WholeFile.h"
 #include "core/c3d/C3d.h"
+#include "core/c3d/ChannelNames.h"
 #include "core/plot/PlotGeometry.h"
-#include "core/sound/ChannelNames.h"
 #include "core/sound/WaveSynthesis.h"
 #include "gui/render/PlotRender.h"
 

@@ -22,7 +22,7 @@
 #include "cli/SoundOptions.h"
 #include "cli/WaveOutput.h"
 #include "core/c3d/C3d.h"
-#include "core/sound/ChannelNames.h"
+#include "core/c3d/ChannelNames.h"
 #include "core/sound/PlayChecks.h"
 #include "core/sound/SoundLevel.h"
 #include "core/sound/WaveSynthesis.h"

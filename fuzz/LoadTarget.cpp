@@ -14,8 +14,8 @@
 
 #include "core/Messages.h"
 #include "core/c3d/C3d.h"
+#include "core/c3d/ChannelNames.h"
 #include "core/plot/PlotGeometry.h"
-#include "core/sound/ChannelNames.h"
 #include "core/sound/PlayChecks.h"
 #include "core/sound/SoundLevel.h"
 #include "core/sound/WaveFormat.h"

@@ -5,6 +5,7 @@
 #include "core/plot/PlotGeometry.h"
 #include "core/plot/PlotPath.h"
 #include "core/plot/PlotSummary.h"
+#include "core/plot/PlotTracePath.h"
 #include "fuzz/ParserTargets.h"
 #include "tests/support/HandFilledC3d.h"
 #include "tests/support/TracePaths.h"

@@ -91,6 +91,10 @@ class CC3d {
   std::int64_t SamplesPerChannel() const {
     return FrameCount() * static_cast<std::int64_t>(m_nAnalogSamplesPerFrame);
   }
+  // The analog rate in Hz: samples per frame x frame rate, as a 32-bit float
+  // (the product of a 16-bit count and a float is exact in double, so this is
+  // the correctly rounded product).
+  float AnalogRate() const { return static_cast<float>(m_nAnalogSamplesPerFrame) * m_fFrameRate; }
 
   // --- members, as read ---
   CByteSource m_file;                             // open only while Load runs
@@ -103,7 +107,7 @@ class CC3d {
   // The frames of the data section, as numbered by the file. Mostly the
   // header's (m_nHeaderFirstFrame, m_nHeaderLastFrame); for a recording
   // longer than 16-bit frame numbers can state, the range its parameters give
-  // (see ReadFrameRange), up to 2^32 - 1.
+  // (see CC3dReader::ReadFrameRange), up to 2^32 - 1.
   std::uint32_t m_nFirstFrame = 0;
   std::uint32_t m_nLastFrame = 0;
   std::uint16_t m_nHeaderFirstFrame = 0;  // header bytes 6-7, as stored
@@ -123,66 +127,12 @@ class CC3d {
   std::vector<std::unique_ptr<CVideo>> m_videos;
 
  private:
-  // The reading under Load and LoadFromMemory once m_file is open: ReadAll,
-  // closing, and the analog scaling. Converts allocation failures into
-  // NotEnoughMemory so no exception leaves the core.
-  bool LoadOpenSource();
-
-  // --- the reading steps, in the order Load runs them ---
-  // Each reads m_file; a false result has set m_loadError.
-  // ReadEvents cannot fail: a missing or invalid table means no events.
-  // ReadFrameRange cannot fail: it keeps the header's range unless the
-  // parameters state a longer recording that the data section holds.
-  // AllocateSamples refuses (NotEnoughMemory) storage that is empty, larger
-  // than physical memory or far beyond the bytes the file holds (see
-  // SampleStorage.h), and keeps nothing when an allocation fails part-way.
-  // ReadSampleData allocates, reads every frame (a short file repeats the
-  // frame it ends in) and computes the channel extremes.
-  bool ReadAll();
-  bool ReadHeader();
-  void ReadEvents();
-  bool ReadParameters();
-  bool ReadGroup(std::int16_t nameLength, std::int16_t id);
-  bool ReadParameter(std::int16_t nameLength, std::int16_t id);
-  void ReadFrameRange();
-  bool AllocateSamples();
-  // Integer and float files share one frame walk: the element width and
-  // the decoding both follow m_bIntegerData.
-  bool ReadSampleData();
+  // The reading steps live in CC3dReader (C3dReader.h), which fills the
+  // members above; it also releases the sample storage of a failed
+  // allocation, as Clear does.
+  friend class CC3dReader;
+  // Releases the blocks and the CAnalog and CVideo objects, last index first.
   void FreeSamples();
-  void ComputeAnalogExtremes();
-
-  // The first byte of the data section, and the bytes of one frame record
-  // ((4N + A) elements of SampleWidth() bytes).
-  std::int64_t DataStart() const;
-  std::int64_t FrameBytes() const;
-  // True when the sample storage of `frames` frames passes the bounds of
-  // SampleStorage.h against the bytes the source holds, and every channel's
-  // sample count fits GetAnalogSampleCount's int. False for frames <= 0.
-  bool StorageCanBeHeld(std::int64_t frames) const;
-
-  // Records why loading stopped; returns false for the caller to pass on.
-  bool Fail(C3dLoadError error);
-  // Fail for a read m_file reported as failed: Shrank when the file got
-  // shorter than it was at opening, ReadError otherwise.
-  bool FailedRead();
-  // Seeks m_file; a failure records ReadError.
-  bool SeekTo(std::int64_t position);
-  // Reads `size` bytes; bytes beyond the end of the source read as zeros.
-  // False (ReadError recorded) only when the source reports an error.
-  bool ReadZeroFilled(void* buffer, std::size_t size);
-  // A text field of `length` bytes: its text ends at its first NUL byte.
-  bool ReadText(std::size_t length, std::string& text);
-  // Seeks to a record's offset target; a target that does not lie beyond
-  // the record's first byte would make the walk loop and fails the load.
-  bool SeekNextRecord(std::int64_t recordStart, std::int64_t target);
-
-  // Adds `bytes` to the memory the group and parameter records hold; false
-  // (NotEnoughMemory recorded) once the total passes the bound set by the
-  // size of the source. Records may overlap, or claim thousands of empty rows
-  // in a few bytes: without a bound a small file could exhaust memory.
-  bool HoldParameterMemory(std::uint64_t bytes);
-  std::uint64_t m_parameterMemory = 0;
 };
 
 // True when t is an optional sign followed by digits with at most one point.

@@ -13,10 +13,9 @@
 #include <optional>
 
 #include "core/c3d/C3d.h"
+#include "core/c3d/C3dReader.h"
 
 namespace {
-
-constexpr std::int64_t kBlockSize = 512;
 
 // A frame range, first and last frame number inclusive.
 struct FrameRange {
@@ -76,26 +75,27 @@ std::optional<FrameRange> StatedLongerRange(const CC3d& c3d, std::int64_t header
 
 }  // namespace
 
-void CC3d::ReadFrameRange() {
+void CC3dReader::ReadFrameRange() {
   // Without a data section that can be located, or without frame records,
   // there is nothing beyond the header's range to read.
   const std::int64_t frameBytes = FrameBytes();
-  if (m_nDataBlock == 0 || frameBytes == 0) return;
-  const std::int64_t headerFrames = std::max<std::int64_t>(FrameCount(), 0);
+  if (m_c3d.m_nDataBlock == 0 || frameBytes == 0) return;
+  const std::int64_t headerFrames = std::max<std::int64_t>(m_c3d.FrameCount(), 0);
   // The parameters are believed only when the data section goes on past the
   // header's last frame by a whole frame record, and past the 512-byte block
   // that frame ends in: writers pad the data section to whole blocks, and
   // padding is not data.
   const std::int64_t headerEnd = DataStart() + headerFrames * frameBytes;
-  const std::int64_t blockEnd = (headerEnd + kBlockSize - 1) / kBlockSize * kBlockSize;
+  const std::int64_t blockEnd =
+      (headerEnd + c3d::kBlockSize - 1) / c3d::kBlockSize * c3d::kBlockSize;
   const std::int64_t size = m_file.Size();
   if (size < headerEnd + frameBytes || size <= blockEnd) return;
 
-  const std::optional<FrameRange> range = StatedLongerRange(*this, headerFrames);
+  const std::optional<FrameRange> range = StatedLongerRange(m_c3d, headerFrames);
   // A stated length the sample storage bounds refuse (a truncated copy of a
   // long recording, or a corrupt count) leaves the header's range, which
   // loads as it would without the statement.
   if (!range || !StorageCanBeHeld(range->Frames())) return;
-  m_nFirstFrame = range->first;
-  m_nLastFrame = range->last;
+  m_c3d.m_nFirstFrame = range->first;
+  m_c3d.m_nLastFrame = range->last;
 }

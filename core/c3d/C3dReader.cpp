@@ -1,5 +1,8 @@
-// Loading a C3D file: the header, the event table and the parameter section.
-// The data section is read in C3dSamples.cpp.
+// Loading a C3D file: CC3d's entry points and the reader's steps for the
+// header, the event table and the parameter section. The data section is
+// read in C3dSamples.cpp.
+#include "core/c3d/C3dReader.h"
+
 #include <algorithm>
 #include <cstring>
 #include <exception>
@@ -9,12 +12,6 @@
 #include "core/c3d/C3dNumbers.h"
 
 namespace {
-
-// C3D files are made of 512-byte blocks numbered from 1: block n starts at
-// byte (n - 1) x 512.
-constexpr std::int64_t kBlockSize = 512;
-
-std::int64_t BlockStart(std::int64_t block) { return (block - 1) * kBlockSize; }
 
 // Header byte 1 of every C3D file.
 constexpr unsigned char kHeaderKey = 0x50;
@@ -71,20 +68,20 @@ std::int64_t DimensionProduct(const std::vector<std::uint8_t>& dims, std::size_t
 
 }  // namespace
 
-bool CC3d::Fail(C3dLoadError error) {
-  m_loadError = error;
+bool CC3dReader::Fail(C3dLoadError error) {
+  m_c3d.m_loadError = error;
   return false;
 }
 
-bool CC3d::FailedRead() {
+bool CC3dReader::FailedRead() {
   return Fail(m_file.Shrank() ? C3dLoadError::Shrank : C3dLoadError::ReadError);
 }
 
-bool CC3d::SeekTo(std::int64_t position) {
+bool CC3dReader::SeekTo(std::int64_t position) {
   return m_file.Seek(position) ? true : Fail(C3dLoadError::ReadError);
 }
 
-bool CC3d::ReadZeroFilled(void* buffer, std::size_t size) {
+bool CC3dReader::ReadZeroFilled(void* buffer, std::size_t size) {
   if (size == 0) return true;
   const std::size_t got = m_file.Read(buffer, size);
   if (m_file.Failed()) return FailedRead();
@@ -92,14 +89,14 @@ bool CC3d::ReadZeroFilled(void* buffer, std::size_t size) {
   return true;
 }
 
-bool CC3d::ReadText(std::size_t length, std::string& text) {
+bool CC3dReader::ReadText(std::size_t length, std::string& text) {
   std::vector<unsigned char> bytes(length);
   if (!ReadZeroFilled(bytes.data(), length)) return false;
   text = TextUpToNul(bytes.data(), length);
   return true;
 }
 
-bool CC3d::HoldParameterMemory(std::uint64_t bytes) {
+bool CC3dReader::HoldParameterMemory(std::uint64_t bytes) {
   m_parameterMemory += bytes;
   const auto sourceSize = static_cast<std::uint64_t>(std::max<std::int64_t>(m_file.Size(), 0));
   if (m_parameterMemory > kParameterMemoryAllowance + kParameterMemoryFactor * sourceSize) {
@@ -108,40 +105,42 @@ bool CC3d::HoldParameterMemory(std::uint64_t bytes) {
   return true;
 }
 
-bool CC3d::SeekNextRecord(std::int64_t recordStart, std::int64_t target) {
+bool CC3dReader::SeekNextRecord(std::int64_t recordStart, std::int64_t target) {
   if (target <= recordStart) return Fail(C3dLoadError::ParameterWalkLoop);
   return SeekTo(target);
 }
 
-int CC3d::GetAnalogSampleCount() const { return c3d::SaturateToInt32(SamplesPerChannel()); }
+std::int64_t CC3dReader::DataStart() const { return c3d::BlockStart(m_c3d.m_nDataBlock); }
 
-std::int64_t CC3d::DataStart() const { return BlockStart(m_nDataBlock); }
-
-std::int64_t CC3d::FrameBytes() const {
-  return (static_cast<std::int64_t>(m_nAnalogPerFrame) + 4 * static_cast<std::int64_t>(m_nPoints)) *
-         static_cast<std::int64_t>(SampleWidth());
+std::int64_t CC3dReader::FrameBytes() const {
+  return (static_cast<std::int64_t>(m_c3d.m_nAnalogPerFrame) +
+          4 * static_cast<std::int64_t>(m_c3d.m_nPoints)) *
+         static_cast<std::int64_t>(m_c3d.SampleWidth());
 }
 
 bool CC3d::Load() {
   Clear();
   m_loadError = C3dLoadError::None;
-  if (!m_file.OpenFile(m_strPathName)) return Fail(C3dLoadError::CannotOpen);
-  return LoadOpenSource();
+  if (!m_file.OpenFile(m_strPathName)) {
+    m_loadError = C3dLoadError::CannotOpen;
+    return false;
+  }
+  return CC3dReader(*this).Read();
 }
 
 bool CC3d::LoadFromMemory(const void* data, std::size_t size) {
   Clear();
   m_loadError = C3dLoadError::None;
   m_file.OpenMemory(data, size);
-  return LoadOpenSource();
+  return CC3dReader(*this).Read();
 }
 
-bool CC3d::LoadOpenSource() {
+bool CC3dReader::Read() {
   bool ok = false;
   try {
     ok = ReadAll();
     m_file.Close();
-    if (ok) ComputeAnalogScaling();
+    if (ok) m_c3d.ComputeAnalogScaling();
   } catch (const std::exception&) {
     // Only allocations throw here (bad_alloc, or length_error for an absurd
     // size); whatever was built stays for Clear to release.
@@ -151,25 +150,16 @@ bool CC3d::LoadOpenSource() {
   return ok;
 }
 
-void CC3d::Clear() {
-  while (!m_groups.empty()) m_groups.pop_back();
-  while (!m_params.empty()) m_params.pop_back();
-  m_nGroups = 0;
-  m_nParams = 0;
-  while (!m_events.empty()) m_events.pop_back();
-  FreeSamples();
-}
-
-bool CC3d::ReadAll() {
+bool CC3dReader::ReadAll() {
   if (!ReadHeader()) return false;
   ReadEvents();
-  if (m_loadError != C3dLoadError::None) return false;  // a read error in the event table
+  if (m_c3d.m_loadError != C3dLoadError::None) return false;  // a read error in the event table
   if (!ReadParameters()) return false;
   ReadFrameRange();
   return ReadSampleData();
 }
 
-bool CC3d::ReadHeader() {
+bool CC3dReader::ReadHeader() {
   // Bytes 0-29 in one read; the event table (from byte 298) is read later.
   unsigned char h[30];
   if (!SeekTo(0)) return false;
@@ -178,9 +168,9 @@ bool CC3d::ReadHeader() {
   if (got < sizeof h || h[1] != kHeaderKey) return Fail(C3dLoadError::NotC3d);
 
   // The processor type comes first: it fixes how every multi-byte field reads.
-  m_nParamBlock = h[0];
+  m_c3d.m_nParamBlock = h[0];
   unsigned char section[4];
-  if (!SeekTo(BlockStart(m_nParamBlock)) || !ReadZeroFilled(section, sizeof section) ||
+  if (!SeekTo(c3d::BlockStart(m_c3d.m_nParamBlock)) || !ReadZeroFilled(section, sizeof section) ||
       !SeekTo(sizeof h)) {
     return false;
   }
@@ -202,35 +192,36 @@ bool CC3d::ReadHeader() {
       return Fail(C3dLoadError::UnknownProcessor);
     }
   }
-  m_nProcessorType = type;
+  m_c3d.m_nProcessorType = type;
 
   auto word = [&](int at) { return static_cast<std::uint16_t>(c3d::DecodeInt16(h + at, type)); };
-  m_nPoints = word(2);
-  m_nAnalogPerFrame = word(4);
-  m_nHeaderFirstFrame = word(6);
-  m_nHeaderLastFrame = word(8);
-  m_nFirstFrame = m_nHeaderFirstFrame;  // until the parameters tell of more
-  m_nLastFrame = m_nHeaderLastFrame;
-  m_nDataBlock = word(16);
-  m_nAnalogSamplesPerFrame = word(18);
+  m_c3d.m_nPoints = word(2);
+  m_c3d.m_nAnalogPerFrame = word(4);
+  m_c3d.m_nHeaderFirstFrame = word(6);
+  m_c3d.m_nHeaderLastFrame = word(8);
+  m_c3d.m_nFirstFrame = m_c3d.m_nHeaderFirstFrame;  // until the parameters tell of more
+  m_c3d.m_nLastFrame = m_c3d.m_nHeaderLastFrame;
+  m_c3d.m_nDataBlock = word(16);
+  m_c3d.m_nAnalogSamplesPerFrame = word(18);
 
-  m_fScaleFactor = c3d::DecodeFloat(h + 12, type);
-  m_fFrameRate = c3d::DecodeFloat(h + 20, type);
+  m_c3d.m_fScaleFactor = c3d::DecodeFloat(h + 12, type);
+  m_c3d.m_fFrameRate = c3d::DecodeFloat(h + 20, type);
 
   // A scale factor >= 0 (0.0 and -0.0 included) means 16-bit samples. NaN
   // compares false and so means float samples.
-  m_bIntegerData = m_fScaleFactor >= 0.0f;
-  m_nAnalogChannels = m_nAnalogSamplesPerFrame != 0
-                          ? static_cast<std::uint16_t>(m_nAnalogPerFrame / m_nAnalogSamplesPerFrame)
-                          : std::uint16_t{0};
+  m_c3d.m_bIntegerData = m_c3d.m_fScaleFactor >= 0.0f;
+  m_c3d.m_nAnalogChannels =
+      m_c3d.m_nAnalogSamplesPerFrame != 0
+          ? static_cast<std::uint16_t>(m_c3d.m_nAnalogPerFrame / m_c3d.m_nAnalogSamplesPerFrame)
+          : std::uint16_t{0};
   return true;
 }
 
-void CC3d::ReadEvents() {
+void CC3dReader::ReadEvents() {
   unsigned char keyAndCount[4];
   if (!SeekTo(kEventKeyAt) || !ReadZeroFilled(keyAndCount, sizeof keyAndCount)) return;
   auto word = [&](const unsigned char* b) {
-    return static_cast<std::uint16_t>(c3d::DecodeInt16(b, m_nProcessorType));
+    return static_cast<std::uint16_t>(c3d::DecodeInt16(b, m_c3d.m_nProcessorType));
   };
   const std::uint16_t key = word(keyAndCount);
   const std::uint16_t count = word(keyAndCount + 2);
@@ -247,32 +238,33 @@ void CC3d::ReadEvents() {
 
   // The frame period in single precision: an event at 0.5 s at 60 Hz lands
   // just below 30 periods and so in frame 30.
-  const float period = 1.0f / m_fFrameRate;
-  m_events.reserve(count);
+  const float period = 1.0f / m_c3d.m_fFrameRate;
+  m_c3d.m_events.reserve(count);
   for (std::size_t i = 0; i < count; ++i) {
     auto event = std::make_unique<CEvent>();
     event->m_strLabel = TextUpToNul(labels + kEventLabelLength * i, kEventLabelLength);
-    event->m_fTime = c3d::DecodeFloat(times + 4 * i, m_nProcessorType);
+    event->m_fTime = c3d::DecodeFloat(times + 4 * i, m_c3d.m_nProcessorType);
     // Truncated toward zero; NaN (a zero frame rate with a zero time, or a NaN
     // time) counts as 0 periods and huge quotients saturate.
     const std::int64_t n = c3d::SaturateToInt32(c3d::TruncateToInt64(event->m_fTime / period));
     event->m_nFrame = c3d::SaturateToInt32(n + 1);
     event->m_nAnalogSample =
-        c3d::SaturateToInt32(n * static_cast<std::int64_t>(m_nAnalogSamplesPerFrame) + 1);
+        c3d::SaturateToInt32(n * static_cast<std::int64_t>(m_c3d.m_nAnalogSamplesPerFrame) + 1);
     event->m_nDisplay = flags[i];
-    m_events.push_back(std::move(event));
+    m_c3d.m_events.push_back(std::move(event));
   }
 }
 
-bool CC3d::ReadParameters() {
-  if (m_nParamBlock == 1) return Fail(C3dLoadError::ParamBlockOne);
+bool CC3dReader::ReadParameters() {
+  if (m_c3d.m_nParamBlock == 1) return Fail(C3dLoadError::ParamBlockOne);
   m_parameterMemory = 0;
   unsigned char section[4];  // block count and processor code, used by ReadHeader
-  if (!SeekTo(BlockStart(m_nParamBlock)) || !ReadZeroFilled(section, sizeof section)) return false;
+  if (!SeekTo(c3d::BlockStart(m_c3d.m_nParamBlock)) || !ReadZeroFilled(section, sizeof section))
+    return false;
 
   // The data section follows the parameter section: a record position at or
   // beyond its first byte means the walk has run out of records.
-  const std::int64_t dataStart = BlockStart(m_nDataBlock);
+  const std::int64_t dataStart = c3d::BlockStart(m_c3d.m_nDataBlock);
   unsigned char bytes[2];
   if (!ReadZeroFilled(bytes, 1)) return false;
   // A zero name length ends the walk; so do the zeros read beyond the end.
@@ -289,7 +281,7 @@ bool CC3d::ReadParameters() {
   return true;
 }
 
-bool CC3d::ReadGroup(std::int16_t nameLength, std::int16_t id) {
+bool CC3dReader::ReadGroup(std::int16_t nameLength, std::int16_t id) {
   // Entered just after the record's name-length and id bytes.
   const std::int64_t recordStart = m_file.Position() - 2;
   auto group = std::make_unique<CGroup>();
@@ -306,15 +298,15 @@ bool CC3d::ReadGroup(std::int16_t nameLength, std::int16_t id) {
       !ReadText(descriptionLength, group->m_strDescription)) {
     return false;
   }
-  const std::int16_t offset = c3d::DecodeInt16(offsetBytes, m_nProcessorType);
+  const std::int16_t offset = c3d::DecodeInt16(offsetBytes, m_c3d.m_nProcessorType);
   group->m_nId = id;
   if (!SeekNextRecord(recordStart, offsetAt + offset)) return false;
-  m_groups.push_back(std::move(group));
-  ++m_nGroups;
+  m_c3d.m_groups.push_back(std::move(group));
+  ++m_c3d.m_nGroups;
   return true;
 }
 
-bool CC3d::ReadParameter(std::int16_t nameLength, std::int16_t id) {
+bool CC3dReader::ReadParameter(std::int16_t nameLength, std::int16_t id) {
   const std::int64_t recordStart = m_file.Position() - 2;
   auto param = std::make_unique<CParam>();
   param->m_bLocked = nameLength < 0 ? 1 : 0;
@@ -325,7 +317,7 @@ bool CC3d::ReadParameter(std::int16_t nameLength, std::int16_t id) {
   const std::int64_t offsetAt = m_file.Position();
   unsigned char fields[4];  // offset (2 bytes), type, dimension count
   if (!ReadZeroFilled(fields, sizeof fields)) return false;
-  const std::int16_t offset = c3d::DecodeInt16(fields, m_nProcessorType);
+  const std::int16_t offset = c3d::DecodeInt16(fields, m_c3d.m_nProcessorType);
   param->m_nType = static_cast<std::int8_t>(fields[2]);
   // Valid files hold 0 to 127 dimensions; a byte above 127 is taken as the
   // count it spells unsigned, never as a negative size.
@@ -376,14 +368,14 @@ bool CC3d::ReadParameter(std::int16_t nameLength, std::int16_t id) {
     case 2:
       param->m_pValues.resize(elements);
       for (std::size_t i = 0; i < elements; ++i) {
-        const std::int16_t v = c3d::DecodeInt16(&data[2 * i], m_nProcessorType);
+        const std::int16_t v = c3d::DecodeInt16(&data[2 * i], m_c3d.m_nProcessorType);
         std::memcpy(param->m_pValues[i].m_bytes, &v, sizeof v);
       }
       break;
     case 4:
       param->m_pValues.resize(elements);
       for (std::size_t i = 0; i < elements; ++i) {
-        const float v = c3d::DecodeFloat(&data[4 * i], m_nProcessorType);
+        const float v = c3d::DecodeFloat(&data[4 * i], m_c3d.m_nProcessorType);
         std::memcpy(param->m_pValues[i].m_bytes, &v, sizeof v);
       }
       break;
@@ -398,7 +390,7 @@ bool CC3d::ReadParameter(std::int16_t nameLength, std::int16_t id) {
     return false;
   }
   if (!SeekNextRecord(recordStart, offsetAt + offset)) return false;
-  m_params.push_back(std::move(param));
-  ++m_nParams;
+  m_c3d.m_params.push_back(std::move(param));
+  ++m_c3d.m_nParams;
   return true;
 }

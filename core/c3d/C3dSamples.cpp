@@ -7,6 +7,8 @@
 
 #include "core/c3d/C3d.h"
 #include "core/c3d/C3dNumbers.h"
+#include "core/c3d/C3dReader.h"
+#include "core/c3d/SampleExtremes.h"
 #include "core/c3d/SampleStorage.h"
 
 namespace {
@@ -99,76 +101,46 @@ void RepeatFrame(const FrameLayout& layout, std::size_t width, std::int64_t from
   }
 }
 
-// Smallest and largest of `count` >= 1 samples. The rule is that of a walk
-// from element 0 with strict comparisons: a NaN first sample stays the
-// extreme, later NaNs change nothing. It is applied in kLanes interleaved
-// walks that all start from element 0 and are merged by the same rule, which
-// gives the same extremes and lets the compiler use vector instructions.
-template <typename T>
-void Extremes(const T* samples, std::size_t count, float& low, float& high) {
-  constexpr std::size_t kLanes = 16;
-  T lo[kLanes];
-  T hi[kLanes];
-  for (std::size_t j = 0; j < kLanes; ++j) lo[j] = hi[j] = samples[0];
-  std::size_t i = 0;
-  for (; i + kLanes <= count; i += kLanes) {
-    for (std::size_t j = 0; j < kLanes; ++j) {
-      const T v = samples[i + j];
-      hi[j] = v > hi[j] ? v : hi[j];
-      lo[j] = v < lo[j] ? v : lo[j];
-    }
-  }
-  T lowest = samples[0];
-  T highest = samples[0];
-  for (std::size_t j = 0; j < kLanes; ++j) {
-    highest = hi[j] > highest ? hi[j] : highest;
-    lowest = lo[j] < lowest ? lo[j] : lowest;
-  }
-  for (; i < count; ++i) {
-    highest = samples[i] > highest ? samples[i] : highest;
-    lowest = samples[i] < lowest ? samples[i] : lowest;
-  }
-  low = static_cast<float>(lowest);  // int16 and float convert exactly
-  high = static_cast<float>(highest);
-}
-
 }  // namespace
 
-bool CC3d::StorageCanBeHeld(std::int64_t frames) const {
+bool CC3dReader::StorageCanBeHeld(std::int64_t frames) const {
   if (frames <= 0) return false;
   const auto F = static_cast<std::uint64_t>(frames);
-  const std::uint64_t channels = m_nAnalogChannels;
+  const std::uint64_t channels = m_c3d.m_nAnalogChannels;
   // Each channel's sample count must also fit GetAnalogSampleCount's int.
   // F < 2^33 and S < 2^16: the product cannot overflow.
-  if (channels > 0 && F * m_nAnalogSamplesPerFrame > static_cast<std::uint64_t>(INT32_MAX)) {
+  if (channels > 0 && F * m_c3d.m_nAnalogSamplesPerFrame > static_cast<std::uint64_t>(INT32_MAX)) {
     return false;
   }
   // M x S <= A, so a frame holds at most 5 x 65535 elements of at most 4
   // bytes: with F < 2^33 the storage stays below 2^54 bytes.
   const std::uint64_t elements =
-      channels * m_nAnalogSamplesPerFrame + 4u * std::uint64_t{m_nPoints};
-  const std::uint64_t storage = F * elements * SampleWidth();
+      channels * m_c3d.m_nAnalogSamplesPerFrame + 4u * std::uint64_t{m_c3d.m_nPoints};
+  const std::uint64_t storage = F * elements * m_c3d.SampleWidth();
   const std::int64_t present = std::max<std::int64_t>(m_file.Size() - DataStart(), 0);
   return c3d::SampleStorageCanBeHeld(storage, static_cast<std::uint64_t>(present),
                                      c3d::PhysicalMemoryBytes());
 }
 
-bool CC3d::AllocateSamples() {
-  const std::uint64_t channels = m_nAnalogChannels;
-  const std::uint64_t points = m_nPoints;
+bool CC3dReader::AllocateSamples() {
+  const std::uint64_t channels = m_c3d.m_nAnalogChannels;
+  const std::uint64_t points = m_c3d.m_nPoints;
   if (channels > 0 || points > 0) {
     // A block of F x S (or F x 4) elements with F <= 0 has no size.
-    const std::int64_t frames = FrameCount();
+    const std::int64_t frames = m_c3d.FrameCount();
     if (!StorageCanBeHeld(frames)) return Fail(C3dLoadError::NotEnoughMemory);
-    const std::size_t channelBytes = static_cast<std::size_t>(SamplesPerChannel()) * SampleWidth();
-    const std::size_t pointBytes = static_cast<std::size_t>(frames) * 4 * SampleWidth();
+    const std::size_t channelBytes =
+        static_cast<std::size_t>(m_c3d.SamplesPerChannel()) * m_c3d.SampleWidth();
+    const std::size_t pointBytes = static_cast<std::size_t>(frames) * 4 * m_c3d.SampleWidth();
     try {
-      m_analogs.reserve(channels);
-      for (std::uint64_t m = 0; m < channels; ++m) m_analogs.push_back(std::make_unique<CAnalog>());
-      m_videos.reserve(points);
-      for (std::uint64_t p = 0; p < points; ++p) m_videos.push_back(std::make_unique<CVideo>());
+      m_c3d.m_analogs.reserve(channels);
+      for (std::uint64_t m = 0; m < channels; ++m)
+        m_c3d.m_analogs.push_back(std::make_unique<CAnalog>());
+      m_c3d.m_videos.reserve(points);
+      for (std::uint64_t p = 0; p < points; ++p)
+        m_c3d.m_videos.push_back(std::make_unique<CVideo>());
     } catch (const std::bad_alloc&) {
-      FreeSamples();  // nothing created before the failure is kept
+      m_c3d.FreeSamples();  // nothing created before the failure is kept
       return Fail(C3dLoadError::NotEnoughMemory);
     }
     // All blocks in one allocation (of at least one element: F >= 1, and a
@@ -178,35 +150,35 @@ bool CC3d::AllocateSamples() {
     const std::shared_ptr<std::byte[]> storage =
         c3d::AllocateSampleStorage(channels * channelBytes + points * pointBytes);
     if (!storage) {
-      FreeSamples();
+      m_c3d.FreeSamples();
       return Fail(C3dLoadError::NotEnoughMemory);
     }
     std::size_t at = 0;
-    for (auto& analog : m_analogs) {
+    for (auto& analog : m_c3d.m_analogs) {
       analog->m_pSamples = CSampleBlock(storage, at, channelBytes);
       at += channelBytes;
     }
-    for (auto& video : m_videos) {
+    for (auto& video : m_c3d.m_videos) {
       video->m_pData = CSampleBlock(storage, at, pointBytes);
       at += pointBytes;
     }
   }
-  m_bDataAllocated = true;
+  m_c3d.m_bDataAllocated = true;
   return true;
 }
 
-bool CC3d::ReadSampleData() {
+bool CC3dReader::ReadSampleData() {
   if (!AllocateSamples()) return false;
-  const std::int64_t frames = FrameCount();
-  const std::size_t width = SampleWidth();
+  const std::int64_t frames = m_c3d.FrameCount();
+  const std::size_t width = m_c3d.SampleWidth();
   FrameLayout layout;
-  layout.points = m_nPoints;
-  layout.channels = m_nAnalogChannels;
-  layout.samples = m_nAnalogSamplesPerFrame;
+  layout.points = m_c3d.m_nPoints;
+  layout.channels = m_c3d.m_nAnalogChannels;
+  layout.samples = m_c3d.m_nAnalogSamplesPerFrame;
   layout.frameBytes = static_cast<std::size_t>(FrameBytes());
-  for (auto& analog : m_analogs) layout.channelBlocks.push_back(analog->m_pSamples.data());
-  for (auto& video : m_videos) layout.pointBlocks.push_back(video->m_pData.data());
-  const DecodeFn decode = PickDecoder(m_bIntegerData, m_nProcessorType);
+  for (auto& analog : m_c3d.m_analogs) layout.channelBlocks.push_back(analog->m_pSamples.data());
+  for (auto& video : m_c3d.m_videos) layout.pointBlocks.push_back(video->m_pData.data());
+  const DecodeFn decode = PickDecoder(m_c3d.m_bIntegerData, m_c3d.m_nProcessorType);
   const std::int64_t dataStart = DataStart();
 
   if (frames > 0 && layout.frameBytes == 0) {
@@ -252,21 +224,19 @@ bool CC3d::ReadSampleData() {
   return true;
 }
 
-void CC3d::FreeSamples() {
-  // Each block belongs to its object: removing the object releases it.
-  while (!m_analogs.empty()) m_analogs.pop_back();
-  while (!m_videos.empty()) m_videos.pop_back();
-  m_bDataAllocated = false;
-}
-
-void CC3d::ComputeAnalogExtremes() {
-  const auto count = static_cast<std::size_t>(std::max<std::int64_t>(SamplesPerChannel(), 0));
-  for (auto& analog : m_analogs) {
+void CC3dReader::ComputeAnalogExtremes() {
+  const auto count = static_cast<std::size_t>(std::max<std::int64_t>(m_c3d.SamplesPerChannel(), 0));
+  for (auto& analog : m_c3d.m_analogs) {
     if (count == 0 || analog->m_pSamples.empty()) continue;
-    if (m_bIntegerData) {
-      Extremes(analog->IntSamples(), count, analog->m_fMin, analog->m_fMax);
+    // Over all samples from element 0, as a walk with strict comparisons.
+    if (m_c3d.m_bIntegerData) {
+      const std::int16_t* samples = analog->IntSamples();
+      c3d::WalkExtremes(c3d::ScanExtremes(samples, count), samples[0], analog->m_fMin,
+                        analog->m_fMax);
     } else {
-      Extremes(analog->FloatSamples(), count, analog->m_fMin, analog->m_fMax);
+      const float* samples = analog->FloatSamples();
+      c3d::WalkExtremes(c3d::ScanExtremes(samples, count), samples[0], analog->m_fMin,
+                        analog->m_fMax);
     }
   }
 }

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <utility>
 
+#include "core/c3d/SampleExtremes.h"
 #include "core/plot/PlotSummary.h"
 
 int ClampPlotSize(int size) { return std::clamp(size, 0, kPlotMaxSize); }
@@ -78,21 +78,6 @@ std::int64_t WalkableCount(const CC3d& c3d, const CAnalog& analog) {
   return n;
 }
 
-// The loader's extremes of `count` samples: the first sample starts both, and
-// a later value replaces one only when it compares beyond it, so a NaN first
-// sample gives NaN and later NaNs are passed over.
-template <class T>
-void SliceExtremes(const T* samples, std::int64_t count, float& low, float& high) {
-  T lowest = samples[0];
-  T highest = samples[0];
-  for (std::int64_t i = 1; i < count; ++i) {
-    highest = samples[i] > highest ? samples[i] : highest;
-    lowest = samples[i] < lowest ? samples[i] : lowest;
-  }
-  low = static_cast<float>(lowest);  // int16 and float convert exactly
-  high = static_cast<float>(highest);
-}
-
 }  // namespace
 
 CPlotTrace::CPlotTrace(const CC3d* c3d, int channel, int width, int height)
@@ -118,21 +103,21 @@ CPlotTrace::CPlotTrace(const CC3d* c3d, int channel, int width, int height, Plot
     Prepare(*c3d, *analog, 0, n, analog->m_fMin, analog->m_fMax);
     return;
   }
+  // The extremes the loader would store for a channel of these samples
+  // alone; the summary, when it describes this channel, gives the same
+  // scan without reading every sample.
+  const auto count = static_cast<std::size_t>(last - first);
+  const auto from = static_cast<std::size_t>(first);
+  const bool integer = c3d->m_bIntegerData;
+  const c3d::SampleExtremes e = summary != nullptr && summary->Describes(*c3d, channel)
+                                    ? summary->Extremes(first, last)
+                                : integer ? c3d::ScanExtremes(analog->IntSamples() + from, count)
+                                          : c3d::ScanExtremes(analog->FloatSamples() + from, count);
+  const float firstRaw =
+      integer ? static_cast<float>(analog->IntSamples()[from]) : analog->FloatSamples()[from];
   float rawMin = 0.0f;
   float rawMax = 0.0f;
-  const float firstRaw = c3d->m_bIntegerData ? static_cast<float>(analog->IntSamples()[first])
-                                             : analog->FloatSamples()[first];
-  if (summary != nullptr && summary->Describes(*c3d, channel) && !std::isnan(firstRaw)) {
-    // A first sample that is not NaN makes the loader's extremes those of
-    // the values that are not NaN, which the summary keeps per block.
-    const PlotExtremes e = summary->Extremes(first, last);
-    rawMin = e.min;
-    rawMax = e.max;
-  } else if (c3d->m_bIntegerData) {
-    SliceExtremes(analog->IntSamples() + first, last - first, rawMin, rawMax);
-  } else {
-    SliceExtremes(analog->FloatSamples() + first, last - first, rawMin, rawMax);
-  }
+  c3d::WalkExtremes(e, firstRaw, rawMin, rawMax);
   Prepare(*c3d, *analog, first, last - first, rawMin, rawMax);
 }
 
@@ -146,9 +131,9 @@ void CPlotTrace::Prepare(const CC3d& c3d, const CAnalog& analog, std::int64_t fi
   m_scale = analog.m_fScale;
 
   // The value range, its ends exchanged when a negative scale reverses them.
-  float lo = (rawMin - analog.m_fOffset) * analog.m_fScale;
-  float hi = (rawMax - analog.m_fOffset) * analog.m_fScale;
-  if (lo > hi) std::swap(lo, hi);
+  float lo = 0.0f;
+  float hi = 0.0f;
+  c3d::PhysicalExtremes(analog, rawMin, rawMax, lo, hi);
   const float mid = (hi + lo) * 0.5f;
   const float half = (hi - lo) * 0.5f;
   const float vTop = mid + half;

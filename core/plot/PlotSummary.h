@@ -1,26 +1,17 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 #include "core/c3d/C3d.h"
-#include "core/plot/PlotGeometry.h"
+#include "core/c3d/SampleExtremes.h"
 
-// The extremes of a run of raw samples: the smallest and largest value that
-// is not NaN (min > max when there is none), and whether a NaN is among them.
-struct PlotExtremes {
-  float min = 0.0f;
-  float max = 0.0f;
-  bool nan = false;
-};
-
-// A summary of one analog channel for painting any range of it quickly: the
+// A summary of one analog channel for reading any range of it quickly: the
 // extremes of its raw samples over aligned blocks of 2^6, 2^7, ... samples
 // (each level pairs the blocks of the one below; a partial last block is
-// left out and read sample by sample). Since a trace's row is a monotonic
-// function of the raw sample (NaN aside, which goes to the bottom edge),
-// a block's extremes tell whether all its samples lie on one row, and the
-// extremes of a column's samples give its highest and lowest row.
+// left out and read sample by sample). It speaks of sample indices and raw
+// values only; the plot geometry turns its answers into rows and columns.
 //
 // Built once per channel (one pass over the samples, about 2 x 12 bytes per
 // 64 samples); reads the CC3d's sample block afterwards, which must stay
@@ -38,15 +29,23 @@ class CPlotSummary {
   // Samples summarised (the channel's n), 0 when empty.
   std::int64_t Count() const { return m_count; }
 
-  // Extremes of the raw samples [first, last), 0 <= first < last <= Count().
-  PlotExtremes Extremes(std::int64_t first, std::int64_t last) const;
-  // First index in [first, last) whose sample trace.Row maps to a row other
-  // than `row`, or `last` when there is none. `trace` must be of this channel.
-  std::int64_t FirstOtherRow(const CPlotTrace& trace, std::int64_t first, std::int64_t last,
-                             int row) const;
+  // Extremes of the raw samples [first, last), 0 <= first < last <= Count():
+  // those of the values that are not NaN (Any() false when there is none),
+  // and whether a NaN is among them.
+  c3d::SampleExtremes Extremes(std::int64_t first, std::int64_t last) const;
+
+  // Searches for a sample that `accepts` (a predicate on raw values, NaN
+  // included) rejects. The values it accepts must form an interval: every
+  // value between two accepted ones is accepted, so a run of samples is
+  // accepted whole when its extremes are (and NaN, if it holds one).
+  // First index in [first, last) whose sample is rejected, or `last` when
+  // there is none.
+  template <class Accepts>
+  std::int64_t FirstRejected(std::int64_t first, std::int64_t last, const Accepts& accepts) const;
   // Last such index in [first, last), or first - 1 when there is none.
-  std::int64_t LastOtherRow(const CPlotTrace& trace, std::int64_t first, std::int64_t last,
-                            int row) const;
+  template <class Accepts>
+  std::int64_t LastRejected(std::int64_t first, std::int64_t last, const Accepts& accepts) const;
+
   // Raw sample i as a float (an int16 converts exactly).
   float Raw(std::int64_t i) const {
     return m_integer ? static_cast<float>(static_cast<const std::int16_t*>(m_samples)[i])
@@ -54,10 +53,9 @@ class CPlotSummary {
   }
 
  private:
-  struct Block {
-    float min, max;  // extremes of the values that are not NaN; min > max when none
-    bool nan;        // a NaN lies in the block
-  };
+  // Extremes of the values that are not NaN (min > max when none), and
+  // whether a NaN lies in the block.
+  using Block = c3d::SampleExtremes;
   // A piece of a range: a span of samples read one by one (level < 0), or
   // the block of level `level` that covers exactly [begin, end).
   struct Piece {
@@ -66,7 +64,8 @@ class CPlotSummary {
   };
 
   std::vector<Piece> Pieces(std::int64_t first, std::int64_t last) const;
-  bool OnRow(const CPlotTrace& trace, const Block& block, int row) const;
+  template <class Accepts>
+  static bool Accepted(const Block& block, const Accepts& accepts);
   const Block& At(int level, std::int64_t begin) const {
     return m_levels[static_cast<std::size_t>(level)]
                    [static_cast<std::size_t>(begin >> (kShift + level))];
@@ -82,17 +81,56 @@ class CPlotSummary {
   std::vector<std::vector<Block>> m_levels;  // level l: blocks of 2^(6 + l) samples
 };
 
-// The first vertex of each column of a trace of n samples whose x
-// accumulates `xStep` in single precision from 0 (column (int)min(x, W)):
-// element c is the index of the first vertex in column c or beyond, for
-// c = 0 .. W + 1 (so W + 1 gives n, and columns c .. c + 1 hold the
-// vertices [starts[c], starts[c + 1])). Walks the accumulation in closed
-// form: within one binade of floats the rounded step is constant once one
-// step has been taken, so the cost grows with the binades crossed and W,
-// not with n.
-std::vector<std::int64_t> PlotColumnStarts(float xStep, std::int64_t n, int width);
+// --- template implementation ---
 
-// The path that CColumnMerger makes of `trace`'s vertices, vertex for
-// vertex, computed from the summary of its channel in time that depends on
-// W and log n rather than on n. `summary` must describe the trace's channel.
-std::vector<PlotPoint> SummarisedTracePath(const CPlotTrace& trace, const CPlotSummary& summary);
+template <class Accepts>
+bool CPlotSummary::Accepted(const Block& block, const Accepts& accepts) {
+  constexpr float kNan = std::numeric_limits<float>::quiet_NaN();
+  if (block.nan && !accepts(kNan)) return false;
+  if (!block.Any()) return true;  // only NaN
+  return accepts(block.min) && accepts(block.max);
+}
+
+template <class Accepts>
+std::int64_t CPlotSummary::FirstRejected(std::int64_t first, std::int64_t last,
+                                         const Accepts& accepts) const {
+  for (const Piece& piece : Pieces(first, last)) {
+    std::int64_t begin = piece.begin;
+    std::int64_t end = piece.end;
+    if (piece.level >= 0) {
+      if (Accepted(At(piece.level, begin), accepts)) continue;
+      // Down to the first level-0 block with a rejected sample: its left
+      // half when that holds one, else its right half.
+      for (int level = piece.level; level > 0; --level) {
+        const std::int64_t half = std::int64_t{1} << (kShift + level - 1);
+        if (Accepted(At(level - 1, begin), accepts)) begin += half;
+        end = begin + half;
+      }
+    }
+    for (std::int64_t i = begin; i < end; ++i)
+      if (!accepts(Raw(i))) return i;
+  }
+  return last;
+}
+
+template <class Accepts>
+std::int64_t CPlotSummary::LastRejected(std::int64_t first, std::int64_t last,
+                                        const Accepts& accepts) const {
+  const std::vector<Piece> pieces = Pieces(first, last);
+  for (auto piece = pieces.rbegin(); piece != pieces.rend(); ++piece) {
+    std::int64_t begin = piece->begin;
+    std::int64_t end = piece->end;
+    if (piece->level >= 0) {
+      if (Accepted(At(piece->level, begin), accepts)) continue;
+      // Down to the last level-0 block with a rejected sample: its right half first.
+      for (int level = piece->level; level > 0; --level) {
+        const std::int64_t half = std::int64_t{1} << (kShift + level - 1);
+        if (!Accepted(At(level - 1, begin + half), accepts)) begin += half;
+        end = begin + half;
+      }
+    }
+    for (std::int64_t i = end - 1; i >= begin; --i)
+      if (!accepts(Raw(i))) return i;
+  }
+  return first - 1;
+}

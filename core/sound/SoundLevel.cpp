@@ -5,6 +5,7 @@
 #include <cstddef>
 
 #include "core/c3d/C3d.h"
+#include "core/c3d/SampleExtremes.h"
 
 namespace sound {
 namespace {
@@ -19,29 +20,10 @@ constexpr double kSteps8 = 254.0;
 constexpr double kRecordedTop = 4095.0;
 constexpr double kNearSilenceFraction = 50.0;  // a span below 1/50 of 0..4095
 
-// Integer samples are all finite: a plain scan.
-RawRange RangeOf(const std::int16_t* raw, std::size_t count) {
-  const auto [lo, hi] = std::minmax_element(raw, raw + count);
-  return RawRange{true, static_cast<double>(*lo), static_cast<double>(*hi)};
-}
-
-RawRange RangeOf(const float* raw, std::size_t count) {
-  RawRange range;
-  float lo = 0.0f;
-  float hi = 0.0f;
-  for (std::size_t i = 0; i < count; ++i) {
-    const float v = raw[i];
-    if (!std::isfinite(v)) continue;
-    if (!range.any) {
-      lo = hi = v;
-      range.any = true;
-    }
-    lo = std::min(lo, v);
-    hi = std::max(hi, v);
-  }
-  range.lowest = lo;
-  range.highest = hi;
-  return range;
+// The range of the finite values of a scan.
+RawRange RangeOf(const c3d::SampleExtremes& e) {
+  if (!e.Any()) return {};
+  return RawRange{true, e.min, e.max};  // float to double: exact
 }
 
 }  // namespace
@@ -62,8 +44,11 @@ RawRange ChannelRawRange(const CC3d& c3d, int channel, int first, int count) {
   if (analog == nullptr || analog->m_pSamples.size() < n * width) return {};
   const auto from = static_cast<std::size_t>(first);
   const auto span = static_cast<std::size_t>(count);
-  return c3d.m_bIntegerData ? RangeOf(analog->IntSamples() + from, span)
-                            : RangeOf(analog->FloatSamples() + from, span);
+  // Integer samples are all finite; NaN and infinities have no place on a
+  // linear scale.
+  return RangeOf(c3d.m_bIntegerData ? c3d::ScanExtremes(analog->IntSamples() + from, span)
+                                    : c3d::ScanExtremes(analog->FloatSamples() + from, span,
+                                                        c3d::Counted::Finite));
 }
 
 CFitScale::CFitScale(const RawRange& range) : m_lowest(range.lowest) {

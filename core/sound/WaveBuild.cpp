@@ -36,9 +36,7 @@ void LoadFirstValues(std::vector<float>& soundBuffer, const RawChannel& raw) {
 
 }  // namespace
 
-float AnalogRate(const CC3d& c3d) {
-  return static_cast<float>(c3d.m_nAnalogSamplesPerFrame) * c3d.m_fFrameRate;
-}
+float AnalogRate(const CC3d& c3d) { return c3d.AnalogRate(); }
 
 std::optional<RawChannel> SpecSamples(const CC3d& c3d, const SoundSpec& spec, ISoundHost& host) {
   const int available = c3d.GetAnalogSampleCount();

@@ -6,7 +6,7 @@
 #include <QVBoxLayout>
 
 #include "core/Messages.h"
-#include "core/sound/FileSummary.h"
+#include "core/c3d/FileSummary.h"
 #include "gui/app/CChildFrame.h"
 #include "gui/app/CTremoluxDoc.h"
 #include "gui/platform/MessageBox.h"

@@ -10,6 +10,7 @@
 #include "core/plot/PlotGeometry.h"
 #include "core/plot/PlotPath.h"
 #include "core/plot/PlotSummary.h"
+#include "core/plot/PlotTracePath.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 
 #include "core/Messages.h"
 #include "core/c3d/C3d.h"
-#include "core/sound/ChannelNames.h"
+#include "core/c3d/ChannelNames.h"
 #include "core/sound/PlayChecks.h"
 #include "core/sound/WaveSynthesis.h"
 #include "gui/platform/MessageBox.h"

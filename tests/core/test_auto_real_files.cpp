@@ -22,7 +22,7 @@
 
 #include "core/c3d/C3d.h"
 #include "core/sound/AutoSound.h"
-#include "core/sound/ChannelNames.h"
+#include "core/c3d/ChannelNames.h"
 
 namespace fs = std::filesystem;
 

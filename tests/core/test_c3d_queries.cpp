@@ -5,7 +5,7 @@
 #include <clocale>
 #include <cmath>
 
-#include "core/sound/ChannelNames.h"
+#include "core/c3d/ChannelNames.h"
 #include "tests/core/ReaderTestUtil.h"
 
 using c3dtest::Recording;

@@ -12,7 +12,7 @@
 #include <set>
 #include <sstream>
 
-#include "core/sound/ChannelNames.h"
+#include "core/c3d/ChannelNames.h"
 #include "tests/core/ReaderTestUtil.h"
 
 namespace fs = std::filesystem;

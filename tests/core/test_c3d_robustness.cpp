@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <random>
 
-#include "core/sound/ChannelNames.h"
+#include "core/c3d/ChannelNames.h"
 #include "tests/core/ReaderTestUtil.h"
 #include "tests/support/ScratchDir.h"
 

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "core/c3d/C3d.h"
-#include "core/sound/ChannelNames.h"
+#include "core/c3d/ChannelNames.h"
 #include "core/sound/SoundLevel.h"
 #include "core/sound/WaveFormat.h"
 #include "core/sound/WaveSynthesis.h"

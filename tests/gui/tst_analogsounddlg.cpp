@@ -42,7 +42,7 @@
 
 #include "core/Messages.h"
 #include "core/c3d/C3d.h"
-#include "core/sound/ChannelNames.h"
+#include "core/c3d/ChannelNames.h"
 #include "core/sound/SoundLevel.h"
 #include "core/sound/WaveSynthesis.h"
 #include "gui/platform/DialogUnits.h"

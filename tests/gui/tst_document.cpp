@@ -11,7 +11,7 @@
 #include <QtTest>
 
 #include "core/Messages.h"
-#include "core/sound/ChannelNames.h"
+#include "core/c3d/ChannelNames.h"
 #include "gui/app/CChildFrame.h"
 #include "gui/app/CDocTemplate.h"
 #include "gui/app/CMainFrame.h"

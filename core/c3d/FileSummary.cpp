@@ -1,4 +1,4 @@
-#include "core/sound/FileSummary.h"
+#include "core/c3d/FileSummary.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,8 +7,8 @@
 
 #include "core/Messages.h"
 #include "core/c3d/C3d.h"
-#include "core/sound/ChannelNames.h"
-#include "core/sound/WaveSynthesis.h"
+#include "core/c3d/ChannelNames.h"
+#include "core/c3d/SampleExtremes.h"
 
 namespace {
 
@@ -23,6 +23,12 @@ std::string Number(double value) {
   char buffer[32];
   std::snprintf(buffer, sizeof buffer, "%.6g", value);
   return buffer;
+}
+
+// "<count> <noun>", the noun in the plural unless count is 1 ("1 frame",
+// "0 frames"); the nouns counted here all take an "s".
+std::string Counted(std::int64_t count, const char* noun) {
+  return std::to_string(count) + ' ' + noun + (count == 1 ? "" : "s");
 }
 
 std::string Padded(std::string text, std::size_t width) {
@@ -53,9 +59,9 @@ void AppendAnalog(std::string& out, const CC3d& c3d) {
     return;
   }
   const std::size_t n = c3d.m_analogs.size();
-  out += "Analog: " + std::to_string(n) + (n == 1 ? " channel" : " channels") + " at " +
-         Number(sound::AnalogRate(c3d)) + " Hz, " + std::to_string(c3d.SamplesPerChannel()) +
-         " samples each\n";
+  out += "Analog: " + Counted(static_cast<std::int64_t>(n), "channel") + " at " +
+         Number(c3d.AnalogRate()) + " Hz, " + Counted(c3d.SamplesPerChannel(), "sample") +
+         " each\n";
 
   const std::vector<std::string> names = AnalogChannelNames(c3d);
   const std::vector<std::string> units = AnalogChannelUnits(c3d);
@@ -69,11 +75,10 @@ void AppendAnalog(std::string& out, const CC3d& c3d) {
   const std::size_t indexWidth = std::to_string(n - 1).size();
   for (std::size_t i = 0; i < n; ++i) {
     const CAnalog& a = *c3d.m_analogs[i];
-    // The extremes of the physical values, computed as each sample is:
-    // (raw - offset) x scale in single precision; a negative scale swaps them.
-    float low = (a.m_fMin - a.m_fOffset) * a.m_fScale;
-    float high = (a.m_fMax - a.m_fOffset) * a.m_fScale;
-    if (low > high) std::swap(low, high);
+    // The extremes of the physical values, computed as each sample is.
+    float low = 0.0f;
+    float high = 0.0f;
+    c3d::PhysicalExtremes(a, a.m_fMin, a.m_fMax, low, high);
     std::string index = std::to_string(i);
     index.insert(0, indexWidth - index.size(), ' ');
     out += "  " + index + "  " + Padded(labels[i], labelWidth) + "  ";
@@ -99,7 +104,7 @@ std::string DescribeFile(const CC3d& c3d) {
                     (c3d.m_bIntegerData ? "16-bit integer" : "float") + " samples\n";
   const std::int64_t frames = c3d.FrameCount();
   out += "Frames: " + std::to_string(c3d.m_nFirstFrame) + " to " +
-         std::to_string(c3d.m_nLastFrame) + " (" + std::to_string(frames) + " frames) at " +
+         std::to_string(c3d.m_nLastFrame) + " (" + Counted(frames, "frame") + ") at " +
          Number(c3d.m_fFrameRate) + " Hz\n";
   // Frames over frames per second; a file that states no usable rate has no
   // known duration.

@@ -3,18 +3,19 @@
 // a negative scale), and files that lack channels, units or a frame rate.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "core/Messages.h"
 #include "core/c3d/C3d.h"
-#include "core/sound/ChannelNames.h"
-#include "core/sound/FileSummary.h"
+#include "core/c3d/ChannelNames.h"
+#include "core/c3d/FileSummary.h"
 #include "tests/support/C3dWriter.h"
 
 namespace {
 
-bool Load(CC3d& c3d, const c3dtest::Recording& rec) {
+bool LoadRecording(CC3d& c3d, const c3dtest::Recording& rec) {
   const std::vector<std::uint8_t> bytes = c3dtest::WriteC3d(rec);
   return c3d.LoadFromMemory(bytes.data(), bytes.size());
 }
@@ -40,7 +41,7 @@ bool HasLine(const std::string& text, const std::string& line) {
 // Catches a wrong rate, duration, sample count, scaling or column layout.
 TEST(FileSummary, DemoRecordingToldInFull) {
   CC3d c3d;
-  ASSERT_TRUE(Load(c3d, c3dtest::DemoRecording()));
+  ASSERT_TRUE(LoadRecording(c3d, c3dtest::DemoRecording()));
   EXPECT_EQ(DescribeFile(c3d),
             "Processor: Intel (1), 16-bit integer samples\n"
             "Frames: 1 to 1200 (1200 frames) at 100 Hz\n"
@@ -77,7 +78,7 @@ TEST_P(FileSummaryRange, IsThePhysicalRange) {
   rec.analog = {row.samples};
   c3dtest::AddStandardParameters(rec, {"CH"}, {row.scale}, {row.offset}, 1.0);
   CC3d c3d;
-  ASSERT_TRUE(Load(c3d, rec));
+  ASSERT_TRUE(LoadRecording(c3d, rec));
   const std::string text = DescribeFile(c3d);
   EXPECT_TRUE(HasLine(text, row.line)) << text;
   EXPECT_TRUE(HasLine(
@@ -98,7 +99,7 @@ TEST(FileSummary, FileWithoutAnalogChannelsSaysSo) {
   c3dtest::Recording rec;
   rec.points = {{1, 2, 3, 0, 4, 5, 6, 0, 7, 8, 9, 0}};
   CC3d c3d;
-  ASSERT_TRUE(Load(c3d, rec));
+  ASSERT_TRUE(LoadRecording(c3d, rec));
   const std::string text = DescribeFile(c3d);
   EXPECT_TRUE(HasLine(text, Messages::kNoAnalogChannels)) << text;
   EXPECT_EQ(text.find("Analog:"), std::string::npos) << text;
@@ -115,7 +116,7 @@ TEST(FileSummary, UnitsTrimmedAndMissingUnitsLeftBlank) {
   rec.records.push_back(
       c3dtest::ParamRec{2, "UNITS", false, -1, {6, 2}, {}, {"mV", "deg/s"}, ' ', {}, "", {}, {}});
   CC3d c3d;
-  ASSERT_TRUE(Load(c3d, rec));
+  ASSERT_TRUE(LoadRecording(c3d, rec));
   EXPECT_EQ(AnalogChannelUnits(c3d, 0), "mV");
   EXPECT_EQ(AnalogChannelUnits(c3d, 1), "deg/s");
   EXPECT_EQ(AnalogChannelUnits(c3d, 2), "");
@@ -127,10 +128,50 @@ TEST(FileSummary, UnitsTrimmedAndMissingUnitsLeftBlank) {
   c3dtest::Recording bare;
   bare.analog = {{1, 2}};
   CC3d noUnits;
-  ASSERT_TRUE(Load(noUnits, bare));
+  ASSERT_TRUE(LoadRecording(noUnits, bare));
   EXPECT_EQ(AnalogChannelUnits(noUnits, 0), "");
   EXPECT_TRUE(HasLine(DescribeFile(noUnits), "  0  Chan 1  1 to 2")) << DescribeFile(noUnits);
 }
+
+struct CountRow {
+  const char* name;
+  std::uint16_t frames;
+  std::size_t channels;
+  std::uint16_t samplesPerFrame;
+  const char* framesText;  // in "Frames: 1 to <frames> (...) at 100 Hz"
+  const char* analogLine;
+};
+
+class FileSummaryCounts : public testing::TestWithParam<CountRow> {};
+
+// Counted nouns take the singular for exactly one: catches "1 frames",
+// "1 channels" and "1 samples each".
+TEST_P(FileSummaryCounts, SingularForOnePluralOtherwise) {
+  const CountRow& row = GetParam();
+  c3dtest::Recording rec;
+  rec.samplesPerFrame = row.samplesPerFrame;
+  rec.analog.assign(row.channels, std::vector<double>(row.frames * row.samplesPerFrame, 1.0));
+  CC3d c3d;
+  ASSERT_TRUE(LoadRecording(c3d, rec));
+  const std::string text = DescribeFile(c3d);
+  EXPECT_TRUE(HasLine(text, std::string("Frames: 1 to ") + std::to_string(row.frames) + " (" +
+                                row.framesText + ") at 100 Hz"))
+      << text;
+  EXPECT_TRUE(HasLine(text, row.analogLine)) << text;
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, FileSummaryCounts,
+                         testing::Values(CountRow{"AllOne", 1, 1, 1, "1 frame",
+                                                  "Analog: 1 channel at 100 Hz, 1 sample each"},
+                                         CountRow{"AllTwo", 2, 2, 1, "2 frames",
+                                                  "Analog: 2 channels at 100 Hz, 2 samples each"},
+                                         CountRow{"OneFrameTwoSamples", 1, 1, 2, "1 frame",
+                                                  "Analog: 1 channel at 200 Hz, 2 samples each"},
+                                         CountRow{"TwoFramesOneChannel", 2, 1, 1, "2 frames",
+                                                  "Analog: 1 channel at 100 Hz, 2 samples each"}),
+                         [](const testing::TestParamInfo<CountRow>& row) {
+                           return std::string(row.param.name);
+                         });
 
 // A file that states no usable frame rate has no duration to give; dividing
 // by it would print "inf" or "nan".
@@ -140,7 +181,7 @@ TEST(FileSummary, DurationUnknownWithoutAFrameRate) {
     rec.frameRate = rate;
     rec.analog = {{1, 2, 3}};
     CC3d c3d;
-    ASSERT_TRUE(Load(c3d, rec)) << rate;
+    ASSERT_TRUE(LoadRecording(c3d, rec)) << rate;
     EXPECT_TRUE(HasLine(DescribeFile(c3d), "Duration: unknown")) << DescribeFile(c3d);
   }
 }

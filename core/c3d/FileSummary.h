@@ -11,10 +11,10 @@ class CC3d;
 // Callers put the file's name before it (a line "File: <name>"), in the
 // form their output needs: file names need not be 8-bit text.
 //   Processor: <Intel|DEC|MIPS> (<code>), <16-bit integer|float> samples
-//   Frames: <first> to <last> (<count> frames) at <rate> Hz
+//   Frames: <first> to <last> (<count> frame(s)) at <rate> Hz
 //   Duration: <seconds> s
 //   Points: <count>
-//   Analog: <n> channel(s) at <rate> Hz, <samples> samples each
+//   Analog: <n> channel(s) at <rate> Hz, <samples> sample(s) each
 //     one line per channel: index (0-based), label, units, scaled range
 //   Events: <n>
 //     one line per event: label, time in seconds

@@ -1,4 +1,4 @@
-#include "core/sound/ChannelNames.h"
+#include "core/c3d/ChannelNames.h"
 
 #include <algorithm>
 #include <climits>
