@@ -74,6 +74,7 @@ class CQuietHost : public sound::ISoundHost {
   void BeginWaitCursor() override {}
   void EndWaitCursor() override {}
   void PlayFile(const std::filesystem::path&) override {}
+  void ShowHint(const std::string&) override {}
 };
 
 // One integer channel of `count` samples at 1000 Hz: 100 per frame at 10

@@ -26,6 +26,8 @@ class CPlatformSoundHost : public sound::ISoundHost {
   // stderr). When there is no output to play on, the status becomes
   // " No sound device".
   void PlayFile(const std::filesystem::path& file) override;
+  // The dialog has no hint line for the build's notes yet: ignored.
+  void ShowHint(const std::string&) override {}
 
  private:
   QWidget* m_parent;
