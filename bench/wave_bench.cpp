@@ -4,7 +4,8 @@
 // time per output sample and the peak of heap memory during one build beside
 // its budget: the streamed build may hold at most 4 MB beyond the loaded
 // recording, whatever its length (a 30-minute channel, 79 million outputs,
-// shows it does not grow).
+// shows it does not grow). The sound choices beside the plain waveform (Auto,
+// a band-pass, pitch) are measured the same way against a budget of 8 MB.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -14,10 +15,12 @@
 #include <filesystem>
 #include <memory>
 #include <new>
+#include <random>
 #include <span>
 #include <vector>
 
 #include "core/c3d/C3d.h"
+#include "core/sound/Filters.h"
 #include "core/sound/WaveSynthesis.h"
 #include "tests/support/ReferenceResample.h"
 
@@ -62,8 +65,9 @@ namespace {
 
 constexpr float kAnalogRate = 1000.0f;
 constexpr float kOutputRate = 44100.0f;
-constexpr int kCount = 6 * 60 * 1000;   // 6 minutes at 1000 Hz
-constexpr double kBuildBudgetMB = 4.0;  // heap a build may hold beyond the loaded recording
+constexpr int kCount = 6 * 60 * 1000;    // 6 minutes at 1000 Hz
+constexpr double kBuildBudgetMB = 4.0;   // heap a build may hold beyond the loaded recording
+constexpr double kChoiceBudgetMB = 8.0;  // the same for the filtered, pitch and Auto sounds
 
 // A host that does nothing: the platform's part is not measured.
 class CQuietHost : public sound::ISoundHost {
@@ -74,11 +78,13 @@ class CQuietHost : public sound::ISoundHost {
   void BeginWaitCursor() override {}
   void EndWaitCursor() override {}
   void PlayFile(const std::filesystem::path&) override {}
+  void ShowHint(const std::string&) override {}
 };
 
 // One integer channel of `count` samples at 1000 Hz: 100 per frame at 10
-// frames/s (a multiple of 100 samples, at most 65535 frames).
-std::unique_ptr<CC3d> Recording(int count) {
+// frames/s (a multiple of 100 samples, at most 65535 frames). A slow tone
+// (8 Hz), or with `emg` noise in bursts about 2048 with 50 Hz hum.
+std::unique_ptr<CC3d> Recording(int count, bool emg = false) {
   auto c3d = std::make_unique<CC3d>();
   c3d->m_bIntegerData = true;
   c3d->m_nAnalogSamplesPerFrame = 100;
@@ -87,9 +93,14 @@ std::unique_ptr<CC3d> Recording(int count) {
   c3d->m_nLastFrame = static_cast<std::uint16_t>(count / 100);
   auto analog = std::make_unique<CAnalog>();
   analog->m_pSamples = CSampleBlock(static_cast<std::size_t>(count) * 2);
+  std::mt19937 random(11);
+  std::normal_distribution<double> noise(0.0, 300.0);
   for (int i = 0; i < count; ++i) {
     // Stored values in 0..4096 around the silence level 2048.
-    analog->IntSamples()[i] = static_cast<std::int16_t>(2048 + 1500 * std::sin(0.05 * i));
+    const double burst = std::sin(0.003 * i) > 0.3 ? 1.0 : 0.1;
+    analog->IntSamples()[i] =
+        static_cast<std::int16_t>(emg ? 2048 + burst * noise(random) + 40 * std::sin(0.1 * M_PI * i)
+                                      : 2048 + 1500 * std::sin(0.05 * i));
   }
   c3d->m_analogs.push_back(std::move(analog));
   return c3d;
@@ -135,6 +146,37 @@ void BM_WriteWave16Bit(benchmark::State& state) {
   state.counters["peak_heap_MB"] = static_cast<double>(peak) / 1e6;
   state.counters["budget_MB"] = kBuildBudgetMB;
   state.counters["file_MB"] = static_cast<double>(std::filesystem::file_size(file)) / 1e6;
+  std::filesystem::remove(file);
+}
+
+// The sound choices on 6 minutes at 1000 Hz to 44100 Hz, 16 bits, as the
+// whole build: 0 Auto of an EMG-like channel (the waveform choice: analysis,
+// high-pass, anti-aliased resampling, fades), 1 Auto of a slow channel (the
+// pitch choice), 2 the EMG band-passed 20-450 Hz "as recorded", 3 the same
+// under fit (a first pass finds the filtered range), 4 pitch.
+void BM_WriteWaveChoice(benchmark::State& state) {
+  const int choice = static_cast<int>(state.range(0));
+  const auto c3d = Recording(kCount, choice != 1 && choice != 4);
+  sound::SoundSpec spec{.bits = 16, .rate = kOutputRate};
+  if (choice <= 1) spec.mode = sound::SoundMode::Auto;
+  if (choice == 2 || choice == 3) spec.filters = sound::ParseFilters("bandpass:20-450").specs;
+  if (choice == 3) spec.level = sound::SoundLevel::FitToChannel;
+  if (choice == 4) spec.mode = sound::SoundMode::Pitch;
+  const auto file = std::filesystem::temp_directory_path() / "tremolux-choice-bench.wav";
+  CQuietHost host;
+  std::vector<float> soundBuffer(50);
+  std::size_t peak = 0;
+  for (auto _ : state) {
+    const std::size_t before = g_heapNow.load();
+    g_heapPeak.store(before);
+    if (sound::WriteWave(*c3d, spec, soundBuffer, file, host) != sound::WaveOutcome::Played) {
+      state.SkipWithError("the build failed");
+    }
+    peak = std::max(peak, g_heapPeak.load() - before);
+  }
+  ReportPerOutput(state, OutputCount());
+  state.counters["peak_heap_MB"] = static_cast<double>(peak) / 1e6;
+  state.counters["budget_MB"] = kChoiceBudgetMB;
   std::filesystem::remove(file);
 }
 
@@ -227,6 +269,11 @@ BENCHMARK(BM_WriteWave16Bit)
     ->Args({6, 1})
     ->Args({30, 0})
     ->ArgNames({"minutes", "fit"})
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2.0);
+BENCHMARK(BM_WriteWaveChoice)
+    ->DenseRange(0, 4)
+    ->ArgName("choice")
     ->Unit(benchmark::kMillisecond)
     ->MinTime(2.0);
 BENCHMARK(BM_StreamProduce)->Unit(benchmark::kMillisecond)->MinTime(2.0);

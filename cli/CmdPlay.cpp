@@ -22,6 +22,8 @@ volatile std::sig_atomic_t g_interrupted = 0;
 extern "C" void OnInterrupt(int) { g_interrupted = 1; }
 
 int RunPlay(const SoundOptions& o) {
+  sound::SoundSpec spec;
+  if (const int code = ReadSoundChoices(o, spec); code >= 0) return code;
   CC3d c3d;
   int channel = 0;
   float rate = 0.0f;
@@ -40,9 +42,11 @@ int RunPlay(const SoundOptions& o) {
   host.onStop = [&player] { player.Purge(); };
   host.onPlay = [&](const std::filesystem::path&) { played = player.Play(temp.Path()); };
   std::vector<float> soundBuffer(50);
-  const auto outcome =
-      sound::WriteWave(c3d, {.channel = channel, .bits = o.bits, .rate = rate, .level = o.Level()},
-                       soundBuffer, temp.FsPath(), host);
+  spec.channel = channel;
+  spec.bits = o.bits;
+  spec.rate = rate;
+  spec.level = o.Level();
+  const auto outcome = sound::WriteWave(c3d, spec, soundBuffer, temp.FsPath(), host);
   if (outcome != sound::WaveOutcome::Played) return 1;
   if (played != CSoundPlayer::PlayResult::Playing) return 1;  // the player said why
 

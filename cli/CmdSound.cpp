@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #ifdef _WIN32
@@ -23,11 +24,43 @@
 #include "cli/WaveOutput.h"
 #include "core/c3d/C3d.h"
 #include "core/c3d/ChannelNames.h"
+#include "core/sound/Filters.h"
+#include "core/sound/PitchTone.h"
 #include "core/sound/PlayChecks.h"
 #include "core/sound/SoundLevel.h"
 #include "core/sound/WaveSynthesis.h"
 
 namespace clisound {
+
+int ReadSoundChoices(const SoundOptions& o, sound::SoundSpec& choices) {
+  const auto refuse = [](const std::string& why) {
+    std::fprintf(stderr, "tremolux-cli: %s\n", why.c_str());
+    return 2;
+  };
+  using sound::SoundMode;
+  choices.mode = o.mode == "pitch"  ? SoundMode::Pitch
+                 : o.mode == "auto" ? SoundMode::Auto
+                                    : SoundMode::Waveform;
+  if (!o.pitch.empty()) {
+    if (choices.mode != SoundMode::Pitch) return refuse("--pitch is for --mode pitch");
+    if (const std::string error = sound::ParsePitchRange(o.pitch, choices.pitch); !error.empty()) {
+      return refuse(error);
+    }
+  }
+  if (!o.filter.empty()) {
+    sound::FilterParse parsed = sound::ParseFilters(o.filter);
+    if (!parsed.error.empty()) return refuse(parsed.error);
+    if (choices.mode != SoundMode::Waveform && !parsed.specs.empty()) {
+      return refuse("--filter is for --mode waveform (auto filters by itself)");
+    }
+    choices.filters = std::move(parsed.specs);
+  }
+  if (o.speed != 1 && choices.mode != SoundMode::Waveform) {
+    return refuse("--speed is for --mode waveform");
+  }
+  choices.speed = o.speed;
+  return -1;
+}
 
 int Prepare(const std::string& path, const SoundOptions& o, CC3d& c3d, int& channel, float& rate) {
   if (!LoadOrSay(c3d, path)) return 1;
@@ -37,7 +70,7 @@ int Prepare(const std::string& path, const SoundOptions& o, CC3d& c3d, int& chan
                  path.c_str(), o.channel.c_str(), c3d.m_analogs.size());
     return 2;
   }
-  const sound::PlayRateCheck check = sound::CheckPlayRate(c3d, o.rate);
+  const sound::PlayRateCheck check = sound::CheckPlayRate(c3d, o.rate, o.speed);
   if (check.message != nullptr) {
     std::fprintf(stderr, "%s\n", check.message);
     return 1;
@@ -49,8 +82,8 @@ int Prepare(const std::string& path, const SoundOptions& o, CC3d& c3d, int& chan
 void AddSoundOptions(CLI::App* cmd, SoundOptions& o, const char* channelHelp) {
   cmd->add_option("--channel", o.channel, channelHelp)->required();
   cmd->add_option("--rate", o.rate,
-                  "output rate in Hz: a number above the channel's analog rate, at most 44100 "
-                  "(text after the number is ignored)")
+                  "output rate in Hz: a number above the channel's analog rate (with --speed "
+                  "above 1, any), at most 44100 (text after the number is ignored)")
       ->required();
   cmd->add_option("--bits", o.bits, "sample width")->required()->check(CLI::IsMember({8, 16}));
   cmd->add_option("--level", o.level,
@@ -58,6 +91,25 @@ void AddSoundOptions(CLI::App* cmd, SoundOptions& o, const char* channelHelp) {
                   "that kind store them; fit: the channel's lowest to highest value over the full "
                   "scale, for signed, float or scaled data (default: recorded)")
       ->check(CLI::IsMember({"recorded", "fit"}));
+  cmd->add_option("--mode", o.mode,
+                  "what to hear: waveform, the channel's values themselves (default); pitch, a "
+                  "tone that rises and falls with the value, for slow signals such as forces, "
+                  "angles or triggers; auto, chosen for each channel: silence for a constant "
+                  "channel, the waveform without what lies below 20 Hz when most of it is "
+                  "audible, else pitch")
+      ->check(CLI::IsMember({"waveform", "pitch", "auto"}));
+  cmd->add_option("--pitch", o.pitch,
+                  "with --mode pitch: the tone's frequencies for the channel's lowest and highest "
+                  "value, LO-HI in Hz within 20-20000 (default 200-2000)");
+  cmd->add_option("--filter", o.filter,
+                  "with --mode waveform: filters the channel before it is heard, in the order "
+                  "given, separated by commas: highpass:HZ, lowpass:HZ, bandpass:LO-HI, notch:HZ "
+                  "(mains hum), or none; every frequency below half the channel's analog rate. "
+                  "For EMG: bandpass:20-450,notch:50");
+  cmd->add_option("--speed", o.speed,
+                  "with --mode waveform: plays the channel N times faster, 1 to 1000: the sound "
+                  "lasts 1/N as long and every frequency in it is N times higher (default 1)")
+      ->check(CLI::Range(1, 1000));
 }
 
 }  // namespace clisound
@@ -70,15 +122,18 @@ using namespace clisound;
 constexpr const char* kAllChannels = "all";
 
 // One channel of one file into the file -o names.
-int RunWavSingle(const SoundOptions& o) {
+int RunWavSingle(const SoundOptions& o, sound::SoundSpec spec) {
   const std::string& path = o.paths.front();
   CC3d c3d;
   int channel = 0;
   float rate = 0.0f;
   if (const int code = Prepare(path, o, c3d, channel, rate); code >= 0) return code;
   CCliSoundHost host;
-  const auto outcome = WriteWaveFile(
-      c3d, {.channel = channel, .bits = o.bits, .rate = rate, .level = o.Level()}, o.out, host);
+  spec.channel = channel;
+  spec.bits = o.bits;
+  spec.rate = rate;
+  spec.level = o.Level();
+  const auto outcome = WriteWaveFile(c3d, spec, o.out, host);
   return outcome == sound::WaveOutcome::Played ? 0 : 1;
 }
 
@@ -128,7 +183,7 @@ std::string WithoutTrailingBlanks(std::string s) {
 // A file that cannot be loaded, a channel it lacks, a refused rate or a
 // failed build is named on stderr with the reason; the rest still go out,
 // and the exit status is then 1.
-int RunWavBatch(const SoundOptions& o) {
+int RunWavBatch(const SoundOptions& o, sound::SoundSpec spec) {
   namespace fs = std::filesystem;
   const fs::path dir(o.out);
   std::error_code ec;
@@ -166,7 +221,7 @@ int RunWavBatch(const SoundOptions& o) {
       say("no analog channel \"" + o.channel + "\"");
     }
     if (channels.empty()) continue;
-    const sound::PlayRateCheck check = sound::CheckPlayRate(c3d, o.rate);
+    const sound::PlayRateCheck check = sound::CheckPlayRate(c3d, o.rate, o.speed);
     if (check.message != nullptr) {
       say(check.message);
       continue;
@@ -184,9 +239,11 @@ int RunWavBatch(const SoundOptions& o) {
       CCliSoundHost host;
       host.prefix = "tremolux-cli: " + path + ": " + what;
       host.beforeMessage = [&progress] { progress.Clear(); };
-      const auto outcome = WriteWaveFile(
-          c3d, {.channel = channel, .bits = o.bits, .rate = check.rate, .level = o.Level()},
-          dir / name, host);
+      spec.channel = channel;
+      spec.bits = o.bits;
+      spec.rate = check.rate;
+      spec.level = o.Level();
+      const auto outcome = WriteWaveFile(c3d, spec, dir / name, host);
       if (outcome != sound::WaveOutcome::Played) failed = true;
     }
   }
@@ -194,8 +251,10 @@ int RunWavBatch(const SoundOptions& o) {
 }
 
 int RunWav(const SoundOptions& o) {
-  if (o.paths.size() > 1 || o.channel == kAllChannels) return RunWavBatch(o);
-  return RunWavSingle(o);
+  sound::SoundSpec choices;
+  if (const int code = ReadSoundChoices(o, choices); code >= 0) return code;
+  if (o.paths.size() > 1 || o.channel == kAllChannels) return RunWavBatch(o, std::move(choices));
+  return RunWavSingle(o, std::move(choices));
 }
 
 }  // namespace

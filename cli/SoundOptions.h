@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/sound/SoundLevel.h"
+#include "core/sound/SoundSpec.h"
 #include "core/sound/WaveSynthesis.h"
 
 class CC3d;
@@ -23,6 +24,10 @@ struct SoundOptions {
   std::string rate;
   int bits = 16;
   std::string level = "recorded";  // "recorded" or "fit"
+  std::string mode = "waveform";   // "waveform", "pitch" or "auto"
+  std::string pitch;               // "LO-HI" in Hz; empty: the default range
+  std::string filter;              // SPEC[,SPEC...]; empty: no filter
+  int speed = 1;
   std::string out;
 
   sound::SoundLevel Level() const {
@@ -49,6 +54,8 @@ class CCliSoundHost : public sound::ISoundHost {
   void PlayFile(const std::filesystem::path& file) override {
     if (onPlay) onPlay(file);
   }
+  // A note, after the same prefix as a message; not a failure.
+  void ShowHint(const std::string& text) override { ShowMessage(text); }
 
   std::string prefix;
   std::function<void()> beforeMessage;  // e.g. wipes a progress line
@@ -56,9 +63,16 @@ class CCliSoundHost : public sound::ISoundHost {
   std::function<void(const std::filesystem::path&)> onPlay;
 };
 
+// The sound choices of --mode, --pitch, --filter and --speed as the fields
+// of a spec (the others left at their defaults). Returns -1 when they are
+// understood, else 2 after saying why on stderr: a pitch range or filter
+// text that cannot be read, --pitch without --mode pitch, --filter or
+// --speed with another mode than waveform.
+int ReadSoundChoices(const SoundOptions& o, sound::SoundSpec& choices);
+
 // Loads the file, finds the channel and checks the rate as the dialog's Play
-// does. Returns the exit code to end with, or -1 when the build may go on
-// (then channel and rate are set).
+// does (at the chosen speed). Returns the exit code to end with, or -1 when
+// the build may go on (then channel and rate are set).
 int Prepare(const std::string& path, const SoundOptions& o, CC3d& c3d, int& channel, float& rate);
 
 // The options wav and play share, after FILE.

@@ -66,6 +66,7 @@ class CheckingSoundHost : public sound::ISoundHost {
     Expect(waitDepth >= 0, "the wait cursor ended more often than it began");
   }
   void PlayFile(const std::filesystem::path&) override { ++plays; }
+  void ShowHint(const std::string&) override {}
 
   int messages = 0;
   int waitDepth = 0;

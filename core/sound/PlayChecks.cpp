@@ -112,12 +112,14 @@ double ReadRateText(std::string_view text) {
   return negative ? -value : value;
 }
 
-PlayRateCheck CheckPlayRate(const CC3d& c3d, std::string_view freqText) {
+PlayRateCheck CheckPlayRate(const CC3d& c3d, std::string_view freqText, int speed) {
   constexpr float kMaxRate = 44100.0f;
   const float analogRate = AnalogRate(c3d);
   const double f = ReadRateText(freqText);
+  // Sped up, the rate needs only a whole number of at least 1 Hz.
+  const float lowest = speed > 1 ? 1.0f : analogRate;
 
-  if (f < analogRate) return {Messages::kFreqTooLow};
+  if (f < lowest) return {Messages::kFreqTooLow};
   // f as a float; beyond the float range it is an infinity (an out-of-range
   // conversion would be undefined), which the bound refuses like any other.
   const float rate = std::fabs(f) > std::numeric_limits<float>::max()
@@ -129,8 +131,10 @@ PlayRateCheck CheckPlayRate(const CC3d& c3d, std::string_view freqText) {
   // No analog rate to resample from: a frame rate of 0, no samples per frame.
   if (!(std::isfinite(analogRate) && analogRate > 0.0f)) return {Messages::kError};
   // The build truncates the rate; a whole number not above A cannot be raised
-  // to (a ratio of 1 or below). rate is in [A, 44100] here, so the cast is defined.
-  if (static_cast<float>(static_cast<unsigned>(rate)) <= analogRate) return {Messages::kFreqTooLow};
+  // to (a ratio of 1 or below). rate is in [A, 44100] (sped up: [1, 44100])
+  // here, so the cast is defined.
+  const auto whole = static_cast<float>(static_cast<unsigned>(rate));
+  if (speed > 1 ? whole < 1.0f : whole <= analogRate) return {Messages::kFreqTooLow};
   return {nullptr, rate};
 }
 

@@ -27,6 +27,10 @@ struct PlayRateCheck {
 // 44100 Hz"; not a number: the first message; A zero, negative, infinite or
 // NaN (nothing can be resampled): "Error"; a whole-number rate (the typed
 // rate truncated) not above A: the first message. Reads nothing but A.
-PlayRateCheck CheckPlayRate(const CC3d& c3d, std::string_view freqText);
+// With speed above 1 (the channel taken as sampled at speed x A, which the
+// speed stage lowers to any rate), A no longer bounds the rate: a rate above
+// 44100 draws the second message, one whose whole number is below 1 (or
+// NaN) the first, A zero, negative, infinite or NaN "Error".
+PlayRateCheck CheckPlayRate(const CC3d& c3d, std::string_view freqText, int speed = 1);
 
 }  // namespace sound

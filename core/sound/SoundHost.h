@@ -18,6 +18,9 @@ class ISoundHost {
   virtual void BeginWaitCursor() = 0;
   virtual void EndWaitCursor() = 0;
   virtual void PlayFile(const std::filesystem::path& file) = 0;  // asynchronous, returns at once
+  // A short note on what the build chose, not a fault ("constant channel:
+  // nothing to hear"): a hint line, a line on stderr; never modal.
+  virtual void ShowHint(const std::string& text) = 0;
 };
 
 }  // namespace sound

@@ -1,10 +1,20 @@
 #pragma once
 
 #include <optional>
+#include <vector>
 
+#include "core/sound/Filters.h"
+#include "core/sound/PitchTone.h"
 #include "core/sound/SoundLevel.h"
 
 namespace sound {
+
+// What a channel is heard as.
+enum class SoundMode {
+  Waveform,  // the channel's values themselves, resampled; the default
+  Pitch,     // a tone whose frequency follows the value
+  Auto,      // chosen per channel: silence, a cleaned-up waveform, or pitch
+};
 
 // A stretch of a channel's stored values: [first, first + count).
 struct SampleSpan {
@@ -18,12 +28,23 @@ struct SampleSpan {
 // sound take one SoundSpec instead of a parameter per choice. Every field
 // has a default member initializer, so designated initializers may name
 // only the fields that differ: {.channel = 2, .bits = 8, .rate = 8000}.
+// The defaults of mode, pitch, filters and speed give the plain waveform.
 struct SoundSpec {
   int channel = 0;                                 // 0-based index into CC3d::m_analogs
   std::optional<SampleSpan> range = std::nullopt;  // the values played; none: the whole channel
   int bits = 16;                                   // sample width, 8 or 16
   float rate = 0.0f;  // output rate in Hz as chosen; the build uses it truncated to a whole number
   SoundLevel level = SoundLevel::AsRecorded;  // how stored values map to PCM amplitudes
+  SoundMode mode = SoundMode::Waveform;       // what the channel is heard as
+  PitchRange pitch = {};                 // Pitch: the tone's Hz at the lowest and highest value
+  std::vector<FilterSpec> filters = {};  // Waveform: applied in order at the analog rate
+  int speed = 1;  // Waveform: the channel taken as sampled at speed x its analog rate, 1..1000
 };
+
+// Whether spec asks for the plain waveform: Waveform, no filter, speed 1,
+// the sound of the fixed 12-bit or fitted mapping of the resampled values.
+inline bool PlainWaveform(const SoundSpec& spec) {
+  return spec.mode == SoundMode::Waveform && spec.filters.empty() && spec.speed == 1;
+}
 
 }  // namespace sound

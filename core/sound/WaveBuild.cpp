@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <exception>
+#include <string>
 
 #include "core/Messages.h"
 #include "core/c3d/C3d.h"
+#include "core/sound/Filters.h"
+#include "core/sound/WaveChoices.h"
 
 namespace sound {
 namespace {
@@ -50,6 +53,22 @@ std::optional<RawChannel> SpecSamples(const CC3d& c3d, const SoundSpec& spec, IS
     host.ShowMessage(Messages::kError);
     return std::nullopt;
   }
+  // The sound choices: a speed of 1..1000, a pitch range within 20..20000 Hz
+  // rising from LO to HI, and (for the waveform, the only sound filtered)
+  // every filter frequency below half the analog rate, refused naming it.
+  const bool pitchValid = spec.pitch.low >= kPitchMinHz && spec.pitch.low < spec.pitch.high &&
+                          spec.pitch.high <= kPitchMaxHz;
+  if (spec.speed < 1 || spec.speed > 1000 || (spec.mode == SoundMode::Pitch && !pitchValid)) {
+    host.ShowMessage(Messages::kError);
+    return std::nullopt;
+  }
+  if (spec.mode == SoundMode::Waveform) {
+    if (const std::string refused = CheckFilterRates(spec.filters, AnalogRate(c3d));
+        !refused.empty()) {
+      host.ShowMessage(refused);
+      return std::nullopt;
+    }
+  }
   RawChannel raw;
   raw.count = std::max(span.count, 0);
   if (c3d.m_bIntegerData) {
@@ -62,6 +81,7 @@ std::optional<RawChannel> SpecSamples(const CC3d& c3d, const SoundSpec& spec, IS
 
 WaveOutcome EncodeSpec(const CC3d& c3d, const SoundSpec& spec, const RawChannel& samples,
                        std::vector<float>& soundBuffer, IByteSink& sink, ISoundHost& host) {
+  if (!PlainWaveform(spec)) return EncodeChoices(c3d, spec, samples, soundBuffer, sink, host);
   try {
     LoadFirstValues(soundBuffer, samples);
   } catch (const std::exception&) {  // bad_alloc or length_error

@@ -34,10 +34,16 @@ enum class WaveOutcome {
 // None, after "Error" shown through host, when spec.range does not lie
 // within those values (or its count is below 1), the channel index is out
 // of range, its block is shorter than the values played, or spec.rate does
-// not truncate to a 32-bit whole number.
+// not truncate to a 32-bit whole number; also, after "Error", when
+// spec.speed lies outside 1..1000 or a Pitch spec's range is not
+// 20 <= low < high <= 20000; and for a Waveform spec, after the message of
+// CheckFilterRates naming the limit, when a filter frequency is at or above
+// half the analog rate.
 std::optional<RawChannel> SpecSamples(const CC3d& c3d, const SoundSpec& spec, ISoundHost& host);
 
-// Encodes `samples` (from SpecSamples of the same spec) into sink: the
+// Encodes `samples` (from SpecSamples of the same spec) into sink. A spec
+// that is not PlainWaveform is built by EncodeChoices (WaveChoices.h). The
+// plain waveform: the
 // channel's first values are loaded into soundBuffer; when the whole-number
 // rate is above the analog rate the wait cursor is shown for the rest of the
 // build, and a refused resampling shows "Error" and makes an empty sound;

@@ -27,6 +27,8 @@ class CPlatformSoundHost : public sound::ISoundHost {
   // through the player's Finished and LastError (the sound dialog then
   // shows " No sound device").
   void PlayFile(const std::filesystem::path& file) override;
+  // The dialog has no hint line for the build's notes yet: ignored.
+  void ShowHint(const std::string&) override {}
 
  private:
   QWidget* m_parent;

@@ -73,13 +73,15 @@ struct CheckRow {
   const char* text;
   const char* message;  // nullptr: accepted at `rate`
   float rate;
+  int speed = 1;
 };
 
 class CheckPlayRate : public testing::TestWithParam<CheckRow> {};
 
 TEST_P(CheckPlayRate, RefusesInOrder) {
   const auto row = GetParam();
-  const auto check = sound::CheckPlayRate(*WithAnalogRate(row.perFrame, row.frameRate), row.text);
+  const auto check =
+      sound::CheckPlayRate(*WithAnalogRate(row.perFrame, row.frameRate), row.text, row.speed);
   if (row.message == nullptr) {
     EXPECT_EQ(check.message, nullptr) << row.text << ": " << check.message;
     EXPECT_EQ(check.rate, row.rate) << row.text;
@@ -114,6 +116,13 @@ INSTANTIATE_TEST_SUITE_P(
         // No analog rate: a frame rate of 0, no samples per frame, NaN.
         CheckRow{1, 0, "8000", kError, 0}, CheckRow{0, 100, "8000", kError, 0},
         CheckRow{1, 0, "-1", kLow, 0}, CheckRow{1, -100, "8000", kError, 0},
-        CheckRow{1, std::nanf(""), "8000", kError, 0}, CheckRow{1, HUGE_VALF, "44100", kLow, 0}));
+        CheckRow{1, std::nanf(""), "8000", kError, 0}, CheckRow{1, HUGE_VALF, "44100", kLow, 0},
+        // Sped up, A bounds the rate no more: below it, at it and with A above
+        // 44100 a rate is taken; 44100 stays the top, 1 Hz the bottom.
+        CheckRow{4, 250, "500", nullptr, 500, 10}, CheckRow{4, 250, "1000", nullptr, 1000, 2},
+        CheckRow{1, 50000, "44100", nullptr, 44100, 1000},
+        CheckRow{1, 50000, "60000", kHigh, 0, 10}, CheckRow{4, 250, "44101", kHigh, 0, 10},
+        CheckRow{4, 250, "0.9", kLow, 0, 10}, CheckRow{4, 250, "1", nullptr, 1, 10},
+        CheckRow{4, 250, "nan", kLow, 0, 10}, CheckRow{1, 0, "8000", kError, 0, 10}));
 
 }  // namespace

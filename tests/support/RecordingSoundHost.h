@@ -10,7 +10,7 @@ namespace c3dtest {
 
 // A sound host for tests: records every platform call of a build, in order,
 // as short lines ("stop", "status: Processing", "message:Error", "wait+",
-// "wait-", "play:<path>"), so a test can check what was done and in what order.
+// "wait-", "play:<path>", "hint:<text>"), so a test can check what was done and in what order.
 class RecordingSoundHost : public sound::ISoundHost {
  public:
   void StopSound() override { calls.push_back("stop"); }
@@ -21,6 +21,7 @@ class RecordingSoundHost : public sound::ISoundHost {
   void PlayFile(const std::filesystem::path& file) override {
     calls.push_back("play:" + file.string());
   }
+  void ShowHint(const std::string& text) override { calls.push_back("hint:" + text); }
 
   std::vector<std::string> calls;
 };

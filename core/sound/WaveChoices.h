@@ -1,0 +1,38 @@
+#pragma once
+
+#include <vector>
+
+#include "core/sound/SoundHost.h"
+#include "core/sound/SoundSpec.h"
+#include "core/sound/WaveBuild.h"
+
+class CC3d;
+
+// The sounds beside the plain waveform, as WAVE bytes for a sink: the
+// waveform filtered and/or sped up, the pitch tone and the Auto choice. The
+// generators of Filters.h, Resampler.h, PitchTone.h and AutoSound.h run a
+// stretch at a time, so no whole-channel or whole-sound copy is made.
+// EncodeSpec dispatches here for every spec that is not PlainWaveform.
+namespace sound {
+
+// Encodes `samples` (from SpecSamples of the same spec) as the sound spec
+// chooses, into sink, at the whole-number rate R = trunc(spec.rate):
+// - Waveform: the values through spec.filters at the analog rate A, then
+//   taken as sampled at spec.speed x A and converted to R (CSpeedStream).
+//   "As recorded" filters value - 2048 and maps the result + 2048 with
+//   PcmSample16 / PcmSample8, so the silent level stays silent; "Fit to
+//   channel" fits the range of the filtered values (a first pass over the
+//   channel finds it) with CFitScale, or the raw range when unfiltered.
+// - Pitch: CPitchTone over spec.pitch; Auto: CAutoSound, whose hint (what it
+//   chose, "constant channel: nothing to hear") goes to host.ShowHint.
+//   Both through PcmFromUnit16 / PcmFromUnit8; the level plays no part.
+// Filters and speed apply to Waveform only. The wait cursor is shown for the
+// build and removed before any message. Played when every byte reached the
+// sink; Failed after "Error" (a sound too long for a WAVE file) or "Not
+// Enough memory to open file"; NotCreated after "Could not create" (the sink
+// refused a write). soundBuffer is used as the float block of each stretch
+// and ends holding at most kSoundStretch values.
+WaveOutcome EncodeChoices(const CC3d& c3d, const SoundSpec& spec, const RawChannel& samples,
+                          std::vector<float>& soundBuffer, IByteSink& sink, ISoundHost& host);
+
+}  // namespace sound
