@@ -167,6 +167,10 @@ TEST_F(CliWavBatch, AFailedOutputLeavesNoPartialFile) {
 // to the new sound, and a pipe stays a pipe and receives the whole sound (as
 // a device such as /dev/full stays a device, and says it is full).
 TEST_F(CliWavBatch, ALinkOrAPipeIsWrittenThroughNotReplaced) {
+#ifdef _WIN32
+  GTEST_SKIP() << "symbolic links need a privilege on Windows (and Wine makes none), and "
+                  "Windows has no FIFOs";
+#endif
   const fs::path rec = Write(Recording({"Left"}, 1), "rec.c3d");
   const fs::path single = dir / "single.wav";
   ASSERT_EQ(
@@ -246,6 +250,7 @@ TEST_F(CliWavBatch, HostileOutputsFailWholeOrAreWrittenThrough) {
   const fs::path received = dir / "received";
   for (const HostileOutputRow& row : rows) {
     SCOPED_TRACE(std::string(row.command) + " -o " + row.name);
+    if (!TREMOLUX_CLI_HAS_QT && std::string(row.command) == "plot") continue;  // no plot command
     fs::remove_all(out);
     fs::create_directories(out);
     fs::remove(received);
