@@ -20,6 +20,7 @@
 
 #include "cli/Commands.h"
 #include "cli/SoundOptions.h"
+#include "cli/Utf8Path.h"
 #include "cli/WaveOutput.h"
 #include "core/c3d/C3d.h"
 #include "core/sound/ChannelNames.h"
@@ -77,7 +78,8 @@ int RunWavSingle(const SoundOptions& o) {
   float rate = 0.0f;
   if (const int code = Prepare(path, o, c3d, channel, rate); code >= 0) return code;
   CCliSoundHost host;
-  const auto outcome = WriteWaveFile(c3d, channel, o.bits, rate, o.Level(), o.out, host);
+  const auto outcome =
+      WriteWaveFile(c3d, channel, o.bits, rate, o.Level(), PathFromUtf8(o.out), host);
   return outcome == sound::WaveOutcome::Played ? 0 : 1;
 }
 
@@ -129,7 +131,7 @@ std::string WithoutTrailingBlanks(std::string s) {
 // and the exit status is then 1.
 int RunWavBatch(const SoundOptions& o) {
   namespace fs = std::filesystem;
-  const fs::path dir(o.out);
+  const fs::path dir = PathFromUtf8(o.out);
   std::error_code ec;
   fs::create_directories(dir, ec);
   if (!fs::is_directory(dir, ec)) {
@@ -170,7 +172,7 @@ int RunWavBatch(const SoundOptions& o) {
       say(check.message);
       continue;
     }
-    const std::string stem = fs::path(path).stem().string();
+    const std::string stem = Utf8FromPath(PathFromUtf8(path).stem());
     const std::vector<std::string> names = AnalogChannelNames(c3d);
     for (const int channel : channels) {
       const std::string label = WithoutTrailingBlanks(names[static_cast<std::size_t>(channel)]);
@@ -183,8 +185,8 @@ int RunWavBatch(const SoundOptions& o) {
       CCliSoundHost host;
       host.prefix = "tremolux-cli: " + path + ": " + what;
       host.beforeMessage = [&progress] { progress.Clear(); };
-      const auto outcome =
-          WriteWaveFile(c3d, channel, o.bits, check.rate, o.Level(), dir / name, host);
+      const auto outcome = WriteWaveFile(c3d, channel, o.bits, check.rate, o.Level(),
+                                         dir / PathFromUtf8(name), host);
       if (outcome != sound::WaveOutcome::Played) failed = true;
     }
   }

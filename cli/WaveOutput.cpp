@@ -7,6 +7,7 @@
 #include <random>
 #include <system_error>
 
+#include "cli/Utf8Path.h"
 #include "core/Messages.h"
 
 std::string BatchWaveName(const std::string& stem, int index, const std::string& label) {
@@ -31,8 +32,11 @@ std::filesystem::path PartName(const std::filesystem::path& out) {
   std::filesystem::path part;
   std::error_code ec;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    part = out.parent_path() /
-           ("." + out.filename().string() + "." + std::to_string(random()) + ".part");
+    // Joined as paths, not as narrow text, which cannot hold every name on
+    // Windows.
+    part = out.parent_path() / ".";
+    part += out.filename().native();
+    part += "." + std::to_string(random()) + ".part";
     if (!std::filesystem::exists(part, ec)) break;
   }
   return part;
@@ -75,11 +79,11 @@ bool WriteAndClose(std::FILE* file, const std::function<bool(std::FILE*)>& write
 bool WriteWholeFile(const std::filesystem::path& named,
                     const std::function<bool(std::FILE*)>& write) {
   errno = 0;
-  if (IsDeviceOrPipe(named)) return WriteAndClose(std::fopen(named.string().c_str(), "wb"), write);
+  if (IsDeviceOrPipe(named)) return WriteAndClose(OpenPath(named, "wb"), write);
   const std::filesystem::path out = ReplacedFile(named);
   const std::filesystem::path part = PartName(out);
   std::error_code ec;
-  if (WriteAndClose(std::fopen(part.string().c_str(), "wb"), write)) {
+  if (WriteAndClose(OpenPath(part, "wb"), write)) {
     std::filesystem::rename(part, out, ec);
     if (!ec) return true;
     errno = ec.value();
@@ -116,7 +120,7 @@ sound::WaveOutcome WriteWaveFile(const CC3d& c3d, int channel, int bits, float r
         }
         return !in.bad();
       };
-      if (!in || !WriteAndClose(std::fopen(named.string().c_str(), "wb"), copy)) {
+      if (!in || !WriteAndClose(OpenPath(named, "wb"), copy)) {
         host.ShowMessage(Messages::kCouldNotCreate);
         outcome = sound::WaveOutcome::NotCreated;
       }
