@@ -22,6 +22,7 @@
 #include "cli/Commands.h"
 #include "cli/SoundOptions.h"
 #include "cli/WaveOutput.h"
+#include "common/Utf8Path.h"
 #include "core/c3d/C3d.h"
 #include "core/c3d/ChannelNames.h"
 #include "core/sound/Filters.h"
@@ -133,7 +134,7 @@ int RunWavSingle(const SoundOptions& o, sound::SoundSpec spec) {
   spec.bits = o.bits;
   spec.rate = rate;
   spec.level = o.Level();
-  const auto outcome = WriteWaveFile(c3d, spec, o.out, host);
+  const auto outcome = WriteWaveFile(c3d, spec, PathFromUtf8(o.out), host);
   return outcome == sound::WaveOutcome::Played ? 0 : 1;
 }
 
@@ -185,7 +186,7 @@ std::string WithoutTrailingBlanks(std::string s) {
 // and the exit status is then 1.
 int RunWavBatch(const SoundOptions& o, sound::SoundSpec spec) {
   namespace fs = std::filesystem;
-  const fs::path dir(o.out);
+  const fs::path dir = PathFromUtf8(o.out);
   std::error_code ec;
   fs::create_directories(dir, ec);
   if (!fs::is_directory(dir, ec)) {
@@ -226,7 +227,7 @@ int RunWavBatch(const SoundOptions& o, sound::SoundSpec spec) {
       say(check.message);
       continue;
     }
-    const std::string stem = fs::path(path).stem().string();
+    const std::string stem = Utf8FromPath(PathFromUtf8(path).stem());
     const std::vector<std::string> names = AnalogChannelNames(c3d);
     for (const int channel : channels) {
       const std::string label = WithoutTrailingBlanks(names[static_cast<std::size_t>(channel)]);
@@ -243,7 +244,7 @@ int RunWavBatch(const SoundOptions& o, sound::SoundSpec spec) {
       spec.bits = o.bits;
       spec.rate = check.rate;
       spec.level = o.Level();
-      const auto outcome = WriteWaveFile(c3d, spec, dir / name, host);
+      const auto outcome = WriteWaveFile(c3d, spec, dir / PathFromUtf8(name), host);
       if (outcome != sound::WaveOutcome::Played) failed = true;
     }
   }

@@ -6,13 +6,19 @@
 #include <string>
 #include <system_error>
 
+#include "common/Utf8Path.h"
+
 std::filesystem::path UnusedPartName(const std::filesystem::path& folder,
                                      const std::filesystem::path& base) {
   std::random_device random;
   std::filesystem::path part;
   std::error_code ec;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    part = folder / ("." + base.filename().string() + "." + std::to_string(random()) + ".part");
+    // Joined as paths, not as narrow text, which cannot hold every name on
+    // Windows.
+    part = folder / ".";
+    part += base.filename().native();
+    part += "." + std::to_string(random()) + ".part";
     if (!std::filesystem::exists(part, ec)) break;
   }
   return part;
@@ -55,11 +61,11 @@ bool WriteAndClose(std::FILE* file, const std::function<bool(std::FILE*)>& write
 bool WriteWholeFile(const std::filesystem::path& named,
                     const std::function<bool(std::FILE*)>& write) {
   errno = 0;
-  if (IsDeviceOrPipe(named)) return WriteAndClose(std::fopen(named.string().c_str(), "wb"), write);
+  if (IsDeviceOrPipe(named)) return WriteAndClose(OpenPath(named, "wb"), write);
   const std::filesystem::path out = ReplacedFile(named);
   const std::filesystem::path part = UnusedPartName(out.parent_path(), out.filename());
   std::error_code ec;
-  if (WriteAndClose(std::fopen(part.string().c_str(), "wb"), write)) {
+  if (WriteAndClose(OpenPath(part, "wb"), write)) {
     std::filesystem::rename(part, out, ec);
     if (!ec) return true;
     errno = ec.value();

@@ -37,7 +37,12 @@ int fuzztarget::RateTarget(const std::uint8_t* data, std::size_t size) {
   // The reading is the C library's strtod in the "C" locale (this program
   // never sets another), on the text up to its first NUL as a field gives it.
   const std::string field(text.substr(0, text.find('\0')));
-  if (!SameReading(sound::ReadRateText(field), std::strtod(field.c_str(), nullptr)))
+  char* end = nullptr;
+  double reference = std::strtod(field.c_str(), &end);
+  // Where no number was read C gives zero, which glibc returns as +0; MinGW's
+  // C library keeps a sign it saw ("-na" reads as -0).
+  if (end == field.c_str()) reference = 0.0;
+  if (!SameReading(sound::ReadRateText(field), reference))
     Fail("the rate text reads otherwise than strtod reads it");
   (void)sound::ReadRateText(text);  // embedded NULs are only more text
 

@@ -12,6 +12,12 @@
 #if defined(__linux__)
 #include <sys/mman.h>
 #endif
+#if defined(_WIN32)
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#endif
 
 namespace c3d {
 
@@ -83,7 +89,12 @@ std::shared_ptr<std::byte[]> AllocateSampleStorage(std::size_t bytes) {
 std::uint64_t MappedSampleStorageBytes() { return g_mappedBytes; }
 
 std::uint64_t PhysicalMemoryBytes() {
-#if defined(_SC_PHYS_PAGES) && defined(_SC_PAGE_SIZE)
+#if defined(_WIN32)
+  MEMORYSTATUSEX status{};
+  status.dwLength = sizeof status;
+  if (!GlobalMemoryStatusEx(&status)) return 0;
+  return status.ullTotalPhys;
+#elif defined(_SC_PHYS_PAGES) && defined(_SC_PAGE_SIZE)
   const long pages = sysconf(_SC_PHYS_PAGES);
   const long pageSize = sysconf(_SC_PAGE_SIZE);
   if (pages <= 0 || pageSize <= 0) return 0;  // -1: not known

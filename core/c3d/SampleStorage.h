@@ -9,8 +9,9 @@
 // in 64-bit arithmetic and judged here before anything is allocated.
 namespace c3d {
 
-// Bytes of physical memory of this machine, or 0 when the platform gives no
-// standard way to ask (the limit then rests on the other rules).
+// Bytes of physical memory of this machine (sysconf on POSIX systems,
+// GlobalMemoryStatusEx on Windows), or 0 when the system does not say (the limit then rests on the
+// other rules).
 std::uint64_t PhysicalMemoryBytes();
 
 // Storage that frames missing from a truncated file may fill by repeating the

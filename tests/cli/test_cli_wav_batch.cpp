@@ -11,6 +11,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -105,6 +106,41 @@ TEST_F(CliWavBatch, WritesEveryChannelUnderItsLabelAsTheSingleCommandDoes) {
   }
 }
 
+// UTF-8 text of a name given as a UTF-8 literal, and of a path.
+std::string Utf8(std::u8string_view text) { return std::string(text.begin(), text.end()); }
+std::string PathUtf8(const fs::path& path) { return Utf8(path.u8string()); }
+
+// A file name outside ASCII, and outside any one ANSI code page (Latin and
+// Greek letters), is opened, printed as given and names the batch outputs,
+// in a folder of such a name; a single sound is written under such a name.
+TEST_F(CliWavBatch, NonAsciiNamesOpenPrintAndNameTheOutputs) {
+  const fs::path rec = dir.Path() / fs::path(u8"caf\u00e9_\u0394.c3d");
+  std::ofstream(rec, std::ios::binary) << std::string_view([](const std::vector<std::uint8_t>& b) {
+    return std::string(b.begin(), b.end());
+  }(c3dtest::WriteC3d(Recording({"Left", "Right"}, 2))));
+  const auto info = c3dtest::RunCli(TREMOLUX_CLI, {"info", PathUtf8(rec)}, dir.Path());
+  ASSERT_EQ(info.exitCode, 0) << info.err;
+  EXPECT_NE(info.out.find("File: " + PathUtf8(rec) + "\n"), std::string::npos) << info.out;
+
+  const fs::path out = dir.Path() / fs::path(u8"sortie_\u00fc");
+  const auto batch = Run(
+      {PathUtf8(rec), "--channel", "all", "--rate", "8000", "--bits", "16", "-o", PathUtf8(out)});
+  ASSERT_EQ(batch.exitCode, 0) << batch.err;
+  std::set<std::string> names;
+  for (const auto& entry : fs::directory_iterator(out))
+    names.insert(PathUtf8(entry.path().filename()));
+  const std::set<std::string> expected = {Utf8(u8"caf\u00e9_\u0394_00_Left.wav"),
+                                          Utf8(u8"caf\u00e9_\u0394_01_Right.wav")};
+  EXPECT_EQ(names, expected);
+
+  const fs::path one = out / fs::path(u8"\u00e9\u0394.wav");
+  const auto single =
+      Run({PathUtf8(rec), "--channel", "0", "--rate", "8000", "--bits", "16", "-o", PathUtf8(one)});
+  ASSERT_EQ(single.exitCode, 0) << single.err;
+  EXPECT_EQ(c3dtest::ReadFile(one),
+            c3dtest::ReadFile(out / fs::path(u8"caf\u00e9_\u0394_00_Left.wav")));
+}
+
 // One channel of several files, with a bad one among them: a file that is no
 // C3D, a missing file, one without that channel, one whose analog rate the
 // rate does not exceed, and a second recording of the same name, whose
@@ -167,6 +203,10 @@ TEST_F(CliWavBatch, AFailedOutputLeavesNoPartialFile) {
 // to the new sound, and a pipe stays a pipe and receives the whole sound (as
 // a device such as /dev/full stays a device, and says it is full).
 TEST_F(CliWavBatch, ALinkOrAPipeIsWrittenThroughNotReplaced) {
+#ifdef _WIN32
+  GTEST_SKIP() << "symbolic links need a privilege on Windows (and Wine makes none), and "
+                  "Windows has no FIFOs";
+#endif
   const fs::path rec = Write(Recording({"Left"}, 1), "rec.c3d");
   const fs::path single = dir / "single.wav";
   ASSERT_EQ(
@@ -246,6 +286,7 @@ TEST_F(CliWavBatch, HostileOutputsFailWholeOrAreWrittenThrough) {
   const fs::path received = dir / "received";
   for (const HostileOutputRow& row : rows) {
     SCOPED_TRACE(std::string(row.command) + " -o " + row.name);
+    if (!TREMOLUX_CLI_HAS_QT && std::string(row.command) == "plot") continue;  // no plot command
     fs::remove_all(out);
     fs::create_directories(out);
     fs::remove(received);

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 
 #if defined(__linux__)
 #include <sys/resource.h>
@@ -23,7 +24,7 @@ using alloccount::FailingAllocation;
 
 // Counts the allocations one Load of `bytes` makes.
 long AllocationsOfLoad(const std::vector<std::uint8_t>& bytes, std::size_t minSize) {
-  FailingAllocation never(1L << 40, minSize);
+  FailingAllocation never(std::numeric_limits<long>::max(), minSize);
   CC3d c3d;
   EXPECT_TRUE(LoadBytes(c3d, bytes));
   return alloccount::Counted();
