@@ -351,7 +351,8 @@ void AddInfoCommands(CLI::App& app) {
   cmd->add_flag("--json", info->json, "one JSON object instead of the readable summary");
   cmd->add_flag("--samples", info->samples, "add each channel's raw samples");
   cmd->add_flag("--points", info->points,
-                "add each point's raw data (X, Y, Z, fourth word per frame, flattened)");
+                "add each point's raw data (X, Y, Z, residual and camera word per frame, "
+                "flattened)");
   cmd->callback([info] { g_exitCode = RunInfo(*info); });
 
   auto param = std::make_shared<ParamOptions>();
