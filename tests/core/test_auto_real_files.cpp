@@ -21,8 +21,8 @@
 #include <vector>
 
 #include "core/c3d/C3d.h"
-#include "core/sound/AutoSound.h"
 #include "core/c3d/ChannelNames.h"
+#include "core/sound/AutoSound.h"
 
 namespace fs = std::filesystem;
 
