@@ -73,4 +73,28 @@ inline constexpr const char* kChannelUnits = "Units: ";
 inline constexpr const char* kChannelNoUnits = "(none)";
 inline constexpr const char* kChannelRateAndCount = "%1 Hz, %2 samples";
 
+// Sound dialog: the Sound drop-down (in sound::SoundMode's order), the pitch
+// range shown for Pitch, the Filter and Speed drop-downs (Waveform only),
+// their labels and tooltips. The filter and pitch entries name their band
+// in Hz as listed.
+inline constexpr const char* kSoundLabel = "S&ound";
+inline constexpr const char* kSoundTip =
+    "What the channel is heard as: its values as a waveform, a tone whose pitch follows the "
+    "value, or Auto (chosen per channel)";
+inline constexpr const char* kSoundWaveform = "Waveform";
+inline constexpr const char* kSoundPitch = "Pitch";
+inline constexpr const char* kSoundAuto = "Auto";
+inline constexpr const char* kPitchLabel = "&Pitch";
+inline constexpr const char* kPitchTip =
+    "The tone's frequency at the channel's lowest and highest value";
+inline constexpr const char* kFilterLabel = "&Filter";
+inline constexpr const char* kFilterTip =
+    "Filters the channel's values before they become sound (Waveform only)";
+inline constexpr const char* kFilterNone = "None";
+inline constexpr const char* kSpeedLabel = "Spee&d";
+inline constexpr const char* kSpeedTip =
+    "Plays the channel N times faster: shorter, every frequency N times higher (Waveform only)";
+inline constexpr const char* kSoundHintTip =
+    "Shown when \"As recorded\" suits this channel badly, and what Auto chose and why";
+
 }  // namespace Messages

@@ -8,8 +8,13 @@
 #include "gui/player/SoundPlayer.h"
 
 CPlatformSoundHost::CPlatformSoundHost(QWidget* parent,
-                                       std::function<void(const std::string&)> setStatus)
-    : m_parent(parent), m_setStatus(std::move(setStatus)) {}
+                                       std::function<void(const std::string&)> setStatus,
+                                       std::function<void(const std::string&)> showHint)
+    : m_parent(parent), m_setStatus(std::move(setStatus)), m_showHint(std::move(showHint)) {}
+
+void CPlatformSoundHost::ShowHint(const std::string& text) {
+  if (m_showHint) m_showHint(text);
+}
 
 void CPlatformSoundHost::StopSound() {
   if (CSoundPlayer* player = CSoundPlayer::Instance()) player->Purge();

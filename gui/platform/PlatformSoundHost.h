@@ -10,11 +10,13 @@ class QWidget;
 // The sound build's platform services for a window: stop and play through
 // the application's sound player (CSoundPlayer::Instance()), modal message
 // boxes over `parent`, the application's wait cursor, and the status line
-// through a callback of the owner. The sound dialog keeps one as a member;
+// and the build's notes through callbacks of the owner. The sound dialog keeps one as a member;
 // it owns nothing and must not outlive `parent`.
 class CPlatformSoundHost : public sound::ISoundHost {
  public:
-  CPlatformSoundHost(QWidget* parent, std::function<void(const std::string&)> setStatus);
+  // showHint takes the build's notes (what Auto chose and why); none: ignored.
+  CPlatformSoundHost(QWidget* parent, std::function<void(const std::string&)> setStatus,
+                     std::function<void(const std::string&)> showHint = {});
 
   void StopSound() override;
   void SetStatus(const std::string& text) override;
@@ -27,10 +29,11 @@ class CPlatformSoundHost : public sound::ISoundHost {
   // through the player's Finished and LastError (the sound dialog then
   // shows " No sound device").
   void PlayFile(const std::filesystem::path& file) override;
-  // The dialog has no hint line for the build's notes yet: ignored.
-  void ShowHint(const std::string&) override {}
+  // Hands the note to the owner's showHint, when it gave one.
+  void ShowHint(const std::string& text) override;
 
  private:
   QWidget* m_parent;
   std::function<void(const std::string&)> m_setStatus;
+  std::function<void(const std::string&)> m_showHint;
 };

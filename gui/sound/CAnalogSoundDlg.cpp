@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QShowEvent>
+#include <QSignalBlocker>
 #include <QStringList>
 #include <string>
 
@@ -39,7 +40,9 @@ CAnalogSoundDlg::CAnalogSoundDlg(QWidget* parent)
     : QDialog(parent),
       m_plot(this),
       m_comboChannel(this),
-      m_host(this, [this](const std::string& text) { SetStatus(Latin1(text)); }) {
+      m_host(
+          this, [this](const std::string& text) { SetStatus(Latin1(text)); },
+          [this](const std::string& text) { OnSoundHint(text); }) {
   setWindowTitle(QString::fromLatin1(kCaption));
   // Caption, system menu and close box, no minimise or maximise. The frame
   // can be dragged larger (not below the template size); the grip in the
@@ -87,6 +90,14 @@ QWidget* CAnalogSoundDlg::GetDlgItem(int nID) {
       return m_pLevelHint;
     case IDC_SAVE:
       return m_pSave;
+    case IDC_SOUND:
+      return m_pComboSound;
+    case IDC_PITCH:
+      return m_pComboPitch;
+    case IDC_FILTER:
+      return m_pComboFilter;
+    case IDC_SPEED:
+      return m_pComboSpeed;
     default:
       return nullptr;
   }
@@ -106,6 +117,10 @@ bool CAnalogSoundDlg::OnInitDialog() {
   const QSize stored = sounddlg::StoredSize();
   if (stored.isValid()) resize(stored.expandedTo(TemplateSize()));
   m_pComboLevel->setCurrentIndex(m_level == sound::SoundLevel::FitToChannel ? 1 : 0);
+  m_soundChoice = sounddlg::StoredSoundChoice();
+  m_strSoundHint.clear();
+  m_nSoundHintChannel = -1;
+  ShowSoundChoice();
   if (CSoundPlayer* player = CSoundPlayer::Instance()) {
     connect(player, &CSoundPlayer::Finished, this, &CAnalogSoundDlg::OnSoundFinished,
             Qt::UniqueConnection);
@@ -194,8 +209,56 @@ void CAnalogSoundDlg::OnSelchangeLevel() {
   UpdateLevelHint();
 }
 
+void CAnalogSoundDlg::OnSelchangeSoundChoice() {
+  const sounddlg::SoundChoice choice{.mode = m_pComboSound->currentIndex(),
+                                     .pitch = m_pComboPitch->currentIndex(),
+                                     .filter = m_pComboFilter->currentIndex(),
+                                     .speed = m_pComboSpeed->currentIndex()};
+  if (choice != m_soundChoice) {
+    m_soundChoice = choice;
+    sounddlg::StoreSoundChoice(choice);
+  }
+  ShowSoundChoice();
+  UpdateLevelHint();
+}
+
+void CAnalogSoundDlg::ShowSoundChoice() {
+  const QSignalBlocker blockSound(m_pComboSound), blockPitch(m_pComboPitch),
+      blockFilter(m_pComboFilter), blockSpeed(m_pComboSpeed);
+  m_pComboSound->setCurrentIndex(m_soundChoice.mode);
+  m_pComboPitch->setCurrentIndex(m_soundChoice.pitch);
+  m_pComboFilter->setCurrentIndex(m_soundChoice.filter);
+  m_pComboSpeed->setCurrentIndex(m_soundChoice.speed);
+  const bool pitch = m_soundChoice.mode == static_cast<int>(sound::SoundMode::Pitch);
+  const bool waveform = m_soundChoice.mode == static_cast<int>(sound::SoundMode::Waveform);
+  // Pitch and Filter share one place: a sound has a pitch range or a filter.
+  m_pLabelPitch->setVisible(pitch);
+  m_pComboPitch->setVisible(pitch);
+  m_pLabelFilter->setVisible(!pitch);
+  m_pComboFilter->setVisible(!pitch);
+  for (QWidget* w : {static_cast<QWidget*>(m_pLabelFilter), static_cast<QWidget*>(m_pComboFilter),
+                     static_cast<QWidget*>(m_pLabelSpeed), static_cast<QWidget*>(m_pComboSpeed)}) {
+    w->setEnabled(waveform);
+  }
+}
+
+void CAnalogSoundDlg::OnSoundHint(const std::string& text) {
+  m_strSoundHint = Latin1(text);
+  m_nSoundHintChannel = m_comboChannel.currentIndex();
+  UpdateLevelHint();
+  // Shown at once: the build goes on before the event loop paints.
+  if (m_pLevelHint->isVisible()) m_pLevelHint->repaint();
+}
+
 void CAnalogSoundDlg::UpdateLevelHint() {
   const int sel = m_comboChannel.currentIndex();
+  if (m_soundChoice.mode != static_cast<int>(sound::SoundMode::Waveform)) {
+    // Auto's note, for the channel it was made for; Pitch has none.
+    const bool autoNote = m_soundChoice.mode == static_cast<int>(sound::SoundMode::Auto) &&
+                          sel >= 0 && sel == m_nSoundHintChannel;
+    m_pLevelHint->setText(autoNote ? m_strSoundHint : QString());
+    return;
+  }
   sound::RecordedLevelHint hint = sound::RecordedLevelHint::None;
   if (sel >= 0 && m_pC3d != nullptr && m_level == sound::SoundLevel::AsRecorded) {
     hint = sound::CheckRecordedLevel(sound::ChannelRawRange(*m_pC3d, sel));
@@ -218,7 +281,8 @@ bool CAnalogSoundDlg::ReadChoices(int& channel, int& bits, float& rate) {
   if (channel < 0 || m_pC3d == nullptr) return false;
   UpdateData(true);
   bits = m_nBitsIndex != 0 ? 16 : 8;
-  const sound::PlayRateCheck check = sound::CheckPlayRate(*m_pC3d, m_strFreq.toStdString());
+  const sound::PlayRateCheck check =
+      sound::CheckPlayRate(*m_pC3d, m_strFreq.toStdString(), sounddlg::SpeedFactor(m_soundChoice));
   if (check.message != nullptr) {
     ShowMessageBox(this, check.message);
     return false;
@@ -243,6 +307,7 @@ PlotRange CAnalogSoundDlg::SoundRange(int channel) const {
 bool CAnalogSoundDlg::ReadSaveChoice(sounddlg::SoundSaveChoice& choice) {
   if (!ReadChoices(choice.channel, choice.bits, choice.rate)) return false;
   choice.level = m_level;
+  choice.sound = m_soundChoice;
   choice.range = SoundRange(choice.channel);
   choice.whole = !(choice.channel == m_plot.m_nChannel && m_plot.IsZoomed());
   return true;
@@ -293,17 +358,23 @@ void CAnalogSoundDlg::SetStatus(const QString& text) {
 void CAnalogSoundDlg::WriteWave(int channel, int bits, float rate) {
   if (m_pC3d == nullptr) return;
   // Zoomed, Play builds the visible samples alone; the playhead follows either sound.
-  const bool zoomed = channel == m_plot.m_nChannel && m_plot.IsZoomed();
-  const PlotRange shown = zoomed ? SoundRange(channel) : PlotRange{0, 0};
-  // A range of a loaded channel: within GetAnalogSampleCount(), an int.
-  const auto first = static_cast<int>(shown.first);
-  const auto count = static_cast<int>(shown.last - shown.first);
-  sound::SoundSpec spec{.channel = channel, .bits = bits, .rate = rate, .level = m_level};
-  if (zoomed) spec.range = sound::SampleSpan{first, count};
+  const sound::SoundSpec spec = BuildSpec(channel, bits, rate);
   const sound::WaveOutcome outcome =
       sound::WriteWave(*m_pC3d, spec, m_pSoundBuffer, m_tempFile.FsPath(), m_host);
   if (outcome == sound::WaveOutcome::Played && channel == m_plot.m_nChannel)
-    m_plot.StartPlayhead(first);
+    m_plot.StartPlayhead(spec.range ? spec.range->first : 0);
+}
+
+sound::SoundSpec CAnalogSoundDlg::BuildSpec(int channel, int bits, float rate) const {
+  sound::SoundSpec spec{.channel = channel, .bits = bits, .rate = rate, .level = m_level};
+  if (channel == m_plot.m_nChannel && m_plot.IsZoomed()) {
+    const PlotRange shown = SoundRange(channel);
+    // A range of a loaded channel: within GetAnalogSampleCount(), an int.
+    spec.range = sound::SampleSpan{static_cast<int>(shown.first),
+                                   static_cast<int>(shown.last - shown.first)};
+  }
+  sounddlg::ApplySoundChoice(m_soundChoice, spec);
+  return spec;
 }
 
 void CAnalogSoundDlg::OnDestroy() {

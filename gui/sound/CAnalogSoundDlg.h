@@ -8,9 +8,11 @@
 #include <vector>
 
 #include "core/sound/SoundLevel.h"
+#include "core/sound/SoundSpec.h"
 #include "gui/platform/PlatformSoundHost.h"
 #include "gui/platform/TempFile.h"
 #include "gui/sound/CAnalogPlot.h"
+#include "gui/sound/SoundChoices.h"
 #include "gui/sound/SoundSave.h"
 
 class CC3d;
@@ -27,16 +29,19 @@ class QShowEvent;
 // its temporary file and has the application's sound player play it; Stop
 // silences it; Save... writes the same sound to a file the user names. A
 // Level choice picks the amplitude mapping, and a hint line under it says
-// when "As recorded" suits the channel badly. The dialog opens at its
+// when "As recorded" suits the channel badly. Beside them, Sound picks what
+// the channel is heard as (Waveform, Pitch with its range, or Auto), and
+// for Waveform a Filter and a Speed; Play and Save build one SoundSpec from
+// all of them, and the hint line says what Auto chose and why. The dialog opens at its
 // template size and may be made larger: the plot takes the room (the
 // channel box as much of it as its longest name needs, up to half). The
 // plot is placed as one control with its time ruler and readout (CPlotView).
-// The level and the size are kept in the program's settings
-// (SoundDlgSettings.h); Save's file dialog and writing are in SoundSave.h.
-// It owns its controls (Qt children, m_plot and m_comboChannel by value),
-// the sound buffer and the temporary file; the document owns the CC3d,
-// which must outlive the dialog. Lives on its creator's stack while it runs.
-// Escape and the close box do nothing: only OK (or Enter) closes it.
+// The level, the sound choices and the size are kept in the program's settings
+// (SoundDlgSettings.h), the choices' lists in SoundChoices.h; Save's file dialog and writing are in
+// SoundSave.h. It owns its controls (Qt children, m_plot and m_comboChannel by value), the sound
+// buffer and the temporary file; the document owns the CC3d, which must outlive the dialog. Lives
+// on its creator's stack while it runs. Escape and the close box do nothing: only OK (or Enter)
+// closes it.
 class CAnalogSoundDlg : public QDialog {
   Q_OBJECT
 
@@ -54,6 +59,10 @@ class CAnalogSoundDlg : public QDialog {
   static constexpr int IDC_LEVEL = 1007;       // "Level" drop-down: "As recorded", "Fit to channel"
   static constexpr int IDC_LEVEL_HINT = 1008;  // the hint line beside it; empty when no hint
   static constexpr int IDC_SAVE = 1009;        // "Save..."
+  static constexpr int IDC_SOUND = 1010;       // "Sound": Waveform, Pitch, Auto
+  static constexpr int IDC_PITCH = 1011;       // the pitch range, shown instead of Filter for Pitch
+  static constexpr int IDC_FILTER = 1012;      // "Filter": enabled for Waveform
+  static constexpr int IDC_SPEED = 1013;       // "Speed": x1 .. x100, enabled for Waveform
 
   // Builds the window and its controls (no file is touched yet). With no
   // parent, DoModal centres the dialog over the application's active window.
@@ -84,6 +93,10 @@ class CAnalogSoundDlg : public QDialog {
   void OnStop();
   // The Level drop-down changed: m_level follows, is stored, the hint is redone.
   void OnSelchangeLevel();
+  // The Sound, Pitch, Filter or Speed drop-down changed: m_soundChoice
+  // follows and is stored; Pitch shows instead of Filter for Pitch, Filter
+  // and Speed are enabled for Waveform alone; the hint is redone.
+  void OnSelchangeSoundChoice();
   // Save...: with a channel chosen and the rate accepted (the checks and
   // messages of Play), asks for a file name, in a file dialog whose caption
   // names the seconds saved, and calls SaveSound.
@@ -95,6 +108,9 @@ class CAnalogSoundDlg : public QDialog {
   // wrote. Nothing plays and the dialog's temporary file is left alone.
   // True when `path` holds the sound.
   bool SaveSound(const QString& path);
+  // The spec Play and Save build: channel, bits, rate, level, the (zoomed)
+  // visible range and the sound choices. channel must be a valid index.
+  sound::SoundSpec BuildSpec(int channel, int bits, float rate) const;
   // Shows "Status : " followed by text, and pushes all members to the controls.
   void SetStatus(const QString& text);
 
@@ -121,6 +137,7 @@ class CAnalogSoundDlg : public QDialog {
   QString m_strTempFile;                       // full name of the temporary WAVE file, once open
   std::vector<float> m_pSoundBuffer;           // the last built sound; empty when released
   sound::SoundLevel m_level = sound::SoundLevel::AsRecorded;  // the Level drop-down's choice
+  sounddlg::SoundChoice m_soundChoice;  // the Sound, Pitch, Filter and Speed drop-downs' choices
 
  protected:
   // Creates the temporary file and the sound buffer, hands the plot its
@@ -174,8 +191,15 @@ class CAnalogSoundDlg : public QDialog {
   // The player's sound ended or stopped: when its output failed under it,
   // the status line says " No sound device".
   void OnSoundFinished();
-  // Shows or clears the hint line for the current channel and level.
+  // Shows or clears the hint line for the current channel and choices:
+  // the level's hint for Waveform, Auto's last note for its channel.
   void UpdateLevelHint();
+  // The build's note (what Auto chose and why): kept for the chosen channel
+  // and shown at once.
+  void OnSoundHint(const std::string& text);
+  // Shows the sound choices in their drop-downs, enabled and shown as
+  // OnSelchangeSoundChoice says.
+  void ShowSoundChoice();
   // The dialog's size at the template, in pixels of the current font.
   QSize TemplateSize() const;
 
@@ -195,5 +219,15 @@ class CAnalogSoundDlg : public QDialog {
   QComboBox* m_pComboLevel = nullptr;
   QLabel* m_pLevelHint = nullptr;
   QPushButton* m_pSave = nullptr;
+  QLabel* m_pLabelSound = nullptr;
+  QComboBox* m_pComboSound = nullptr;
+  QLabel* m_pLabelPitch = nullptr;
+  QComboBox* m_pComboPitch = nullptr;
+  QLabel* m_pLabelFilter = nullptr;
+  QComboBox* m_pComboFilter = nullptr;
+  QLabel* m_pLabelSpeed = nullptr;
+  QComboBox* m_pComboSpeed = nullptr;
+  QString m_strSoundHint;  // Auto's last note, for channel m_nSoundHintChannel
+  int m_nSoundHintChannel = -1;
   CPlotView* m_pPlotView = nullptr;  // holds m_plot, its ruler and readout
 };

@@ -1,4 +1,5 @@
 #include <QAbstractItemView>
+#include <QFont>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
@@ -41,8 +42,16 @@ const QRect kStopRect(8, 106, 50, 14);
 // strip above the plot, left of OK; Save... under Stop in the left column.
 const QRect kLevelLabelRect(66, 10, 20, 8);
 const QRect kLevelRect(88, 8, 64, 40);
-const QRect kLevelHintRect(158, 4, 142, 24);  // its bottom stops at the plot's ruler
+const QRect kLevelHintRect(229, 0, 74, 28);  // its bottom stops at the plot's ruler
 const QRect kSaveRect(8, 124, 50, 14);
+// The sound choices: Sound beside Level; Pitch or Filter (one place, one
+// shown) under Save; Speed right of the status line, at the bottom.
+const QRect kSoundLabelRect(155, 10, 20, 8);
+const QRect kSoundRect(176, 8, 50, 40);
+const QRect kFilterLabelRect(8, 142, 22, 8);
+const QRect kFilterRect(8, 151, 48, 100);
+const QRect kSpeedLabelRect(298, 160, 22, 8);
+const QRect kSpeedRect(320, 158, 34, 100);
 
 // The frequency list as the resource gives it; the combo shows it sorted.
 const char* const kFreqItems[] = {"6000", "8000", "11025", "16000", "22050", "32000", "44100"};
@@ -107,9 +116,29 @@ void CAnalogSoundDlg::CreateControls() {
   m_pLevelHint->setTextFormat(Qt::PlainText);
   m_pLevelHint->setWordWrap(true);
   m_pLevelHint->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-  m_pLevelHint->setToolTip(QString::fromLatin1(Messages::kLevelHintTip));
   m_pSave = new QPushButton(QString::fromLatin1(Messages::kSaveButton), this);  // Alt+S
   m_pSave->setToolTip(QString::fromLatin1(Messages::kSaveTip));
+  const auto choiceBox = [this](const char* label, const char* tip, const QStringList& items,
+                                QLabel*& pLabel, QComboBox*& pCombo) {
+    pLabel = new QLabel(QString::fromLatin1(label), this);
+    pCombo = new QComboBox(this);
+    pLabel->setBuddy(pCombo);  // the label's mnemonic
+    pCombo->setToolTip(QString::fromLatin1(tip));
+    pCombo->addItems(items);
+  };
+  choiceBox(Messages::kSoundLabel, Messages::kSoundTip, sounddlg::SoundModeItems(), m_pLabelSound,
+            m_pComboSound);
+  choiceBox(Messages::kPitchLabel, Messages::kPitchTip, sounddlg::PitchRangeItems(), m_pLabelPitch,
+            m_pComboPitch);
+  choiceBox(Messages::kFilterLabel, Messages::kFilterTip, sounddlg::FilterItems(), m_pLabelFilter,
+            m_pComboFilter);
+  choiceBox(Messages::kSpeedLabel, Messages::kSpeedTip, sounddlg::SpeedItems(), m_pLabelSpeed,
+            m_pComboSpeed);
+  m_pLevelHint->setToolTip(QString::fromLatin1(Messages::kSoundHintTip));
+  // Up to three lines of a note in the strip above the ruler.
+  QFont hintFont = m_pLevelHint->font();
+  hintFont.setPointSizeF(hintFont.pointSizeF() * 0.85);
+  m_pLevelHint->setFont(hintFont);
   // The plot with its ruler and readout, placed as one control; under the
   // other controls, so that a neighbour it may touch (OK) stays whole.
   m_pPlotView = new CPlotView(&m_plot, this);
@@ -119,7 +148,8 @@ void CAnalogSoundDlg::CreateControls() {
   // Every list drops down below its box, as tall as the template says; some
   // styles would open a list without an edit field over the box instead,
   // as tall as the screen.
-  for (QComboBox* combo : {&m_comboChannel, m_pComboBits, m_pComboFreq, m_pComboLevel}) {
+  for (QComboBox* combo : {&m_comboChannel, m_pComboBits, m_pComboFreq, m_pComboLevel,
+                           m_pComboSound, m_pComboPitch, m_pComboFilter, m_pComboSpeed}) {
     combo->setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
   }
 
@@ -132,11 +162,16 @@ void CAnalogSoundDlg::CreateControls() {
   m_pComboLevel->setObjectName(QStringLiteral("IDC_LEVEL"));
   m_pLevelHint->setObjectName(QStringLiteral("IDC_LEVEL_HINT"));
   m_pSave->setObjectName(QStringLiteral("IDC_SAVE"));
+  m_pComboSound->setObjectName(QStringLiteral("IDC_SOUND"));
+  m_pComboPitch->setObjectName(QStringLiteral("IDC_PITCH"));
+  m_pComboFilter->setObjectName(QStringLiteral("IDC_FILTER"));
+  m_pComboSpeed->setObjectName(QStringLiteral("IDC_SPEED"));
 
   // m_comboChannel and m_plot exist before the body runs; the focus chain is
   // put in resource order explicitly. The plot and the statics take no focus.
-  const QWidget* order[] = {m_pOk,        &m_comboChannel, m_pPlay,       m_pComboBits,
-                            m_pComboFreq, m_pStop,         m_pComboLevel, m_pSave};
+  const QWidget* order[] = {m_pOk,         &m_comboChannel, m_pPlay,        m_pComboBits,
+                            m_pComboFreq,  m_pStop,         m_pComboLevel,  m_pSave,
+                            m_pComboSound, m_pComboPitch,   m_pComboFilter, m_pComboSpeed};
   for (std::size_t i = 1; i < std::size(order); ++i) {
     QWidget::setTabOrder(const_cast<QWidget*>(order[i - 1]), const_cast<QWidget*>(order[i]));
   }
@@ -148,6 +183,9 @@ void CAnalogSoundDlg::CreateControls() {
   connect(m_pStop, &QPushButton::clicked, this, &CAnalogSoundDlg::OnStop);
   connect(m_pComboLevel, &QComboBox::currentIndexChanged, this, &CAnalogSoundDlg::OnSelchangeLevel);
   connect(m_pSave, &QPushButton::clicked, this, &CAnalogSoundDlg::OnSave);
+  for (QComboBox* combo : {m_pComboSound, m_pComboPitch, m_pComboFilter, m_pComboSpeed}) {
+    connect(combo, &QComboBox::currentIndexChanged, this, &CAnalogSoundDlg::OnSelchangeSoundChoice);
+  }
   connect(m_pOk, &QPushButton::clicked, this, &CAnalogSoundDlg::accept);
 }
 
@@ -168,6 +206,10 @@ void CAnalogSoundDlg::LayoutControls() {
   m_pStop->setGeometry(du.Map(kStopRect));
   placeLabel(m_pLabelLevel, kLevelLabelRect);
   m_pSave->setGeometry(du.Map(kSaveRect));
+  placeLabel(m_pLabelSound, kSoundLabelRect);
+  placeLabel(m_pLabelPitch, kFilterLabelRect);
+  placeLabel(m_pLabelFilter, kFilterLabelRect);
+  placeLabel(m_pLabelSpeed, kSpeedLabelRect);
 
   const auto placeCombo = [&du](QComboBox* combo, const QRect& units) {
     const QRect r = du.Map(units);
@@ -181,6 +223,16 @@ void CAnalogSoundDlg::LayoutControls() {
   placeCombo(m_pComboBits, kBitsRect);
   placeCombo(m_pComboFreq, kFreqRect);
   placeCombo(m_pComboLevel, kLevelRect);
+  placeCombo(m_pComboSound, kSoundRect);
+  placeCombo(m_pComboPitch, kFilterRect);
+  placeCombo(m_pComboFilter, kFilterRect);
+  placeCombo(m_pComboSpeed, kSpeedRect);
+  // The filter names are longer than their box: the list opens wide enough.
+  for (QComboBox* combo : {m_pComboPitch, m_pComboFilter}) {
+    combo->view()->setMinimumWidth(combo->view()->sizeHintForColumn(0) +
+                                   2 * combo->view()->frameWidth() +
+                                   combo->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
+  }
 
   // The template size is the smallest; the dialog opens at it.
   const QSize size = TemplateSize();
@@ -225,6 +277,11 @@ void CAnalogSoundDlg::PlaceControls() {
   m_comboChannel.setGeometry(channel);
   m_pLabelLevel->move(du.Map(kLevelLabelRect).topLeft() + QPoint(grow, 0));
   m_pComboLevel->move(du.Map(kLevelRect).topLeft() + QPoint(grow, 0));
+  m_pLabelSound->move(du.Map(kSoundLabelRect).topLeft() + QPoint(grow, 0));
+  m_pComboSound->move(du.Map(kSoundRect).topLeft() + QPoint(grow, 0));
+  // Speed keeps its place from the bottom right corner, beside the status.
+  m_pLabelSpeed->move(du.Map(kSpeedLabelRect).topLeft() + QPoint(dx, dy));
+  m_pComboSpeed->move(du.Map(kSpeedRect).topLeft() + QPoint(dx, dy));
   QRect hint = du.Map(kLevelHintRect).translated(grow, 0);
   hint.setBottom(std::min(hint.bottom(), m_pPlotView->geometry().top() - 1));
   m_pLevelHint->setGeometry(hint);

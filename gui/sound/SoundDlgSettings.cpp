@@ -2,6 +2,7 @@
 
 #include <QSettings>
 #include <QString>
+#include <algorithm>
 
 #include "gui/res/Version.h"
 
@@ -10,6 +11,10 @@ namespace {
 const char* const kSettingsGroup = "Sound Dialog";
 const char* const kLevelKey = "Level";
 const char* const kSizeKey = "Size";
+const char* const kModeKey = "Sound";
+const char* const kPitchKey = "Pitch";
+const char* const kFilterKey = "Filter";
+const char* const kSpeedKey = "Speed";
 const char* const kLevelRecorded = "recorded";
 const char* const kLevelFit = "fit";
 
@@ -37,6 +42,25 @@ void StoreLevel(sound::SoundLevel level) {
   CDialogSettings().setValue(
       QString::fromLatin1(kLevelKey),
       QString::fromLatin1(level == sound::SoundLevel::FitToChannel ? kLevelFit : kLevelRecorded));
+}
+
+SoundChoice StoredSoundChoice() {
+  const CDialogSettings settings;
+  const auto read = [&settings](const char* key, int (*index)(const QString&)) {
+    return std::max(0, index(settings.value(QString::fromLatin1(key)).toString()));
+  };
+  return {.mode = read(kModeKey, ModeIndex),
+          .pitch = read(kPitchKey, PitchIndex),
+          .filter = read(kFilterKey, FilterIndex),
+          .speed = read(kSpeedKey, SpeedIndex)};
+}
+
+void StoreSoundChoice(const SoundChoice& choice) {
+  CDialogSettings settings;
+  settings.setValue(QString::fromLatin1(kModeKey), ModeWord(choice.mode));
+  settings.setValue(QString::fromLatin1(kPitchKey), PitchWord(choice.pitch));
+  settings.setValue(QString::fromLatin1(kFilterKey), FilterWord(choice.filter));
+  settings.setValue(QString::fromLatin1(kSpeedKey), SpeedWord(choice.speed));
 }
 
 QSize StoredSize() { return CDialogSettings().value(QString::fromLatin1(kSizeKey)).toSize(); }
