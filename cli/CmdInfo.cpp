@@ -13,6 +13,7 @@
 #include "core/c3d/C3d.h"
 #include "core/c3d/ChannelNames.h"
 #include "core/c3d/FileSummary.h"
+#include "core/c3d/TrialEvents.h"
 
 bool LoadOrSay(CC3d& c3d, const std::string& path) {
   c3d.m_strPathName = path;
@@ -149,6 +150,33 @@ void WriteInfoJson(const CC3d& c3d, const InfoOptions& o) {
     json.EndObject();
   }
   json.EndArray();
+
+  // The EVENT group's events, by time; sample null outside the recording.
+  const c3d::TrialEvents trial = c3d::ReadTrialEvents(c3d);
+  json.Key("trial_events");
+  json.BeginArray();
+  for (const auto& e : trial.events) {
+    json.BeginObject();
+    json.Key("context");
+    json.Latin1(e.context);
+    json.Key("label");
+    json.Latin1(e.label);
+    json.Key("description");
+    json.Latin1(e.description);
+    json.Key("time");
+    json.Float(static_cast<float>(e.time));
+    json.Key("sample");
+    if (e.sample)
+      json.Int(*e.sample);
+    else
+      json.Null();
+    json.EndObject();
+  }
+  json.EndArray();
+  if (!trial.note.empty()) {
+    json.Key("trial_events_note");
+    json.Latin1(trial.note);
+  }
 
   json.Key("groups");
   json.BeginArray();

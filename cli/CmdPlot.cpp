@@ -6,6 +6,7 @@
 
 #include <QBuffer>
 #include <QFile>
+#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 #include <QSvgGenerator>
@@ -15,6 +16,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "cli/Commands.h"
 #include "cli/JsonWriter.h"
@@ -41,6 +43,7 @@ struct PlotOptions {
   double to = 0.0;    // seconds, when toGiven
   bool fromGiven = false;
   bool toGiven = false;
+  bool events = false;  // draw the file's events (and list them in the geometry)
 };
 
 enum class ImageFormat { Png, Svg, Unknown };
@@ -103,12 +106,13 @@ bool WriteBytes(const std::string& out, const QByteArray& bytes) {
 }
 
 bool WritePng(const std::string& out, const QRect& rect, const CC3d& c3d, int channel,
-              const PlotColors& colors, PlotRange range) {
+              const PlotColors& colors, PlotRange range, const std::vector<PlotEventMark>& marks) {
   QImage image(rect.size(), QImage::Format_RGB32);
   if (image.isNull()) return false;
   {
     QPainter painter(&image);
     RenderAnalogPlot(painter, rect, &c3d, channel, colors, range, nullptr);
+    RenderPlotEvents(painter, rect, marks);
   }
   // Encoded in memory, then written whole or not at all.
   QByteArray png;
@@ -117,7 +121,7 @@ bool WritePng(const std::string& out, const QRect& rect, const CC3d& c3d, int ch
 }
 
 bool WriteSvg(const std::string& out, const QRect& rect, const CC3d& c3d, int channel,
-              const PlotColors& colors, PlotRange range) {
+              const PlotColors& colors, PlotRange range, const std::vector<PlotEventMark>& marks) {
   QByteArray text;
   QBuffer buffer(&text);
   if (!buffer.open(QIODevice::WriteOnly)) return false;
@@ -129,14 +133,16 @@ bool WriteSvg(const std::string& out, const QRect& rect, const CC3d& c3d, int ch
   {
     QPainter painter(&svg);
     RenderAnalogPlot(painter, rect, &c3d, channel, colors, range, nullptr);
+    RenderPlotEvents(painter, rect, marks);
   }
   return WriteBytes(out, text);
 }
 
 // The primitives of one paint: `grid` as [x1, y1, x2, y2], `trace` as the
-// [x, y] vertex of every sample, `markers` as [left, top, right, bottom].
+// [x, y] vertex of every sample, `markers` as [left, top, right, bottom];
+// with events, `events` as [x, short label, context].
 void WriteGeometryJson(std::FILE* file, const CC3d& c3d, int channel, int width, int height,
-                       PlotRange range) {
+                       PlotRange range, const std::vector<PlotEventMark>* marks) {
   const CPlotTrace trace(&c3d, channel, width, height, range);
   CJsonWriter json(file);
   json.BeginObject();
@@ -174,15 +180,27 @@ void WriteGeometryJson(std::FILE* file, const CC3d& c3d, int channel, int width,
                });
   }
   json.EndArray();
+  if (marks != nullptr) {
+    json.Key("events");
+    json.BeginArray();
+    for (const PlotEventMark& m : *marks) {
+      json.BeginArray();
+      json.Int(m.x);
+      json.Latin1(m.label);
+      json.Latin1(m.context);
+      json.EndArray();
+    }
+    json.EndArray();
+  }
   json.EndObject();
   json.Finish();
 }
 
 // The geometry file, written whole or not at all as the image is.
 bool WriteGeometry(const std::string& out, const CC3d& c3d, int channel, int width, int height,
-                   PlotRange range) {
+                   PlotRange range, const std::vector<PlotEventMark>* marks) {
   return WriteWholeFile(out, [&](std::FILE* file) {
-    WriteGeometryJson(file, c3d, channel, width, height, range);
+    WriteGeometryJson(file, c3d, channel, width, height, range, marks);
     return true;
   });
 }
@@ -217,15 +235,29 @@ int RunPlot(const PlotOptions& o) {
   const PlotColors colors = ClassicPlotColors();
   const QRect rect(0, 0, o.width, o.height);
 
+  // Event labels are text, which needs a GUI application object (off-screen
+  // unless a platform is asked for); without --events none is made.
+  std::vector<PlotEventMark> marks;
+  std::unique_ptr<QGuiApplication> app;
+  if (o.events) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "tremolux-cli";
+    static char* argv[] = {name, nullptr};
+    app = std::make_unique<QGuiApplication>(argc, argv);
+    marks = PlotEventMarks(c3d, channel, o.width, o.height, range);
+  }
+
   errno = 0;  // a failure before the write gives no reason
   const bool drawn = format == ImageFormat::Png
-                         ? WritePng(o.out, rect, c3d, channel, colors, range)
-                         : WriteSvg(o.out, rect, c3d, channel, colors, range);
+                         ? WritePng(o.out, rect, c3d, channel, colors, range, marks)
+                         : WriteSvg(o.out, rect, c3d, channel, colors, range, marks);
   if (!drawn) {
     SayCannotWrite(o.out, "image");
     return 1;
   }
-  if (!o.geometry.empty() && !WriteGeometry(o.geometry, c3d, channel, o.width, o.height, range)) {
+  if (!o.geometry.empty() && !WriteGeometry(o.geometry, c3d, channel, o.width, o.height, range,
+                                            o.events ? &marks : nullptr)) {
     SayCannotWrite(o.geometry, "geometry");
     return 1;
   }
@@ -259,6 +291,10 @@ void AddPlotCommand(CLI::App& app) {
                   "draw only the samples up to this time, in seconds (later than --from; a time "
                   "past the end means the end)")
       ->each([o](const std::string&) { o->toGiven = true; });
+  cmd->add_flag("--events", o->events,
+                "draws a thin line at each event inside the range, labelled at its top (\"L FS\": "
+                "Left Foot Strike), red for left, green for right, purple otherwise; the geometry "
+                "gains events [x, label, context]");
   cmd->callback([o] { g_exitCode = RunPlot(*o); });
 }
 

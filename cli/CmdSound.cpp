@@ -2,7 +2,10 @@
 // The same rate checks, messages and build (sound::CheckPlayRate,
 // sound::EncodeSpec) as the GUI's Play, so the same bytes. wav also exports many
 // channels of many files into a folder at once. play is in CmdPlay.cpp.
+#include <algorithm>
+#include <cmath>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -23,8 +26,10 @@
 #include "cli/SoundOptions.h"
 #include "cli/WaveOutput.h"
 #include "common/Utf8Path.h"
+#include "core/Messages.h"
 #include "core/c3d/C3d.h"
 #include "core/c3d/ChannelNames.h"
+#include "core/c3d/TrialEvents.h"
 #include "core/sound/Filters.h"
 #include "core/sound/PitchTone.h"
 #include "core/sound/PlayChecks.h"
@@ -80,6 +85,32 @@ int Prepare(const std::string& path, const SoundOptions& o, CC3d& c3d, int& chan
   return -1;
 }
 
+std::string ApplyRangeAndTicks(const CC3d& c3d, const SoundOptions& o, sound::SoundSpec& spec) {
+  const std::int64_t count = c3d.GetAnalogSampleCount();
+  const double rate = static_cast<double>(c3d.AnalogRate());
+  if (o.from || o.to) {
+    // Seconds from the first sample to sample indices, rounded to the nearest.
+    const double first = o.from ? std::round(*o.from * rate) : 0.0;
+    const double end = o.to ? std::min(std::round(*o.to * rate), static_cast<double>(count))
+                            : static_cast<double>(count);
+    if (!(first < static_cast<double>(count))) return Messages::kFromPastEnd;
+    if (o.from && o.to && !(*o.from < *o.to)) return Messages::kFromAfterTo;
+    if (!(end - first >= 1.0)) return Messages::kRangeTooShort;
+    spec.range = sound::SampleSpan{static_cast<int>(first), static_cast<int>(end - first)};
+  }
+  if (o.ticks) {
+    spec.ticks.clear();
+    for (const auto& e : c3d.m_events) {
+      const std::int64_t index = static_cast<std::int64_t>(e->m_nAnalogSample) - 1;  // 1-based
+      if (index >= 0 && index < count) spec.ticks.push_back(index);
+    }
+    for (const c3d::TrialEvent& e : c3d::ReadTrialEvents(c3d).events) {
+      if (e.sample) spec.ticks.push_back(*e.sample);
+    }
+  }
+  return {};
+}
+
 void AddSoundOptions(CLI::App* cmd, SoundOptions& o, const char* channelHelp) {
   cmd->add_option("--channel", o.channel, channelHelp)->required();
   cmd->add_option("--rate", o.rate,
@@ -111,6 +142,15 @@ void AddSoundOptions(CLI::App* cmd, SoundOptions& o, const char* channelHelp) {
                   "with --mode waveform: plays the channel N times faster, 1 to 1000: the sound "
                   "lasts 1/N as long and every frequency in it is N times higher (default 1)")
       ->check(CLI::Range(1, 1000));
+  cmd->add_flag("--ticks", o.ticks,
+                "mixes a short 2 kHz tick into the sound at each event of the file (the "
+                "header's events and the EVENT group's)");
+  cmd->add_option("--from", o.from,
+                  "plays from this many seconds after the first sample (default: the start)")
+      ->check(CLI::NonNegativeNumber);
+  cmd->add_option("--to", o.to,
+                  "plays up to this many seconds after the first sample (default: the end)")
+      ->check(CLI::NonNegativeNumber);
 }
 
 }  // namespace clisound
@@ -129,6 +169,10 @@ int RunWavSingle(const SoundOptions& o, sound::SoundSpec spec) {
   int channel = 0;
   float rate = 0.0f;
   if (const int code = Prepare(path, o, c3d, channel, rate); code >= 0) return code;
+  if (const std::string refused = ApplyRangeAndTicks(c3d, o, spec); !refused.empty()) {
+    std::fprintf(stderr, "tremolux-cli: %s: %s\n", path.c_str(), refused.c_str());
+    return 1;
+  }
   CCliSoundHost host;
   spec.channel = channel;
   spec.bits = o.bits;
@@ -227,6 +271,11 @@ int RunWavBatch(const SoundOptions& o, sound::SoundSpec spec) {
       say(check.message);
       continue;
     }
+    sound::SoundSpec fileSpec = spec;
+    if (const std::string refused = ApplyRangeAndTicks(c3d, o, fileSpec); !refused.empty()) {
+      say(refused);
+      continue;
+    }
     const std::string stem = Utf8FromPath(PathFromUtf8(path).stem());
     const std::vector<std::string> names = AnalogChannelNames(c3d);
     for (const int channel : channels) {
@@ -240,11 +289,11 @@ int RunWavBatch(const SoundOptions& o, sound::SoundSpec spec) {
       CCliSoundHost host;
       host.prefix = "tremolux-cli: " + path + ": " + what;
       host.beforeMessage = [&progress] { progress.Clear(); };
-      spec.channel = channel;
-      spec.bits = o.bits;
-      spec.rate = check.rate;
-      spec.level = o.Level();
-      const auto outcome = WriteWaveFile(c3d, spec, dir / PathFromUtf8(name), host);
+      fileSpec.channel = channel;
+      fileSpec.bits = o.bits;
+      fileSpec.rate = check.rate;
+      fileSpec.level = o.Level();
+      const auto outcome = WriteWaveFile(c3d, fileSpec, dir / PathFromUtf8(name), host);
       if (outcome != sound::WaveOutcome::Played) failed = true;
     }
   }

@@ -79,6 +79,11 @@ void CJsonWriter::Bool(bool value) {
   Raw(value ? "true" : "false");
 }
 
+void CJsonWriter::Null() {
+  BeforeValue();
+  Raw("null");
+}
+
 void CJsonWriter::Float(float value) {
   BeforeValue();
   if (std::isnan(value)) {

@@ -26,6 +26,9 @@ class CJsonWriter {
   void Latin1(std::string_view bytes);
   void Int(std::int64_t value);
   void Bool(bool value);
+  // The literal null (a value that does not exist, such as an event's sample
+  // outside the recording).
+  void Null();
   // Shortest text that reads back to the same float; NaN and infinities as
   // the strings "NaN", "Infinity" and "-Infinity".
   void Float(float value);

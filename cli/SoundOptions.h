@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,9 @@ struct SoundOptions {
   std::string filter;              // SPEC[,SPEC...]; empty: no filter
   int speed = 1;
   std::string out;
+  bool ticks = false;          // a tick at each event of the file
+  std::optional<double> from;  // seconds from the first sample; none: from the start
+  std::optional<double> to;    // seconds from the first sample; none: to the end
 
   sound::SoundLevel Level() const {
     return level == "fit" ? sound::SoundLevel::FitToChannel : sound::SoundLevel::AsRecorded;
@@ -74,6 +78,13 @@ int ReadSoundChoices(const SoundOptions& o, sound::SoundSpec& choices);
 // does (at the chosen speed). Returns the exit code to end with, or -1 when
 // the build may go on (then channel and rate are set).
 int Prepare(const std::string& path, const SoundOptions& o, CC3d& c3d, int& channel, float& rate);
+
+// --from, --to and --ticks for one loaded file, as spec's range and ticks.
+// Returns "" when they apply, else the message to show (a start past the
+// end or not before --to, a range shorter than one sample); spec is then
+// unchanged. The ticks are the analog samples of the header's events and
+// of the EVENT group's events that lie inside the recording.
+std::string ApplyRangeAndTicks(const CC3d& c3d, const SoundOptions& o, sound::SoundSpec& spec);
 
 // The options wav and play share, after FILE.
 void AddSoundOptions(CLI::App* cmd, SoundOptions& o, const char* channelHelp);

@@ -97,4 +97,19 @@ inline constexpr const char* kSpeedTip =
 inline constexpr const char* kSoundHintTip =
     "Shown when \"As recorded\" suits this channel badly, and what Auto chose and why";
 
+// Notes on a malformed EVENT parameter group (the events that are whole are
+// still listed): more events stated than the arrays hold; no TIMES; a time
+// that is not a finite number.
+inline constexpr const char* kTrialEventsShort =
+    "EVENT:USED states more events than the group's arrays hold; the rest were left out";
+inline constexpr const char* kTrialEventsNoTimes = "EVENT:TIMES is missing; no events were read";
+inline constexpr const char* kTrialEventsBadTime =
+    "Events whose time is not a number were left out";
+
+// tremolux-cli wav and play --from/--to: a start past the recording's end, a
+// start at or after the end, and a range shorter than one sample.
+inline constexpr const char* kFromPastEnd = "--from lies past the end of the recording";
+inline constexpr const char* kFromAfterTo = "--from must lie before --to";
+inline constexpr const char* kRangeTooShort = "--from to --to is shorter than one sample";
+
 }  // namespace Messages

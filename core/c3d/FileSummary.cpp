@@ -9,6 +9,7 @@
 #include "core/c3d/C3d.h"
 #include "core/c3d/ChannelNames.h"
 #include "core/c3d/SampleExtremes.h"
+#include "core/c3d/TrialEvents.h"
 
 namespace {
 
@@ -96,6 +97,25 @@ void AppendEvents(std::string& out, const CC3d& c3d) {
     out += "  " + Padded(e->m_strLabel, labelWidth) + "  " + Number(e->m_fTime) + " s\n";
 }
 
+// The EVENT group's events, only when the file has that group: files
+// without it keep their summary as it was.
+void AppendTrialEvents(std::string& out, const CC3d& c3d) {
+  const c3d::TrialEvents trial = c3d::ReadTrialEvents(c3d);
+  if (trial.events.empty() && trial.note.empty()) return;
+  out += "Trial events: " + std::to_string(trial.events.size()) + '\n';
+  std::size_t contextWidth = 0, labelWidth = 0;
+  for (const auto& e : trial.events) {
+    contextWidth = std::max(contextWidth, std::min(e.context.size(), kMaxLabelColumn));
+    labelWidth = std::max(labelWidth, std::min(e.label.size(), kMaxLabelColumn));
+  }
+  for (const auto& e : trial.events) {
+    out += "  " + Padded(e.context, contextWidth) + "  " + Padded(e.label, labelWidth) + "  " +
+           Number(e.time) + " s  sample " +
+           (e.sample ? std::to_string(*e.sample) : std::string("none")) + '\n';
+  }
+  if (!trial.note.empty()) out += "  Note: " + trial.note + '\n';
+}
+
 }  // namespace
 
 std::string DescribeFile(const CC3d& c3d) {
@@ -116,5 +136,6 @@ std::string DescribeFile(const CC3d& c3d) {
   out += "Points: " + std::to_string(c3d.m_nPoints) + '\n';
   AppendAnalog(out, c3d);
   AppendEvents(out, c3d);
+  AppendTrialEvents(out, c3d);
   return out;
 }

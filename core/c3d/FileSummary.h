@@ -18,6 +18,10 @@ class CC3d;
 //     one line per channel: index (0-based), label, units, scaled range
 //   Events: <n>
 //     one line per event: label, time in seconds
+//   Trial events: <n>           (only for a file with an EVENT group)
+//     one line per event, by time: context, label, time in seconds, and
+//     "sample <n>" (0-based analog sample) or "sample none" outside the data;
+//     then "  Note: <text>" when part of the group was malformed
 // A file without analog channels says Messages::kNoAnalogChannels in place of
 // the Analog block. Labels and units are the stored bytes (blank padding
 // dropped), so the text is 8-bit, as the file's own text is. Columns are

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <vector>
 
@@ -39,6 +40,10 @@ struct SoundSpec {
   PitchRange pitch = {};                 // Pitch: the tone's Hz at the lowest and highest value
   std::vector<FilterSpec> filters = {};  // Waveform: applied in order at the analog rate
   int speed = 1;  // Waveform: the channel taken as sampled at speed x its analog rate, 1..1000
+  // Stored-value indices (0-based, of the whole channel) at which a short
+  // 2 kHz tick is mixed into the sound; those outside the values played are
+  // left out. Empty: no tick, and the sound is exactly as without the field.
+  std::vector<std::int64_t> ticks = {};
 };
 
 // Whether spec asks for the plain waveform: Waveform, no filter, speed 1,

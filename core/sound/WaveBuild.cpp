@@ -1,7 +1,9 @@
 #include "core/sound/WaveBuild.h"
 
 #include <algorithm>
+#include <cmath>
 #include <exception>
+#include <numbers>
 #include <string>
 
 #include "core/Messages.h"
@@ -37,7 +39,93 @@ void LoadFirstValues(std::vector<float>& soundBuffer, const RawChannel& raw) {
   for (int i = 0; i < first; ++i) soundBuffer[static_cast<std::size_t>(i)] = raw[i];
 }
 
+// A sink in front of another that adds ticks to the PCM values passing
+// through it (mono; 16-bit signed little-endian or 8-bit unsigned). The
+// 44-byte WAVE header passes unchanged. Owns nothing: `next` outlives it.
+class CTickSink : public IByteSink {
+ public:
+  CTickSink(IByteSink& next, std::vector<std::int64_t> starts, std::uint32_t rate, int bits)
+      : m_next(next), m_starts(std::move(starts)), m_width(bits == 8 ? 1u : 2u) {
+    std::sort(m_starts.begin(), m_starts.end());
+    const auto length = static_cast<std::size_t>(std::lround(kTickSeconds * rate));
+    const double fade = std::max(1.0, kTickFadeSeconds * rate);
+    const double full = bits == 8 ? 127.0 : 32767.0;
+    m_tick.resize(length);
+    for (std::size_t n = 0; n < length; ++n) {
+      const double t = static_cast<double>(n);
+      const double envelope = std::min({1.0, t / fade, static_cast<double>(length - 1 - n) / fade});
+      m_tick[n] =
+          kTickLevel * full * envelope * std::sin(2.0 * std::numbers::pi * kTickHz * t / rate);
+    }
+  }
+
+  bool Write(std::span<const std::uint8_t> bytes) override {
+    // m_buffer[0] lies at stream offset m_offset; a 16-bit value split
+    // across two writes waits in m_carry for its high byte.
+    m_buffer.assign(m_carry.begin(), m_carry.end());
+    m_buffer.insert(m_buffer.end(), bytes.begin(), bytes.end());
+    m_carry.clear();
+    std::size_t begin = 0;
+    if (m_offset < kHeaderBytes)
+      begin = static_cast<std::size_t>(
+          std::min<std::uint64_t>(m_buffer.size(), kHeaderBytes - m_offset));
+    const std::size_t end = begin + (m_buffer.size() - begin) / m_width * m_width;
+    for (std::size_t j = begin; j < end; j += m_width) {
+      const std::uint64_t n = (m_offset + j - kHeaderBytes) / m_width;
+      if (m_width == 1) {
+        const double v = static_cast<double>(m_buffer[j]) - 128.0 + TickAt(n);
+        m_buffer[j] = static_cast<std::uint8_t>(std::clamp(std::lround(v), -128L, 127L) + 128);
+      } else {
+        const auto stored = static_cast<std::int16_t>(m_buffer[j] | (m_buffer[j + 1] << 8));
+        const auto mixed = static_cast<std::uint16_t>(static_cast<std::int16_t>(
+            std::clamp(std::lround(stored + TickAt(n)), -32768L, 32767L)));
+        m_buffer[j] = static_cast<std::uint8_t>(mixed & 0xFF);
+        m_buffer[j + 1] = static_cast<std::uint8_t>(mixed >> 8);
+      }
+    }
+    m_carry.assign(m_buffer.begin() + static_cast<std::ptrdiff_t>(end), m_buffer.end());
+    m_offset += end;
+    return m_next.Write(std::span<const std::uint8_t>(m_buffer.data(), end));
+  }
+
+ private:
+  static constexpr std::uint64_t kHeaderBytes = 44;
+
+  // The sum of the ticks sounding at output sample n.
+  double TickAt(std::uint64_t n) const {
+    double sum = 0.0;
+    const auto at = static_cast<std::int64_t>(n);
+    auto it = std::upper_bound(m_starts.begin(), m_starts.end(), at);
+    while (it != m_starts.begin()) {
+      --it;
+      const std::int64_t k = at - *it;
+      if (k >= static_cast<std::int64_t>(m_tick.size())) break;
+      sum += m_tick[static_cast<std::size_t>(k)];
+    }
+    return sum;
+  }
+
+  IByteSink& m_next;
+  std::vector<std::int64_t> m_starts;  // output samples, ascending
+  std::size_t m_width;                 // bytes per value
+  std::vector<double> m_tick;
+  std::vector<std::uint8_t> m_buffer;
+  std::vector<std::uint8_t> m_carry;  // the low byte of a value not yet complete
+  std::uint64_t m_offset = 0;         // bytes passed on so far
+};
+
+WaveOutcome EncodeUnticked(const CC3d& c3d, const SoundSpec& spec, const RawChannel& samples,
+                           std::vector<float>& soundBuffer, IByteSink& sink, ISoundHost& host);
+
 }  // namespace
+
+std::int64_t OutputSampleOf(const CC3d& c3d, const SoundSpec& spec, std::int64_t index) {
+  const std::int64_t first = spec.range ? spec.range->first : 0;
+  const double perSecond = static_cast<double>(AnalogRate(c3d)) * std::max(spec.speed, 1);
+  const auto wholeRate = static_cast<double>(static_cast<std::uint32_t>(spec.rate));
+  return static_cast<std::int64_t>(
+      std::round(static_cast<double>(index - first) / perSecond * wholeRate));
+}
 
 float AnalogRate(const CC3d& c3d) { return c3d.AnalogRate(); }
 
@@ -81,6 +169,21 @@ std::optional<RawChannel> SpecSamples(const CC3d& c3d, const SoundSpec& spec, IS
 
 WaveOutcome EncodeSpec(const CC3d& c3d, const SoundSpec& spec, const RawChannel& samples,
                        std::vector<float>& soundBuffer, IByteSink& sink, ISoundHost& host) {
+  if (spec.ticks.empty()) return EncodeUnticked(c3d, spec, samples, soundBuffer, sink, host);
+  const std::int64_t first = spec.range ? spec.range->first : 0;
+  std::vector<std::int64_t> starts;
+  for (const std::int64_t index : spec.ticks) {
+    if (index >= first && index < first + samples.count)
+      starts.push_back(OutputSampleOf(c3d, spec, index));
+  }
+  CTickSink ticked(sink, std::move(starts), static_cast<std::uint32_t>(spec.rate), spec.bits);
+  return EncodeUnticked(c3d, spec, samples, soundBuffer, ticked, host);
+}
+
+namespace {
+
+WaveOutcome EncodeUnticked(const CC3d& c3d, const SoundSpec& spec, const RawChannel& samples,
+                           std::vector<float>& soundBuffer, IByteSink& sink, ISoundHost& host) {
   if (!PlainWaveform(spec)) return EncodeChoices(c3d, spec, samples, soundBuffer, sink, host);
   try {
     LoadFirstValues(soundBuffer, samples);
@@ -137,5 +240,7 @@ WaveOutcome EncodeSpec(const CC3d& c3d, const SoundSpec& spec, const RawChannel&
   endWait();
   return sound.Refused() ? WaveOutcome::PlayedEmpty : WaveOutcome::Played;
 }
+
+}  // namespace
 
 }  // namespace sound

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <vector>
 
@@ -15,6 +16,16 @@ class CC3d;
 // sound share. Opening files, the status line and playback are the
 // caller's (WriteWave for Play, the command line's writer for `wav`).
 namespace sound {
+
+inline constexpr double kTickSeconds = 0.010;
+inline constexpr double kTickHz = 2000.0;
+inline constexpr double kTickFadeSeconds = 0.002;
+inline constexpr double kTickLevel = 0.25;  // about -12 dBFS
+
+// The output sample at which stored value `index` of the channel is heard:
+// (index - first value played) / (speed x analog rate) x whole-number rate,
+// rounded half away from zero; negative before the first value played.
+std::int64_t OutputSampleOf(const CC3d& c3d, const SoundSpec& spec, std::int64_t index);
 
 // The analog rate A in Hz: samples per frame x frame rate, as a 32-bit float
 // (the product of a 16-bit count and a float is exact in double, so this is
@@ -54,6 +65,11 @@ std::optional<RawChannel> SpecSamples(const CC3d& c3d, const SoundSpec& spec, IS
 // The wait cursor is removed before any message that follows it. soundBuffer
 // ends as CWaveEncoder::Encode leaves it, or holding the channel's first
 // values (at most kSoundStretch) when nothing was produced.
+//
+// With spec.ticks, a tick (kTickSeconds of a kTickHz sine at kTickLevel of
+// full scale, faded in and out over kTickFadeSeconds) is added to the PCM
+// values from the output sample of each tick's stored value on, clipped to
+// the sample width; the header is unchanged.
 WaveOutcome EncodeSpec(const CC3d& c3d, const SoundSpec& spec, const RawChannel& samples,
                        std::vector<float>& soundBuffer, IByteSink& sink, ISoundHost& host);
 

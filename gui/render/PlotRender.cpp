@@ -1,12 +1,17 @@
 #include "gui/render/PlotRender.h"
 
+#include <QFont>
+#include <QFontMetrics>
 #include <QList>
 #include <QPainter>
 #include <QPalette>
 #include <QPen>
 #include <QPoint>
 #include <QRect>
+#include <algorithm>
 
+#include "core/c3d/C3d.h"
+#include "core/c3d/TrialEvents.h"
 #include "core/plot/PlotGeometry.h"
 #include "core/plot/PlotPath.h"
 #include "core/plot/PlotSummary.h"
@@ -109,5 +114,64 @@ void RenderAnalogPlot(QPainter& painter, const QRect& rect, const CC3d* c3d, int
   else
     DrawTrace(painter, trace, path, summary);
 
+  painter.restore();
+}
+
+std::vector<PlotEventMark> PlotEventMarks(const CC3d& c3d, int channel, int width, int height,
+                                          PlotRange range) {
+  std::vector<PlotEventMark> marks;
+  const CPlotTrace trace(&c3d, channel, width, height, range);
+  const std::int64_t first = trace.First();
+  const std::int64_t count = trace.Count();
+  if (count <= 0) return marks;
+  // Vertex k lies at k x W / (n - 1), kept within the plot's width.
+  const auto column = [&](std::int64_t sample) {
+    if (count == 1) return 0;
+    const double x = static_cast<double>(sample - first) * static_cast<double>(trace.Width()) /
+                     static_cast<double>(count - 1);
+    return static_cast<int>(std::min(x, static_cast<double>(trace.Width())));
+  };
+  const auto inside = [&](std::int64_t sample) {
+    return sample >= first && sample < first + count;
+  };
+  for (const auto& e : c3d.m_events) {
+    const std::int64_t sample = static_cast<std::int64_t>(e->m_nAnalogSample) - 1;  // 1-based
+    if (inside(sample)) marks.push_back(PlotEventMark{column(sample), e->m_strLabel, {}, 'G'});
+  }
+  for (const c3d::TrialEvent& e : c3d::ReadTrialEvents(c3d).events) {
+    if (!e.sample || !inside(*e.sample)) continue;
+    marks.push_back(PlotEventMark{column(*e.sample), c3d::ShortEventLabel(e.context, e.label),
+                                  e.context, c3d::EventSide(e.context)});
+  }
+  return marks;
+}
+
+QColor EventColor(char side) {
+  switch (side) {
+    case 'L':
+      return QColor(192, 0, 0);
+    case 'R':
+      return QColor(0, 128, 0);
+    default:
+      return QColor(128, 0, 128);
+  }
+}
+
+void RenderPlotEvents(QPainter& painter, const QRect& rect,
+                      const std::vector<PlotEventMark>& marks) {
+  if (marks.empty()) return;
+  painter.save();
+  painter.setRenderHint(QPainter::Antialiasing, false);
+  painter.setClipRect(rect, Qt::IntersectClip);
+  painter.translate(rect.topLeft());
+  QFont font = painter.font();
+  font.setPixelSize(10);
+  painter.setFont(font);
+  const int ascent = QFontMetrics(font).ascent();
+  for (const PlotEventMark& m : marks) {
+    painter.setPen(CosmeticPen(EventColor(m.side), Qt::SolidLine));
+    painter.drawLine(m.x, 0, m.x, rect.height());
+    painter.drawText(m.x + 2, ascent + 1, QString::fromLatin1(m.label.c_str()));
+  }
   painter.restore();
 }
