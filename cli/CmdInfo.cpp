@@ -8,6 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "cli/CliMessages.h"
 #include "cli/Commands.h"
 #include "cli/JsonWriter.h"
 #include "core/c3d/C3d.h"
@@ -18,7 +19,7 @@
 bool LoadOrSay(CC3d& c3d, const std::string& path) {
   c3d.m_strPathName = path;
   if (c3d.Load()) return true;
-  std::fprintf(stderr, "tremolux-cli: %s: %s\n", path.c_str(), LoadErrorText(c3d.m_loadError));
+  std::fprintf(stderr, CliMessages::kFileSays, path.c_str(), LoadErrorText(c3d.m_loadError));
   return false;
 }
 

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/CliMessages.h"
 #include "cli/Commands.h"
 #include "cli/JsonWriter.h"
 #include "common/WholeFile.h"
@@ -66,27 +67,23 @@ bool RangeOfTimes(const PlotOptions& o, const CC3d& c3d, PlotRange& range) {
   const std::int64_t n = std::max<std::int64_t>(c3d.SamplesPerChannel(), 0);
   const double duration = rate > 0.0 ? static_cast<double>(n) / rate : 0.0;
   if (!(rate > 0.0) || !std::isfinite(rate)) {
-    std::fprintf(stderr, "tremolux-cli: %s: the analog rate is not positive: no times to plot\n",
-                 o.path.c_str());
+    std::fprintf(stderr, CliMessages::kNoTimesToPlot, o.path.c_str());
     return false;
   }
   if (o.fromGiven && !(o.from >= 0.0)) {
-    std::fprintf(stderr, "tremolux-cli: --from must be 0 seconds or later\n");
+    std::fprintf(stderr, CliMessages::kFromNegative);
     return false;
   }
   if (o.fromGiven && o.toGiven && !(o.from < o.to)) {
-    std::fprintf(stderr, "tremolux-cli: --from must be earlier than --to\n");
+    std::fprintf(stderr, CliMessages::kFromNotBeforeTo);
     return false;
   }
   constexpr double kSlack = 1e-6;
   const double first = o.fromGiven ? std::ceil(o.from * rate - kSlack) : 0.0;
   const double last = o.toGiven ? std::floor(o.to * rate + kSlack) + 1.0 : static_cast<double>(n);
   if (!(first < static_cast<double>(n)) || !(last > first)) {
-    std::fprintf(stderr,
-                 "tremolux-cli: %s: no sample between %g and %g seconds (the channel holds "
-                 "%lld samples at %g Hz, %g seconds)\n",
-                 o.path.c_str(), o.fromGiven ? o.from : 0.0, o.toGiven ? o.to : duration,
-                 static_cast<long long>(n), rate, duration);
+    std::fprintf(stderr, CliMessages::kNoSampleInRange, o.path.c_str(), o.fromGiven ? o.from : 0.0,
+                 o.toGiven ? o.to : duration, static_cast<long long>(n), rate, duration);
     return false;
   }
   // Both lie in [0, n] here (last clamped), so the conversions are exact.
@@ -209,22 +206,22 @@ bool WriteGeometry(const std::string& out, const CC3d& c3d, int channel, int wid
 // (errno as the failed write left it).
 void SayCannotWrite(const std::string& path, const char* what) {
   const int reason = errno;
-  std::fprintf(stderr, "tremolux-cli: %s: cannot write the %s%s%s\n", path.c_str(), what,
-               reason != 0 ? ": " : "", reason != 0 ? std::strerror(reason) : "");
+  std::fprintf(stderr, CliMessages::kCannotWrite, path.c_str(), what, reason != 0 ? ": " : "",
+               reason != 0 ? std::strerror(reason) : "");
 }
 
 int RunPlot(const PlotOptions& o) {
   const ImageFormat format = FormatOf(o.out);
   if (format == ImageFormat::Unknown) {
-    std::fprintf(stderr, "tremolux-cli: %s: the output must end in .png or .svg\n", o.out.c_str());
+    std::fprintf(stderr, CliMessages::kNotPngOrSvg, o.out.c_str());
     return 2;
   }
   CC3d c3d;
   if (!LoadOrSay(c3d, o.path)) return 1;
   const int channel = FindAnalogChannel(c3d, o.channel);
   if (channel < 0) {
-    std::fprintf(stderr, "tremolux-cli: %s: no analog channel \"%s\" (the file has %zu)\n",
-                 o.path.c_str(), o.channel.c_str(), c3d.m_analogs.size());
+    std::fprintf(stderr, CliMessages::kNoSuchChannel, o.path.c_str(), o.channel.c_str(),
+                 c3d.m_analogs.size());
     return 2;
   }
   PlotRange range;
@@ -253,12 +250,12 @@ int RunPlot(const PlotOptions& o) {
                          ? WritePng(o.out, rect, c3d, channel, colors, range, marks)
                          : WriteSvg(o.out, rect, c3d, channel, colors, range, marks);
   if (!drawn) {
-    SayCannotWrite(o.out, "image");
+    SayCannotWrite(o.out, CliMessages::kWhatImage);
     return 1;
   }
   if (!o.geometry.empty() && !WriteGeometry(o.geometry, c3d, channel, o.width, o.height, range,
                                             o.events ? &marks : nullptr)) {
-    SayCannotWrite(o.geometry, "geometry");
+    SayCannotWrite(o.geometry, CliMessages::kWhatGeometry);
     return 1;
   }
   return 0;

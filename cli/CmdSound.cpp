@@ -22,6 +22,7 @@
 #include <unistd.h>
 #endif
 
+#include "cli/CliMessages.h"
 #include "cli/Commands.h"
 #include "cli/SoundOptions.h"
 #include "cli/WaveOutput.h"
@@ -40,7 +41,7 @@ namespace clisound {
 
 int ReadSoundChoices(const SoundOptions& o, sound::SoundSpec& choices) {
   const auto refuse = [](const std::string& why) {
-    std::fprintf(stderr, "tremolux-cli: %s\n", why.c_str());
+    std::fprintf(stderr, CliMessages::kRefused, why.c_str());
     return 2;
   };
   using sound::SoundMode;
@@ -48,7 +49,7 @@ int ReadSoundChoices(const SoundOptions& o, sound::SoundSpec& choices) {
                  : o.mode == "auto" ? SoundMode::Auto
                                     : SoundMode::Waveform;
   if (!o.pitch.empty()) {
-    if (choices.mode != SoundMode::Pitch) return refuse("--pitch is for --mode pitch");
+    if (choices.mode != SoundMode::Pitch) return refuse(CliMessages::kRefusePitch);
     if (const std::string error = sound::ParsePitchRange(o.pitch, choices.pitch); !error.empty()) {
       return refuse(error);
     }
@@ -57,12 +58,12 @@ int ReadSoundChoices(const SoundOptions& o, sound::SoundSpec& choices) {
     sound::FilterParse parsed = sound::ParseFilters(o.filter);
     if (!parsed.error.empty()) return refuse(parsed.error);
     if (choices.mode != SoundMode::Waveform && !parsed.specs.empty()) {
-      return refuse("--filter is for --mode waveform (auto filters by itself)");
+      return refuse(CliMessages::kRefuseFilter);
     }
     choices.filters = std::move(parsed.specs);
   }
   if (o.speed != 1 && choices.mode != SoundMode::Waveform) {
-    return refuse("--speed is for --mode waveform");
+    return refuse(CliMessages::kRefuseSpeed);
   }
   choices.speed = o.speed;
   return -1;
@@ -72,8 +73,8 @@ int Prepare(const std::string& path, const SoundOptions& o, CC3d& c3d, int& chan
   if (!LoadOrSay(c3d, path)) return 1;
   channel = FindAnalogChannel(c3d, o.channel);
   if (channel < 0) {
-    std::fprintf(stderr, "tremolux-cli: %s: no analog channel \"%s\" (the file has %zu)\n",
-                 path.c_str(), o.channel.c_str(), c3d.m_analogs.size());
+    std::fprintf(stderr, CliMessages::kNoSuchChannel, path.c_str(), o.channel.c_str(),
+                 c3d.m_analogs.size());
     return 2;
   }
   const sound::PlayRateCheck check = sound::CheckPlayRate(c3d, o.rate, o.speed);
@@ -234,7 +235,7 @@ int RunWavBatch(const SoundOptions& o, sound::SoundSpec spec) {
   std::error_code ec;
   fs::create_directories(dir, ec);
   if (!fs::is_directory(dir, ec)) {
-    std::fprintf(stderr, "tremolux-cli: %s: cannot make this folder\n", o.out.c_str());
+    std::fprintf(stderr, CliMessages::kCannotMakeFolder, o.out.c_str());
     return 1;
   }
   const bool all = o.channel == kAllChannels;
@@ -246,7 +247,7 @@ int RunWavBatch(const SoundOptions& o, sound::SoundSpec spec) {
     progress.Show(f + 1, o.paths.size(), path);
     const auto say = [&](const std::string& what) {
       progress.Clear();
-      std::fprintf(stderr, "tremolux-cli: %s: %s\n", path.c_str(), what.c_str());
+      std::fprintf(stderr, CliMessages::kFileSays, path.c_str(), what.c_str());
       failed = true;
     };
     CC3d c3d;
@@ -259,11 +260,11 @@ int RunWavBatch(const SoundOptions& o, sound::SoundSpec spec) {
     if (all) {
       for (std::size_t i = 0; i < c3d.m_analogs.size(); ++i)
         channels.push_back(static_cast<int>(i));
-      if (channels.empty()) say("no analog channels");
+      if (channels.empty()) say(CliMessages::kBatchNoAnalogChannels);
     } else if (const int channel = FindAnalogChannel(c3d, o.channel); channel >= 0) {
       channels.push_back(channel);
     } else {
-      say("no analog channel \"" + o.channel + "\"");
+      say(CliMessages::Printed(CliMessages::kBatchNoSuchChannel, o.channel.c_str()));
     }
     if (channels.empty()) continue;
     const sound::PlayRateCheck check = sound::CheckPlayRate(c3d, o.rate, o.speed);
@@ -280,14 +281,16 @@ int RunWavBatch(const SoundOptions& o, sound::SoundSpec spec) {
     const std::vector<std::string> names = AnalogChannelNames(c3d);
     for (const int channel : channels) {
       const std::string label = WithoutTrailingBlanks(names[static_cast<std::size_t>(channel)]);
-      const std::string what = "channel " + std::to_string(channel) + " \"" + label + "\": ";
+      const std::string what =
+          CliMessages::Printed(CliMessages::kBatchChannel, channel, label.c_str());
       const std::string name = BatchWaveName(stem, channel, label);
       if (const auto [at, fresh] = written.emplace(name, path); !fresh) {
-        say(what + "not written: " + name + " already holds a channel of " + at->second);
+        say(what +
+            CliMessages::Printed(CliMessages::kBatchNameTaken, name.c_str(), at->second.c_str()));
         continue;
       }
       CCliSoundHost host;
-      host.prefix = "tremolux-cli: " + path + ": " + what;
+      host.prefix = CliMessages::Printed(CliMessages::kFilePrefix, path.c_str()) + what;
       host.beforeMessage = [&progress] { progress.Clear(); };
       fileSpec.channel = channel;
       fileSpec.bits = o.bits;

@@ -9,6 +9,7 @@
 #include <system_error>
 #include <vector>
 
+#include "cli/CliMessages.h"
 #include "cli/Commands.h"
 #include "cli/WindowsCommandLine.h"
 
@@ -109,8 +110,7 @@ void RunQtCompanion(int argc, char** argv) {
   std::fflush(nullptr);
   execv(path.c_str(), args.data());
 #endif
-  std::fprintf(stderr, "tremolux-cli: play and plot need %s beside tremolux-cli (%s): %s\n",
-               kCompanion, path.c_str(), std::strerror(errno));
+  std::fprintf(stderr, CliMessages::kNoCompanion, kCompanion, path.c_str(), std::strerror(errno));
 }
 
 #ifndef TREMOLUX_CLI_WITH_QT

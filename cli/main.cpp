@@ -4,6 +4,7 @@
 #include <cstring>
 #include <iostream>
 
+#include "cli/CliMessages.h"
 #include "cli/Commands.h"
 #include "cli/QtCompanion.h"
 
@@ -108,7 +109,7 @@ int main(int argc, char** argv) {
   std::cout.flush();
   if (std::fflush(stdout) != 0 || std::ferror(stdout) || !std::cout) {
     const int err = errno;
-    std::fprintf(stderr, "tremolux-cli: cannot write the output: %s\n",
+    std::fprintf(stderr, CliMessages::kCannotWriteOutput,
                  err != 0 ? std::strerror(err) : "write error");
     return 1;
   }

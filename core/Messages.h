@@ -12,6 +12,33 @@ inline constexpr const char* kFreqTooHigh = "The selected freq must be less than
 inline constexpr const char* kCouldNotCreate = "Could not create";
 inline constexpr const char* kError = "Error";
 
+// Why CC3d::Load failed (LoadErrorText), after the file's name on the command
+// line and in the GUI's status bar. A file too large for memory says
+// kNotEnoughMemory.
+inline constexpr const char* kLoadNoError = "no error";
+inline constexpr const char* kLoadCannotOpen = "the file cannot be opened";
+inline constexpr const char* kLoadNotC3d = "not a C3D file";
+inline constexpr const char* kLoadUnknownProcessor =
+    "the file names no processor type this program can read (Intel, DEC or MIPS)";
+inline constexpr const char* kLoadParamBlockOne = "the parameter section cannot start at block 1";
+inline constexpr const char* kLoadParameterWalkLoop = "the parameter section loops back on itself";
+inline constexpr const char* kLoadParameterTooLarge =
+    "a parameter holds more than 32767 bytes or elements";
+inline constexpr const char* kLoadReadError =
+    "the file ends before its parameter section, or cannot be read";
+inline constexpr const char* kLoadShrank =
+    "the file got shorter while it was read (another program is writing it)";
+inline constexpr const char* kLoadUnknownError = "unknown error";
+
+// Why a WAVE file cannot be played (ParsePcmWave), after the file's name.
+inline constexpr const char* kWaveNotRiff = "not a RIFF WAVE file";
+inline constexpr const char* kWaveFormatTooShort = "the format chunk is too short";
+inline constexpr const char* kWaveNotMonoPcm = "not mono 8- or 16-bit PCM";
+inline constexpr const char* kWaveRateOutOfRange = "sample rate outside 1 to 44100 Hz";
+inline constexpr const char* kWaveDataBeforeFormat = "the data chunk comes before the format chunk";
+inline constexpr const char* kWaveNoData = "no data chunk";
+inline constexpr const char* kWaveNoFormat = "no format chunk";
+
 // A file without analog channels: its summary says so, and the sound dialog
 // is not opened on it.
 inline constexpr const char* kNoAnalogChannels =

@@ -4,25 +4,25 @@
 const char* LoadErrorText(C3dLoadError e) {
   switch (e) {
     case C3dLoadError::None:
-      return "no error";
+      return Messages::kLoadNoError;
     case C3dLoadError::CannotOpen:
-      return "the file cannot be opened";
+      return Messages::kLoadCannotOpen;
     case C3dLoadError::NotC3d:
-      return "not a C3D file";
+      return Messages::kLoadNotC3d;
     case C3dLoadError::UnknownProcessor:
-      return "the file names no processor type this program can read (Intel, DEC or MIPS)";
+      return Messages::kLoadUnknownProcessor;
     case C3dLoadError::ParamBlockOne:
-      return "the parameter section cannot start at block 1";
+      return Messages::kLoadParamBlockOne;
     case C3dLoadError::ParameterWalkLoop:
-      return "the parameter section loops back on itself";
+      return Messages::kLoadParameterWalkLoop;
     case C3dLoadError::ParameterTooLarge:
-      return "a parameter holds more than 32767 bytes or elements";
+      return Messages::kLoadParameterTooLarge;
     case C3dLoadError::NotEnoughMemory:
       return Messages::kNotEnoughMemory;
     case C3dLoadError::ReadError:
-      return "the file ends before its parameter section, or cannot be read";
+      return Messages::kLoadReadError;
     case C3dLoadError::Shrank:
-      return "the file got shorter while it was read (another program is writing it)";
+      return Messages::kLoadShrank;
   }
-  return "unknown error";
+  return Messages::kLoadUnknownError;
 }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/Messages.h"
+
 namespace sound {
 namespace {
 
@@ -20,7 +22,7 @@ bool ParsePcmWave(std::span<const std::uint8_t> bytes, PcmWaveInfo& info, std::s
   // data, each padded to an even length.
   if (bytes.size() < 12 || std::memcmp(bytes.data(), "RIFF", 4) != 0 ||
       std::memcmp(bytes.data() + 8, "WAVE", 4) != 0) {
-    why = "not a RIFF WAVE file";
+    why = Messages::kWaveNotRiff;
     return false;
   }
   bool haveFormat = false;
@@ -32,7 +34,7 @@ bool ParsePcmWave(std::span<const std::uint8_t> bytes, PcmWaveInfo& info, std::s
     const std::size_t available = bytes.size() - body;
     if (std::memcmp(chunk, "fmt ", 4) == 0) {
       if (size < 16 || available < 16) {
-        why = "the format chunk is too short";
+        why = Messages::kWaveFormatTooShort;
         return false;
       }
       const std::uint8_t* f = bytes.data() + body;
@@ -43,17 +45,17 @@ bool ParsePcmWave(std::span<const std::uint8_t> bytes, PcmWaveInfo& info, std::s
       info.bits = Le16(f + 14);
       if (tag != 1 || channels != 1 || (info.bits != 8 && info.bits != 16) ||
           blockAlign != info.bits / 8) {
-        why = "not mono 8- or 16-bit PCM";
+        why = Messages::kWaveNotMonoPcm;
         return false;
       }
       if (info.rate < 1 || info.rate > 44100) {
-        why = "sample rate outside 1 to 44100 Hz";
+        why = Messages::kWaveRateOutOfRange;
         return false;
       }
       haveFormat = true;
     } else if (std::memcmp(chunk, "data", 4) == 0) {
       if (!haveFormat) {
-        why = "the data chunk comes before the format chunk";
+        why = Messages::kWaveDataBeforeFormat;
         return false;
       }
       const std::size_t sampleBytes = static_cast<std::size_t>(info.bits / 8);
@@ -65,7 +67,7 @@ bool ParsePcmWave(std::span<const std::uint8_t> bytes, PcmWaveInfo& info, std::s
     at = body + size + (size & 1u);  // chunks are padded to an even length
     if (at > bytes.size()) break;
   }
-  why = haveFormat ? "no data chunk" : "no format chunk";
+  why = haveFormat ? Messages::kWaveNoData : Messages::kWaveNoFormat;
   return false;
 }
 

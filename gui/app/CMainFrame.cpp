@@ -26,14 +26,13 @@ namespace {
 constexpr int kIndicatorPollMs = 250;
 
 struct IndicatorPane {
-  int id;
-  const char* text;
+  int id;  // its text is string `id` of the string table
   LockKey key;
 };
 constexpr IndicatorPane kIndicators[] = {
-    {Res::ID_INDICATOR_CAPS, "CAP", LockKey::Caps},
-    {Res::ID_INDICATOR_NUM, "NUM", LockKey::Num},
-    {Res::ID_INDICATOR_SCRL, "SCRL", LockKey::Scroll},
+    {Res::ID_INDICATOR_CAPS, LockKey::Caps},
+    {Res::ID_INDICATOR_NUM, LockKey::Num},
+    {Res::ID_INDICATOR_SCRL, LockKey::Scroll},
 };
 
 }  // namespace
@@ -81,9 +80,9 @@ bool CMainFrame::CreateStatusBar() {
   pBar->addWidget(m_pMessagePane, 1);
   const QFontMetrics fm(pBar->font());
   for (const IndicatorPane& pane : kIndicators) {
-    auto* pLabel = new QLabel(QString::fromLatin1(pane.text), pBar);
+    auto* pLabel = new QLabel(Res::LoadString(pane.id), pBar);
     pLabel->setAlignment(Qt::AlignCenter);
-    pLabel->setMinimumWidth(fm.horizontalAdvance(QString::fromLatin1(pane.text)) +
+    pLabel->setMinimumWidth(fm.horizontalAdvance(Res::LoadString(pane.id)) +
                             fm.averageCharWidth() * 2);
     pBar->addPermanentWidget(pLabel);
     m_indicators[pane.id] = pLabel;
@@ -103,7 +102,7 @@ void CMainFrame::UpdateIndicators() {
     // Unknown: the name greyed out. Known: the name while the lock is on,
     // an empty pane of the same width while it is off.
     pLabel->setEnabled(on.has_value());
-    pLabel->setText(!on || *on ? QString::fromLatin1(pane.text) : QString());
+    pLabel->setText(!on || *on ? Res::LoadString(pane.id) : QString());
   }
 }
 

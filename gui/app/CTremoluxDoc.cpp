@@ -10,6 +10,8 @@
 #include "gui/app/CTremoluxView.h"
 #include "gui/platform/MessageBox.h"
 #include "gui/platform/WaitCursor.h"
+#include "gui/res/ResourceIds.h"
+#include "gui/res/StringTable.h"
 
 CTremoluxDoc::CTremoluxDoc(CDocTemplate* pDocTemplate) : m_pDocTemplate(pDocTemplate) {}
 
@@ -51,7 +53,7 @@ void CTremoluxDoc::ReportLoadError() const {
       // A file that exists and looked like C3D but could not be read to the
       // end: say which file and why, as a file-error box does.
       const QString path = QDir::toNativeSeparators(QFile::decodeName(m_c3d.m_strPathName.c_str()));
-      ShowMessageBox(pParent, QStringLiteral("Cannot read the file %1:\n%2.")
+      ShowMessageBox(pParent, Res::LoadString(Res::IDS_CANNOT_READ_FILE)
                                   .arg(path, QString::fromLatin1(LoadErrorText(m_c3d.m_loadError)))
                                   .toStdString());
       break;

@@ -10,6 +10,8 @@
 #include "gui/app/CChildFrame.h"
 #include "gui/app/CTremoluxDoc.h"
 #include "gui/platform/MessageBox.h"
+#include "gui/res/ResourceIds.h"
+#include "gui/res/StringTable.h"
 #include "gui/sound/CAnalogSoundDlg.h"
 
 CTremoluxView::CTremoluxView(CTremoluxDoc* pDocument, QWidget* parent)
@@ -55,7 +57,7 @@ void CTremoluxView::OnUpdate() {
   // The file's own text (labels, units) is 8-bit; Latin-1 keeps every byte.
   const std::string summary = DescribeFile(m_pDocument->m_c3d);
   m_pText->setPlainText(
-      QStringLiteral("File: ") + m_pDocument->GetTitle() + QLatin1Char('\n') +
+      Res::LoadString(Res::IDS_SUMMARY_FILE).arg(m_pDocument->GetTitle()) + QLatin1Char('\n') +
       QString::fromLatin1(summary.data(), static_cast<qsizetype>(summary.size())));
 }
 

@@ -1,4 +1,6 @@
 #include "gui/player/SoundOutput.h"
+#include "gui/res/ResourceIds.h"
+#include "gui/res/StringTable.h"
 
 #ifndef TREMOLUX_HAVE_PULSE
 
@@ -105,7 +107,7 @@ void Feed(CPulseSession& session, const PcmSound& sound) {
   pa_simple* stream = pa_simple_new(nullptr, "Tremolux", PA_STREAM_PLAYBACK, nullptr,
                                     "Analog channel", &sampleFormat, nullptr, &attr, &code);
   if (stream == nullptr) {
-    session.ReportEnd(QStringLiteral("no sound server: %1").arg(Reason(code)));
+    session.ReportEnd(Res::LoadString(Res::IDS_PLAYER_NO_SERVER).arg(Reason(code)));
     return;
   }
   // A sound shorter than the start threshold is followed by true silence
@@ -133,7 +135,7 @@ void Feed(CPulseSession& session, const PcmSound& sound) {
   while (left > 0 && !session.Stopped()) {
     const std::size_t n = std::min(chunk, left);
     if (pa_simple_write(stream, data, n, &code) < 0 || !publish(latency)) {
-      failure = QStringLiteral("the sound server stopped the sound: %1").arg(Reason(code));
+      failure = Res::LoadString(Res::IDS_PLAYER_SERVER_STOPPED).arg(Reason(code));
       break;
     }
     data += n;
@@ -146,7 +148,7 @@ void Feed(CPulseSession& session, const PcmSound& sound) {
   for (pa_usec_t before = static_cast<pa_usec_t>(-1); failure.isEmpty() && !session.Stopped();
        before = latency) {
     if (!publish(latency)) {
-      failure = QStringLiteral("the sound server stopped the sound: %1").arg(Reason(code));
+      failure = Res::LoadString(Res::IDS_PLAYER_SERVER_STOPPED).arg(Reason(code));
       break;
     }
     if (latency == 0 || latency == before) break;

@@ -12,6 +12,8 @@
 #include <memory>
 
 #include "gui/player/SoundOutput.h"
+#include "gui/res/ResourceIds.h"
+#include "gui/res/StringTable.h"
 
 namespace {
 
@@ -60,15 +62,14 @@ class CSinkFeeder : public QObject {
     format.setSampleFormat(sound.bits == 8 ? QAudioFormat::UInt8 : QAudioFormat::Int16);
     const QAudioDevice device = QMediaDevices::defaultAudioOutput();
     if (device.isNull()) {
-      session->ReportEnd(QStringLiteral("no audio output device"));
+      session->ReportEnd(Res::LoadString(Res::IDS_PLAYER_NO_DEVICE));
       return;
     }
     if (!device.isFormatSupported(format)) {
-      session->ReportEnd(
-          QStringLiteral("the audio output \"%1\" does not take %2-bit mono sound at %3 Hz")
-              .arg(device.description())
-              .arg(sound.bits)
-              .arg(sound.rate));
+      session->ReportEnd(Res::LoadString(Res::IDS_PLAYER_FORMAT_REFUSED)
+                             .arg(device.description())
+                             .arg(sound.bits)
+                             .arg(sound.rate));
       return;
     }
     m_session = session;
@@ -87,7 +88,7 @@ class CSinkFeeder : public QObject {
     m_sink->start(&m_source);
     if (m_sink->state() == QAudio::StoppedState || m_sink->error() == QAudio::OpenError ||
         m_sink->error() == QAudio::FatalError) {
-      Finish(QStringLiteral("the audio output \"%1\" cannot be opened").arg(device.description()));
+      Finish(Res::LoadString(Res::IDS_PLAYER_CANNOT_OPEN).arg(device.description()));
       return;
     }
     m_positionTimer.start(kPositionMs);
@@ -125,8 +126,7 @@ class CSinkFeeder : public QObject {
       const qint64 waitMs = std::min<qint64>(untilEnd + kTailMarginMs, INT_MAX);
       if (!m_endTimer.isActive()) m_endTimer.start(static_cast<int>(waitMs));
     } else if (state == QAudio::StoppedState && m_sink->error() != QAudio::NoError) {
-      const QString error =
-          QStringLiteral("the audio output stopped with error %1").arg(m_sink->error());
+      const QString error = Res::LoadString(Res::IDS_PLAYER_OUTPUT_ERROR).arg(m_sink->error());
       // Released outside the sink's own signal.
       QMetaObject::invokeMethod(
           this, [this, error] { Finish(error); }, Qt::QueuedConnection);

@@ -8,6 +8,8 @@
 #include <string>
 
 #include "core/sound/WaveFormat.h"
+#include "gui/res/ResourceIds.h"
+#include "gui/res/StringTable.h"
 
 namespace {
 
@@ -32,7 +34,7 @@ CSoundPlayer::PlayResult CSoundPlayer::Play(const QString& path) {
 
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) {
-    Fail(QStringLiteral("cannot read %1: %2").arg(path, file.errorString()));
+    Fail(Res::LoadString(Res::IDS_PLAYER_CANNOT_READ).arg(path, file.errorString()));
     return PlayResult::Unreadable;
   }
   const QByteArray bytes = file.readAll();
@@ -42,7 +44,7 @@ CSoundPlayer::PlayResult CSoundPlayer::Play(const QString& path) {
   std::string why;
   const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.constData());
   if (!sound::ParsePcmWave(std::span(data, static_cast<std::size_t>(bytes.size())), info, why)) {
-    Fail(QStringLiteral("%1: %2").arg(path, QString::fromStdString(why)));
+    Fail(Res::LoadString(Res::IDS_PLAYER_NOT_PLAYABLE).arg(path, QString::fromStdString(why)));
     return PlayResult::Unreadable;
   }
   if (info.dataBytes == 0) return PlayResult::Empty;

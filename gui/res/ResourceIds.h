@@ -38,6 +38,18 @@ inline constexpr int AFX_IDS_APP_TITLE = 57344;    // "Tremolux"
 inline constexpr int AFX_IDS_IDLEMESSAGE = 57345;  // "Ready"
 inline constexpr int IDS_OPEN_FAILED = 101;        // status message: %1 the file, %2 why
 inline constexpr int IDS_FILE_NOT_FOUND = 102;     // the reason for a file that does not exist
+inline constexpr int IDS_CANNOT_READ_FILE = 103;   // message box: %1 the file, %2 why
+inline constexpr int IDS_SUMMARY_FILE = 104;  // first line of a document's summary: %1 its title
+
+// Why the sound player could not play, in its last error and on stderr.
+inline constexpr int IDS_PLAYER_CANNOT_READ = 110;     // %1 the file, %2 the system's reason
+inline constexpr int IDS_PLAYER_NOT_PLAYABLE = 111;    // %1 the file, %2 what is wrong with it
+inline constexpr int IDS_PLAYER_NO_SERVER = 112;       // %1 the sound server's reason
+inline constexpr int IDS_PLAYER_SERVER_STOPPED = 113;  // %1 the sound server's reason
+inline constexpr int IDS_PLAYER_NO_DEVICE = 114;
+inline constexpr int IDS_PLAYER_FORMAT_REFUSED = 115;  // %1 the output, %2 bits, %3 rate in Hz
+inline constexpr int IDS_PLAYER_CANNOT_OPEN = 116;     // %1 the output
+inline constexpr int IDS_PLAYER_OUTPUT_ERROR = 117;    // %1 the output's error number
 
 // Images compiled into the program (tremolux.qrc, prefix /res): the one place
 // code names their paths.

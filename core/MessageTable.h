@@ -1,0 +1,77 @@
+#pragma once
+
+// Every text of core/Messages.h as a {name, text} row, so a test can walk
+// them all (non-empty, printable, placeholders in order). The texts
+// themselves are defined once, in Messages.h; each text declared there is
+// listed here too, and the test checks that no declaration is missing.
+
+#include <array>
+
+#include "core/Messages.h"
+
+namespace Messages {
+
+// One named text of the table.
+struct Entry {
+  const char* name;  // the constant's name in namespace Messages
+  const char* text;
+};
+
+#define TREMOLUX_MESSAGE(name) \
+  Entry { #name, name }
+
+inline constexpr std::array kTable{
+    TREMOLUX_MESSAGE(kNotEnoughMemory),
+    TREMOLUX_MESSAGE(kFreqTooLow),
+    TREMOLUX_MESSAGE(kFreqTooHigh),
+    TREMOLUX_MESSAGE(kCouldNotCreate),
+    TREMOLUX_MESSAGE(kError),
+    TREMOLUX_MESSAGE(kLoadNoError),
+    TREMOLUX_MESSAGE(kLoadCannotOpen),
+    TREMOLUX_MESSAGE(kLoadNotC3d),
+    TREMOLUX_MESSAGE(kLoadUnknownProcessor),
+    TREMOLUX_MESSAGE(kLoadParamBlockOne),
+    TREMOLUX_MESSAGE(kLoadParameterWalkLoop),
+    TREMOLUX_MESSAGE(kLoadParameterTooLarge),
+    TREMOLUX_MESSAGE(kLoadReadError),
+    TREMOLUX_MESSAGE(kLoadShrank),
+    TREMOLUX_MESSAGE(kLoadUnknownError),
+    TREMOLUX_MESSAGE(kWaveNotRiff),
+    TREMOLUX_MESSAGE(kWaveFormatTooShort),
+    TREMOLUX_MESSAGE(kWaveNotMonoPcm),
+    TREMOLUX_MESSAGE(kWaveRateOutOfRange),
+    TREMOLUX_MESSAGE(kWaveDataBeforeFormat),
+    TREMOLUX_MESSAGE(kWaveNoData),
+    TREMOLUX_MESSAGE(kWaveNoFormat),
+    TREMOLUX_MESSAGE(kNoAnalogChannels),
+    TREMOLUX_MESSAGE(kPlotReadout),
+    TREMOLUX_MESSAGE(kPlotRulerLabel),
+    TREMOLUX_MESSAGE(kPlotZoomHint),
+    TREMOLUX_MESSAGE(kStatusPrefix),
+    TREMOLUX_MESSAGE(kStatusIdle),
+    TREMOLUX_MESSAGE(kStatusProcessing),
+    TREMOLUX_MESSAGE(kStatusDone),
+    TREMOLUX_MESSAGE(kStatusNoDevice),
+    TREMOLUX_MESSAGE(kLevelLabel),
+    TREMOLUX_MESSAGE(kLevelTip),
+    TREMOLUX_MESSAGE(kLevelAsRecorded),
+    TREMOLUX_MESSAGE(kLevelFitToChannel),
+    TREMOLUX_MESSAGE(kHintWouldWrap),
+    TREMOLUX_MESSAGE(kHintNearSilence),
+    TREMOLUX_MESSAGE(kLevelHintTip),
+    TREMOLUX_MESSAGE(kSaveButton),
+    TREMOLUX_MESSAGE(kSaveTip),
+    TREMOLUX_MESSAGE(kSaveWholeCaption),
+    TREMOLUX_MESSAGE(kSaveVisibleCaption),
+    TREMOLUX_MESSAGE(kSaveFilter),
+    TREMOLUX_MESSAGE(kCouldNotSave),
+    TREMOLUX_MESSAGE(kSaveRefused),
+    TREMOLUX_MESSAGE(kStatusSaved),
+    TREMOLUX_MESSAGE(kChannelUnits),
+    TREMOLUX_MESSAGE(kChannelNoUnits),
+    TREMOLUX_MESSAGE(kChannelRateAndCount),
+};
+
+#undef TREMOLUX_MESSAGE
+
+}  // namespace Messages
