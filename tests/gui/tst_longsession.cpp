@@ -370,6 +370,10 @@ void TestLongSession::switchChannelsWhilePlaying() {
     if (i % kPlayEvery == kPlayEvery - 1) {
       Click(&dlg, CAnalogSoundDlg::IDC_PLAY);
       ++plays;
+      // Each sound is opened, fed and closed by a thread of its own: let the
+      // stopped one finish and the new one connect, so every reading finds
+      // one sound's allocations, not a varying share of two.
+      QTest::qWait(100);
     }
     QVERIFY2(player->IsPlaying(), qPrintable(player->LastError()));
     QCOMPARE(finished, plays - 1);  // each Play ended the sound before it, once
