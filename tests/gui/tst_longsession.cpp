@@ -107,6 +107,12 @@ void Settle() {
   }
 }
 
+// Each sound is opened, fed and closed by a thread of its own, which a stop
+// only asks to finish: waiting for it before the heap is read lets every
+// reading find the same sounds' allocations, not a varying share of one
+// that is still closing.
+void LetStoppedSoundsEnd() { QTest::qWait(100); }
+
 // How the heap moved over the measured repetitions of one action.
 struct HeapTrend {
   qint64 growth = 0;    // bytes: the last reading minus the first
@@ -333,6 +339,7 @@ void TestLongSession::soundDialogPlayStopClose() {
     QVERIFY(stopped);
     QVERIFY(!tempFile.isEmpty());
     QVERIFY(!QFileInfo::exists(tempFile));
+    LetStoppedSoundsEnd();
   });
   if (QTest::currentTestFailed()) return;
   ExpectFlatHeap("sound dialog play, stop, OK", trend, kMaxGrowth, kMaxPerPlayCycle);
@@ -370,10 +377,7 @@ void TestLongSession::switchChannelsWhilePlaying() {
     if (i % kPlayEvery == kPlayEvery - 1) {
       Click(&dlg, CAnalogSoundDlg::IDC_PLAY);
       ++plays;
-      // Each sound is opened, fed and closed by a thread of its own: let the
-      // stopped one finish and the new one connect, so every reading finds
-      // one sound's allocations, not a varying share of two.
-      QTest::qWait(100);
+      LetStoppedSoundsEnd();
     }
     QVERIFY2(player->IsPlaying(), qPrintable(player->LastError()));
     QCOMPARE(finished, plays - 1);  // each Play ended the sound before it, once
@@ -409,6 +413,7 @@ void TestLongSession::closeTheDialogWhilePlaying() {
     QVERIFY(!QFileInfo::exists(tempFile));
     player->Purge();
     QVERIFY(!player->IsPlaying());
+    LetStoppedSoundsEnd();
   });
   if (QTest::currentTestFailed()) return;
   ExpectFlatHeap("close the dialog while playing", trend, kMaxGrowth, kMaxPerPlayCycle);
