@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <numbers>
 #include <optional>
 #include <string>
 #include <vector>
@@ -32,8 +33,10 @@ c3dtest::Recording ThreeChannels() {
   rec.samplesPerFrame = 4;
   rec.analog.assign(3, std::vector<double>(2000));
   for (std::size_t i = 0; i < 2000; ++i) {
-    rec.analog[0][i] = 2048 + 800 * std::sin(2 * M_PI * 60 * static_cast<double>(i) / 1000);
-    rec.analog[1][i] = 2048 + 1500 * std::sin(2 * M_PI * 0.7 * static_cast<double>(i) / 1000);
+    rec.analog[0][i] =
+        2048 + 800 * std::sin(2 * std::numbers::pi * 60 * static_cast<double>(i) / 1000);
+    rec.analog[1][i] =
+        2048 + 1500 * std::sin(2 * std::numbers::pi * 0.7 * static_cast<double>(i) / 1000);
     rec.analog[2][i] = 2048;
   }
   c3dtest::AddStandardParameters(rec, {"EMG", "Force", "Idle"}, {}, {}, std::nullopt);

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <memory>
+#include <numbers>
 #include <span>
 #include <string>
 #include <vector>
@@ -90,7 +91,8 @@ std::vector<std::int16_t> Samples16(const std::vector<std::uint8_t>& wave) {
 std::vector<double> Sine(int count, double analogRate, double hz, double amplitude, double centre) {
   std::vector<double> v(static_cast<std::size_t>(count));
   for (int i = 0; i < count; ++i) {
-    v[static_cast<std::size_t>(i)] = centre + amplitude * std::sin(2 * M_PI * hz * i / analogRate);
+    v[static_cast<std::size_t>(i)] =
+        centre + amplitude * std::sin(2 * std::numbers::pi * hz * i / analogRate);
   }
   return v;
 }
