@@ -18,7 +18,7 @@ namespace sound {
 
 // The Play build of the sound `spec` describes (its rate already checked
 // against the analog rate and 44100 by CheckPlayRate) into `file`. Steps, in
-// order: stop any sound; check the spec ("Error" and nothing touched when
+// order: stop any sound; check `spec` ("Error" and nothing touched when
 // SpecSamples refuses it); open `file` (create or truncate) or show "Could
 // not create"; status " Processing"; encode the sound into the file
 // (EncodeSpec: its wait cursor, its "Error" and empty sound for a refused

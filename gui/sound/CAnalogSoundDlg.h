@@ -108,7 +108,7 @@ class CAnalogSoundDlg : public QDialog {
   // wrote. Nothing plays and the dialog's temporary file is left alone.
   // True when `path` holds the sound.
   bool SaveSound(const QString& path);
-  // The spec Play and Save build: channel, bits, rate, level, the (zoomed)
+  // The SoundSpec Play and Save build: channel, bits, rate, level, the (zoomed)
   // visible range and the sound choices. channel must be a valid index.
   sound::SoundSpec BuildSpec(int channel, int bits, float rate) const;
   // Shows "Status : " followed by text, and pushes all members to the controls.

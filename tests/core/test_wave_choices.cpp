@@ -1,7 +1,7 @@
 // The sound choices at the WAVE build: the defaults take the plain
 // waveform's encoder, each choice gives its duration, the filtered waveform
 // keeps the silent level "as recorded" and fills the scale under fit, Auto
-// reports a constant channel, and the spec checks refuse before encoding.
+// reports a constant channel, and the SoundSpec checks refuse before encoding.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -235,7 +235,7 @@ TEST(WaveChoices, AutoSaysAConstantChannelIsSilent) {
   for (const auto s : Samples16(built.bytes)) ASSERT_EQ(s, 0);
 }
 
-// The spec's choices are checked with the channel, before anything is
+// A SoundSpec's choices are checked with the channel, before anything is
 // encoded: a filter at half the analog rate is named with the limit, a
 // speed or a pitch range out of bounds is an "Error".
 TEST(WaveChoices, SpecSamplesRefusesChoicesBeforeEncoding) {
