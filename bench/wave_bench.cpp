@@ -157,7 +157,7 @@ void BM_WriteWave16Bit(benchmark::State& state) {
 void BM_WriteWaveChoice(benchmark::State& state) {
   const int choice = static_cast<int>(state.range(0));
   const auto c3d = Recording(kCount, choice != 1 && choice != 4);
-  sound::SoundSpec spec{.bits = 16, .rate = kOutputRate};
+  sound::SoundRecipe spec{.bits = 16, .rate = kOutputRate};
   if (choice <= 1) spec.mode = sound::SoundMode::Auto;
   if (choice == 2 || choice == 3) spec.filters = sound::ParseFilters("bandpass:20-450").specs;
   if (choice == 3) spec.level = sound::SoundLevel::FitToChannel;

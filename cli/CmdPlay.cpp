@@ -22,7 +22,7 @@ volatile std::sig_atomic_t g_interrupted = 0;
 extern "C" void OnInterrupt(int) { g_interrupted = 1; }
 
 int RunPlay(const SoundOptions& o) {
-  sound::SoundSpec spec;
+  sound::SoundRecipe spec;
   if (const int code = ReadSoundChoices(o, spec); code >= 0) return code;
   CC3d c3d;
   int channel = 0;

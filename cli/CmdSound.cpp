@@ -39,7 +39,7 @@
 
 namespace clisound {
 
-int ReadSoundChoices(const SoundOptions& o, sound::SoundSpec& choices) {
+int ReadSoundChoices(const SoundOptions& o, sound::SoundRecipe& choices) {
   const auto refuse = [](const std::string& why) {
     std::fprintf(stderr, CliMessages::kRefused, why.c_str());
     return 2;
@@ -86,7 +86,7 @@ int Prepare(const std::string& path, const SoundOptions& o, CC3d& c3d, int& chan
   return -1;
 }
 
-std::string ApplyRangeAndTicks(const CC3d& c3d, const SoundOptions& o, sound::SoundSpec& spec) {
+std::string ApplyRangeAndTicks(const CC3d& c3d, const SoundOptions& o, sound::SoundRecipe& spec) {
   const std::int64_t count = c3d.GetAnalogSampleCount();
   const double rate = static_cast<double>(c3d.AnalogRate());
   if (o.from || o.to) {
@@ -164,7 +164,7 @@ using namespace clisound;
 constexpr const char* kAllChannels = "all";
 
 // One channel of one file into the file -o names.
-int RunWavSingle(const SoundOptions& o, sound::SoundSpec spec) {
+int RunWavSingle(const SoundOptions& o, sound::SoundRecipe spec) {
   const std::string& path = o.paths.front();
   CC3d c3d;
   int channel = 0;
@@ -229,7 +229,7 @@ std::string WithoutTrailingBlanks(std::string s) {
 // A file that cannot be loaded, a channel it lacks, a refused rate or a
 // failed build is named on stderr with the reason; the rest still go out,
 // and the exit status is then 1.
-int RunWavBatch(const SoundOptions& o, sound::SoundSpec spec) {
+int RunWavBatch(const SoundOptions& o, sound::SoundRecipe spec) {
   namespace fs = std::filesystem;
   const fs::path dir = PathFromUtf8(o.out);
   std::error_code ec;
@@ -272,7 +272,7 @@ int RunWavBatch(const SoundOptions& o, sound::SoundSpec spec) {
       say(check.message);
       continue;
     }
-    sound::SoundSpec fileSpec = spec;
+    sound::SoundRecipe fileSpec = spec;
     if (const std::string refused = ApplyRangeAndTicks(c3d, o, fileSpec); !refused.empty()) {
       say(refused);
       continue;
@@ -304,7 +304,7 @@ int RunWavBatch(const SoundOptions& o, sound::SoundSpec spec) {
 }
 
 int RunWav(const SoundOptions& o) {
-  sound::SoundSpec choices;
+  sound::SoundRecipe choices;
   if (const int code = ReadSoundChoices(o, choices); code >= 0) return code;
   if (o.paths.size() > 1 || o.channel == kAllChannels) return RunWavBatch(o, std::move(choices));
   return RunWavSingle(o, std::move(choices));

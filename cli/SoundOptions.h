@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "core/sound/SoundLevel.h"
-#include "core/sound/SoundSpec.h"
+#include "core/sound/SoundRecipe.h"
 #include "core/sound/WaveSynthesis.h"
 
 class CC3d;
@@ -72,7 +72,7 @@ class CCliSoundHost : public sound::ISoundHost {
 // understood, else 2 after saying why on stderr: a pitch range or filter
 // text that cannot be read, --pitch without --mode pitch, --filter or
 // --speed with another mode than waveform.
-int ReadSoundChoices(const SoundOptions& o, sound::SoundSpec& choices);
+int ReadSoundChoices(const SoundOptions& o, sound::SoundRecipe& choices);
 
 // Loads the file, finds the channel and checks the rate as the dialog's Play
 // does (at the chosen speed). Returns the exit code to end with, or -1 when
@@ -84,7 +84,7 @@ int Prepare(const std::string& path, const SoundOptions& o, CC3d& c3d, int& chan
 // end or not before --to, a range shorter than one sample); spec is then
 // unchanged. The ticks are the analog samples of the header's events and
 // of the EVENT group's events that lie inside the recording.
-std::string ApplyRangeAndTicks(const CC3d& c3d, const SoundOptions& o, sound::SoundSpec& spec);
+std::string ApplyRangeAndTicks(const CC3d& c3d, const SoundOptions& o, sound::SoundRecipe& spec);
 
 // The options wav and play share, after FILE.
 void AddSoundOptions(CLI::App* cmd, SoundOptions& o, const char* channelHelp);

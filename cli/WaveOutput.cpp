@@ -37,7 +37,7 @@ class CFileSink : public sound::IByteSink {
 
 }  // namespace
 
-sound::WaveOutcome WriteWaveFile(const CC3d& c3d, const sound::SoundSpec& spec,
+sound::WaveOutcome WriteWaveFile(const CC3d& c3d, const sound::SoundRecipe& spec,
                                  const std::filesystem::path& out, sound::ISoundHost& host) {
   const std::optional<sound::RawChannel> samples = sound::SpecSamples(c3d, spec, host);
   if (!samples) return sound::WaveOutcome::Failed;

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "core/sound/SoundHost.h"
-#include "core/sound/SoundSpec.h"
+#include "core/sound/SoundRecipe.h"
 #include "core/sound/WaveBuild.h"
 
 class CC3d;
@@ -31,5 +31,5 @@ std::string BatchWaveName(const std::string& stem, int index, const std::string&
 // NotCreated after "Could not create" through host when the file could not
 // be opened, flushed or renamed. Nothing is stopped or played, and the
 // status line is not touched.
-sound::WaveOutcome WriteWaveFile(const CC3d& c3d, const sound::SoundSpec& spec,
+sound::WaveOutcome WriteWaveFile(const CC3d& c3d, const sound::SoundRecipe& spec,
                                  const std::filesystem::path& out, sound::ISoundHost& host);

@@ -114,12 +114,12 @@ class CTickSink : public IByteSink {
   std::uint64_t m_offset = 0;         // bytes passed on so far
 };
 
-WaveOutcome EncodeUnticked(const CC3d& c3d, const SoundSpec& spec, const RawChannel& samples,
+WaveOutcome EncodeUnticked(const CC3d& c3d, const SoundRecipe& spec, const RawChannel& samples,
                            std::vector<float>& soundBuffer, IByteSink& sink, ISoundHost& host);
 
 }  // namespace
 
-std::int64_t OutputSampleOf(const CC3d& c3d, const SoundSpec& spec, std::int64_t index) {
+std::int64_t OutputSampleOf(const CC3d& c3d, const SoundRecipe& spec, std::int64_t index) {
   const std::int64_t first = spec.range ? spec.range->first : 0;
   const double perSecond = static_cast<double>(AnalogRate(c3d)) * std::max(spec.speed, 1);
   const auto wholeRate = static_cast<double>(static_cast<std::uint32_t>(spec.rate));
@@ -129,7 +129,7 @@ std::int64_t OutputSampleOf(const CC3d& c3d, const SoundSpec& spec, std::int64_t
 
 float AnalogRate(const CC3d& c3d) { return c3d.AnalogRate(); }
 
-std::optional<RawChannel> SpecSamples(const CC3d& c3d, const SoundSpec& spec, ISoundHost& host) {
+std::optional<RawChannel> SpecSamples(const CC3d& c3d, const SoundRecipe& spec, ISoundHost& host) {
   const int available = c3d.GetAnalogSampleCount();
   const SampleSpan span = spec.range.value_or(SampleSpan{0, available});
   const bool spanInside =
@@ -167,7 +167,7 @@ std::optional<RawChannel> SpecSamples(const CC3d& c3d, const SoundSpec& spec, IS
   return raw;
 }
 
-WaveOutcome EncodeSpec(const CC3d& c3d, const SoundSpec& spec, const RawChannel& samples,
+WaveOutcome EncodeSpec(const CC3d& c3d, const SoundRecipe& spec, const RawChannel& samples,
                        std::vector<float>& soundBuffer, IByteSink& sink, ISoundHost& host) {
   if (spec.ticks.empty()) return EncodeUnticked(c3d, spec, samples, soundBuffer, sink, host);
   const std::int64_t first = spec.range ? spec.range->first : 0;
@@ -182,7 +182,7 @@ WaveOutcome EncodeSpec(const CC3d& c3d, const SoundSpec& spec, const RawChannel&
 
 namespace {
 
-WaveOutcome EncodeUnticked(const CC3d& c3d, const SoundSpec& spec, const RawChannel& samples,
+WaveOutcome EncodeUnticked(const CC3d& c3d, const SoundRecipe& spec, const RawChannel& samples,
                            std::vector<float>& soundBuffer, IByteSink& sink, ISoundHost& host) {
   if (!PlainWaveform(spec)) return EncodeChoices(c3d, spec, samples, soundBuffer, sink, host);
   try {

@@ -5,13 +5,13 @@
 #include <vector>
 
 #include "core/sound/SoundHost.h"
-#include "core/sound/SoundSpec.h"
+#include "core/sound/SoundRecipe.h"
 #include "core/sound/SoundStream.h"
 #include "core/sound/WaveEncoder.h"
 
 class CC3d;
 
-// A SoundSpec made into WAVE bytes for a sink, with the messages and the
+// A SoundRecipe made into WAVE bytes for a sink, with the messages and the
 // wait cursor a build shows on the way: what Play's file and every saved
 // sound share. Opening files, the status line and playback are the
 // caller's (WriteWave for Play, the command line's writer for `wav`).
@@ -25,7 +25,7 @@ inline constexpr double kTickLevel = 0.25;  // about -12 dBFS
 // The output sample at which stored value `index` of the channel is heard:
 // (index - first value played) / (speed x analog rate) x whole-number rate,
 // rounded half away from zero; negative before the first value played.
-std::int64_t OutputSampleOf(const CC3d& c3d, const SoundSpec& spec, std::int64_t index);
+std::int64_t OutputSampleOf(const CC3d& c3d, const SoundRecipe& spec, std::int64_t index);
 
 // The analog rate A in Hz: samples per frame x frame rate, as a 32-bit float
 // (the product of a 16-bit count and a float is exact in double, so this is
@@ -50,7 +50,7 @@ enum class WaveOutcome {
 // 20 <= low < high <= 20000; and for a Waveform spec, after the message of
 // CheckFilterRates naming the limit, when a filter frequency is at or above
 // half the analog rate.
-std::optional<RawChannel> SpecSamples(const CC3d& c3d, const SoundSpec& spec, ISoundHost& host);
+std::optional<RawChannel> SpecSamples(const CC3d& c3d, const SoundRecipe& spec, ISoundHost& host);
 
 // Encodes `samples` (from SpecSamples of the same spec) into sink. A spec
 // that is not PlainWaveform is built by EncodeChoices (WaveChoices.h). The
@@ -70,7 +70,7 @@ std::optional<RawChannel> SpecSamples(const CC3d& c3d, const SoundSpec& spec, IS
 // full scale, faded in and out over kTickFadeSeconds) is added to the PCM
 // values from the output sample of each tick's stored value on, clipped to
 // the sample width; the header is unchanged.
-WaveOutcome EncodeSpec(const CC3d& c3d, const SoundSpec& spec, const RawChannel& samples,
+WaveOutcome EncodeSpec(const CC3d& c3d, const SoundRecipe& spec, const RawChannel& samples,
                        std::vector<float>& soundBuffer, IByteSink& sink, ISoundHost& host);
 
 }  // namespace sound

@@ -48,7 +48,7 @@ RawRange FilteredRange(SampleView view, const std::vector<FilterSpec>& filters, 
 // out as floats with offset added back. Owns its stages; borrows the view.
 class CWaveformValues {
  public:
-  CWaveformValues(SampleView view, double offset, const SoundSpec& spec, double analogRate,
+  CWaveformValues(SampleView view, double offset, const SoundRecipe& spec, double analogRate,
                   double outputRate)
       : m_source(view, offset), m_offset(offset) {
     IValueSource* input = &m_source;
@@ -127,7 +127,7 @@ struct PcmMapping {
 
 }  // namespace
 
-WaveOutcome EncodeChoices(const CC3d& c3d, const SoundSpec& spec, const RawChannel& samples,
+WaveOutcome EncodeChoices(const CC3d& c3d, const SoundRecipe& spec, const RawChannel& samples,
                           std::vector<float>& soundBuffer, IByteSink& sink, ISoundHost& host) {
   const double analogRate = AnalogRate(c3d);
   const auto wholeRate = static_cast<std::uint32_t>(spec.rate);  // range checked by SpecSamples

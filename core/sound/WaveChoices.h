@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "core/sound/SoundHost.h"
-#include "core/sound/SoundSpec.h"
+#include "core/sound/SoundRecipe.h"
 #include "core/sound/WaveBuild.h"
 
 class CC3d;
@@ -32,7 +32,7 @@ namespace sound {
 // Enough memory to open file"; NotCreated after "Could not create" (the sink
 // refused a write). soundBuffer is used as the float block of each stretch
 // and ends holding at most kSoundStretch values.
-WaveOutcome EncodeChoices(const CC3d& c3d, const SoundSpec& spec, const RawChannel& samples,
+WaveOutcome EncodeChoices(const CC3d& c3d, const SoundRecipe& spec, const RawChannel& samples,
                           std::vector<float>& soundBuffer, IByteSink& sink, ISoundHost& host);
 
 }  // namespace sound

@@ -28,7 +28,7 @@ bool Complete(WaveOutcome outcome) {
 
 }  // namespace
 
-WaveOutcome WriteWave(const CC3d& c3d, const SoundSpec& spec, std::vector<float>& soundBuffer,
+WaveOutcome WriteWave(const CC3d& c3d, const SoundRecipe& spec, std::vector<float>& soundBuffer,
                       const std::filesystem::path& file, ISoundHost& host) {
   host.StopSound();
   const std::optional<RawChannel> samples = SpecSamples(c3d, spec, host);

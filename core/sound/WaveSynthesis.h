@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "core/sound/SoundHost.h"
-#include "core/sound/SoundSpec.h"
+#include "core/sound/SoundRecipe.h"
 #include "core/sound/WaveBuild.h"
 
 class CC3d;
@@ -35,7 +35,7 @@ namespace sound {
 // RawRange and the unfilled top slots are silent. A spec.range builds the
 // sound of a channel holding only those values (Fit fits their range),
 // keeping the recording's time scale.
-WaveOutcome WriteWave(const CC3d& c3d, const SoundSpec& spec, std::vector<float>& soundBuffer,
+WaveOutcome WriteWave(const CC3d& c3d, const SoundRecipe& spec, std::vector<float>& soundBuffer,
                       const std::filesystem::path& file, ISoundHost& host);
 
 }  // namespace sound

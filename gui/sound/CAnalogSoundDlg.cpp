@@ -358,15 +358,15 @@ void CAnalogSoundDlg::SetStatus(const QString& text) {
 void CAnalogSoundDlg::WriteWave(int channel, int bits, float rate) {
   if (m_pC3d == nullptr) return;
   // Zoomed, Play builds the visible samples alone; the playhead follows either sound.
-  const sound::SoundSpec spec = BuildSpec(channel, bits, rate);
+  const sound::SoundRecipe spec = BuildSpec(channel, bits, rate);
   const sound::WaveOutcome outcome =
       sound::WriteWave(*m_pC3d, spec, m_pSoundBuffer, m_tempFile.FsPath(), m_host);
   if (outcome == sound::WaveOutcome::Played && channel == m_plot.m_nChannel)
     m_plot.StartPlayhead(spec.range ? spec.range->first : 0);
 }
 
-sound::SoundSpec CAnalogSoundDlg::BuildSpec(int channel, int bits, float rate) const {
-  sound::SoundSpec spec{.channel = channel, .bits = bits, .rate = rate, .level = m_level};
+sound::SoundRecipe CAnalogSoundDlg::BuildSpec(int channel, int bits, float rate) const {
+  sound::SoundRecipe spec{.channel = channel, .bits = bits, .rate = rate, .level = m_level};
   if (channel == m_plot.m_nChannel && m_plot.IsZoomed()) {
     const PlotRange shown = SoundRange(channel);
     // A range of a loaded channel: within GetAnalogSampleCount(), an int.

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "core/sound/SoundLevel.h"
-#include "core/sound/SoundSpec.h"
+#include "core/sound/SoundRecipe.h"
 #include "gui/platform/PlatformSoundHost.h"
 #include "gui/platform/TempFile.h"
 #include "gui/sound/CAnalogPlot.h"
@@ -31,7 +31,7 @@ class QShowEvent;
 // Level choice picks the amplitude mapping, and a hint line under it says
 // when "As recorded" suits the channel badly. Beside them, Sound picks what
 // the channel is heard as (Waveform, Pitch with its range, or Auto), and
-// for Waveform a Filter and a Speed; Play and Save build one SoundSpec from
+// for Waveform a Filter and a Speed; Play and Save build one SoundRecipe from
 // all of them, and the hint line says what Auto chose and why. The dialog opens at its
 // template size and may be made larger: the plot takes the room (the
 // channel box as much of it as its longest name needs, up to half). The
@@ -108,9 +108,9 @@ class CAnalogSoundDlg : public QDialog {
   // wrote. Nothing plays and the dialog's temporary file is left alone.
   // True when `path` holds the sound.
   bool SaveSound(const QString& path);
-  // The SoundSpec Play and Save build: channel, bits, rate, level, the (zoomed)
+  // The SoundRecipe Play and Save build: channel, bits, rate, level, the (zoomed)
   // visible range and the sound choices. channel must be a valid index.
-  sound::SoundSpec BuildSpec(int channel, int bits, float rate) const;
+  sound::SoundRecipe BuildSpec(int channel, int bits, float rate) const;
   // Shows "Status : " followed by text, and pushes all members to the controls.
   void SetStatus(const QString& text);
 

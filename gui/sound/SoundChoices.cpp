@@ -79,7 +79,7 @@ int SpeedFactor(const SoundChoice& choice) {
   return SpeedWord(choice.speed).toInt();
 }
 
-void ApplySoundChoice(const SoundChoice& choice, sound::SoundSpec& spec) {
+void ApplySoundChoice(const SoundChoice& choice, sound::SoundRecipe& spec) {
   spec.mode = static_cast<sound::SoundMode>(Clamped(kModes, choice.mode));
   spec.pitch = {};
   spec.filters.clear();

@@ -3,12 +3,12 @@
 #include <QString>
 #include <QStringList>
 
-#include "core/sound/SoundSpec.h"
+#include "core/sound/SoundRecipe.h"
 
 // The sound dialog's choices beyond the template's bits and rate: what a
 // channel is heard as (Sound), the pitch range of a Pitch sound, the filter
 // chain and the speed of a Waveform sound. Each is an index into a fixed
-// list; the lists and their meaning as SoundSpec fields live here, so Play,
+// list; the lists and their meaning as SoundRecipe fields live here, so Play,
 // Save and the settings read them the same way. Plain values and functions.
 namespace sounddlg {
 
@@ -50,6 +50,6 @@ int SpeedFactor(const SoundChoice& choice);
 // options of the same words would: the pitch range only for Pitch, the
 // filters and speed only for Waveform (the others keep their defaults).
 // Indices out of range count as 0.
-void ApplySoundChoice(const SoundChoice& choice, sound::SoundSpec& spec);
+void ApplySoundChoice(const SoundChoice& choice, sound::SoundRecipe& spec);
 
 }  // namespace sounddlg

@@ -94,7 +94,7 @@ bool SaveSoundFile(QWidget* parent, const CC3d& c3d, const SoundSaveChoice& choi
   CSaveSoundHost host(parent, setStatus);
   std::vector<float> buffer;  // the dialog's own buffer keeps Play's last sound
   const std::filesystem::path builtPath = FsPathOf(built.fileName());
-  sound::SoundSpec spec{
+  sound::SoundRecipe spec{
       .channel = choice.channel, .bits = choice.bits, .rate = choice.rate, .level = choice.level};
   // A range of a loaded channel: within GetAnalogSampleCount(), an int.
   if (!choice.whole)

@@ -1,7 +1,7 @@
 // The sound choices at the WAVE build: the defaults take the plain
 // waveform's encoder, each choice gives its duration, the filtered waveform
 // keeps the silent level "as recorded" and fills the scale under fit, Auto
-// reports a constant channel, and the SoundSpec checks refuse before encoding.
+// reports a constant channel, and the SoundRecipe checks refuse before encoding.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -24,7 +24,7 @@ namespace wave_choices_test {
 using c3dtest::RecordingSoundHost;
 using sound::SoundLevel;
 using sound::SoundMode;
-using sound::SoundSpec;
+using sound::SoundRecipe;
 using sound::WaveOutcome;
 
 // One channel of `values` at analogRate Hz (one sample per frame).
@@ -64,7 +64,7 @@ struct Built {
   std::vector<std::string> calls;
 };
 
-Built Encode(const CC3d& c3d, const SoundSpec& spec) {
+Built Encode(const CC3d& c3d, const SoundRecipe& spec) {
   RecordingSoundHost host;
   Built built;
   const auto samples = sound::SpecSamples(c3d, spec, host);
@@ -113,19 +113,19 @@ TEST_P(DefaultChoices, EncodeAsThePlainWaveform) {
   const auto row = GetParam();
   const auto values = Sine(3001, row.a, 37.0, 1500.0, row.floatData ? 0.25 : 2048.0);
   const auto c3d = OneChannel(values, row.a, row.floatData);
-  const SoundSpec spec{.channel = 0,
-                       .bits = row.bits,
-                       .rate = row.r,
-                       .level = row.level,
-                       .mode = SoundMode::Waveform,
-                       .pitch = {200.0, 2000.0},
-                       .filters = {},
-                       .speed = 1};
+  const SoundRecipe spec{.channel = 0,
+                         .bits = row.bits,
+                         .rate = row.r,
+                         .level = row.level,
+                         .mode = SoundMode::Waveform,
+                         .pitch = {200.0, 2000.0},
+                         .filters = {},
+                         .speed = 1};
   const Built built = Encode(*c3d, spec);
   ASSERT_EQ(built.outcome, WaveOutcome::Played);
 
   RecordingSoundHost host;
-  const auto raw = sound::SpecSamples(*c3d, SoundSpec{.rate = row.r}, host);
+  const auto raw = sound::SpecSamples(*c3d, SoundRecipe{.rate = row.r}, host);
   ASSERT_TRUE(raw);
   const auto whole = static_cast<std::uint32_t>(row.r);
   std::optional<sound::CFitScale> fit;
@@ -147,7 +147,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct LengthRow {
   const char* name;
-  SoundSpec spec;
+  SoundRecipe spec;
   std::int64_t samples;  // count x R / (speed x A), truncated
 };
 
@@ -235,13 +235,13 @@ TEST(WaveChoices, AutoSaysAConstantChannelIsSilent) {
   for (const auto s : Samples16(built.bytes)) ASSERT_EQ(s, 0);
 }
 
-// A SoundSpec's choices are checked with the channel, before anything is
+// A SoundRecipe's choices are checked with the channel, before anything is
 // encoded: a filter at half the analog rate is named with the limit, a
 // speed or a pitch range out of bounds is an "Error".
 TEST(WaveChoices, SpecSamplesRefusesChoicesBeforeEncoding) {
   const auto c3d = OneChannel(Sine(100, 1000, 5.0, 100.0, 2048.0), 1000);
   struct Row {
-    SoundSpec spec;
+    SoundRecipe spec;
     std::string message;
   };
   const std::vector<Row> rows = {

@@ -36,7 +36,7 @@ std::vector<int> PcmValues(const std::vector<std::uint8_t>& wave, int bits) {
   return values;
 }
 
-std::vector<std::uint8_t> Build(const CC3d& c3d, const sound::SoundSpec& spec) {
+std::vector<std::uint8_t> Build(const CC3d& c3d, const sound::SoundRecipe& spec) {
   c3dtest::RecordingSoundHost host;
   const auto samples = sound::SpecSamples(c3d, spec, host);
   EXPECT_TRUE(samples.has_value());
@@ -71,7 +71,7 @@ TEST_P(WaveTicks, TickStartsAtTheEventsOutputSample) {
   CC3d c3d;
   ASSERT_TRUE(c3d.LoadFromMemory(file.data(), file.size()));
 
-  sound::SoundSpec spec{.range = c.range, .bits = c.bits, .rate = 8000.0f, .speed = c.speed};
+  sound::SoundRecipe spec{.range = c.range, .bits = c.bits, .rate = 8000.0f, .speed = c.speed};
   const std::vector<std::uint8_t> plain = Build(c3d, spec);
   spec.ticks = {c.tick, 5000 /* past the end: left out */};
   const std::vector<std::uint8_t> ticked = Build(c3d, spec);

@@ -26,11 +26,11 @@ struct SampleSpan {
 // What one sound is made of: which channel, which of its values, and how
 // they become PCM. A plain value, copied freely; each choice a sound can
 // make is one field here, so the functions that build, save and play a
-// sound take one SoundSpec instead of a parameter per choice. Every field
+// sound take one SoundRecipe instead of a parameter per choice. Every field
 // has a default member initializer, so designated initializers may name
 // only the fields that differ: {.channel = 2, .bits = 8, .rate = 8000}.
 // The defaults of mode, pitch, filters and speed give the plain waveform.
-struct SoundSpec {
+struct SoundRecipe {
   int channel = 0;                                 // 0-based index into CC3d::m_analogs
   std::optional<SampleSpan> range = std::nullopt;  // the values played; none: the whole channel
   int bits = 16;                                   // sample width, 8 or 16
@@ -48,7 +48,7 @@ struct SoundSpec {
 
 // Whether spec asks for the plain waveform: Waveform, no filter, speed 1,
 // the sound of the fixed 12-bit or fitted mapping of the resampled values.
-inline bool PlainWaveform(const SoundSpec& spec) {
+inline bool PlainWaveform(const SoundRecipe& spec) {
   return spec.mode == SoundMode::Waveform && spec.filters.empty() && spec.speed == 1;
 }
 
