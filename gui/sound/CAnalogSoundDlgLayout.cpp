@@ -218,9 +218,14 @@ void CAnalogSoundDlg::LayoutControls() {
   placeLabel(m_pLabelPitch, kFilterLabelRect);
   placeLabel(m_pLabelFilter, kFilterLabelRect);
   placeLabel(m_pLabelSpeed, kSpeedLabelRect);
-  const QRect ticks = du.Map(kTicksRect);  // as wide and tall as its text needs
+  // "Tick at events", as wide and tall as its text needs, is wider than the
+  // left column in most fonts: it keeps 2 pixels clear of the status line,
+  // starting left of the column's edge where it must.
+  const QRect ticks = du.Map(kTicksRect);
+  const QSize ticksSize = ticks.size().expandedTo(m_pCheckTicks->sizeHint());
+  const int ticksLeft = du.Map(kStatusRect).left() - 2 - ticksSize.width();
   m_pCheckTicks->setGeometry(
-      QRect(ticks.topLeft(), ticks.size().expandedTo(m_pCheckTicks->sizeHint())));
+      QRect(QPoint(std::clamp(ticksLeft, 0, ticks.left()), ticks.top()), ticksSize));
 
   const auto placeCombo = [&du](QComboBox* combo, const QRect& units) {
     const QRect r = du.Map(units);
