@@ -51,6 +51,9 @@ inline constexpr const char* kPlotReadout = "%1 s   %2 %3";
 inline constexpr const char* kPlotRulerLabel = "%1 s";
 // Shown in the readout's place while the mouse is away from the plot.
 inline constexpr const char* kPlotZoomHint = "Wheel: zoom, drag: pan, double-click: all";
+// The tooltip of an event's line on the plot: %1 the event in full ("Left
+// Foot Strike"), %2 its time in seconds from the first sample.
+inline constexpr const char* kPlotEventTip = "%1 at %2 s";
 
 // Sound dialog status line: kStatusPrefix followed by one of the three states.
 inline constexpr const char* kStatusPrefix = "Status : ";
@@ -118,6 +121,9 @@ inline constexpr const char* kFilterLabel = "&Filter";
 inline constexpr const char* kFilterTip =
     "Filters the channel's values before they become sound (Waveform only)";
 inline constexpr const char* kFilterNone = "None";
+inline constexpr const char* kTicksLabel = "&Tick at events";
+inline constexpr const char* kTicksTip =
+    "Mixes a short tick into the sound at each event of the file, so you hear where it falls";
 inline constexpr const char* kSpeedLabel = "Spee&d";
 inline constexpr const char* kSpeedTip =
     "Plays the channel N times faster: shorter, every frequency N times higher (Waveform only)";

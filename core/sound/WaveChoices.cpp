@@ -134,6 +134,9 @@ WaveOutcome EncodeChoices(const CC3d& c3d, const SoundRecipe& spec, const RawCha
   const double outputRate = wholeRate;
   const SampleView view = ViewOf(samples);
   const int blockAlign = spec.bits == 16 ? 2 : 1;
+  // A negative SCALE turns the physical value round: a pitch follows it.
+  const bool falling =
+      c3d.m_analogs[static_cast<std::size_t>(spec.channel)]->m_fScale < 0.0f;  // a checked index
 
   host.BeginWaitCursor();
   bool waiting = true;
@@ -151,14 +154,15 @@ WaveOutcome EncodeChoices(const CC3d& c3d, const SoundRecipe& spec, const RawCha
     PcmMapping mapping;
     switch (spec.mode) {
       case SoundMode::Pitch:
-        pitch = std::make_unique<CPitchTone>(view, analogRate, outputRate, spec.pitch);
+        pitch = std::make_unique<CPitchTone>(view, analogRate, outputRate, spec.pitch, falling);
         length = pitch->Length();
         read = [&pitch](std::span<float> out) { return pitch->Read(out); };
         break;
       case SoundMode::Auto: {
         AutoAnalysis analysis = AnalyseForAuto(view, analogRate);
         host.ShowHint(analysis.hint);
-        autoSound = std::make_unique<CAutoSound>(view, analogRate, outputRate, std::move(analysis));
+        autoSound = std::make_unique<CAutoSound>(view, analogRate, outputRate, std::move(analysis),
+                                                 falling);
         length = autoSound->Length();
         read = [&autoSound](std::span<float> out) { return autoSound->Read(out); };
         break;

@@ -1,7 +1,11 @@
 #include "gui/sound/CAnalogPlot.h"
 
+#include <QCursor>
+#include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QShortcut>
+#include <QToolTip>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
@@ -13,6 +17,7 @@
 #include "gui/platform/WaitCursor.h"
 #include "gui/player/SoundPlayer.h"
 #include "gui/render/PlotRender.h"
+#include "gui/sound/FilteredPlot.h"
 
 namespace {
 
@@ -23,6 +28,8 @@ const QColor kPlayheadColour(220, 0, 0);
 constexpr double kZoomPerNotch = 0.8;
 // The fewest samples a zoom shows: one segment.
 constexpr std::int64_t kFewestSamples = 2;
+// "[" or "]" from the whole channel shows this share of it around the event.
+constexpr std::int64_t kEventViewShare = 5;
 
 }  // namespace
 
@@ -35,6 +42,19 @@ CAnalogPlot::CAnalogPlot(QWidget* parent) : QFrame(parent) {
   m_playheadTimer.setTimerType(Qt::PreciseTimer);
   connect(&m_playheadTimer, &QTimer::timeout, this, &CAnalogPlot::OnPlayheadTick);
   setToolTip(QString::fromLatin1(Messages::kPlotZoomHint));
+  m_pFiltered = new CFilteredPlot(this);
+  connect(m_pFiltered, &CFilteredPlot::Ready, this, [this] {
+    update();
+    // The readout under a mouse that stays put reads the new values.
+    if (underMouse()) emit Hovered(mapFromGlobal(QCursor::pos()).x());
+  });
+  // Anywhere in the plot's window, so they work while the plot has no focus.
+  for (const auto& [key, direction] :
+       {std::pair{Qt::Key_BracketLeft, -1}, std::pair{Qt::Key_BracketRight, 1}}) {
+    auto* shortcut = new QShortcut(QKeySequence(key), this);
+    shortcut->setContext(Qt::WindowShortcut);
+    connect(shortcut, &QShortcut::activated, this, [this, d = direction] { GoToEvent(d); });
+  }
 }
 
 CAnalogPlot::~CAnalogPlot() = default;
@@ -156,8 +176,12 @@ void CAnalogPlot::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     const QRect inside = contentsRect();
     const PlotRange range = VisibleRange();
-    RenderAnalogPlot(painter, inside, m_pC3d, m_nChannel, PlotColorsFrom(palette()), range,
-                     m_summary.get());
+    m_pFiltered->Want(m_pC3d, m_nChannel, m_filters);  // nothing new: nothing done
+    const CC3d* filtered = FilteredValues();
+    RenderAnalogPlot(painter, inside, filtered != nullptr ? filtered : m_pC3d,
+                     filtered != nullptr ? 0 : m_nChannel, PlotColorsFrom(palette()), range,
+                     filtered != nullptr ? m_pFiltered->Summary() : m_summary.get());
+    RenderPlotEvents(painter, inside, EventMarks());
     if (m_drawnC3d != m_pC3d || m_drawnChannel != m_nChannel || m_drawnRange != range ||
         m_drawnWidth != inside.width()) {
       m_drawnC3d = m_pC3d;
@@ -244,10 +268,13 @@ QString CAnalogPlot::ReadoutAt(double x) const {
   const PlotRange range = VisibleRange();
   if (range.last <= range.first) return QString();
   const auto i = std::clamp<std::int64_t>(std::llround(SampleAt(x)), range.first, range.last - 1);
-  const CAnalog& analog = *m_pC3d->m_analogs[static_cast<std::size_t>(m_nChannel)];
+  // The filtered values when the trace shows them: the value read is the value drawn.
+  const CC3d* filtered = FilteredValues();
+  const CC3d& file = filtered != nullptr ? *filtered : *m_pC3d;
+  const CAnalog& analog = *file.m_analogs[static_cast<std::size_t>(filtered ? 0 : m_nChannel)];
   // i < n, and n fits an int after a successful load (GetAnalogSampleCount).
   const float value = analog.GetScaledSample(static_cast<int>(i), analog.m_fOffset, analog.m_fScale,
-                                             m_pC3d->m_bIntegerData);
+                                             file.m_bIntegerData);
   const double perSample = SecondsPerSample();
   // As many decimals as a sample period needs (1 ms: 3).
   const int decimals =
@@ -259,4 +286,56 @@ QString CAnalogPlot::ReadoutAt(double x) const {
       .arg(QString::number(static_cast<double>(i) * perSample, 'f', decimals),
            QString::number(value, 'g', 6), units)
       .trimmed();
+}
+
+void CAnalogPlot::SetFilters(const std::vector<sound::FilterSpec>& filters) {
+  if (filters == m_filters) return;
+  m_filters = filters;
+  update();  // the paint asks for the filtered values
+}
+
+const CC3d* CAnalogPlot::FilteredValues() const {
+  return m_pFiltered->ValuesFor(m_pC3d, m_nChannel, m_filters);
+}
+
+bool CAnalogPlot::ShowsFiltered() const { return FilteredValues() != nullptr; }
+
+std::vector<PlotEventMark> CAnalogPlot::EventMarks() const {
+  if (SampleCount() <= 0) return {};
+  m_events.Follow(m_pC3d);
+  const PlotRange range = VisibleRange();
+  return m_events.Marks(range.first, range.last - range.first, contentsRect().width());
+}
+
+void CAnalogPlot::GoToEvent(int direction) {
+  const std::int64_t n = SampleCount();
+  if (n < 2) return;
+  m_events.Follow(m_pC3d);
+  const PlotRange view = VisibleRange();
+  // From the whole channel the first (or last) event; from the view "[" or
+  // "]" gave, the event it centred; else the view's centre.
+  double from = static_cast<double>(view.first + view.last - 1) / 2.0;
+  if (!IsZoomed()) from = direction > 0 ? -1.0 : static_cast<double>(n);
+  if (m_eventTarget >= 0 && view == m_eventView) from = static_cast<double>(m_eventTarget);
+  const std::int64_t target = m_events.Neighbour(from, direction);
+  if (target < 0) return;
+  const std::int64_t length =
+      IsZoomed() ? view.last - view.first : std::max<std::int64_t>(n / kEventViewShare, 2);
+  const std::int64_t first = target - (length - 1) / 2;
+  SetVisibleRange(first, first + length);
+  m_eventTarget = target;
+  m_eventView = VisibleRange();
+}
+
+bool CAnalogPlot::event(QEvent* e) {
+  if (e->type() == QEvent::ToolTip) {
+    const auto* help = static_cast<QHelpEvent*>(e);
+    const QString tip = CPlotEvents::TipAt(EventMarks(), help->pos().x() - contentsRect().left(),
+                                           SecondsPerSample());
+    if (!tip.isEmpty()) {
+      QToolTip::showText(help->globalPos(), tip, this);
+      return true;
+    }
+  }
+  return QFrame::event(e);
 }

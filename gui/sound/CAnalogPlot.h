@@ -5,10 +5,14 @@
 #include <QTimer>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "core/plot/PlotGeometry.h"
+#include "core/sound/Filters.h"
+#include "gui/sound/PlotEvents.h"
 
 class CC3d;
+class CFilteredPlot;
 class CPlotSummary;
 
 // The plot area of the sound dialog: a sunken frame that paints one analog
@@ -23,10 +27,14 @@ class CPlotSummary;
 // A playhead, a vertical line at the position the application's sound
 // player is heard at, follows a sound started with StartPlayhead until it
 // ends or stops. Its time ruler and readout are not its own: CPlotView puts
-// them beside it and follows its signals.
+// them beside it and follows its signals. With the sound's filters set
+// (SetFilters) it draws the filtered values once they are made, off the GUI
+// thread. The file's events stand on it as thin lines with short labels
+// (their full text in a tooltip); "[" and "]" move the view to the
+// previous and next event.
 //
-// Owns its summary and timer; its owner (the dialog, by value) owns the
-// widget, the document the CC3d.
+// Owns its summary, timer, filtered values and event list; its owner (the dialog, by value) owns
+// the widget, the document the CC3d.
 class CAnalogPlot : public QFrame {
   Q_OBJECT
 
@@ -60,6 +68,19 @@ class CAnalogPlot : public QFrame {
   // and the widget column of a sample position; both -1 without a channel.
   double SampleAt(double x) const;
   double ColumnOf(double sample) const;
+  // The filters the sound applies (empty: none). With filters, once their
+  // values are made (CFilteredPlot, off the GUI thread), the trace and the
+  // readout show the channel through them, as the sound is heard; until
+  // then, and without filters, the stored values.
+  void SetFilters(const std::vector<sound::FilterSpec>& filters);
+  // True when the trace drawn is the filtered one.
+  bool ShowsFiltered() const;
+  // Centres the view on the next event after the view's centre (direction
+  // > 0) or the last one before it, keeping the view's length; from the
+  // whole channel, on the first (last) event, the view a fifth of the
+  // channel long. Nothing without such an event.
+  void GoToEvent(int direction);
+
   // Seconds per sample of the current file (0 when its analog rate is not positive).
   double SecondsPerSample() const;
   // The readout for widget column x: the time of the sample there, its
@@ -89,12 +110,26 @@ class CAnalogPlot : public QFrame {
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void leaveEvent(QEvent* event) override;
+  // A tooltip over an event's line gives the event; elsewhere the zoom hint.
+  bool event(QEvent* event) override;
 
  private:
   std::int64_t SampleCount() const;
   void OnPlayheadTick();
+  // The filtered values of the channel and their summary when they are
+  // drawn (ShowsFiltered); null otherwise.
+  const CC3d* FilteredValues() const;
+  // The events' marks for the visible range at the current width.
+  std::vector<PlotEventMark> EventMarks() const;
 
-  std::unique_ptr<CPlotSummary> m_summary;  // of the channel last painted
+  std::unique_ptr<CPlotSummary> m_summary;   // of the channel last painted
+  std::vector<sound::FilterSpec> m_filters;  // the sound's; empty: none
+  CFilteredPlot* m_pFiltered = nullptr;      // Qt child
+  mutable CPlotEvents m_events;              // a cache of the file's events, read once per file
+  // The event "[" or "]" last centred and the view it gave: from that view
+  // the next press goes on from the event, not from the clamped centre.
+  std::int64_t m_eventTarget = -1;
+  PlotRange m_eventView;
   // The zoomed range and the channel it belongs to; another channel or file
   // shows its whole length.
   bool m_zoomed = false;

@@ -1,6 +1,7 @@
 #include "gui/sound/CAnalogSoundDlg.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
 #include <QEvent>
@@ -98,6 +99,8 @@ QWidget* CAnalogSoundDlg::GetDlgItem(int nID) {
       return m_pComboFilter;
     case IDC_SPEED:
       return m_pComboSpeed;
+    case IDC_TICKS:
+      return m_pCheckTicks;
     default:
       return nullptr;
   }
@@ -213,7 +216,8 @@ void CAnalogSoundDlg::OnSelchangeSoundChoice() {
   const sounddlg::SoundChoice choice{.mode = m_pComboSound->currentIndex(),
                                      .pitch = m_pComboPitch->currentIndex(),
                                      .filter = m_pComboFilter->currentIndex(),
-                                     .speed = m_pComboSpeed->currentIndex()};
+                                     .speed = m_pComboSpeed->currentIndex(),
+                                     .ticks = m_pCheckTicks->isChecked()};
   if (choice != m_soundChoice) {
     m_soundChoice = choice;
     sounddlg::StoreSoundChoice(choice);
@@ -224,7 +228,9 @@ void CAnalogSoundDlg::OnSelchangeSoundChoice() {
 
 void CAnalogSoundDlg::ShowSoundChoice() {
   const QSignalBlocker blockSound(m_pComboSound), blockPitch(m_pComboPitch),
-      blockFilter(m_pComboFilter), blockSpeed(m_pComboSpeed);
+      blockFilter(m_pComboFilter), blockSpeed(m_pComboSpeed), blockTicks(m_pCheckTicks);
+  m_pCheckTicks->setChecked(m_soundChoice.ticks);
+  m_plot.SetFilters(sounddlg::ChosenFilters(m_soundChoice));
   m_pComboSound->setCurrentIndex(m_soundChoice.mode);
   m_pComboPitch->setCurrentIndex(m_soundChoice.pitch);
   m_pComboFilter->setCurrentIndex(m_soundChoice.filter);
@@ -374,6 +380,7 @@ sound::SoundRecipe CAnalogSoundDlg::BuildSpec(int channel, int bits, float rate)
                                    static_cast<int>(shown.last - shown.first)};
   }
   sounddlg::ApplySoundChoice(m_soundChoice, spec);
+  sounddlg::ApplyTicks(m_soundChoice, *m_pC3d, spec);
   return spec;
 }
 

@@ -17,6 +17,7 @@
 
 class CC3d;
 class CPlotView;
+class QCheckBox;
 class QCloseEvent;
 class QLabel;
 class QPushButton;
@@ -31,8 +32,9 @@ class QShowEvent;
 // Level choice picks the amplitude mapping, and a hint line under it says
 // when "As recorded" suits the channel badly. Beside them, Sound picks what
 // the channel is heard as (Waveform, Pitch with its range, or Auto), and
-// for Waveform a Filter and a Speed; Play and Save build one SoundRecipe from
-// all of them, and the hint line says what Auto chose and why. The dialog opens at its
+// for Waveform a Filter and a Speed, and "Tick at events"; Play and Save
+// build one SoundRecipe from all of them, and the hint line says what Auto
+// chose and why. The plot draws the channel through the chosen filter. The dialog opens at its
 // template size and may be made larger: the plot takes the room (the
 // channel box as much of it as its longest name needs, up to half). The
 // plot is placed as one control with its time ruler and readout (CPlotView).
@@ -63,6 +65,7 @@ class CAnalogSoundDlg : public QDialog {
   static constexpr int IDC_PITCH = 1011;       // the pitch range, shown instead of Filter for Pitch
   static constexpr int IDC_FILTER = 1012;      // "Filter": enabled for Waveform
   static constexpr int IDC_SPEED = 1013;       // "Speed": x1 .. x100, enabled for Waveform
+  static constexpr int IDC_TICKS = 1016;       // "Tick at events": a tick at each event
 
   // Builds the window and its controls (no file is touched yet). With no
   // parent, DoModal centres the dialog over the application's active window.
@@ -93,9 +96,10 @@ class CAnalogSoundDlg : public QDialog {
   void OnStop();
   // The Level drop-down changed: m_level follows, is stored, the hint is redone.
   void OnSelchangeLevel();
-  // The Sound, Pitch, Filter or Speed drop-down changed: m_soundChoice
-  // follows and is stored; Pitch shows instead of Filter for Pitch, Filter
-  // and Speed are enabled for Waveform alone; the hint is redone.
+  // The Sound, Pitch, Filter or Speed drop-down or the ticks box changed:
+  // m_soundChoice follows and is stored; Pitch shows instead of Filter for
+  // Pitch, Filter and Speed are enabled for Waveform alone; the plot takes
+  // the chosen filter; the hint is redone.
   void OnSelchangeSoundChoice();
   // Save...: with a channel chosen and the rate accepted (the checks and
   // messages of Play), asks for a file name, in a file dialog whose caption
@@ -137,7 +141,7 @@ class CAnalogSoundDlg : public QDialog {
   QString m_strTempFile;                       // full name of the temporary WAVE file, once open
   std::vector<float> m_pSoundBuffer;           // the last built sound; empty when released
   sound::SoundLevel m_level = sound::SoundLevel::AsRecorded;  // the Level drop-down's choice
-  sounddlg::SoundChoice m_soundChoice;  // the Sound, Pitch, Filter and Speed drop-downs' choices
+  sounddlg::SoundChoice m_soundChoice;  // the Sound, Pitch, Filter, Speed and ticks choices
 
  protected:
   // Creates the temporary file and the sound buffer, hands the plot its
@@ -227,6 +231,7 @@ class CAnalogSoundDlg : public QDialog {
   QComboBox* m_pComboFilter = nullptr;
   QLabel* m_pLabelSpeed = nullptr;
   QComboBox* m_pComboSpeed = nullptr;
+  QCheckBox* m_pCheckTicks = nullptr;
   QString m_strSoundHint;  // Auto's last note, for channel m_nSoundHintChannel
   int m_nSoundHintChannel = -1;
   CPlotView* m_pPlotView = nullptr;  // holds m_plot, its ruler and readout

@@ -24,7 +24,7 @@ struct SoundSaveChoice {
   sound::SoundLevel level = sound::SoundLevel::AsRecorded;
   PlotRange range;    // the channel's samples [first, last) that are saved
   bool whole = true;  // range is the whole channel (else the visible part of a zoom)
-  SoundChoice sound;  // Sound, Pitch, Filter and Speed, as the dialog shows them
+  SoundChoice sound;  // Sound, Pitch, Filter, Speed and ticks, as the dialog shows them
 };
 
 // The file dialog's caption, naming the seconds saved (from the first
