@@ -5,8 +5,10 @@
 #include <QTimer>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "core/plot/PlotGeometry.h"
+#include "gui/sound/PlotSelection.h"
 
 class CC3d;
 class CPlotSummary;
@@ -16,7 +18,8 @@ class CPlotSummary;
 // sets m_pC3d and m_nChannel and calls update().
 //
 // The user can zoom and pan in time: the wheel zooms around the mouse, a
-// drag pans, a double-click shows the whole channel again. The visible
+// drag pans, a double-click shows the whole channel again. Shift+drag
+// selects a time range, shaded over the trace; a click outside it clears it. The visible
 // samples are drawn as a channel holding only them (RenderAnalogPlot's range
 // rules), so the unzoomed plot is the drawing of the whole channel. A
 // summary of the channel, built on its first paint, keeps every paint short.
@@ -47,6 +50,14 @@ class CAnalogPlot : public QFrame {
   // Shows the whole channel again.
   void ResetZoom();
 
+  // The selected samples [first, last) of the current channel (at least
+  // one), or none.
+  std::optional<PlotRange> Selection() const;
+  // Selects [first, last) of the current channel, clamped to it; a range of
+  // no sample clears the selection.
+  void SetSelection(std::int64_t first, std::int64_t last);
+  void ClearSelection();
+
   // Shows the playhead for a sound, now playing on the application's player,
   // made of the channel's samples from `firstSample` on at the file's analog
   // rate: it moves 50 times a second with the player's position and
@@ -69,6 +80,8 @@ class CAnalogPlot : public QFrame {
  signals:
   // The visible range changed (zoom, pan, reset).
   void ViewChanged();
+  // The selection was made, changed or cleared.
+  void SelectionChanged();
   // A paint drew another channel, file, range or width than the paint
   // before: whatever describes the drawing must be redrawn.
   void RangeDrawn();
@@ -93,6 +106,8 @@ class CAnalogPlot : public QFrame {
  private:
   std::int64_t SampleCount() const;
   void OnPlayheadTick();
+  // A click at column x (no drag): clears a selection it lies outside of.
+  void OnClick(double x);
 
   std::unique_ptr<CPlotSummary> m_summary;  // of the channel last painted
   // The zoomed range and the channel it belongs to; another channel or file
@@ -107,6 +122,13 @@ class CAnalogPlot : public QFrame {
   bool m_dragging = false;
   double m_dragX = 0.0;
   std::int64_t m_dragFirst = 0;
+  bool m_dragMoved = false;  // beyond the drag distance: a pan, not a click
+  // The selection, and a Shift+drag making it: the sample it started at
+  // and the selection before it (back when the drag selects nothing).
+  CPlotSelection m_selection;
+  bool m_selecting = false;
+  double m_selectFrom = 0.0;
+  std::optional<PlotRange> m_selectionBefore;
   // The playhead: the sound's first sample, the sample heard now (-1: none).
   QTimer m_playheadTimer;
   std::int64_t m_playFirst = 0;
