@@ -31,14 +31,15 @@ class QShowEvent;
 // its temporary file and has the application's sound player play it; Stop
 // silences it; Save... writes the same sound to a file the user names. A
 // Level choice picks the amplitude mapping, and a hint line under it says
-// when "As recorded" suits the channel badly. Shift+drag on the plot selects
-// the part Play and Save take; Loop repeats Play's sound until Stop. Beside them, Sound picks what
+// when "As recorded" suits the channel badly. Beside them, Sound picks what
 // the channel is heard as (Waveform, Pitch with its range, or Auto), and
 // for Waveform a Filter and a Speed; Play and Save build one SoundRecipe from
 // all of them, and the hint line says what Auto chose and why. The dialog opens at its
 // template size and may be made larger: the plot takes the room (the
 // channel box as much of it as its longest name needs, up to half). The
 // plot is placed as one control with its time ruler and readout (CPlotView).
+// Shift+drag on the plot selects the part Play and Save take (before a
+// zoom's), and Loop repeats Play's sound until Stop (CAnalogSoundDlgLoop.cpp).
 // The level, the sound choices and the size are kept in the program's settings
 // (SoundDlgSettings.h), the choices' lists in SoundChoices.h; Save's file dialog and writing are in
 // SoundSave.h. It owns its controls (Qt children, m_plot and m_comboChannel by value), the sound
