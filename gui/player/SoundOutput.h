@@ -12,6 +12,9 @@ struct PcmSound {
   QByteArray samples;  // 8-bit unsigned or 16-bit signed little-endian
   int bits = 16;       // 8 or 16
   int rate = 0;        // samples per second, 1 to 44100
+  // Played over and over until stopped, each pass joined to the next by a
+  // short crossfade (sound::CPcmLoop); never ends by itself.
+  bool loop = false;
 };
 
 // One sound at a time on the system's default audio output, fed from a

@@ -2,6 +2,7 @@
 
 #include <QCursor>
 #include <QHelpEvent>
+#include <QApplication>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QShortcut>
@@ -99,6 +100,39 @@ void CAnalogPlot::ResetZoom() {
   emit ViewChanged();
 }
 
+std::optional<PlotRange> CAnalogPlot::Selection() const {
+  return m_selection.Of(m_pC3d, m_nChannel, SampleCount());
+}
+
+void CAnalogPlot::SetSelection(std::int64_t first, std::int64_t last) {
+  const std::int64_t n = SampleCount();
+  first = std::clamp<std::int64_t>(first, 0, n);
+  last = std::clamp<std::int64_t>(last, 0, n);
+  if (last - first < 1) {
+    ClearSelection();
+    return;
+  }
+  if (Selection() == PlotRange{first, last}) return;
+  m_selection.Set(m_pC3d, m_nChannel, n, PlotRange{first, last});
+  update();
+  emit SelectionChanged();
+}
+
+void CAnalogPlot::ClearSelection() {
+  if (!Selection()) return;
+  m_selection.Clear();
+  update();
+  emit SelectionChanged();
+}
+
+void CAnalogPlot::OnClick(double x) {
+  const std::optional<PlotRange> selected = Selection();
+  if (!selected) return;
+  const double at = SampleAt(x);
+  if (at < static_cast<double>(selected->first) || at > static_cast<double>(selected->last))
+    ClearSelection();
+}
+
 double CAnalogPlot::SecondsPerSample() const {
   if (m_pC3d == nullptr) return 0.0;
   const double rate = sound::AnalogRate(*m_pC3d);
@@ -190,6 +224,10 @@ void CAnalogPlot::paintEvent(QPaintEvent* event) {
       m_drawnWidth = inside.width();
       emit RangeDrawn();
     }
+    if (const std::optional<PlotRange> selected = Selection()) {
+      plotselection::Shade(painter, inside, ColumnOf(static_cast<double>(selected->first)),
+                           ColumnOf(static_cast<double>(selected->last)), palette());
+    }
     const int x = PlayheadX();
     if (x >= 0) {
       painter.setPen(QPen(kPlayheadColour, 1));
@@ -230,13 +268,32 @@ void CAnalogPlot::mousePressEvent(QMouseEvent* event) {
     QFrame::mousePressEvent(event);
     return;
   }
+  if (event->modifiers() & Qt::ShiftModifier) {
+    m_selecting = true;
+    m_selectFrom = SampleAt(event->position().x());
+    m_selectionBefore = Selection();
+    return;
+  }
   m_dragging = true;
+  m_dragMoved = false;
   m_dragX = event->position().x();
   m_dragFirst = VisibleRange().first;
 }
 
 void CAnalogPlot::mouseMoveEvent(QMouseEvent* event) {
   const double x = event->position().x();
+  if (m_selecting) {
+    // Shown as it is made; a stretch of no sample yet shows what was before.
+    const std::optional<PlotRange> range =
+        plotselection::Between(m_selectFrom, SampleAt(x), SampleCount());
+    const std::optional<PlotRange> shown = range ? range : m_selectionBefore;
+    if (shown) {
+      SetSelection(shown->first, shown->last);
+    } else {
+      ClearSelection();
+    }
+  }
+  if (m_dragging && std::abs(x - m_dragX) >= QApplication::startDragDistance()) m_dragMoved = true;
   if (m_dragging && IsZoomed()) {
     const PlotRange range = VisibleRange();
     const std::int64_t length = range.last - range.first;
@@ -248,7 +305,24 @@ void CAnalogPlot::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void CAnalogPlot::mouseReleaseEvent(QMouseEvent* event) {
-  if (event->button() == Qt::LeftButton) m_dragging = false;
+  if (event->button() == Qt::LeftButton) {
+    const double x = event->position().x();
+    if (m_selecting) {
+      m_selecting = false;
+      const std::optional<PlotRange> range =
+          plotselection::Between(m_selectFrom, SampleAt(x), SampleCount());
+      if (range) {
+        SetSelection(range->first, range->last);
+      } else {
+        // Shorter than one sample: no selection made, a click.
+        if (m_selectionBefore) SetSelection(m_selectionBefore->first, m_selectionBefore->last);
+        OnClick(x);
+      }
+    } else if (m_dragging && !m_dragMoved) {
+      OnClick(x);
+    }
+    m_dragging = false;
+  }
   QFrame::mouseReleaseEvent(event);
 }
 

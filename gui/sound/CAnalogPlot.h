@@ -5,11 +5,13 @@
 #include <QTimer>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "core/plot/PlotGeometry.h"
 #include "core/sound/Filters.h"
 #include "gui/sound/PlotEvents.h"
+#include "gui/sound/PlotSelection.h"
 
 class CC3d;
 class CFilteredPlot;
@@ -20,7 +22,8 @@ class CPlotSummary;
 // sets m_pC3d and m_nChannel and calls update().
 //
 // The user can zoom and pan in time: the wheel zooms around the mouse, a
-// drag pans, a double-click shows the whole channel again. The visible
+// drag pans, a double-click shows the whole channel again. Shift+drag
+// selects a time range, shaded over the trace; a click outside it clears it. The visible
 // samples are drawn as a channel holding only them (RenderAnalogPlot's range
 // rules), so the unzoomed plot is the drawing of the whole channel. A
 // summary of the channel, built on its first paint, keeps every paint short.
@@ -54,6 +57,14 @@ class CAnalogPlot : public QFrame {
   void SetVisibleRange(std::int64_t first, std::int64_t last);
   // Shows the whole channel again.
   void ResetZoom();
+
+  // The selected samples [first, last) of the current channel (at least
+  // one), or none.
+  std::optional<PlotRange> Selection() const;
+  // Selects [first, last) of the current channel, clamped to it; a range of
+  // no sample clears the selection.
+  void SetSelection(std::int64_t first, std::int64_t last);
+  void ClearSelection();
 
   // Shows the playhead for a sound, now playing on the application's player,
   // made of the channel's samples from `firstSample` on at the file's analog
@@ -90,6 +101,8 @@ class CAnalogPlot : public QFrame {
  signals:
   // The visible range changed (zoom, pan, reset).
   void ViewChanged();
+  // The selection was made, changed or cleared.
+  void SelectionChanged();
   // A paint drew another channel, file, range or width than the paint
   // before: whatever describes the drawing must be redrawn.
   void RangeDrawn();
@@ -121,6 +134,8 @@ class CAnalogPlot : public QFrame {
   const CC3d* FilteredValues() const;
   // The events' marks for the visible range at the current width.
   std::vector<PlotEventMark> EventMarks() const;
+  // A click at column x (no drag): clears a selection it lies outside of.
+  void OnClick(double x);
 
   std::unique_ptr<CPlotSummary> m_summary;   // of the channel last painted
   std::vector<sound::FilterSpec> m_filters;  // the sound's; empty: none
@@ -142,6 +157,13 @@ class CAnalogPlot : public QFrame {
   bool m_dragging = false;
   double m_dragX = 0.0;
   std::int64_t m_dragFirst = 0;
+  bool m_dragMoved = false;  // beyond the drag distance: a pan, not a click
+  // The selection, and a Shift+drag making it: the sample it started at
+  // and the selection before it (back when the drag selects nothing).
+  CPlotSelection m_selection;
+  bool m_selecting = false;
+  double m_selectFrom = 0.0;
+  std::optional<PlotRange> m_selectionBefore;
   // The playhead: the sound's first sample, the sample heard now (-1: none).
   QTimer m_playheadTimer;
   std::int64_t m_playFirst = 0;

@@ -101,6 +101,8 @@ QWidget* CAnalogSoundDlg::GetDlgItem(int nID) {
       return m_pComboSpeed;
     case IDC_TICKS:
       return m_pCheckTicks;
+    case IDC_LOOP:
+      return m_pLoop;
     default:
       return nullptr;
   }
@@ -305,8 +307,7 @@ void CAnalogSoundDlg::OnPlay() {
 }
 
 PlotRange CAnalogSoundDlg::SoundRange(int channel) const {
-  // Zoomed, a sound is made of the visible samples alone.
-  if (channel == m_plot.m_nChannel && m_plot.IsZoomed()) return m_plot.VisibleRange();
+  if (const std::optional<PlotRange> part = PlayedPart(channel)) return *part;
   return PlotRange{0, m_pC3d != nullptr ? m_pC3d->SamplesPerChannel() : 0};
 }
 
@@ -315,7 +316,8 @@ bool CAnalogSoundDlg::ReadSaveChoice(sounddlg::SoundSaveChoice& choice) {
   choice.level = m_level;
   choice.sound = m_soundChoice;
   choice.range = SoundRange(choice.channel);
-  choice.whole = !(choice.channel == m_plot.m_nChannel && m_plot.IsZoomed());
+  choice.whole = !PlayedPart(choice.channel);
+  choice.selection = choice.channel == m_plot.m_nChannel && m_plot.Selection();
   return true;
 }
 
@@ -363,8 +365,10 @@ void CAnalogSoundDlg::SetStatus(const QString& text) {
 
 void CAnalogSoundDlg::WriteWave(int channel, int bits, float rate) {
   if (m_pC3d == nullptr) return;
-  // Zoomed, Play builds the visible samples alone; the playhead follows either sound.
+  // Zoomed, Play builds the visible samples alone (selected, the selection);
+  // the playhead follows either sound.
   const sound::SoundRecipe spec = BuildSpec(channel, bits, rate);
+  m_host.SetLoop(IsLooping());
   const sound::WaveOutcome outcome =
       sound::WriteWave(*m_pC3d, spec, m_pSoundBuffer, m_tempFile.FsPath(), m_host);
   if (outcome == sound::WaveOutcome::Played && channel == m_plot.m_nChannel)
@@ -373,11 +377,10 @@ void CAnalogSoundDlg::WriteWave(int channel, int bits, float rate) {
 
 sound::SoundRecipe CAnalogSoundDlg::BuildSpec(int channel, int bits, float rate) const {
   sound::SoundRecipe spec{.channel = channel, .bits = bits, .rate = rate, .level = m_level};
-  if (channel == m_plot.m_nChannel && m_plot.IsZoomed()) {
-    const PlotRange shown = SoundRange(channel);
+  if (const std::optional<PlotRange> shown = PlayedPart(channel)) {
     // A range of a loaded channel: within GetAnalogSampleCount(), an int.
-    spec.range = sound::SampleSpan{static_cast<int>(shown.first),
-                                   static_cast<int>(shown.last - shown.first)};
+    spec.range = sound::SampleSpan{static_cast<int>(shown->first),
+                                   static_cast<int>(shown->last - shown->first)};
   }
   sounddlg::ApplySoundChoice(m_soundChoice, spec);
   sounddlg::ApplyTicks(m_soundChoice, *m_pC3d, spec);

@@ -5,6 +5,7 @@
 #include <QRect>
 #include <QString>
 #include <QStringList>
+#include <optional>
 #include <vector>
 
 #include "core/sound/SoundLevel.h"
@@ -38,6 +39,8 @@ class QShowEvent;
 // template size and may be made larger: the plot takes the room (the
 // channel box as much of it as its longest name needs, up to half). The
 // plot is placed as one control with its time ruler and readout (CPlotView).
+// Shift+drag on the plot selects the part Play and Save take (before a
+// zoom's), and Loop repeats Play's sound until Stop (CAnalogSoundDlgLoop.cpp).
 // The level, the sound choices and the size are kept in the program's settings
 // (SoundDlgSettings.h), the choices' lists in SoundChoices.h; Save's file dialog and writing are in
 // SoundSave.h. It owns its controls (Qt children, m_plot and m_comboChannel by value), the sound
@@ -66,6 +69,7 @@ class CAnalogSoundDlg : public QDialog {
   static constexpr int IDC_FILTER = 1012;      // "Filter": enabled for Waveform
   static constexpr int IDC_SPEED = 1013;       // "Speed": x1 .. x100, enabled for Waveform
   static constexpr int IDC_TICKS = 1016;       // "Tick at events": a tick at each event
+  static constexpr int IDC_LOOP = 1017;        // "Loop": Play repeats its sound until Stop
 
   // Builds the window and its controls (no file is touched yet). With no
   // parent, DoModal centres the dialog over the application's active window.
@@ -103,17 +107,17 @@ class CAnalogSoundDlg : public QDialog {
   void OnSelchangeSoundChoice();
   // Save...: with a channel chosen and the rate accepted (the checks and
   // messages of Play), asks for a file name, in a file dialog whose caption
-  // names the seconds saved, and calls SaveSound.
+  // names the seconds saved (and says when they are the selection), and calls SaveSound.
   void OnSave();
   // Writes the sound Play would build for the current channel, bits, rate,
-  // level and (zoomed) visible range to `path`, whole or not at all
+  // level and SoundRange (one pass of a loop) to `path`, whole or not at all
   // (sounddlg::SaveSoundFile): a refused or failed build writes nothing and
   // a message box says why. On success the status line says where it
   // wrote. Nothing plays and the dialog's temporary file is left alone.
   // True when `path` holds the sound.
   bool SaveSound(const QString& path);
-  // The SoundRecipe Play and Save build: channel, bits, rate, level, the (zoomed)
-  // visible range and the sound choices. channel must be a valid index.
+  // The SoundRecipe Play and Save build: channel, bits, rate, level, the
+  // part SoundRange gives and the sound choices. channel must be a valid index.
   sound::SoundRecipe BuildSpec(int channel, int bits, float rate) const;
   // Shows "Status : " followed by text, and pushes all members to the controls.
   void SetStatus(const QString& text);
@@ -128,9 +132,15 @@ class CAnalogSoundDlg : public QDialog {
   // less what the channel box takes (ChannelBoxGrowth), by which the plot
   // moves right. Everything placed around the plot is placed from it.
   QRect PlotRect() const;
-  // The samples of `channel` a sound is made of: the visible range when the
-  // plot shows that channel zoomed, else the whole channel.
+  // The samples of `channel` a sound is made of: the plot's selection when
+  // it shows that channel with one, else the visible range when it shows
+  // that channel zoomed, else the whole channel.
   PlotRange SoundRange(int channel) const;
+  // SoundRange's part of the channel: none when it is the whole channel.
+  std::optional<PlotRange> PlayedPart(int channel) const;
+  // The Loop check box's state: Play repeats its sound until Stop. Not kept
+  // in the settings: a sound that never ends is chosen anew each time.
+  bool IsLooping() const;
 
   CC3d* m_pC3d = nullptr;                      // the document's file; not owned, set before DoModal
   CAnalogPlot m_plot;                          // control 1001
@@ -206,6 +216,10 @@ class CAnalogSoundDlg : public QDialog {
   void ShowSoundChoice();
   // The dialog's size at the template, in pixels of the current font.
   QSize TemplateSize() const;
+  // Creates the Loop check box (after Stop in the tab order) and places it
+  // right of the Filter label in the left column.
+  void CreateLoopBox();
+  void PlaceLoopBox();
 
   CPlatformSoundHost m_host;    // the platform services of a build, over this dialog
   CTempFile m_tempFile;         // owns the file named m_strTempFile
@@ -232,6 +246,7 @@ class CAnalogSoundDlg : public QDialog {
   QLabel* m_pLabelSpeed = nullptr;
   QComboBox* m_pComboSpeed = nullptr;
   QCheckBox* m_pCheckTicks = nullptr;
+  QCheckBox* m_pLoop = nullptr;
   QString m_strSoundHint;  // Auto's last note, for channel m_nSoundHintChannel
   int m_nSoundHintChannel = -1;
   CPlotView* m_pPlotView = nullptr;  // holds m_plot, its ruler and readout

@@ -195,6 +195,7 @@ void CAnalogSoundDlg::CreateControls() {
   }
   connect(m_pCheckTicks, &QCheckBox::toggled, this, &CAnalogSoundDlg::OnSelchangeSoundChoice);
   connect(m_pOk, &QPushButton::clicked, this, &CAnalogSoundDlg::accept);
+  CreateLoopBox();
 }
 
 void CAnalogSoundDlg::LayoutControls() {
@@ -298,6 +299,7 @@ void CAnalogSoundDlg::PlaceControls() {
   // Speed keeps its place from the bottom right corner, beside the status.
   m_pLabelSpeed->move(du.Map(kSpeedLabelRect).topLeft() + QPoint(dx, dy));
   m_pComboSpeed->move(du.Map(kSpeedRect).topLeft() + QPoint(dx, dy));
+  PlaceLoopBox();
   QRect hint = du.Map(kLevelHintRect).translated(grow, 0);
   hint.setBottom(std::min(hint.bottom(), m_pPlotView->geometry().top() - 1));
   m_pLevelHint->setGeometry(hint);

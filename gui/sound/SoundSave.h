@@ -22,14 +22,18 @@ struct SoundSaveChoice {
   int bits = 16;      // 8 or 16
   float rate = 0.0f;  // Hz, already accepted by the rate checks
   sound::SoundLevel level = sound::SoundLevel::AsRecorded;
-  PlotRange range;    // the channel's samples [first, last) that are saved
-  bool whole = true;  // range is the whole channel (else the visible part of a zoom)
-  SoundChoice sound;  // Sound, Pitch, Filter, Speed and ticks, as the dialog shows them
+  PlotRange range;         // the channel's samples [first, last) that are saved
+  bool whole = true;       // range is the whole channel (else the visible part of a zoom)
+  bool selection = false;  // range is the plot's selection
+  SoundChoice sound;       // Sound, Pitch, Filter, Speed and ticks, as the dialog shows them
 };
 
 // The file dialog's caption, naming the seconds saved (from the first
 // sample of the range to its last): "Save the visible 1.200 to 3.400 s as",
-// or for the whole channel "Save the whole channel, 0.000 to 2.999 s, as".
+// or for the whole channel "Save the whole channel, 0.000 to 2.999 s, as";
+// for a selection its start and end as the plot's readout gives them
+// (the end is the time just past its last sample): "Save the selection,
+// 1.200 to 3.400 s, as".
 QString SaveCaption(const CC3d& c3d, const SoundSaveChoice& choice);
 
 // A file name for the saved sound, in the recording's folder: the
