@@ -1,8 +1,8 @@
 #include "gui/sound/CAnalogPlot.h"
 
+#include <QApplication>
 #include <QCursor>
 #include <QHelpEvent>
-#include <QApplication>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QShortcut>
