@@ -100,14 +100,6 @@ class CCsvBlock {
 
 }  // namespace
 
-std::string ChannelsCsvHeaderCell(const CC3d& c3d, int channel) {
-  std::string cell = AnalogChannelName(c3d, channel);
-  while (!cell.empty() && cell.back() == ' ') cell.pop_back();  // labels are blank-padded
-  const std::string units = AnalogChannelUnits(c3d, channel);
-  if (!units.empty()) cell += " [" + units + "]";
-  return cell;
-}
-
 std::string QuoteCsvField(std::string_view field) {
   if (field.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(field);
   std::string quoted = "\"";
@@ -139,9 +131,10 @@ CsvStatus WriteChannelsCsv(const CC3d& c3d, std::span<const int> channels, CsvSa
 
   CCsvBlock out(sink);
   out.Text("time [s]");
+  const std::vector<std::string> headings = AnalogChannelHeadings(c3d);
   for (const int c : channels) {
     out.Text(",");
-    out.Text(Utf8FromLatin1(QuoteCsvField(ChannelsCsvHeaderCell(c3d, c))));
+    out.Text(Utf8FromLatin1(QuoteCsvField(headings[static_cast<std::size_t>(c)])));
   }
   out.LineEnd();
   const int integer = c3d.m_bIntegerData ? 1 : 0;

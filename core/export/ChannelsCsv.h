@@ -15,7 +15,8 @@ class CC3d;
 // recording of gigabytes never sits in memory as text.
 //
 // The bytes, for channels c1..ck and samples [first, last):
-// - a header row: "time [s]", then each channel's cell (ChannelsCsvHeaderCell);
+// - a header row: "time [s]", then each channel's heading (AnalogChannelHeadings:
+//   its label without trailing blanks, then " [units]" when the file gives units);
 // - one row per sample i: the time i / analog rate in seconds from the first
 //   sample of the recording (a double, as the plot's ruler counts), then each
 //   channel's scaled value (raw - offset) x scale (CAnalog::GetScaledSample,
@@ -46,11 +47,6 @@ struct CsvSampleRange {
   std::int64_t first = 0;
   std::int64_t last = std::numeric_limits<std::int64_t>::max();
 };
-
-// The header cell of a channel: its listed label (AnalogChannelName) without
-// trailing blanks, then " [units]" when the file gives units (ANALOG:UNITS).
-// Not yet quoted (QuoteCsvField does that).
-std::string ChannelsCsvHeaderCell(const CC3d& c3d, int channel);
 
 // `field` as one RFC 4180 field: unchanged unless it holds ',', '"', CR or
 // LF; then enclosed in '"' with every '"' doubled.
