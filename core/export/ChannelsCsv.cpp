@@ -124,8 +124,11 @@ CsvStatus WriteChannelsCsv(const CC3d& c3d, std::span<const int> channels, CsvSa
   const double rate = static_cast<double>(c3d.AnalogRate());
   if (!(rate > 0.0) || !std::isfinite(rate)) return CsvStatus::NoTimes;
   // Load refuses a count past int's range, so every index below fits the
-  // int that GetScaledSample takes.
-  const std::int64_t count = std::max(c3d.GetAnalogSampleCount(), 0);
+  // int that GetScaledSample takes. A block shorter than the count (a
+  // recording built by hand) ends the rows where it ends.
+  std::int64_t count = std::max(c3d.GetAnalogSampleCount(), 0);
+  for (const CAnalog* a : analogs)
+    count = std::min(count, static_cast<std::int64_t>(a->m_pSamples.size() / c3d.SampleWidth()));
   const std::int64_t last = std::min(range.last, count);
   if (range.first < 0 || range.first >= last) return CsvStatus::EmptyRange;
 

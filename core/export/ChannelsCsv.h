@@ -55,7 +55,8 @@ std::string QuoteCsvField(std::string_view field);
 // Writes the header row and the rows of samples `range` of `channels` (in
 // the order given; an index may repeat) of the loaded `c3d` into `sink`, by
 // the rules above, in blocks of at most 64 KiB. The range is clamped to the
-// recording's samples. Checks every argument before the first byte, so any
+// recording's samples (and to the shortest sample block of the channels,
+// should one hold fewer). Checks every argument before the first byte, so any
 // status but Written and SinkFailed leaves the sink untouched. A sink that
 // returns false stops the write (a GUI may cancel this way, or count the
 // bytes for a progress bar). Allocates one block; throws nothing but

@@ -172,7 +172,7 @@ TEST(ChannelsCsv, DecimalPointWhateverTheLocale) {
 
 // Catches: a refusal that has already written the header, an index past the
 // channels accepted, a range clamped into emptiness written as a header alone,
-// and a write that goes on after the sink refused.
+// a read past a short block, and a write that goes on after the sink refused.
 TEST(ChannelsCsv, RefusesBeforeTheFirstByteAndStopsWhenTheSinkRefuses) {
   CC3d c3d;
   LoadRecording(c3d, TwoChannels(false));
@@ -206,6 +206,16 @@ TEST(ChannelsCsv, RefusesBeforeTheFirstByteAndStopsWhenTheSinkRefuses) {
   EXPECT_EQ(csv::WriteChannelsCsv(c3d, many, {}, refusing), csv::CsvStatus::SinkFailed);
   EXPECT_GT(refusing.text.size(), 60000u);
   EXPECT_LE(refusing.text.size(), 64u * 1024u);
+
+  // A block shorter than the recording's count is never read past its end.
+  c3d.m_analogs[1]->m_pSamples = CSampleBlock(3 * sizeof(std::int16_t));
+  CStringSink shortBlock;
+  EXPECT_EQ(csv::WriteChannelsCsv(c3d, channel, {}, shortBlock), csv::CsvStatus::Written);
+  EXPECT_EQ(Split(shortBlock.text, "\r\n").size(), 1u + 40u + 1u);
+  const std::vector<int> both = {0, 1};
+  shortBlock.text.clear();
+  EXPECT_EQ(csv::WriteChannelsCsv(c3d, both, {}, shortBlock), csv::CsvStatus::Written);
+  EXPECT_EQ(Split(shortBlock.text, "\r\n").size(), 1u + 3u + 1u);
 }
 
 }  // namespace
