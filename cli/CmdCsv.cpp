@@ -111,7 +111,8 @@ void AddCsvCommand(CLI::App& app) {
   cmd->add_option("FILE", o->path, "C3D file")->required();
   cmd->add_option("--channel", o->channels,
                   "a channel to write, as a 0-based index or its label as listed; repeat for "
-                  "more, in the order the columns take (default: every channel in file order)");
+                  "more, in the order the columns take (default: every channel in file order)")
+      ->allow_extra_args(false);  // one channel per --channel: FILE may follow it
   cmd->add_option("--from", o->times.from,
                   "write only the samples from this time on, in seconds from the first sample "
                   "(0 or later)");

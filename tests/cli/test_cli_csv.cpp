@@ -90,7 +90,8 @@ INSTANTIATE_TEST_SUITE_P(EachProcessorFormat, CliCsvRealFile,
 
 // Catches: a refusal that exits 0 or 2, leaves a partial or empty file, or
 // replaces the file that was there; a range in the wrong order, unit or
-// direction accepted; channels and range chosen but ignored.
+// direction accepted; channels and range chosen but ignored; FILE after a
+// --channel taken as a second channel.
 TEST(CliCsv, ChoosesChannelsAndRangeAndRefusesLeavingNothing) {
   c3dtest::ScratchDir dir;
   c3dtest::Recording rec;
@@ -104,7 +105,7 @@ TEST(CliCsv, ChoosesChannelsAndRangeAndRefusesLeavingNothing) {
   const std::string file = (dir / "two.c3d").string();
   ASSERT_TRUE(c3dtest::WriteFile(file, c3dtest::WriteC3d(rec)));
 
-  const c3dtest::CliRun chosen = CsvCli(dir, {"csv", file, "--channel", "B", "--channel", "0",
+  const c3dtest::CliRun chosen = CsvCli(dir, {"csv", "--channel", "B", file, "--channel", "0",
                                               "--from", "0.5", "--to", "0.52", "-o", "-"});
   ASSERT_EQ(chosen.exitCode, 0) << chosen.err;
   EXPECT_EQ(chosen.out, "time [s],B,A\r\n0.5,-50,50\r\n0.51,-51,51\r\n0.52,-52,52\r\n");
