@@ -23,6 +23,7 @@ inline constexpr char kRefused[] = "tremolux-cli: %s\n";
 inline constexpr char kRefusePitch[] = "--pitch is for --mode pitch";
 inline constexpr char kRefuseFilter[] = "--filter is for --mode waveform (auto filters by itself)";
 inline constexpr char kRefuseSpeed[] = "--speed is for --mode waveform";
+inline constexpr char kRefuseEventsAll[] = "--events is for one channel's plot, not --channel all";
 
 // %s the file, %s the channel asked for, %zu the number of channels.
 inline constexpr char kNoSuchChannel[] =
@@ -42,7 +43,18 @@ inline constexpr char kNotPngOrSvg[] = "tremolux-cli: %s: the output must end in
 // reason, or two empty strings when it gave none.
 inline constexpr char kCannotWrite[] = "tremolux-cli: %s: cannot write the %s%s%s\n";
 inline constexpr char kWhatImage[] = "image";
+// plot --channel all: %s the file, %d x %d the picture, %zu the lanes.
+inline constexpr char kOverviewTooSmall[] =
+    "tremolux-cli: %s: %d x %d pixels cannot hold %zu lanes of two rows each beside the labels "
+    "and above the ruler\n";
 inline constexpr char kWhatGeometry[] = "geometry";
+
+// csv: the analog rate gives no times (%s the file); the recording holds no
+// samples (after kFileSays); what could not be written (kCannotWrite).
+inline constexpr char kNoTimesForCsv[] =
+    "tremolux-cli: %s: the analog rate is not positive: no times to write\n";
+inline constexpr char kNoSamplesToWrite[] = "the recording holds no samples";
+inline constexpr char kWhatCsv[] = "CSV file";
 
 // wav with many files or channels (%s the folder; %d the channel index and %s
 // its label; %s the output name and %s the file whose channel it holds).
@@ -75,6 +87,7 @@ inline constexpr std::array kTable{
     TREMOLUX_CLI_MESSAGE(kRefusePitch),
     TREMOLUX_CLI_MESSAGE(kRefuseFilter),
     TREMOLUX_CLI_MESSAGE(kRefuseSpeed),
+    TREMOLUX_CLI_MESSAGE(kRefuseEventsAll),
     TREMOLUX_CLI_MESSAGE(kNoSuchChannel),
     TREMOLUX_CLI_MESSAGE(kNoTimesToPlot),
     TREMOLUX_CLI_MESSAGE(kFromNegative),
@@ -83,7 +96,11 @@ inline constexpr std::array kTable{
     TREMOLUX_CLI_MESSAGE(kNotPngOrSvg),
     TREMOLUX_CLI_MESSAGE(kCannotWrite),
     TREMOLUX_CLI_MESSAGE(kWhatImage),
+    TREMOLUX_CLI_MESSAGE(kOverviewTooSmall),
     TREMOLUX_CLI_MESSAGE(kWhatGeometry),
+    TREMOLUX_CLI_MESSAGE(kNoTimesForCsv),
+    TREMOLUX_CLI_MESSAGE(kNoSamplesToWrite),
+    TREMOLUX_CLI_MESSAGE(kWhatCsv),
     TREMOLUX_CLI_MESSAGE(kCannotMakeFolder),
     TREMOLUX_CLI_MESSAGE(kBatchNoAnalogChannels),
     TREMOLUX_CLI_MESSAGE(kBatchNoSuchChannel),

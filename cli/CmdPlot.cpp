@@ -1,19 +1,23 @@
 // tremolux-cli plot: the sound dialog's waveform plot drawn off-screen into a
 // PNG or SVG file of W x H pixels, with the primitives the painter receives
-// written as JSON on request. Needs Qt's painter and image writers, so it
+// written as JSON on request; with --channel all, the stacked view of every
+// channel (gui/render/OverviewRender.h) for a report. Needs Qt's painter and image writers, so it
 // exists only in builds with Qt.
 #ifdef TREMOLUX_CLI_WITH_QT
 
 #include <QBuffer>
 #include <QFile>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 #include <QSvgGenerator>
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,11 +25,13 @@
 #include "cli/CliMessages.h"
 #include "cli/Commands.h"
 #include "cli/JsonWriter.h"
+#include "cli/TimeRange.h"
 #include "common/WholeFile.h"
 #include "core/c3d/C3d.h"
 #include "core/c3d/ChannelNames.h"
 #include "core/plot/PlotGeometry.h"
 #include "core/sound/WaveSynthesis.h"
+#include "gui/render/OverviewRender.h"
 #include "gui/render/PlotRender.h"
 
 namespace {
@@ -33,11 +39,19 @@ namespace {
 // Largest width or height accepted: a 32767 x 32767 image is already 4 GiB.
 constexpr int kMaxImageSide = 32767;
 
+// --channel's word for the stacked view of every channel, and that view's
+// default width and rows per lane (its separator included).
+constexpr const char* kAllChannels = "all";
+constexpr int kOverviewWidth = 1600;
+constexpr int kOverviewLanePitch = 60;
+
 struct PlotOptions {
   std::string path;
   std::string channel;
   int width = 0;
   int height = 0;
+  bool widthGiven = false;   // --width is required but for the stacked view
+  bool heightGiven = false;  // --height likewise
   std::string out;
   std::string geometry;
   double from = 0.0;  // seconds from the first sample, when fromGiven
@@ -56,40 +70,16 @@ ImageFormat FormatOf(const std::string& path) {
   return ImageFormat::Unknown;
 }
 
-// The samples whose times lie in [from, to] seconds, sample i lying at
-// i / rate; an omitted end is the channel's. Times a millionth of a sample
-// short of an instant still reach it (0.29 x 100 is 28.999999999999996 in
-// double). False, with the reason on stderr, when the range is not usable.
+// The samples whose times lie in [from, to] seconds (SamplesOfTimes); the
+// whole channel when neither end is given. False, with the reason on stderr,
+// when the range is not usable.
 bool RangeOfTimes(const PlotOptions& o, const CC3d& c3d, PlotRange& range) {
   range = PlotRange{};
   if (!o.fromGiven && !o.toGiven) return true;
-  const double rate = sound::AnalogRate(c3d);
-  const std::int64_t n = std::max<std::int64_t>(c3d.SamplesPerChannel(), 0);
-  const double duration = rate > 0.0 ? static_cast<double>(n) / rate : 0.0;
-  if (!(rate > 0.0) || !std::isfinite(rate)) {
-    std::fprintf(stderr, CliMessages::kNoTimesToPlot, o.path.c_str());
-    return false;
-  }
-  if (o.fromGiven && !(o.from >= 0.0)) {
-    std::fprintf(stderr, CliMessages::kFromNegative);
-    return false;
-  }
-  if (o.fromGiven && o.toGiven && !(o.from < o.to)) {
-    std::fprintf(stderr, CliMessages::kFromNotBeforeTo);
-    return false;
-  }
-  constexpr double kSlack = 1e-6;
-  const double first = o.fromGiven ? std::ceil(o.from * rate - kSlack) : 0.0;
-  const double last = o.toGiven ? std::floor(o.to * rate + kSlack) + 1.0 : static_cast<double>(n);
-  if (!(first < static_cast<double>(n)) || !(last > first)) {
-    std::fprintf(stderr, CliMessages::kNoSampleInRange, o.path.c_str(), o.fromGiven ? o.from : 0.0,
-                 o.toGiven ? o.to : duration, static_cast<long long>(n), rate, duration);
-    return false;
-  }
-  // Both lie in [0, n] here (last clamped), so the conversions are exact.
-  range.first = static_cast<std::int64_t>(first);
-  range.last = static_cast<std::int64_t>(std::min(last, static_cast<double>(n)));
-  return true;
+  TimeRange times;
+  if (o.fromGiven) times.from = o.from;
+  if (o.toGiven) times.to = o.to;
+  return SamplesOfTimes(c3d, o.path, times, CliMessages::kNoTimesToPlot, range.first, range.last);
 }
 
 // `bytes` into the file `out` whole or not at all. The name's bytes are used
@@ -102,14 +92,15 @@ bool WriteBytes(const std::string& out, const QByteArray& bytes) {
   });
 }
 
-bool WritePng(const std::string& out, const QRect& rect, const CC3d& c3d, int channel,
-              const PlotColors& colors, PlotRange range, const std::vector<PlotEventMark>& marks) {
-  QImage image(rect.size(), QImage::Format_RGB32);
+// Draws into a QPainter of the picture's size, origin at its top left.
+using PaintFn = std::function<void(QPainter&)>;
+
+bool WritePng(const std::string& out, const QSize& size, const PaintFn& paint) {
+  QImage image(size, QImage::Format_RGB32);
   if (image.isNull()) return false;
   {
     QPainter painter(&image);
-    RenderAnalogPlot(painter, rect, &c3d, channel, colors, range, nullptr);
-    RenderPlotEvents(painter, rect, marks);
+    paint(painter);
   }
   // Encoded in memory, then written whole or not at all.
   QByteArray png;
@@ -117,38 +108,34 @@ bool WritePng(const std::string& out, const QRect& rect, const CC3d& c3d, int ch
   return buffer.open(QIODevice::WriteOnly) && image.save(&buffer, "PNG") && WriteBytes(out, png);
 }
 
-bool WriteSvg(const std::string& out, const QRect& rect, const CC3d& c3d, int channel,
-              const PlotColors& colors, PlotRange range, const std::vector<PlotEventMark>& marks) {
+bool WriteSvg(const std::string& out, const QSize& size, const QString& title,
+              const PaintFn& paint) {
   QByteArray text;
   QBuffer buffer(&text);
   if (!buffer.open(QIODevice::WriteOnly)) return false;
   QSvgGenerator svg;
   svg.setOutputDevice(&buffer);
-  svg.setSize(rect.size());
-  svg.setViewBox(rect);
-  svg.setTitle(QStringLiteral("Tremolux waveform plot"));
+  svg.setSize(size);
+  svg.setViewBox(QRect(QPoint(0, 0), size));
+  svg.setTitle(title);
   {
     QPainter painter(&svg);
-    RenderAnalogPlot(painter, rect, &c3d, channel, colors, range, nullptr);
-    RenderPlotEvents(painter, rect, marks);
+    paint(painter);
   }
   return WriteBytes(out, text);
 }
 
-// The primitives of one paint: `grid` as [x1, y1, x2, y2], `trace` as the
-// [x, y] vertex of every sample, `markers` as [left, top, right, bottom];
-// with events, `events` as [x, short label, context].
-void WriteGeometryJson(std::FILE* file, const CC3d& c3d, int channel, int width, int height,
-                       PlotRange range, const std::vector<PlotEventMark>* marks) {
-  const CPlotTrace trace(&c3d, channel, width, height, range);
-  CJsonWriter json(file);
-  json.BeginObject();
-  json.Key("width");
-  json.Int(trace.Width());
-  json.Key("height");
-  json.Int(trace.Height());
-  json.Key("channel");
-  json.Int(channel);
+// The picture in `format` (PNG or SVG) into `out`, whole or not at all.
+bool WritePicture(ImageFormat format, const std::string& out, const QSize& size,
+                  const QString& title, const PaintFn& paint) {
+  return format == ImageFormat::Png ? WritePng(out, size, paint)
+                                    : WriteSvg(out, size, title, paint);
+}
+
+// The primitives of one plot of `trace` into the open object: `grid` as
+// [x1, y1, x2, y2], `trace` as the [x, y] vertex of every sample, `markers`
+// as [left, top, right, bottom].
+void WritePlotPrimitives(CJsonWriter& json, const CPlotTrace& trace) {
   json.Key("grid");
   json.BeginArray();
   for (const PlotLine& l : PlotGrid(trace.Width(), trace.Height())) {
@@ -177,6 +164,22 @@ void WriteGeometryJson(std::FILE* file, const CC3d& c3d, int channel, int width,
                });
   }
   json.EndArray();
+}
+
+// The primitives of one paint (WritePlotPrimitives); with events, `events`
+// as [x, short label, context].
+void WriteGeometryJson(std::FILE* file, const CC3d& c3d, int channel, int width, int height,
+                       PlotRange range, const std::vector<PlotEventMark>* marks) {
+  const CPlotTrace trace(&c3d, channel, width, height, range);
+  CJsonWriter json(file);
+  json.BeginObject();
+  json.Key("width");
+  json.Int(trace.Width());
+  json.Key("height");
+  json.Int(trace.Height());
+  json.Key("channel");
+  json.Int(channel);
+  WritePlotPrimitives(json, trace);
   if (marks != nullptr) {
     json.Key("events");
     json.BeginArray();
@@ -210,6 +213,16 @@ void SayCannotWrite(const std::string& path, const char* what) {
                reason != 0 ? std::strerror(reason) : "");
 }
 
+// The application object that text needs, off-screen unless a platform is
+// asked for.
+std::unique_ptr<QGuiApplication> TextApplication() {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  static int argc = 1;
+  static char name[] = "tremolux-cli";
+  static char* argv[] = {name, nullptr};
+  return std::make_unique<QGuiApplication>(argc, argv);
+}
+
 int RunPlot(const PlotOptions& o) {
   const ImageFormat format = FormatOf(o.out);
   if (format == ImageFormat::Unknown) {
@@ -237,18 +250,16 @@ int RunPlot(const PlotOptions& o) {
   std::vector<PlotEventMark> marks;
   std::unique_ptr<QGuiApplication> app;
   if (o.events) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "tremolux-cli";
-    static char* argv[] = {name, nullptr};
-    app = std::make_unique<QGuiApplication>(argc, argv);
+    app = TextApplication();
     marks = PlotEventMarks(c3d, channel, o.width, o.height, range);
   }
 
   errno = 0;  // a failure before the write gives no reason
-  const bool drawn = format == ImageFormat::Png
-                         ? WritePng(o.out, rect, c3d, channel, colors, range, marks)
-                         : WriteSvg(o.out, rect, c3d, channel, colors, range, marks);
+  const bool drawn = WritePicture(
+      format, o.out, rect.size(), QStringLiteral("Tremolux waveform plot"), [&](QPainter& painter) {
+        RenderAnalogPlot(painter, rect, &c3d, channel, colors, range, nullptr);
+        RenderPlotEvents(painter, rect, marks);
+      });
   if (!drawn) {
     SayCannotWrite(o.out, CliMessages::kWhatImage);
     return 1;
@@ -261,20 +272,132 @@ int RunPlot(const PlotOptions& o) {
   return 0;
 }
 
+// The stacked view's primitives: the picture's size, the heading column's
+// width, the ruler's rectangle and each lane's channel, heading, rectangle
+// ([left, top, width, height]) and plot primitives (WritePlotPrimitives) at
+// the lane's size.
+void WriteOverviewJson(std::FILE* file, const CC3d& c3d, const OverviewLayout& layout, int width,
+                       int height, PlotRange range) {
+  const std::vector<std::string> headings = AnalogChannelHeadings(c3d);
+  const auto rect = [](CJsonWriter& json, const QRect& r) {
+    json.BeginArray();
+    for (const int v : {r.left(), r.top(), r.width(), r.height()}) json.Int(v);
+    json.EndArray();
+  };
+  CJsonWriter json(file);
+  json.BeginObject();
+  json.Key("width");
+  json.Int(width);
+  json.Key("height");
+  json.Int(height);
+  json.Key("label_width");
+  json.Int(layout.labelWidth);
+  json.Key("ruler");
+  rect(json, layout.ruler);
+  json.Key("lanes");
+  json.BeginArray();
+  for (std::size_t k = 0; k < layout.lanes.size(); ++k) {
+    const QRect& lane = layout.lanes[k];
+    json.BeginObject();
+    json.Key("channel");
+    json.Int(static_cast<std::int64_t>(k));
+    json.Key("heading");
+    json.Latin1(headings[k]);
+    json.Key("rect");
+    rect(json, lane);
+    WritePlotPrimitives(json,
+                        CPlotTrace(&c3d, static_cast<int>(k), lane.width(), lane.height(), range));
+    json.EndObject();
+  }
+  json.EndArray();
+  json.EndObject();
+  json.Finish();
+}
+
+// plot --channel all: every channel as a lane of the stacked view, in file
+// order, over the range given (the whole recording by default).
+int RunPlotAll(const PlotOptions& o) {
+  const ImageFormat format = FormatOf(o.out);
+  if (format == ImageFormat::Unknown) {
+    std::fprintf(stderr, CliMessages::kNotPngOrSvg, o.out.c_str());
+    return 2;
+  }
+  if (o.events) {
+    std::fprintf(stderr, CliMessages::kRefused, CliMessages::kRefuseEventsAll);
+    return 2;
+  }
+  CC3d c3d;
+  if (!LoadOrSay(c3d, o.path)) return 1;
+  const std::size_t lanes = c3d.m_analogs.size();
+  if (lanes == 0) {
+    std::fprintf(stderr, CliMessages::kFileSays, o.path.c_str(),
+                 CliMessages::kBatchNoAnalogChannels);
+    return 1;
+  }
+  PlotRange range;
+  if (!RangeOfTimes(o, c3d, range)) return 2;
+
+  // Headings and ruler labels are text, sized in the application's font.
+  const std::unique_ptr<QGuiApplication> app = TextApplication();
+  // Measured on an image as the painter measures when it draws into one.
+  QImage probe(1, 1, QImage::Format_RGB32);
+  const QFontMetrics metrics(QGuiApplication::font(), &probe);
+  const int rulerHeight = OverviewRulerHeight(metrics);
+  const int width = o.widthGiven ? o.width : kOverviewWidth;
+  const auto tall = static_cast<std::int64_t>(rulerHeight) +
+                    static_cast<std::int64_t>(lanes) * kOverviewLanePitch;
+  const int height =
+      o.heightGiven ? o.height : static_cast<int>(std::min<std::int64_t>(tall, kMaxImageSide));
+  const OverviewLayout layout =
+      LayoutOverview(width, height, static_cast<int>(lanes),
+                     OverviewLabelWidth(metrics, AnalogChannelHeadings(c3d), width), rulerHeight);
+  if (layout.lanes.empty()) {
+    std::fprintf(stderr, CliMessages::kOverviewTooSmall, o.path.c_str(), width, height, lanes);
+    return 2;
+  }
+  std::vector<int> channels(lanes);
+  for (std::size_t k = 0; k < lanes; ++k) channels[k] = static_cast<int>(k);
+
+  errno = 0;  // a failure before the write gives no reason
+  const bool drawn =
+      WritePicture(format, o.out, QSize(width, height), QStringLiteral("Tremolux channels"),
+                   [&](QPainter& painter) {
+                     RenderOverview(painter, layout, c3d, channels, range, ClassicPlotColors());
+                   });
+  if (!drawn) {
+    SayCannotWrite(o.out, CliMessages::kWhatImage);
+    return 1;
+  }
+  if (!o.geometry.empty() && !WriteWholeFile(o.geometry, [&](std::FILE* file) {
+        WriteOverviewJson(file, c3d, layout, width, height, range);
+        return true;
+      })) {
+    SayCannotWrite(o.geometry, CliMessages::kWhatGeometry);
+    return 1;
+  }
+  return 0;
+}
+
 }  // namespace
 
 void AddPlotCommand(CLI::App& app) {
   auto o = std::make_shared<PlotOptions>();
   CLI::App* cmd = app.add_subcommand("plot", kPlotHelp);
   cmd->add_option("FILE", o->path, "C3D file")->required();
-  cmd->add_option("--channel", o->channel, "0-based channel index, or a channel label as listed")
+  cmd->add_option("--channel", o->channel,
+                  "0-based channel index, or a channel label as listed; or all: every channel "
+                  "stacked as lanes on one time axis (label and units at the left of each lane, "
+                  "a time ruler under them), each lane drawn as the plot of that channel alone")
       ->required();
-  cmd->add_option("--width", o->width, "plot width in pixels")
-      ->required()
-      ->check(CLI::Range(1, kMaxImageSide));
-  cmd->add_option("--height", o->height, "plot height in pixels")
-      ->required()
-      ->check(CLI::Range(1, kMaxImageSide));
+  cmd->add_option("--width", o->width,
+                  "plot width in pixels (required; with --channel all the picture's, default 1600)")
+      ->check(CLI::Range(1, kMaxImageSide))
+      ->each([o](const std::string&) { o->widthGiven = true; });
+  cmd->add_option("--height", o->height,
+                  "plot height in pixels (required; with --channel all the picture's, default 60 "
+                  "per lane and the ruler's)")
+      ->check(CLI::Range(1, kMaxImageSide))
+      ->each([o](const std::string&) { o->heightGiven = true; });
   cmd->add_option("-o", o->out, "image to write: OUT.png or OUT.svg")->required();
   cmd->add_option("--geometry", o->geometry,
                   "also write the primitives as JSON: grid [x1,y1,x2,y2], trace [x,y] (one "
@@ -292,7 +415,17 @@ void AddPlotCommand(CLI::App& app) {
                 "draws a thin line at each event inside the range, labelled at its top (\"L FS\": "
                 "Left Foot Strike), red for left, green for right, purple otherwise; the geometry "
                 "gains events [x, label, context]");
-  cmd->callback([o] { g_exitCode = RunPlot(*o); });
+  cmd->callback([o] {
+    if (o->channel == kAllChannels) {
+      g_exitCode = RunPlotAll(*o);
+      return;
+    }
+    // One channel's plot has no default size: refused as CLI11 refuses a
+    // missing required option.
+    if (!o->widthGiven) throw CLI::RequiredError("--width");
+    if (!o->heightGiven) throw CLI::RequiredError("--height");
+    g_exitCode = RunPlot(*o);
+  });
 }
 
 #endif

@@ -12,6 +12,7 @@ extern int g_exitCode;
 
 void AddInfoCommands(CLI::App& app);   // info, param
 void AddSoundCommands(CLI::App& app);  // wav
+void AddCsvCommand(CLI::App& app);     // csv
 #ifdef TREMOLUX_CLI_WITH_QT
 void AddPlayCommand(CLI::App& app);  // play
 void AddPlotCommand(CLI::App& app);  // plot
@@ -25,7 +26,7 @@ inline constexpr const char* kPlayHelp =
     "Plays one analog channel as the sound dialog's Play does; returns when it ends";
 inline constexpr const char* kPlotHelp =
     "Draws one analog channel (or a time range of it, --from/--to) as the sound dialog's plot "
-    "does, into a PNG or SVG file";
+    "does, into a PNG or SVG file; --channel all stacks every channel on one time axis";
 
 // Loads `path` into `c3d`; on failure says why on stderr and returns false.
 bool LoadOrSay(CC3d& c3d, const std::string& path);

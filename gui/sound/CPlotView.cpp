@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "core/Messages.h"
+#include "gui/render/OverviewRender.h"
 
 namespace {
 
@@ -107,12 +108,7 @@ QSize CPlotRuler::sizeHint() const {
 }
 
 double CPlotRuler::TickStep(double seconds, int pixels, int minPixels) {
-  if (!(seconds > 0.0) || pixels <= 0) return 1.0;
-  const double least = seconds * std::max(1, minPixels) / pixels;
-  const double power = std::pow(10.0, std::floor(std::log10(least)));
-  for (const double m : {1.0, 2.0, 5.0})
-    if (m * power >= least) return m * power;
-  return 10.0 * power;
+  return RulerTickStep(seconds, pixels, minPixels);  // the stacked view's ruler steps alike
 }
 
 bool CPlotRuler::ShownSeconds(double& start, double& end) const {

@@ -63,8 +63,7 @@ PlotGeometry CoreGeometry(const fs::path& file, int channel, int width, int heig
 }
 
 // The JSON written by --geometry against the core's primitives, element by element.
-void ExpectSameGeometry(const fs::path& jsonFile, const PlotGeometry& g) {
-  const json j = json::parse(ReadText(jsonFile));
+void ExpectSameGeometry(const json& j, const PlotGeometry& g) {
   ASSERT_EQ(j.at("grid").size(), g.grid.size());
   for (std::size_t i = 0; i < g.grid.size(); ++i) {
     const PlotLine& l = g.grid[i];
@@ -78,6 +77,24 @@ void ExpectSameGeometry(const fs::path& jsonFile, const PlotGeometry& g) {
     const PlotRect& r = g.markers[i];
     EXPECT_EQ(j["markers"][i], json::array({r.left, r.top, r.right, r.bottom})) << "marker " << i;
   }
+}
+
+void ExpectSameGeometry(const fs::path& jsonFile, const PlotGeometry& g) {
+  ExpectSameGeometry(json::parse(ReadText(jsonFile)), g);
+}
+
+// The primitives CPlotTrace gives for `range` of `channel` at width x height.
+PlotGeometry TraceGeometry(const fs::path& file, int channel, int width, int height,
+                           PlotRange range) {
+  CC3d c3d;
+  c3d.m_strPathName = file.string();
+  EXPECT_TRUE(c3d.Load()) << file;
+  const CPlotTrace trace(&c3d, channel, width, height, range);
+  PlotGeometry g;
+  g.grid = PlotGrid(width, height);
+  trace.Walk([&g](const PlotPoint& p) { g.trace.push_back(p); },
+             [&g](const PlotRect& r) { g.markers.push_back(r); });
+  return g;
 }
 
 // Two labelled channels of frames x S samples: a sine and a ramp.
@@ -337,6 +354,18 @@ INSTANTIATE_TEST_SUITE_P(
             {"--channel", "0", "--width", "9", "--height", "9", "-o", "OUT", "--from", "soon"},
             2,
             "--from"},
+        RefusalCase{"width_missing",
+                    {"--channel", "0", "--height", "9", "-o", "OUT"},
+                    2,
+                    "--width is required"},
+        RefusalCase{"all_with_events",
+                    {"--channel", "all", "-o", "OUT", "--events"},
+                    2,
+                    "--events is for one channel's plot"},
+        RefusalCase{"all_lanes_too_thin",
+                    {"--channel", "all", "--width", "300", "--height", "20", "-o", "OUT"},
+                    2,
+                    "300 x 20 pixels cannot hold 2 lanes"},
         RefusalCase{
             "unwritable_image",
             {"--channel", "0", "--width", "9", "--height", "9", "-o", "/nonexistent-dir/out.png"},
@@ -348,6 +377,60 @@ INSTANTIATE_TEST_SUITE_P(
                     1,
                     "cannot write the geometry"}),
     [](const testing::TestParamInfo<RefusalCase>& param) { return std::string(param.param.what); });
+
+// plot --channel all: one lane per channel, top to bottom in file order, each
+// separated by one row, the ruler under the last; each lane's primitives are
+// those of the single channel's plot of the same range at the lane's size.
+// Catches lanes that overlap or leave rows unused, lanes scaled to another
+// lane's or the whole recording's extremes, a range applied to some lanes
+// only, and a default size other than 1600 wide and 60 rows per lane.
+TEST_F(CliPlot, AllStacksOneLanePerChannel) {
+  c3dtest::Recording rec = TwoChannels(c3dtest::Proc::Dec, true, 300, 2);
+  rec.analog.push_back(std::vector<double>(rec.analog[0].size(), 7.0));  // constant
+  rec.records.clear();  // the parameters of two channels, stated again for three
+  c3dtest::AddStandardParameters(rec, {"Left", "Right", "Flat"}, {0.5, -2.0, 1.0}, {10, 0, 0},
+                                 std::nullopt);
+  const fs::path file = Write(rec, "three.c3d");
+  const fs::path png = m_scratch / "all.png";
+  const fs::path geometry = m_scratch / "all.json";
+  const std::vector<std::string> range = {"--from", "0.5", "--to", "2.25"};
+  std::vector<std::string> args = {"plot",    file.string(), "--channel",  "all",
+                                   "--width", "500",         "--height",   "263",
+                                   "-o",      png.string(),  "--geometry", geometry.string()};
+  args.insert(args.end(), range.begin(), range.end());
+  const auto run = Run(args);
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  ExpectPng(png, 500, 263);
+  const json all = json::parse(ReadText(geometry));
+  ASSERT_EQ(all.at("lanes").size(), 3u);
+  const int labelWidth = all.at("label_width");
+  EXPECT_GT(labelWidth, 0);
+  int nextTop = 0;
+  for (std::size_t k = 0; k < 3; ++k) {
+    const json& lane = all["lanes"][k];
+    EXPECT_EQ(lane.at("channel"), k);
+    const int left = lane["rect"][0], top = lane["rect"][1];
+    const int width = lane["rect"][2], height = lane["rect"][3];
+    EXPECT_EQ(left, labelWidth);
+    EXPECT_EQ(left + width, 500);
+    EXPECT_EQ(top, nextTop) << "lane " << k;
+    EXPECT_GE(height, 1);
+    nextTop = top + height + 1;  // the separator row
+    // 0.5 s to 2.25 s at 200 Hz: samples 100 to 450.
+    ExpectSameGeometry(lane, TraceGeometry(file, static_cast<int>(k), width, height, {100, 451}));
+  }
+  EXPECT_EQ(all.at("lanes")[0].at("heading"), "Left");
+  EXPECT_EQ(all.at("ruler")[1], nextTop);
+  EXPECT_EQ(all.at("ruler")[1].get<int>() + all.at("ruler")[3].get<int>(), 263);
+
+  const auto byDefault = Run({"plot", file.string(), "--channel", "all", "-o", png.string(),
+                              "--geometry", geometry.string()});
+  ASSERT_EQ(byDefault.exitCode, 0) << byDefault.err;
+  const json sized = json::parse(ReadText(geometry));
+  EXPECT_EQ(sized.at("width"), 1600);
+  EXPECT_EQ(sized.at("ruler")[1], 3 * 60);
+  ExpectPng(png, 1600, sized.at("height").get<int>());
+}
 
 // A file that cannot be loaded is refused with the reader's reason.
 TEST_F(CliPlot, RefusesUnreadableFile) {
