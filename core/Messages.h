@@ -52,6 +52,17 @@ inline constexpr const char* kPlotRulerLabel = "%1 s";
 // Shown in the readout's place while the mouse is away from the plot.
 inline constexpr const char* kPlotZoomHint = "Wheel: zoom, drag: pan, double-click: all";
 
+// The document window: its two pages, the lane of a channel whose samples
+// never change, the list that hides and shows lanes, and File > Export.
+inline constexpr const char* kLanesPage = "Channels";
+inline constexpr const char* kSummaryPage = "Summary";
+inline constexpr const char* kLaneConstant = "constant";
+inline constexpr const char* kLaneAll = "All";
+inline constexpr const char* kLaneFilter = "Filter labels (Enter: only these)";
+inline constexpr const char* kLanesNoneShown = "No channel is shown: tick some in the list.";
+inline constexpr const char* kExportCsvTitle = "Export Channels as CSV";
+inline constexpr const char* kExportCsvFilter = "CSV files (*.csv);;All files (*)";
+
 // Sound dialog status line: kStatusPrefix followed by one of the three states.
 inline constexpr const char* kStatusPrefix = "Status : ";
 inline constexpr const char* kStatusIdle = " Idle";

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <limits>
 #include <vector>
@@ -28,6 +29,12 @@ class CPlotSummary {
   bool Describes(const CC3d& c3d, int channel) const;
   // Samples summarised (the channel's n), 0 when empty.
   std::int64_t Count() const { return m_count; }
+  // Bytes held by the summary's blocks (what it adds to the samples).
+  std::size_t Bytes() const {
+    std::size_t bytes = 0;
+    for (const std::vector<Block>& level : m_levels) bytes += level.capacity() * sizeof(Block);
+    return bytes;
+  }
 
   // Extremes of the raw samples [first, last), 0 <= first < last <= Count():
   // those of the values that are not NaN (Any() false when there is none),
