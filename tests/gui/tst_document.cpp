@@ -2,18 +2,21 @@
 // closing, and what the document leaves behind.
 #include <QAudioDevice>
 #include <QCryptographicHash>
+#include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMediaDevices>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStatusTipEvent>
+#include <QTabWidget>
 #include <QtTest>
 
 #include "core/Messages.h"
 #include "core/c3d/ChannelNames.h"
 #include "gui/app/CChildFrame.h"
 #include "gui/app/CDocTemplate.h"
+#include "gui/app/CLaneView.h"
 #include "gui/app/CMainFrame.h"
 #include "gui/app/CTremoluxApp.h"
 #include "gui/app/CTremoluxDoc.h"
@@ -51,6 +54,9 @@ class TestDocument : public QObject {
   void viewSummarizesRealFiles();
   void fileWithoutAnalogChannelsSaysSo();
   void soundDialogRunsOnTheWindowsDocument();
+  void laneOpensTheDialogOnItsChannelAndRange_data();
+  void laneOpensTheDialogOnItsChannelAndRange();
+  void fileWithoutAnalogChannelsShowsNoLanes();
   void fileIsNeverWritten();
 
  private:
@@ -467,6 +473,74 @@ void TestDocument::soundDialogRunsOnTheWindowsDocument() {
   QVERIFY(played);
   QVERIFY(CSoundPlayer::Instance()->IsPlaying());  // the sound plays on after the dialog closed
   CSoundPlayer::Instance()->Purge();
+}
+
+void TestDocument::laneOpensTheDialogOnItsChannelAndRange_data() {
+  QTest::addColumn<bool>("byKey");
+  QTest::newRow("double-click on the label") << false;
+  QTest::newRow("Enter on the focused lane") << true;
+}
+
+// The second lane's label (or Enter after Down from the first lane) opens
+// the sound dialog on the second channel with the lanes' range visible; the
+// lanes follow its playhead while it plays.
+void TestDocument::laneOpensTheDialogOnItsChannelAndRange() {
+  QFETCH(bool, byKey);
+  CTremoluxDoc* doc =
+      m_app->OpenDocumentFile(guitest::WriteRecording(m_dir->path(), QStringLiteral("a.c3d")));
+  QVERIFY(doc);
+  CLaneView* lanes = doc->GetViews().front()->Lanes();
+  QTRY_VERIFY(lanes->isVisible());
+  lanes->SetVisibleRange(100, 300);
+  int channel = -1;
+  int plotted = -1;
+  PlotRange range;
+  double playhead = -1.0;
+  const bool canPlay = !QMediaDevices::defaultAudioOutput().isNull();
+  guitest::ModalCatcher catcher([&](QWidget* w) {
+    auto* dlg = qobject_cast<CAnalogSoundDlg*>(w);
+    QVERIFY(dlg);
+    channel = dlg->m_comboChannel.currentIndex();
+    plotted = dlg->m_plot.m_nChannel;
+    range = dlg->m_plot.VisibleRange();
+    if (canPlay) {
+      static_cast<QPushButton*>(dlg->GetDlgItem(CAnalogSoundDlg::IDC_PLAY))->click();
+      QTRY_VERIFY(lanes->PlayheadSample() >= 100.0);
+      playhead = lanes->PlayheadSample();
+    }
+    static_cast<QPushButton*>(dlg->GetDlgItem(CAnalogSoundDlg::IDOK))->click();
+  });
+  if (byKey) {
+    lanes->SetFocusChannel(0);
+    QTest::keyClick(lanes, Qt::Key_Down);
+    QTest::keyClick(lanes, Qt::Key_Return);
+  } else {
+    QTest::mouseDClick(lanes->viewport(), Qt::LeftButton, {}, lanes->LabelRect(1).center());
+  }
+  QCOMPARE(catcher.seen().size(), size_t{1});
+  QCOMPARE(channel, 1);
+  QCOMPARE(plotted, 1);
+  QCOMPARE(range, (PlotRange{100, 300}));
+  QCOMPARE(lanes->PlayheadSample(), -1.0);  // no longer followed once the dialog closed
+  CSoundPlayer::Instance()->Purge();
+  if (!canPlay) QSKIP("no audio output device: the playhead was not tried");
+  QVERIFY(playhead >= 100.0 && playhead < 300.0);
+}
+
+// A points-only recording shows its summary, and where the lanes would be,
+// the line that says it has no analog channels.
+void TestDocument::fileWithoutAnalogChannelsShowsNoLanes() {
+  c3dtest::Recording rec;
+  rec.points = {{1, 2, 3, 0, 4, 5, 6, 0}};
+  CTremoluxDoc* doc = m_app->OpenDocumentFile(
+      guitest::WriteRecording(m_dir->path(), QStringLiteral("points.c3d"), rec));
+  QVERIFY(doc);
+  CTremoluxView* view = doc->GetViews().front();
+  QCOMPARE(view->Pages()->currentWidget(), view->TextArea());
+  QVERIFY(view->NoLanesMessage()->isVisibleTo(view->Pages()->widget(0)));
+  QCOMPARE(view->NoLanesMessage()->text(), QString::fromLatin1(Messages::kNoAnalogChannels));
+  QVERIFY(!view->Lanes()->isVisibleTo(view->Pages()->widget(0)));
+  QVERIFY(view->Lanes()->ShownChannels().empty());
 }
 
 void TestDocument::fileIsNeverWritten() {
