@@ -44,6 +44,13 @@ inline constexpr char kCannotWrite[] = "tremolux-cli: %s: cannot write the %s%s%
 inline constexpr char kWhatImage[] = "image";
 inline constexpr char kWhatGeometry[] = "geometry";
 
+// csv: the analog rate gives no times (%s the file); the recording holds no
+// samples (after kFileSays); what could not be written (kCannotWrite).
+inline constexpr char kNoTimesForCsv[] =
+    "tremolux-cli: %s: the analog rate is not positive: no times to write\n";
+inline constexpr char kNoSamplesToWrite[] = "the recording holds no samples";
+inline constexpr char kWhatCsv[] = "CSV file";
+
 // wav with many files or channels (%s the folder; %d the channel index and %s
 // its label; %s the output name and %s the file whose channel it holds).
 inline constexpr char kCannotMakeFolder[] = "tremolux-cli: %s: cannot make this folder\n";
@@ -84,6 +91,9 @@ inline constexpr std::array kTable{
     TREMOLUX_CLI_MESSAGE(kCannotWrite),
     TREMOLUX_CLI_MESSAGE(kWhatImage),
     TREMOLUX_CLI_MESSAGE(kWhatGeometry),
+    TREMOLUX_CLI_MESSAGE(kNoTimesForCsv),
+    TREMOLUX_CLI_MESSAGE(kNoSamplesToWrite),
+    TREMOLUX_CLI_MESSAGE(kWhatCsv),
     TREMOLUX_CLI_MESSAGE(kCannotMakeFolder),
     TREMOLUX_CLI_MESSAGE(kBatchNoAnalogChannels),
     TREMOLUX_CLI_MESSAGE(kBatchNoSuchChannel),

@@ -21,6 +21,7 @@
 #include "cli/CliMessages.h"
 #include "cli/Commands.h"
 #include "cli/JsonWriter.h"
+#include "cli/TimeRange.h"
 #include "common/WholeFile.h"
 #include "core/c3d/C3d.h"
 #include "core/c3d/ChannelNames.h"
@@ -56,40 +57,16 @@ ImageFormat FormatOf(const std::string& path) {
   return ImageFormat::Unknown;
 }
 
-// The samples whose times lie in [from, to] seconds, sample i lying at
-// i / rate; an omitted end is the channel's. Times a millionth of a sample
-// short of an instant still reach it (0.29 x 100 is 28.999999999999996 in
-// double). False, with the reason on stderr, when the range is not usable.
+// The samples whose times lie in [from, to] seconds (SamplesOfTimes); the
+// whole channel when neither end is given. False, with the reason on stderr,
+// when the range is not usable.
 bool RangeOfTimes(const PlotOptions& o, const CC3d& c3d, PlotRange& range) {
   range = PlotRange{};
   if (!o.fromGiven && !o.toGiven) return true;
-  const double rate = sound::AnalogRate(c3d);
-  const std::int64_t n = std::max<std::int64_t>(c3d.SamplesPerChannel(), 0);
-  const double duration = rate > 0.0 ? static_cast<double>(n) / rate : 0.0;
-  if (!(rate > 0.0) || !std::isfinite(rate)) {
-    std::fprintf(stderr, CliMessages::kNoTimesToPlot, o.path.c_str());
-    return false;
-  }
-  if (o.fromGiven && !(o.from >= 0.0)) {
-    std::fprintf(stderr, CliMessages::kFromNegative);
-    return false;
-  }
-  if (o.fromGiven && o.toGiven && !(o.from < o.to)) {
-    std::fprintf(stderr, CliMessages::kFromNotBeforeTo);
-    return false;
-  }
-  constexpr double kSlack = 1e-6;
-  const double first = o.fromGiven ? std::ceil(o.from * rate - kSlack) : 0.0;
-  const double last = o.toGiven ? std::floor(o.to * rate + kSlack) + 1.0 : static_cast<double>(n);
-  if (!(first < static_cast<double>(n)) || !(last > first)) {
-    std::fprintf(stderr, CliMessages::kNoSampleInRange, o.path.c_str(), o.fromGiven ? o.from : 0.0,
-                 o.toGiven ? o.to : duration, static_cast<long long>(n), rate, duration);
-    return false;
-  }
-  // Both lie in [0, n] here (last clamped), so the conversions are exact.
-  range.first = static_cast<std::int64_t>(first);
-  range.last = static_cast<std::int64_t>(std::min(last, static_cast<double>(n)));
-  return true;
+  TimeRange times;
+  if (o.fromGiven) times.from = o.from;
+  if (o.toGiven) times.to = o.to;
+  return SamplesOfTimes(c3d, o.path, times, CliMessages::kNoTimesToPlot, range.first, range.last);
 }
 
 // `bytes` into the file `out` whole or not at all. The name's bytes are used

@@ -12,6 +12,7 @@ extern int g_exitCode;
 
 void AddInfoCommands(CLI::App& app);   // info, param
 void AddSoundCommands(CLI::App& app);  // wav
+void AddCsvCommand(CLI::App& app);     // csv
 #ifdef TREMOLUX_CLI_WITH_QT
 void AddPlayCommand(CLI::App& app);  // play
 void AddPlotCommand(CLI::App& app);  // plot

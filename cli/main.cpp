@@ -88,6 +88,7 @@ int main(int argc, char** argv) {
   app.require_subcommand(1);
   AddInfoCommands(app);
   AddSoundCommands(app);
+  AddCsvCommand(app);
 #ifdef TREMOLUX_CLI_WITH_QT
   AddPlayCommand(app);
   AddPlotCommand(app);

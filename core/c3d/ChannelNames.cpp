@@ -54,6 +54,17 @@ std::vector<std::string> AnalogChannelUnits(const CC3d& c3d) {
   return ForEachChannel(c3d, [&](int i) { return UnitsOf(c3d, units, i); });
 }
 
+std::vector<std::string> AnalogChannelHeadings(const CC3d& c3d) {
+  const int labels = c3d.FindParameter("Analog", "Labels");
+  const int units = c3d.FindParameter("Analog", "Units");
+  return ForEachChannel(c3d, [&](int i) {
+    std::string heading = WithoutTrailingBlanks(ListedName(c3d, labels, i));
+    const std::string unit = UnitsOf(c3d, units, i);
+    if (!unit.empty()) heading += " [" + unit + "]";
+    return heading;
+  });
+}
+
 int FindAnalogChannel(const CC3d& c3d, const std::string& text) {
   const int channels = static_cast<int>(std::min<std::size_t>(c3d.m_analogs.size(), INT_MAX));
   if (!text.empty() && text.size() <= 9 &&

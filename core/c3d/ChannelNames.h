@@ -25,6 +25,13 @@ std::string AnalogChannelUnits(const CC3d& c3d, int i);
 // once, as AnalogChannelNames does Labels.
 std::vector<std::string> AnalogChannelUnits(const CC3d& c3d);
 
+// How each channel of m_analogs is headed where its values are shown with
+// their units (a CSV column, a lane of the stacked view), in order: its
+// listed name (AnalogChannelName) without trailing blanks, then " [units]"
+// when the file gives units (AnalogChannelUnits). Looks Labels and Units up
+// once.
+std::vector<std::string> AnalogChannelHeadings(const CC3d& c3d);
+
 // The channel a user names by `text`: a 0-based index written in decimal
 // digits (below the number of channels), else the first channel whose listed
 // name (AnalogChannelName) equals text, else the first whose name equals it
