@@ -62,6 +62,8 @@ inline constexpr const char* kLaneFilter = "Filter labels (Enter: only these)";
 inline constexpr const char* kLanesNoneShown = "No channel is shown: tick some in the list.";
 inline constexpr const char* kExportCsvTitle = "Export Channels as CSV";
 inline constexpr const char* kExportCsvFilter = "CSV files (*.csv);;All files (*)";
+inline constexpr const char* kExportCsvFailed = "Could not export the channels to";
+inline constexpr const char* kExportCsvNothing = "The visible range holds no sample to write.";
 
 // Sound dialog status line: kStatusPrefix followed by one of the three states.
 inline constexpr const char* kStatusPrefix = "Status : ";

@@ -14,6 +14,7 @@
 #include "gui/app/CLaneChooser.h"
 #include "gui/app/CLaneView.h"
 #include "gui/app/CTremoluxDoc.h"
+#include "gui/app/LaneExport.h"
 #include "gui/platform/MessageBox.h"
 #include "gui/res/ResourceIds.h"
 #include "gui/res/StringTable.h"
@@ -150,6 +151,11 @@ void CTremoluxView::OnOpenChannel(int channel) {
   m_pLanes->FollowPlayhead(&dlg.m_plot);
   RunSoundDialogAt(dlg, channel, m_pLanes->VisibleRange());
   m_pLanes->FollowPlayhead(nullptr);
+}
+
+void CTremoluxView::OnFileExportCsv() {
+  if (!m_pDocument || m_pDocument->m_c3d.m_analogs.empty()) return;
+  ExportLanesCsv(window(), m_pDocument->m_c3d, m_pLanes->ShownChannels(), m_pLanes->VisibleRange());
 }
 
 QSize CTremoluxView::sizeHint() const { return {640, 400}; }

@@ -51,6 +51,12 @@ class CTremoluxView : public QWidget {
   // once the document has closed or for a channel it does not have.
   void OnOpenChannel(int channel);
 
+  // File > Export > "Channels as CSV...": asks for a file name and writes
+  // the shown lanes' channels over the visible range there, whole or not at
+  // all (a box says why it failed). Does nothing once the document has
+  // closed or without analog channels.
+  void OnFileExportCsv();
+
   // Fills the text area with the summary of the document's loaded file; for
   // the document, once its file has loaded. Empty once it has closed.
   void OnUpdate();

@@ -2,7 +2,9 @@
 // closing, and what the document leaves behind.
 #include <QAudioDevice>
 #include <QCryptographicHash>
+#include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMediaDevices>
@@ -16,6 +18,7 @@
 #include "core/c3d/ChannelNames.h"
 #include "gui/app/CChildFrame.h"
 #include "gui/app/CDocTemplate.h"
+#include "gui/app/CLaneChooser.h"
 #include "gui/app/CLaneView.h"
 #include "gui/app/CMainFrame.h"
 #include "gui/app/CTremoluxApp.h"
@@ -57,6 +60,7 @@ class TestDocument : public QObject {
   void laneOpensTheDialogOnItsChannelAndRange_data();
   void laneOpensTheDialogOnItsChannelAndRange();
   void fileWithoutAnalogChannelsShowsNoLanes();
+  void exportWritesTheShownLanesOverTheVisibleRange();
   void fileIsNeverWritten();
 
  private:
@@ -541,6 +545,43 @@ void TestDocument::fileWithoutAnalogChannelsShowsNoLanes() {
   QCOMPARE(view->NoLanesMessage()->text(), QString::fromLatin1(Messages::kNoAnalogChannels));
   QVERIFY(!view->Lanes()->isVisibleTo(view->Pages()->widget(0)));
   QVERIFY(view->Lanes()->ShownChannels().empty());
+}
+
+// File > Export > "Channels as CSV..." writes what the lanes show: the
+// ticked channels only, the visible samples only, times counted from the
+// recording's first sample.
+void TestDocument::exportWritesTheShownLanesOverTheVisibleRange() {
+  CTremoluxDoc* doc =
+      m_app->OpenDocumentFile(guitest::WriteRecording(m_dir->path(), QStringLiteral("a.c3d")));
+  QVERIFY(doc);
+  CTremoluxView* view = doc->GetViews().front();
+  view->Chooser()->SetShown({1});
+  view->Lanes()->SetVisibleRange(100, 103);
+  const QString path = m_dir->filePath(QStringLiteral("lanes.csv"));
+  guitest::ModalCatcher catcher([&](QWidget* w) {
+    auto* files = qobject_cast<QFileDialog*>(w);
+    QVERIFY(files);
+    QCOMPARE(files->windowTitle(), QString::fromLatin1(Messages::kExportCsvTitle));
+    if (auto* name = files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+      name->setText(path);
+    static_cast<QDialog*>(files)->done(QDialog::Accepted);  // not accept(): no overwrite question
+  });
+  m_app->GetMainWnd()->GetAction(Res::ID_FILE_EXPORT_CSV)->trigger();
+  QCOMPARE(catcher.seen().size(), size_t{1});
+  QFile file(path);
+  QVERIFY(file.open(QIODevice::ReadOnly));
+  const QStringList rows = QString::fromUtf8(file.readAll()).split(QStringLiteral("\r\n"));
+  QCOMPARE(rows.size(), 5);  // the header, three samples, and the empty rest after the last CR LF
+  QVERIFY2(rows[0].startsWith(QStringLiteral("time [s],EMG2")), qPrintable(rows[0]));
+  const CAnalog& emg2 = *doc->m_c3d.m_analogs[1];
+  for (int i = 0; i < 3; ++i) {
+    const QStringList fields = rows[i + 1].split(QLatin1Char(','));
+    QCOMPARE(fields.size(), 2);
+    QCOMPARE(fields[0].toDouble(), (100 + i) / 1000.0);
+    QCOMPARE(fields[1].toFloat(), emg2.GetScaledSample(100 + i, emg2.m_fOffset, emg2.m_fScale,
+                                                       doc->m_c3d.m_bIntegerData));
+  }
+  QVERIFY(rows[4].isEmpty());
 }
 
 void TestDocument::fileIsNeverWritten() {
