@@ -7,6 +7,7 @@
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
+#include <thread>
 
 #include "core/Messages.h"
 #include "core/c3d/C3d.h"
@@ -22,6 +23,8 @@ namespace {
 // Channels this short are drawn from their samples while their summary is
 // being built: a paint reads them all in well under a millisecond.
 constexpr std::int64_t kDirectSamples = std::int64_t{1} << 16;
+// Threads that draw the lanes' images at most (the GUI thread among them).
+constexpr std::size_t kMostDrawingThreads = 4;
 // As the sound dialog's plot: one wheel notch shows this share of the
 // range, a zoom shows at least one segment, the playhead moves 50 times a second.
 constexpr double kZoomPerNotch = 0.8;
@@ -76,6 +79,7 @@ void CLaneView::SetFile(const CC3d* c3d, CChannelSummaries* summaries) {
   m_last = SampleCount();
   m_focusLane = 0;
   m_labelWidth = 0;  // measured again from the new labels
+  m_images.assign(static_cast<std::size_t>(m_labels.size()), LaneImage{});
   UpdateScrollBar();
   viewport()->update();
   emit ViewChanged();
@@ -265,6 +269,18 @@ void CLaneView::paintEvent(QPaintEvent* event) {
   if (!m_shown.empty()) {
     const int height = LaneHeight();
     const int firstLane = std::max(0, (RulerHeight() - LaneTop(0)) / height);
+    // The lanes in the clip whose image must be drawn anew, drawn together.
+    std::vector<int> stale;
+    const QSize traceSize(TraceWidth(), height - 1);
+    const bool direct = SampleCount() <= kDirectSamples;
+    for (int lane = firstLane; lane < static_cast<int>(m_shown.size()); ++lane) {
+      if (LaneTop(lane) > clip.bottom()) break;
+      const int channel = m_shown[static_cast<std::size_t>(lane)];
+      if (LaneTop(lane) + height > clip.top() && !ImageCurrent(channel, traceSize) &&
+          (direct || (m_pSummaries && m_pSummaries->Get(channel))))
+        stale.push_back(channel);
+    }
+    DrawImages(stale, traceSize);
     for (int lane = firstLane; lane < static_cast<int>(m_shown.size()); ++lane) {
       if (LaneTop(lane) > clip.bottom()) break;
       if (LaneTop(lane) + height > clip.top()) PaintLane(painter, lane, clip);
@@ -310,17 +326,54 @@ void CLaneView::PaintLane(QPainter& painter, int lane, const QRect& clip) {
       painter.drawRect(label.adjusted(1, 1, -2, -2));
     }
   }
-  if (trace.intersects(clip)) {
-    const CPlotSummary* summary = m_pSummaries ? m_pSummaries->Get(channel) : nullptr;
-    const PlotColors colors = PlotColorsFrom(palette());
-    if (summary != nullptr || SampleCount() <= kDirectSamples)
-      RenderAnalogPlot(painter, trace, m_pC3d, channel, colors, VisibleRange(), summary);
-    else
-      painter.fillRect(trace, colors.window);  // drawn when its summary arrives
-  }
+  if (trace.intersects(clip)) PaintTrace(painter, channel, trace);
   painter.setPen(palette().color(QPalette::Mid));
   painter.drawLine(0, trace.bottom() + 1, viewport()->width(), trace.bottom() + 1);
   painter.restore();
+}
+
+bool CLaneView::ImageCurrent(int channel, const QSize& size) const {
+  const LaneImage& cached = m_images[static_cast<std::size_t>(channel)];
+  const qreal ratio = devicePixelRatioF();
+  return !cached.image.isNull() && cached.range == VisibleRange() &&
+         cached.image.size() == (QSizeF(size) * ratio).toSize() &&
+         cached.image.devicePixelRatio() == ratio && cached.paletteKey == palette().cacheKey();
+}
+
+void CLaneView::DrawImages(const std::vector<int>& channels, const QSize& size) {
+  const qreal ratio = devicePixelRatioF();
+  const PlotColors colors = PlotColorsFrom(palette());
+  const PlotRange range = VisibleRange();
+  const qint64 paletteKey = palette().cacheKey();
+  // Each lane into its own image, the lanes shared among the cores: a paint
+  // into a QImage needs no GUI thread, and reads the file and the
+  // summaries only.
+  const auto draw = [&](std::size_t begin, std::size_t step) {
+    for (std::size_t k = begin; k < channels.size(); k += step) {
+      const int channel = channels[k];
+      QImage image((QSizeF(size) * ratio).toSize(), QImage::Format_RGB32);
+      image.setDevicePixelRatio(ratio);
+      QPainter into(&image);
+      RenderAnalogPlot(into, QRect(QPoint(0, 0), size), m_pC3d, channel, colors, range,
+                       m_pSummaries ? m_pSummaries->Get(channel) : nullptr);
+      into.end();
+      m_images[static_cast<std::size_t>(channel)] = LaneImage{std::move(image), range, paletteKey};
+    }
+  };
+  const std::size_t threads =
+      std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, kMostDrawingThreads);
+  const std::size_t helpers = std::min(threads, channels.size()) - (channels.empty() ? 0 : 1);
+  std::vector<std::thread> helping;
+  for (std::size_t t = 1; t <= helpers; ++t) helping.emplace_back(draw, t, helpers + 1);
+  draw(0, helpers + 1);
+  for (std::thread& thread : helping) thread.join();
+}
+
+void CLaneView::PaintTrace(QPainter& painter, int channel, const QRect& trace) {
+  if (ImageCurrent(channel, trace.size()))
+    painter.drawImage(trace.topLeft(), m_images[static_cast<std::size_t>(channel)].image);
+  else
+    painter.fillRect(trace, PlotColorsFrom(palette()).window);  // drawn when its summary arrives
 }
 
 void CLaneView::PaintRuler(QPainter& painter) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <QImage>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
@@ -132,7 +133,25 @@ class CLaneView : public QAbstractScrollArea {
   void OnSummaryReady(int channel);
   void OnPlayheadTick();
 
+  // A lane's trace as last drawn, and what it was drawn for: a repaint of
+  // the same range at the same size (scrolling, the readout, the playhead,
+  // another lane's summary arriving) copies it instead of drawing again.
+  struct LaneImage {
+    QImage image;
+    PlotRange range;
+    qint64 paletteKey = 0;
+  };
+  // True when channel `channel`'s image shows the visible range at `size`.
+  bool ImageCurrent(int channel, const QSize& size) const;
+  // Draws the images of `channels` for the visible range at `size`, on
+  // several threads; returns when all are drawn.
+  void DrawImages(const std::vector<int>& channels, const QSize& size);
+  // Copies channel `channel`'s image into `trace` (the viewport's pixels);
+  // the background alone while it has none (its summary is on its way).
+  void PaintTrace(QPainter& painter, int channel, const QRect& trace);
+
   const CC3d* m_pC3d = nullptr;
+  std::vector<LaneImage> m_images;  // per channel of the file
   QPointer<CChannelSummaries> m_pSummaries;
   std::vector<int> m_shown;
   QStringList m_labels;  // per channel of the file
