@@ -16,8 +16,9 @@
 //
 // Built once per channel (one pass over the samples, about 2 x 12 bytes per
 // 128 samples: under 5% of float samples, under 10% of 16-bit ones; blocks
-// of 64 would double that and measured no faster to read); reads the CC3d's sample block afterwards, which must stay
-// alive and unchanged while the summary is used. Owns only its blocks.
+// of 64 would double that and measured no faster to read); reads the
+// CC3d's sample block afterwards, which must stay alive and unchanged while
+// the summary is used. Owns only its blocks.
 class CPlotSummary {
  public:
   CPlotSummary() = default;

@@ -39,6 +39,8 @@ CLaneChooser::CLaneChooser(QWidget* parent)
   connect(m_pList, &QListWidget::itemChanged, this, &CLaneChooser::OnItemChanged);
 }
 
+void CLaneChooser::ForgetChoices() { Remembered().clear(); }
+
 void CLaneChooser::SetLabels(const QStringList& labels) {
   m_labels = labels;
   const auto it = Remembered().constFind(labels.join(QLatin1Char('\n')));

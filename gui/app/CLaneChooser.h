@@ -29,6 +29,9 @@ class CLaneChooser : public QWidget {
   // Ticks exactly `channels` and announces it.
   void SetShown(const std::vector<int>& channels);
 
+  // Forgets every choice remembered so far: for the start of a session.
+  static void ForgetChoices();
+
   QLineEdit* Filter() const { return m_pFilter; }
   QCheckBox* All() const { return m_pAll; }
   QListWidget* List() const { return m_pList; }

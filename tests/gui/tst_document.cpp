@@ -1,6 +1,7 @@
 // Documents: opening, failing to open, several windows on one document,
 // closing, and what the document leaves behind.
 #include <QAudioDevice>
+#include <QCheckBox>
 #include <QCryptographicHash>
 #include <QFileDialog>
 #include <QLabel>
@@ -61,6 +62,7 @@ class TestDocument : public QObject {
   void laneOpensTheDialogOnItsChannelAndRange();
   void fileWithoutAnalogChannelsShowsNoLanes();
   void exportWritesTheShownLanesOverTheVisibleRange();
+  void laneChoiceFiltersAndIsRemembered();
   void fileIsNeverWritten();
 
  private:
@@ -582,6 +584,34 @@ void TestDocument::exportWritesTheShownLanesOverTheVisibleRange() {
                                                        doc->m_c3d.m_bIntegerData));
   }
   QVERIFY(rows[4].isEmpty());
+}
+
+// The filter lists the channels whose label holds its text and Enter shows
+// just those; "All" ticks every listed one; a file with the same channels
+// opened later in the session shows the same lanes, another file all its own.
+void TestDocument::laneChoiceFiltersAndIsRemembered() {
+  CTremoluxDoc* first =
+      m_app->OpenDocumentFile(guitest::WriteRecording(m_dir->path(), QStringLiteral("a.c3d")));
+  QVERIFY(first);
+  CTremoluxView* view = first->GetViews().front();
+  view->Chooser()->Filter()->setText(QStringLiteral("mg2"));
+  QTest::keyClick(view->Chooser()->Filter(), Qt::Key_Return);
+  QCOMPARE(view->Lanes()->ShownChannels(), (std::vector<int>{1}));
+  view->Chooser()->Filter()->clear();
+  QCOMPARE(view->Chooser()->All()->checkState(), Qt::PartiallyChecked);
+
+  CTremoluxDoc* same =
+      m_app->OpenDocumentFile(guitest::WriteRecording(m_dir->path(), QStringLiteral("b.c3d")));
+  QCOMPARE(same->GetViews().front()->Lanes()->ShownChannels(), (std::vector<int>{1}));
+  c3dtest::Recording other = guitest::SmallRecording();
+  other.records.clear();
+  c3dtest::AddStandardParameters(other, {"X", "Y"}, {}, {}, std::nullopt);
+  CTremoluxDoc* different = m_app->OpenDocumentFile(
+      guitest::WriteRecording(m_dir->path(), QStringLiteral("c.c3d"), other));
+  QCOMPARE(different->GetViews().front()->Lanes()->ShownChannels(), (std::vector<int>{0, 1}));
+
+  view->Chooser()->All()->click();
+  QCOMPARE(view->Lanes()->ShownChannels(), (std::vector<int>{0, 1}));
 }
 
 void TestDocument::fileIsNeverWritten() {
