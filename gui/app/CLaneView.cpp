@@ -1,10 +1,8 @@
 #include "gui/app/CLaneView.h"
 
-#include <QKeyEvent>
-#include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
-#include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
 #include <thread>
@@ -25,9 +23,8 @@ namespace {
 constexpr std::int64_t kDirectSamples = std::int64_t{1} << 16;
 // Threads that draw the lanes' images at most (the GUI thread among them).
 constexpr std::size_t kMostDrawingThreads = 4;
-// As the sound dialog's plot: one wheel notch shows this share of the
-// range, a zoom shows at least one segment, the playhead moves 50 times a second.
-constexpr double kZoomPerNotch = 0.8;
+// As the sound dialog's plot: a zoom shows at least one segment, the
+// playhead moves 50 times a second.
 constexpr std::int64_t kFewestSamples = 2;
 constexpr int kPlayheadIntervalMs = 20;
 const QColor kPlayheadColour(220, 0, 0);
@@ -135,7 +132,7 @@ int CLaneView::LabelWidth() const {
   for (const QString& label : m_labels) widest = std::max(widest, metrics.horizontalAdvance(label));
   widest =
       std::max(widest, metrics.horizontalAdvance(QString::fromLatin1(Messages::kLaneConstant)));
-  const_cast<CLaneView*>(this)->m_labelWidth = std::clamp(widest + 2 * kPad, kLabelMin, kLabelMax);
+  m_labelWidth = std::clamp(widest + 2 * kPad, kLabelMin, kLabelMax);
   return m_labelWidth;
 }
 
@@ -429,100 +426,6 @@ void CLaneView::resizeEvent(QResizeEvent* event) {
 }
 
 void CLaneView::scrollContentsBy(int, int) { viewport()->update(); }
-
-void CLaneView::wheelEvent(QWheelEvent* event) {
-  const double notches = event->angleDelta().y() / 120.0;
-  const double x = event->position().x();
-  if (x < TraceLeft() || m_last - m_first < 1 || notches == 0.0) {
-    QAbstractScrollArea::wheelEvent(event);  // over the labels: scrolls the lanes
-    return;
-  }
-  const double anchor = SampleAt(x);
-  const std::int64_t length = m_last - m_first;
-  // Within [1, n] before the conversion: a fast wheel can ask for any factor.
-  const double scaled = std::clamp(static_cast<double>(length) * std::pow(kZoomPerNotch, notches),
-                                   1.0, static_cast<double>(SampleCount()));
-  std::int64_t wanted = std::llround(scaled);
-  // A notch always changes the range, however few samples it holds.
-  if (notches > 0.0) wanted = std::min(wanted, length - 1);
-  if (notches < 0.0) wanted = std::max(wanted, length + 1);
-  // Keep the sample under the mouse where it is.
-  const double share = TraceWidth() > 0 ? (x - TraceLeft()) / TraceWidth() : 0.0;
-  const std::int64_t first = std::llround(anchor - share * static_cast<double>(wanted - 1));
-  SetVisibleRange(first, first + wanted);
-  event->accept();
-}
-
-void CLaneView::mousePressEvent(QMouseEvent* event) {
-  const QPoint p = event->position().toPoint();
-  const int channel = ChannelAtY(p.y());
-  if (channel >= 0) SetFocusChannel(channel);
-  if (event->button() == Qt::LeftButton && p.x() >= TraceLeft() && channel >= 0) {
-    m_dragging = true;
-    m_dragX = event->position().x();
-    m_dragFirst = m_first;
-  }
-}
-
-void CLaneView::mouseMoveEvent(QMouseEvent* event) {
-  const double x = event->position().x();
-  if (m_dragging) {
-    const std::int64_t length = m_last - m_first;
-    const double perPixel = static_cast<double>(length - 1) / std::max(1, TraceWidth());
-    const std::int64_t first = m_dragFirst + std::llround((m_dragX - x) * perPixel);
-    SetVisibleRange(first, first + length);
-  }
-  m_mouse = event->position().toPoint();
-  viewport()->update(0, 0, viewport()->width(), RulerHeight());
-}
-
-void CLaneView::mouseReleaseEvent(QMouseEvent* event) {
-  if (event->button() == Qt::LeftButton) m_dragging = false;
-}
-
-void CLaneView::mouseDoubleClickEvent(QMouseEvent* event) {
-  if (event->button() != Qt::LeftButton) return;
-  const QPoint p = event->position().toPoint();
-  const int channel = ChannelAtY(p.y());
-  if (p.x() < TraceLeft()) {
-    if (channel >= 0) emit OpenChannel(channel);
-  } else {
-    ResetZoom();
-  }
-}
-
-void CLaneView::leaveEvent(QEvent* event) {
-  m_mouse = QPoint(-1, -1);
-  viewport()->update(0, 0, viewport()->width(), RulerHeight());
-  QAbstractScrollArea::leaveEvent(event);
-}
-
-void CLaneView::keyPressEvent(QKeyEvent* event) {
-  const int last = static_cast<int>(m_shown.size()) - 1;
-  int lane = m_focusLane;
-  switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-      if (FocusChannel() >= 0) emit OpenChannel(FocusChannel());
-      return;
-    case Qt::Key_Up:
-      lane = std::max(0, lane - 1);
-      break;
-    case Qt::Key_Down:
-      lane = std::min(last, lane + 1);
-      break;
-    case Qt::Key_Home:
-      lane = 0;
-      break;
-    case Qt::Key_End:
-      lane = last;
-      break;
-    default:
-      QAbstractScrollArea::keyPressEvent(event);
-      return;
-  }
-  if (lane >= 0) SetFocusChannel(m_shown[static_cast<std::size_t>(lane)]);
-}
 
 void CLaneView::changeEvent(QEvent* event) {
   if (event->type() == QEvent::FontChange) {

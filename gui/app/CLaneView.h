@@ -157,7 +157,7 @@ class CLaneView : public QAbstractScrollArea {
   QStringList m_labels;  // per channel of the file
   QStringList m_units;
   std::vector<char> m_constant;  // per channel: its samples never change
-  int m_labelWidth = 0;
+  mutable int m_labelWidth = 0;  // measured on first use after the labels or the font change
   std::int64_t m_first = 0;
   std::int64_t m_last = 0;
   int m_focusLane = 0;  // index into m_shown

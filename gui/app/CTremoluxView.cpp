@@ -139,7 +139,9 @@ void CTremoluxView::OnViewSoundDialog() {
   // Owned by the main window, as a dialog without a parent of its own is.
   CAnalogSoundDlg dlg(window());
   dlg.m_pC3d = &m_pDocument->m_c3d;
+  m_pLanes->FollowPlayhead(&dlg.m_plot);  // the lanes show what the dialog plays
   dlg.DoModal();
+  m_pLanes->FollowPlayhead(nullptr);
 }
 
 void CTremoluxView::OnOpenChannel(int channel) {
