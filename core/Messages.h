@@ -63,6 +63,19 @@ inline constexpr const char* kLoopLabel = "Loo&p";
 inline constexpr const char* kLoopTip =
     "Play the selection (or what Play would play) again and again until Stop";
 
+// The document window: its two pages, the lane of a channel whose samples
+// never change, the list that hides and shows lanes, and File > Export.
+inline constexpr const char* kLanesPage = "Channels";
+inline constexpr const char* kSummaryPage = "Summary";
+inline constexpr const char* kLaneConstant = "constant";
+inline constexpr const char* kLaneAll = "All";
+inline constexpr const char* kLaneFilter = "Filter labels (Enter: only these)";
+inline constexpr const char* kLanesNoneShown = "No channel is shown: tick some in the list.";
+inline constexpr const char* kExportCsvTitle = "Export Channels as CSV";
+inline constexpr const char* kExportCsvFilter = "CSV files (*.csv);;All files (*)";
+inline constexpr const char* kExportCsvFailed = "Could not export the channels to";
+inline constexpr const char* kExportCsvNothing = "The visible range holds no sample to write.";
+
 // Sound dialog status line: kStatusPrefix followed by one of the three states.
 inline constexpr const char* kStatusPrefix = "Status : ";
 inline constexpr const char* kStatusIdle = " Idle";

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <limits>
 #include <vector>
@@ -8,14 +9,16 @@
 #include "core/c3d/SampleExtremes.h"
 
 // A summary of one analog channel for reading any range of it quickly: the
-// extremes of its raw samples over aligned blocks of 2^6, 2^7, ... samples
+// extremes of its raw samples over aligned blocks of 2^7, 2^8, ... samples
 // (each level pairs the blocks of the one below; a partial last block is
 // left out and read sample by sample). It speaks of sample indices and raw
 // values only; the plot geometry turns its answers into rows and columns.
 //
 // Built once per channel (one pass over the samples, about 2 x 12 bytes per
-// 64 samples); reads the CC3d's sample block afterwards, which must stay
-// alive and unchanged while the summary is used. Owns only its blocks.
+// 128 samples: under 5% of float samples, under 10% of 16-bit ones; blocks
+// of 64 would double that and measured no faster to read); reads the
+// CC3d's sample block afterwards, which must stay alive and unchanged while
+// the summary is used. Owns only its blocks.
 class CPlotSummary {
  public:
   CPlotSummary() = default;
@@ -28,6 +31,12 @@ class CPlotSummary {
   bool Describes(const CC3d& c3d, int channel) const;
   // Samples summarised (the channel's n), 0 when empty.
   std::int64_t Count() const { return m_count; }
+  // Bytes held by the summary's blocks (what it adds to the samples).
+  std::size_t Bytes() const {
+    std::size_t bytes = 0;
+    for (const std::vector<Block>& level : m_levels) bytes += level.capacity() * sizeof(Block);
+    return bytes;
+  }
 
   // Extremes of the raw samples [first, last), 0 <= first < last <= Count():
   // those of the values that are not NaN (Any() false when there is none),
@@ -71,7 +80,7 @@ class CPlotSummary {
                    [static_cast<std::size_t>(begin >> (kShift + level))];
   }
 
-  static constexpr int kShift = 6;  // level 0 blocks hold 2^6 samples
+  static constexpr int kShift = 7;  // level 0 blocks hold 2^7 samples
 
   const CC3d* m_c3d = nullptr;
   int m_channel = -1;

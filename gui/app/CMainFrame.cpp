@@ -175,6 +175,10 @@ void CMainFrame::OnViewSoundDialog() {
   if (CTremoluxView* pView = GetActiveView()) pView->OnViewSoundDialog();
 }
 
+void CMainFrame::OnFileExportCsv() {
+  if (CTremoluxView* pView = GetActiveView()) pView->OnFileExportCsv();
+}
+
 void CMainFrame::OnWindowArrange() {
   // Minimized windows in a row along the bottom of the MDI area, wrapping
   // upwards when a row is full.

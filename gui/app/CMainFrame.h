@@ -96,6 +96,7 @@ class CMainFrame : public QMainWindow {
   void OnWindowArrange();
   void OnWindowMore();
   void OnViewSoundDialog();
+  void OnFileExportCsv();
   void OnSubWindowActivated();
 
   // Status bar.

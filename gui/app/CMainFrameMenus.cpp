@@ -68,6 +68,8 @@ void CMainFrame::CreateActions() {
   connect(pStatus, &QAction::triggered, this, [this](bool on) { statusBar()->setVisible(on); });
   connect(AddAction(ID_VIEW_SOUND_DIALOG, QStringLiteral("Sound Dialog...")), &QAction::triggered,
           this, &CMainFrame::OnViewSoundDialog);
+  connect(AddAction(ID_FILE_EXPORT_CSV, QStringLiteral("Channels as &CSV...")), &QAction::triggered,
+          this, &CMainFrame::OnFileExportCsv);
 
   connect(AddAction(ID_WINDOW_NEW, QStringLiteral("&New Window")), &QAction::triggered, this,
           &CMainFrame::OnWindowNew);
@@ -131,8 +133,13 @@ void CMainFrame::CreateMenus() {
   QMenu* pNoDocumentView = menu(m_noDocumentMenus, view, {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR});
   menu(m_noDocumentMenus, help, {ID_APP_ABOUT});
 
-  menu(m_documentMenus, file,
-       {ID_FILE_OPEN, ID_FILE_CLOSE, ID_SEPARATOR, ID_FILE_MRU_FILE1, ID_SEPARATOR, ID_APP_EXIT});
+  QMenu* pDocumentFile = menu(
+      m_documentMenus, file,
+      {ID_FILE_OPEN, ID_FILE_CLOSE, ID_SEPARATOR, ID_FILE_MRU_FILE1, ID_SEPARATOR, ID_APP_EXIT});
+  // File > Export, after Close: what the document window shows, for other programs.
+  auto* pExport = new QMenu(QStringLiteral("&Export"), this);
+  pExport->addAction(GetAction(ID_FILE_EXPORT_CSV));
+  pDocumentFile->insertMenu(pDocumentFile->actions().at(2), pExport);
   QMenu* pDocumentView =
       menu(m_documentMenus, view,
            {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, ID_SEPARATOR, ID_VIEW_SOUND_DIALOG});

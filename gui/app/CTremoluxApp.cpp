@@ -11,6 +11,7 @@
 
 #include "gui/app/CAboutDlg.h"
 #include "gui/app/CDocTemplate.h"
+#include "gui/app/CLaneChooser.h"
 #include "gui/app/CMainFrame.h"
 #include "gui/app/CTremoluxDoc.h"
 #include "gui/res/ResourceIds.h"
@@ -34,6 +35,7 @@ void CTremoluxApp::SetApplicationInfo() {
 bool CTremoluxApp::InitInstance(const QStringList& arguments) {
   InitResources();
   SetApplicationInfo();
+  CLaneChooser::ForgetChoices();  // a session's lane choices start afresh
 
   {
     QSettings settings;

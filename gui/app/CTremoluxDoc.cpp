@@ -38,6 +38,7 @@ bool CTremoluxDoc::OnOpenDocument(const QString& pathName) {
   m_strPathName = pathName;
   m_strCanonicalPath = QFileInfo(pathName).canonicalFilePath();
   m_strTitle = QFileInfo(pathName).fileName();
+  m_summaries.Start(m_c3d);
   UpdateFrameCounts();
   return true;
 }
@@ -67,6 +68,7 @@ void CTremoluxDoc::ReportLoadError() const {
 void CTremoluxDoc::OnCloseDocument() {
   if (m_bClosing) return;
   m_bClosing = true;
+  m_summaries.Clear();  // no thread reads the samples any more
   m_c3d.Clear();
   const std::vector<CTremoluxView*> views = std::move(m_views);
   m_views.clear();

@@ -5,14 +5,15 @@
 #include <vector>
 
 #include "core/c3d/C3d.h"
+#include "gui/app/CChannelSummaries.h"
 
 class CDocTemplate;
 class CTremoluxView;
 
-// One opened C3D file. Owns its CC3d (by value) for its whole life and keeps
-// the list of views that show it (not owned: each view belongs to its child
-// frame). Created, owned and deleted by its CDocTemplate. Never modified by
-// the program and never written back: closing never asks to save.
+// One opened C3D file. Owns its CC3d (by value) for its whole life and the
+// summaries of its channels, and keeps the list of views that show it (not
+// owned: each view belongs to its child frame). Created, owned and deleted by its CDocTemplate.
+// Never modified by the program and never written back: closing never asks to save.
 class CTremoluxDoc : public QObject {
   Q_OBJECT
 
@@ -55,6 +56,10 @@ class CTremoluxDoc : public QObject {
   // The loaded file. Read by the view and the sound dialog while the
   // document lives; never changed after a successful open.
   CC3d m_c3d;
+  // The min/max summary of each of m_c3d's channels, built off the GUI
+  // thread once the file has loaded; stopped before m_c3d is released (and,
+  // declared after it, destroyed before it).
+  CChannelSummaries m_summaries;
 
  private:
   // Child-window captions: the title, with ":n" when several windows show

@@ -26,6 +26,7 @@ inline constexpr int ID_PREV_PANE = 57681;
 inline constexpr int ID_VIEW_TOOLBAR = 59392;
 inline constexpr int ID_VIEW_STATUS_BAR = 59393;
 inline constexpr int ID_VIEW_SOUND_DIALOG = 32771;
+inline constexpr int ID_FILE_EXPORT_CSV = 32772;  // File > Export > Channels as CSV...
 
 // Status-bar panes.
 inline constexpr int ID_SEPARATOR = 0;  // the message pane

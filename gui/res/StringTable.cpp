@@ -30,6 +30,9 @@ constexpr std::array kStrings{
     StringEntry{ID_INDICATOR_SCRL, "SCRL"},
     StringEntry{ID_FILE_OPEN, "Open an existing document\nOpen"},
     StringEntry{ID_FILE_CLOSE, "Close the active document\nClose"},
+    StringEntry{
+        ID_FILE_EXPORT_CSV,
+        "Write the shown channels over the visible time as comma-separated text\nExport CSV"},
     StringEntry{ID_WINDOW_NEW, "Open another window for the active document\nNew Window"},
     StringEntry{ID_WINDOW_ARRANGE, "Arrange icons at the bottom of the window\nArrange Icons"},
     StringEntry{ID_WINDOW_CASCADE, "Arrange windows so they overlap\nCascade Windows"},

@@ -74,6 +74,8 @@ class CAnalogPlot : public QFrame {
   void StopPlayhead();
   // The playhead's column in widget pixels, or -1 when none is drawn.
   int PlayheadX() const;
+  // The (fractional) sample the playhead stands at, or -1 when none is drawn.
+  double PlayheadSample() const { return m_playSample; }
 
   // Sample position (fractional) under widget column x of the visible range,
   // and the widget column of a sample position; both -1 without a channel.

@@ -1,19 +1,26 @@
 // Documents: opening, failing to open, several windows on one document,
 // closing, and what the document leaves behind.
 #include <QAudioDevice>
+#include <QCheckBox>
 #include <QCryptographicHash>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMediaDevices>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStatusTipEvent>
+#include <QTabWidget>
 #include <QtTest>
 
 #include "core/Messages.h"
 #include "core/c3d/ChannelNames.h"
 #include "gui/app/CChildFrame.h"
 #include "gui/app/CDocTemplate.h"
+#include "gui/app/CLaneChooser.h"
+#include "gui/app/CLaneView.h"
 #include "gui/app/CMainFrame.h"
 #include "gui/app/CTremoluxApp.h"
 #include "gui/app/CTremoluxDoc.h"
@@ -51,6 +58,11 @@ class TestDocument : public QObject {
   void viewSummarizesRealFiles();
   void fileWithoutAnalogChannelsSaysSo();
   void soundDialogRunsOnTheWindowsDocument();
+  void laneOpensTheDialogOnItsChannelAndRange_data();
+  void laneOpensTheDialogOnItsChannelAndRange();
+  void fileWithoutAnalogChannelsShowsNoLanes();
+  void exportWritesTheShownLanesOverTheVisibleRange();
+  void laneChoiceFiltersAndIsRemembered();
   void fileIsNeverWritten();
 
  private:
@@ -467,6 +479,139 @@ void TestDocument::soundDialogRunsOnTheWindowsDocument() {
   QVERIFY(played);
   QVERIFY(CSoundPlayer::Instance()->IsPlaying());  // the sound plays on after the dialog closed
   CSoundPlayer::Instance()->Purge();
+}
+
+void TestDocument::laneOpensTheDialogOnItsChannelAndRange_data() {
+  QTest::addColumn<bool>("byKey");
+  QTest::newRow("double-click on the label") << false;
+  QTest::newRow("Enter on the focused lane") << true;
+}
+
+// The second lane's label (or Enter after Down from the first lane) opens
+// the sound dialog on the second channel with the lanes' range visible; the
+// lanes follow its playhead while it plays.
+void TestDocument::laneOpensTheDialogOnItsChannelAndRange() {
+  QFETCH(bool, byKey);
+  CTremoluxDoc* doc =
+      m_app->OpenDocumentFile(guitest::WriteRecording(m_dir->path(), QStringLiteral("a.c3d")));
+  QVERIFY(doc);
+  CLaneView* lanes = doc->GetViews().front()->Lanes();
+  QTRY_VERIFY(lanes->isVisible());
+  lanes->SetVisibleRange(100, 300);
+  int channel = -1;
+  int plotted = -1;
+  PlotRange range;
+  double playhead = -1.0;
+  const bool canPlay = !QMediaDevices::defaultAudioOutput().isNull();
+  guitest::ModalCatcher catcher([&](QWidget* w) {
+    auto* dlg = qobject_cast<CAnalogSoundDlg*>(w);
+    QVERIFY(dlg);
+    channel = dlg->m_comboChannel.currentIndex();
+    plotted = dlg->m_plot.m_nChannel;
+    range = dlg->m_plot.VisibleRange();
+    if (canPlay) {
+      static_cast<QPushButton*>(dlg->GetDlgItem(CAnalogSoundDlg::IDC_PLAY))->click();
+      QTRY_VERIFY(lanes->PlayheadSample() >= 100.0);
+      playhead = lanes->PlayheadSample();
+    }
+    static_cast<QPushButton*>(dlg->GetDlgItem(CAnalogSoundDlg::IDOK))->click();
+  });
+  if (byKey) {
+    lanes->SetFocusChannel(0);
+    QTest::keyClick(lanes, Qt::Key_Down);
+    QTest::keyClick(lanes, Qt::Key_Return);
+  } else {
+    QTest::mouseDClick(lanes->viewport(), Qt::LeftButton, {}, lanes->LabelRect(1).center());
+  }
+  QCOMPARE(catcher.seen().size(), size_t{1});
+  QCOMPARE(channel, 1);
+  QCOMPARE(plotted, 1);
+  QCOMPARE(range, (PlotRange{100, 300}));
+  QCOMPARE(lanes->PlayheadSample(), -1.0);  // no longer followed once the dialog closed
+  CSoundPlayer::Instance()->Purge();
+  if (!canPlay) QSKIP("no audio output device: the playhead was not tried");
+  QVERIFY(playhead >= 100.0 && playhead < 300.0);
+}
+
+// A points-only recording shows its summary, and where the lanes would be,
+// the line that says it has no analog channels.
+void TestDocument::fileWithoutAnalogChannelsShowsNoLanes() {
+  c3dtest::Recording rec;
+  rec.points = {{1, 2, 3, 0, 4, 5, 6, 0}};
+  CTremoluxDoc* doc = m_app->OpenDocumentFile(
+      guitest::WriteRecording(m_dir->path(), QStringLiteral("points.c3d"), rec));
+  QVERIFY(doc);
+  CTremoluxView* view = doc->GetViews().front();
+  QCOMPARE(view->Pages()->currentWidget(), view->TextArea());
+  QVERIFY(view->NoLanesMessage()->isVisibleTo(view->Pages()->widget(0)));
+  QCOMPARE(view->NoLanesMessage()->text(), QString::fromLatin1(Messages::kNoAnalogChannels));
+  QVERIFY(!view->Lanes()->isVisibleTo(view->Pages()->widget(0)));
+  QVERIFY(view->Lanes()->ShownChannels().empty());
+}
+
+// File > Export > "Channels as CSV..." writes what the lanes show: the
+// ticked channels only, the visible samples only, times counted from the
+// recording's first sample.
+void TestDocument::exportWritesTheShownLanesOverTheVisibleRange() {
+  CTremoluxDoc* doc =
+      m_app->OpenDocumentFile(guitest::WriteRecording(m_dir->path(), QStringLiteral("a.c3d")));
+  QVERIFY(doc);
+  CTremoluxView* view = doc->GetViews().front();
+  view->Chooser()->SetShown({1});
+  view->Lanes()->SetVisibleRange(100, 103);
+  const QString path = m_dir->filePath(QStringLiteral("lanes.csv"));
+  guitest::ModalCatcher catcher([&](QWidget* w) {
+    auto* files = qobject_cast<QFileDialog*>(w);
+    QVERIFY(files);
+    QCOMPARE(files->windowTitle(), QString::fromLatin1(Messages::kExportCsvTitle));
+    if (auto* name = files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+      name->setText(path);
+    static_cast<QDialog*>(files)->done(QDialog::Accepted);  // not accept(): no overwrite question
+  });
+  m_app->GetMainWnd()->GetAction(Res::ID_FILE_EXPORT_CSV)->trigger();
+  QCOMPARE(catcher.seen().size(), size_t{1});
+  QFile file(path);
+  QVERIFY(file.open(QIODevice::ReadOnly));
+  const QStringList rows = QString::fromUtf8(file.readAll()).split(QStringLiteral("\r\n"));
+  QCOMPARE(rows.size(), 5);  // the header, three samples, and the empty rest after the last CR LF
+  QVERIFY2(rows[0].startsWith(QStringLiteral("time [s],EMG2")), qPrintable(rows[0]));
+  const CAnalog& emg2 = *doc->m_c3d.m_analogs[1];
+  for (int i = 0; i < 3; ++i) {
+    const QStringList fields = rows[i + 1].split(QLatin1Char(','));
+    QCOMPARE(fields.size(), 2);
+    QCOMPARE(fields[0].toDouble(), (100 + i) / 1000.0);
+    QCOMPARE(fields[1].toFloat(), emg2.GetScaledSample(100 + i, emg2.m_fOffset, emg2.m_fScale,
+                                                       doc->m_c3d.m_bIntegerData));
+  }
+  QVERIFY(rows[4].isEmpty());
+}
+
+// The filter lists the channels whose label holds its text and Enter shows
+// just those; "All" ticks every listed one; a file with the same channels
+// opened later in the session shows the same lanes, another file all its own.
+void TestDocument::laneChoiceFiltersAndIsRemembered() {
+  CTremoluxDoc* first =
+      m_app->OpenDocumentFile(guitest::WriteRecording(m_dir->path(), QStringLiteral("a.c3d")));
+  QVERIFY(first);
+  CTremoluxView* view = first->GetViews().front();
+  view->Chooser()->Filter()->setText(QStringLiteral("mg2"));
+  QTest::keyClick(view->Chooser()->Filter(), Qt::Key_Return);
+  QCOMPARE(view->Lanes()->ShownChannels(), (std::vector<int>{1}));
+  view->Chooser()->Filter()->clear();
+  QCOMPARE(view->Chooser()->All()->checkState(), Qt::PartiallyChecked);
+
+  CTremoluxDoc* same =
+      m_app->OpenDocumentFile(guitest::WriteRecording(m_dir->path(), QStringLiteral("b.c3d")));
+  QCOMPARE(same->GetViews().front()->Lanes()->ShownChannels(), (std::vector<int>{1}));
+  c3dtest::Recording other = guitest::SmallRecording();
+  other.records.clear();
+  c3dtest::AddStandardParameters(other, {"X", "Y"}, {}, {}, std::nullopt);
+  CTremoluxDoc* different = m_app->OpenDocumentFile(
+      guitest::WriteRecording(m_dir->path(), QStringLiteral("c.c3d"), other));
+  QCOMPARE(different->GetViews().front()->Lanes()->ShownChannels(), (std::vector<int>{0, 1}));
+
+  view->Chooser()->All()->click();
+  QCOMPARE(view->Lanes()->ShownChannels(), (std::vector<int>{0, 1}));
 }
 
 void TestDocument::fileIsNeverWritten() {

@@ -53,6 +53,7 @@ const QStringList kMenu128 = {"&File/&Open...\tCtrl+O",
 
 const QStringList kMenu129 = {"&File/&Open...\tCtrl+O",
                               "&File/&Close",
+                              "&File/&Export",
                               "&File/-",
                               "&File/Recent File (grayed)",
                               "&File/-",
