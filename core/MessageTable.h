@@ -38,7 +38,7 @@ inline constexpr std::array kTable{
     TREMOLUX_MESSAGE(kLoadUnknownError),
     TREMOLUX_MESSAGE(kWaveNotRiff),
     TREMOLUX_MESSAGE(kWaveFormatTooShort),
-    TREMOLUX_MESSAGE(kWaveNotMonoPcm),
+    TREMOLUX_MESSAGE(kWaveNotPcm),
     TREMOLUX_MESSAGE(kWaveRateOutOfRange),
     TREMOLUX_MESSAGE(kWaveDataBeforeFormat),
     TREMOLUX_MESSAGE(kWaveNoData),
