@@ -27,6 +27,12 @@ inline constexpr char kRefuseSpeed[] = "--speed is for --mode waveform";
 // %s the file, %s the channel asked for, %zu the number of channels.
 inline constexpr char kNoSuchChannel[] =
     "tremolux-cli: %s: no analog channel \"%s\" (the file has %zu)\n";
+// --right naming a channel the file lacks (%s the channel asked for, %zu
+// the number of channels), after kFilePrefix or as a batch's reason.
+inline constexpr char kNoSuchRightChannel[] =
+    "no analog channel \"%s\" for --right (the file has %zu)";
+inline constexpr char kRefuseRightAll[] =
+    "--right pairs one channel with another: give --channel one channel, not all";
 
 // plot: the time range and the output.
 inline constexpr char kNoTimesToPlot[] =
@@ -76,6 +82,8 @@ inline constexpr std::array kTable{
     TREMOLUX_CLI_MESSAGE(kRefuseFilter),
     TREMOLUX_CLI_MESSAGE(kRefuseSpeed),
     TREMOLUX_CLI_MESSAGE(kNoSuchChannel),
+    TREMOLUX_CLI_MESSAGE(kNoSuchRightChannel),
+    TREMOLUX_CLI_MESSAGE(kRefuseRightAll),
     TREMOLUX_CLI_MESSAGE(kNoTimesToPlot),
     TREMOLUX_CLI_MESSAGE(kFromNegative),
     TREMOLUX_CLI_MESSAGE(kFromNotBeforeTo),
