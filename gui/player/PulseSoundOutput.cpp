@@ -88,7 +88,7 @@ void Feed(CPulseSession& session, const PcmSound& sound) {
   pa_sample_spec sampleFormat;
   sampleFormat.format = sound.bits == 8 ? PA_SAMPLE_U8 : PA_SAMPLE_S16LE;
   sampleFormat.rate = static_cast<std::uint32_t>(sound.rate);
-  sampleFormat.channels = 1;
+  sampleFormat.channels = static_cast<std::uint8_t>(sound.channels);  // 1 or 2
   pa_buffer_attr attr;
   attr.maxlength = static_cast<std::uint32_t>(-1);
   attr.tlength = static_cast<std::uint32_t>(pa_usec_to_bytes(kQueueUs, &sampleFormat));

@@ -58,7 +58,7 @@ class CSinkFeeder : public QObject {
     if (session->Stopped()) return;
     QAudioFormat format;
     format.setSampleRate(sound.rate);
-    format.setChannelCount(1);
+    format.setChannelCount(sound.channels);
     format.setSampleFormat(sound.bits == 8 ? QAudioFormat::UInt8 : QAudioFormat::Int16);
     const QAudioDevice device = QMediaDevices::defaultAudioOutput();
     if (device.isNull()) {

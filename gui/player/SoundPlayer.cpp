@@ -55,6 +55,7 @@ CSoundPlayer::PlayResult CSoundPlayer::Play(const QString& path) {
       bytes.mid(static_cast<qsizetype>(info.dataOffset), static_cast<qsizetype>(info.dataBytes));
   sound.bits = info.bits;
   sound.rate = static_cast<int>(info.rate);  // at most 44100
+  sound.channels = info.channels;
   const quint64 generation = ++m_generation;
   // Called on the output's thread: the news travels to this one, where a
   // report of a sound since stopped or replaced is dropped.
@@ -63,8 +64,9 @@ CSoundPlayer::PlayResult CSoundPlayer::Play(const QString& path) {
         this, [this, generation, error] { OnEnded(generation, error); }, Qt::QueuedConnection);
   };
   m_output->Start(sound, onEnded);
-  m_durationUs = static_cast<qint64>(static_cast<double>(info.dataBytes) /
-                                     static_cast<double>(info.bits / 8) * 1e6 / info.rate);
+  m_durationUs =
+      static_cast<qint64>(static_cast<double>(info.dataBytes) /
+                          static_cast<double>(info.channels * (info.bits / 8)) * 1e6 / info.rate);
   m_playing = true;
   return PlayResult::Playing;
 }

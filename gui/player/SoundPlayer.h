@@ -6,7 +6,7 @@
 
 #include "gui/player/SoundOutput.h"
 
-// The application's one sound player: plays a mono PCM WAVE file
+// The application's one sound player: plays a PCM WAVE file (one channel or two)
 // asynchronously through the platform's audio output (ISoundOutput: a
 // PulseAudio stream of its own on Linux, Qt Multimedia's QAudioSink
 // elsewhere), from an in-memory copy of the file, and stops at once on
@@ -35,7 +35,7 @@ class CSoundPlayer : public QObject {
     // LastError() says why).
     Playing,
     Empty,       // a valid file with no samples: nothing to play, nothing started
-    Unreadable,  // the file cannot be read or is not a mono 8/16-bit PCM WAVE
+    Unreadable,  // the file cannot be read or is not a one- or two-channel 8/16-bit PCM WAVE
   };
 
   // Registers this player as Instance() when none is registered yet.
