@@ -158,6 +158,7 @@ void CAnalogPlot::paintEvent(QPaintEvent* event) {
     const PlotRange range = VisibleRange();
     RenderAnalogPlot(painter, inside, m_pC3d, m_nChannel, PlotColorsFrom(palette()), range,
                      m_summary.get());
+    if (m_nRightChannel >= 0) PaintRightChannel(painter, inside, range);
     if (m_drawnC3d != m_pC3d || m_drawnChannel != m_nChannel || m_drawnRange != range ||
         m_drawnWidth != inside.width()) {
       m_drawnC3d = m_pC3d;
@@ -173,6 +174,17 @@ void CAnalogPlot::paintEvent(QPaintEvent* event) {
     }
   }
   QFrame::paintEvent(event);
+}
+
+void CAnalogPlot::PaintRightChannel(QPainter& painter, const QRect& inside, PlotRange range) {
+  if (m_pC3d == nullptr || static_cast<std::size_t>(m_nRightChannel) >= m_pC3d->m_analogs.size())
+    return;
+  if (!m_rightSummary || !m_rightSummary->Describes(*m_pC3d, m_nRightChannel)) {
+    const CWaitCursor wait;  // one pass over the channel, once
+    m_rightSummary = std::make_unique<CPlotSummary>(*m_pC3d, m_nRightChannel);
+  }
+  RenderOverlayTrace(painter, inside, m_pC3d, m_nRightChannel, OverlayTraceColor(), range,
+                     m_rightSummary.get());
 }
 
 void CAnalogPlot::wheelEvent(QWheelEvent* event) {

@@ -10,6 +10,7 @@
 
 class CC3d;
 class CPlotSummary;
+class QPainter;
 
 // The plot area of the sound dialog: a sunken frame that paints one analog
 // channel of a loaded file as a line graph over a dotted grid. The dialog
@@ -36,6 +37,9 @@ class CAnalogPlot : public QFrame {
 
   CC3d* m_pC3d = nullptr;  // the file whose channel is drawn; not owned
   int m_nChannel = -1;     // 0-based index into m_pC3d->m_analogs; -1 draws nothing
+  // A second channel drawn over the first in its own colour, fitted to its
+  // own extremes over the same samples; -1 draws none.
+  int m_nRightChannel = -1;
 
   // The samples [first, last) shown for the current channel: the whole
   // channel ({0, n}) unless the user zoomed this channel of this file.
@@ -79,9 +83,10 @@ class CAnalogPlot : public QFrame {
 
  protected:
   // Draws the visible range into the area inside the frame (one call to
-  // RenderAnalogPlot), the playhead over it, then the frame itself. The wait
-  // cursor shows while a channel's summary is built (one pass over its
-  // samples); the paints after it are short.
+  // RenderAnalogPlot), m_nRightChannel's trace over it (RenderOverlayTrace),
+  // the playhead, then the frame itself. The wait cursor shows while a
+  // channel's summary is built (one pass over its samples); the paints
+  // after it are short.
   void paintEvent(QPaintEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
@@ -93,8 +98,12 @@ class CAnalogPlot : public QFrame {
  private:
   std::int64_t SampleCount() const;
   void OnPlayheadTick();
+  // Draws m_nRightChannel's trace over `range` into `inside` (its summary
+  // built on first use).
+  void PaintRightChannel(QPainter& painter, const QRect& inside, PlotRange range);
 
-  std::unique_ptr<CPlotSummary> m_summary;  // of the channel last painted
+  std::unique_ptr<CPlotSummary> m_summary;       // of the channel last painted
+  std::unique_ptr<CPlotSummary> m_rightSummary;  // of the overlaid channel last painted
   // The zoomed range and the channel it belongs to; another channel or file
   // shows its whole length.
   bool m_zoomed = false;

@@ -98,6 +98,8 @@ QWidget* CAnalogSoundDlg::GetDlgItem(int nID) {
       return m_pComboFilter;
     case IDC_SPEED:
       return m_pComboSpeed;
+    case IDC_RIGHT_EAR:
+      return m_pComboRightEar;
     default:
       return nullptr;
   }
@@ -161,6 +163,7 @@ void CAnalogSoundDlg::FillChannelCombo() {
         Qt::ToolTipRole);
   }
   FitChannelListWidth(names);
+  FillRightEarCombo(names);
   PlaceControls();  // the box may take some of a grown dialog's room
 }
 
@@ -310,6 +313,7 @@ bool CAnalogSoundDlg::ReadSaveChoice(sounddlg::SoundSaveChoice& choice) {
   choice.sound = m_soundChoice;
   choice.range = SoundRange(choice.channel);
   choice.whole = !(choice.channel == m_plot.m_nChannel && m_plot.IsZoomed());
+  choice.right = RightEarChannel();
   return true;
 }
 
@@ -374,6 +378,7 @@ sound::SoundRecipe CAnalogSoundDlg::BuildSpec(int channel, int bits, float rate)
                                    static_cast<int>(shown.last - shown.first)};
   }
   sounddlg::ApplySoundChoice(m_soundChoice, spec);
+  spec.right = RightEarChannel();
   return spec;
 }
 

@@ -42,7 +42,9 @@ const QRect kStopRect(8, 106, 50, 14);
 // strip above the plot, left of OK; Save... under Stop in the left column.
 const QRect kLevelLabelRect(66, 10, 20, 8);
 const QRect kLevelRect(88, 8, 64, 40);
-const QRect kLevelHintRect(229, 0, 74, 28);  // its bottom stops at the plot's ruler
+// The hint line: one line above the level row, as wide as the strip up to
+// OK (the Right ear row takes the strip's right end).
+const QRect kLevelHintRect(66, 0, 237, 8);
 const QRect kSaveRect(8, 124, 50, 14);
 // The sound choices: Sound beside Level; Pitch or Filter (one place, one
 // shown) under Save; Speed right of the status line, at the bottom.
@@ -114,7 +116,7 @@ void CAnalogSoundDlg::CreateControls() {
                            QString::fromLatin1(Messages::kLevelFitToChannel)});
   m_pLevelHint = new QLabel(this);
   m_pLevelHint->setTextFormat(Qt::PlainText);
-  m_pLevelHint->setWordWrap(true);
+  m_pLevelHint->setWordWrap(false);
   m_pLevelHint->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   m_pSave = new QPushButton(QString::fromLatin1(Messages::kSaveButton), this);  // Alt+S
   m_pSave->setToolTip(QString::fromLatin1(Messages::kSaveTip));
@@ -135,7 +137,7 @@ void CAnalogSoundDlg::CreateControls() {
   choiceBox(Messages::kSpeedLabel, Messages::kSpeedTip, sounddlg::SpeedItems(), m_pLabelSpeed,
             m_pComboSpeed);
   m_pLevelHint->setToolTip(QString::fromLatin1(Messages::kSoundHintTip));
-  // Up to three lines of a note in the strip above the ruler.
+  // One line of a note above the level row.
   QFont hintFont = m_pLevelHint->font();
   hintFont.setPointSizeF(hintFont.pointSizeF() * 0.85);
   m_pLevelHint->setFont(hintFont);
@@ -187,6 +189,7 @@ void CAnalogSoundDlg::CreateControls() {
     connect(combo, &QComboBox::currentIndexChanged, this, &CAnalogSoundDlg::OnSelchangeSoundChoice);
   }
   connect(m_pOk, &QPushButton::clicked, this, &CAnalogSoundDlg::accept);
+  CreateRightEar();
 }
 
 void CAnalogSoundDlg::LayoutControls() {
@@ -285,6 +288,7 @@ void CAnalogSoundDlg::PlaceControls() {
   QRect hint = du.Map(kLevelHintRect).translated(grow, 0);
   hint.setBottom(std::min(hint.bottom(), m_pPlotView->geometry().top() - 1));
   m_pLevelHint->setGeometry(hint);
+  PlaceRightEar(grow);
 }
 
 void CAnalogSoundDlg::FitChannelListWidth(const QStringList& names) {
