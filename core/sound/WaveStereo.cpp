@@ -142,9 +142,20 @@ WaveOutcome EncodeStereo(const CC3d& c3d, const SoundRecipe& spec, const RawChan
       rightPcm.Next(from, std::span<float>(rightBuffer).first(n), rightBytes.data());
       // A frame is the left value, then the right one.
       std::uint8_t* p = frameBytes.data();
-      for (std::size_t i = 0; i < n * width; i += width, p += 2 * width) {
-        std::memcpy(p, &leftBytes[i], width);
-        std::memcpy(p + width, &rightBytes[i], width);
+      const std::uint8_t* l = leftBytes.data();
+      const std::uint8_t* r = rightBytes.data();
+      if (width == 2) {
+        for (std::size_t i = 0; i < n; ++i, p += 4, l += 2, r += 2) {
+          p[0] = l[0];
+          p[1] = l[1];
+          p[2] = r[0];
+          p[3] = r[1];
+        }
+      } else {
+        for (std::size_t i = 0; i < n; ++i, p += 2) {
+          p[0] = l[i];
+          p[1] = r[i];
+        }
       }
       written = sink.Write(std::span<const std::uint8_t>(frameBytes.data(), 2 * n * width));
       from += static_cast<std::int64_t>(n);
