@@ -89,6 +89,11 @@ inline constexpr std::array kTable{
     TREMOLUX_MESSAGE(kFromPastEnd),
     TREMOLUX_MESSAGE(kFromAfterTo),
     TREMOLUX_MESSAGE(kRangeTooShort),
+    TREMOLUX_MESSAGE(kRightEarLabel),
+    TREMOLUX_MESSAGE(kRightEarNone),
+    TREMOLUX_MESSAGE(kRightEarTip),
+    TREMOLUX_MESSAGE(kLeftEar),
+    TREMOLUX_MESSAGE(kRightEar),
 };
 
 #undef TREMOLUX_MESSAGE

@@ -147,7 +147,7 @@ inline constexpr const char* kRightEarNone = "None";
 inline constexpr const char* kRightEarTip =
     "A second channel for the right ear: the sound becomes two-channel, the channel above on "
     "the left, this one on the right, each built with the same choices; None: one channel";
-inline constexpr const char* kLeftEar = "Left: ";
-inline constexpr const char* kRightEar = "Right: ";
+inline constexpr const char* kLeftEar = "Left:";
+inline constexpr const char* kRightEar = "Right:";
 
 }  // namespace Messages

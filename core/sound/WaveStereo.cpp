@@ -105,8 +105,8 @@ WaveOutcome EncodeStereo(const CC3d& c3d, const SoundRecipe& spec, const RawChan
     CChannelPcm rightPcm(c3d, right, *rightValues,
                          [&](const std::string& text) { rightHint = text; });
     if (!leftHint.empty() || !rightHint.empty()) {
-      host.ShowHint(std::string(Messages::kLeftEar) + leftHint + "; " + Messages::kRightEar +
-                    rightHint);
+      host.ShowHint(std::string(Messages::kLeftEar) + " " + leftHint + "; " + Messages::kRightEar +
+                    " " + rightHint);
     }
     // The two lengths agree (the same count, rates and speed); the longer
     // decides, and the shorter ends in silence.
