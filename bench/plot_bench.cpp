@@ -4,21 +4,26 @@
 // sample; the painter gets the column-merged path (and, for comparison,
 // every vertex). With the channel's summary (built once, timed apart) a
 // paint of any range, the whole channel included, reads a few blocks per
-// pixel column.
+// pixel column. A filter chosen in the dialog makes the filtered values
+// and their summary on a thread of their own (FilteredChannel + summary,
+// timed together): how long the plot shows the stored values meanwhile.
 #include <benchmark/benchmark.h>
 
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <random>
+#include <vector>
 
 #include "core/c3d/C3d.h"
 #include "core/plot/PlotGeometry.h"
 #include "core/plot/PlotSummary.h"
+#include "core/sound/FilteredChannel.h"
 #include "gui/render/PlotRender.h"
 
 namespace {
@@ -118,6 +123,24 @@ void BM_WalkTrace(benchmark::State& state) {
   SetSampleCounters(state, n);
 }
 
+void BM_FilteredPlotValues(benchmark::State& state) {
+  const std::int64_t n = state.range(0);
+  const auto c3d = MakeChannel(n, Signal::Tone);
+  c3d->m_fFrameRate = 2.0f;  // frames of 1000 samples: the tone's 2000 Hz
+  const std::vector<sound::FilterSpec> emg = sound::ParseFilters("bandpass:20-450").specs;
+  const std::atomic<bool> cancel{false};
+  for (auto _ : state) {
+    const auto values = sound::FilteredChannel(*c3d, 0, emg, cancel);
+    if (!values) {
+      state.SkipWithError("no filtered values");
+      break;
+    }
+    const CPlotSummary summary(*values, 0);
+    benchmark::DoNotOptimize(summary.Count());
+  }
+  SetSampleCounters(state, n);
+}
+
 }  // namespace
 
 BENCHMARK_CAPTURE(BM_PaintPlot, tone, Signal::Tone, PlotPath::Merged)
@@ -144,6 +167,7 @@ BENCHMARK_CAPTURE(BM_PaintRange, tone, Signal::Tone)
 BENCHMARK_CAPTURE(BM_PaintRange, slow, Signal::Slow)
     ->ArgsProduct({{20'000'000}, {1, 2, 100, 10'000, 0}})
     ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FilteredPlotValues)->Arg(20'000'000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BuildSummary)->Arg(20'000'000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WalkTrace)->Arg(1'000'000)->Arg(20'000'000)->Unit(benchmark::kMillisecond);
 

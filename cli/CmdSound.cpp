@@ -101,13 +101,7 @@ std::string ApplyRangeAndTicks(const CC3d& c3d, const SoundOptions& o, sound::So
   }
   if (o.ticks) {
     spec.ticks.clear();
-    for (const auto& e : c3d.m_events) {
-      const std::int64_t index = static_cast<std::int64_t>(e->m_nAnalogSample) - 1;  // 1-based
-      if (index >= 0 && index < count) spec.ticks.push_back(index);
-    }
-    for (const c3d::TrialEvent& e : c3d::ReadTrialEvents(c3d).events) {
-      if (e.sample) spec.ticks.push_back(*e.sample);
-    }
+    for (const c3d::SampleEvent& e : c3d::EventsOnSamples(c3d)) spec.ticks.push_back(e.sample);
   }
   return {};
 }

@@ -50,7 +50,18 @@ inline constexpr const char* kNoAnalogChannels =
 inline constexpr const char* kPlotReadout = "%1 s   %2 %3";
 inline constexpr const char* kPlotRulerLabel = "%1 s";
 // Shown in the readout's place while the mouse is away from the plot.
-inline constexpr const char* kPlotZoomHint = "Wheel: zoom, drag: pan, double-click: all";
+inline constexpr const char* kPlotZoomHint =
+    "Wheel: zoom, drag: pan, Shift+drag: select, double-click: all";
+// The tooltip of an event's line on the plot: %1 the event in full ("Left
+// Foot Strike"), %2 its time in seconds from the first sample.
+inline constexpr const char* kPlotEventTip = "%1 at %2 s";
+// The selection in the readout: its start, end and length, in seconds.
+inline constexpr const char* kPlotSelection = "Selection %1 to %2 s (%3 s)";
+// The sound dialog's Loop check box and its tooltip. Alt+P: L is Level's,
+// O is Sound's; Pitch, which also takes P, shows only for the Pitch sound.
+inline constexpr const char* kLoopLabel = "Loo&p";
+inline constexpr const char* kLoopTip =
+    "Play the selection (or what Play would play) again and again until Stop";
 
 // Sound dialog status line: kStatusPrefix followed by one of the three states.
 inline constexpr const char* kStatusPrefix = "Status : ";
@@ -77,8 +88,8 @@ inline constexpr const char* kHintNearSilence = "Nearly silent as recorded: try 
 inline constexpr const char* kLevelHintTip = "Shown when \"As recorded\" suits this channel badly";
 
 // Sound dialog Save...: the button and its tooltip; the file dialog's
-// caption, which names the seconds saved (%1 to %2: the whole channel, or
-// the visible part of a zoomed plot), and filter; the start of the message
+// caption, which names the seconds saved (%1 to %2: the whole channel, the
+// visible part of a zoomed plot, or the selection), and filter; the start of the message
 // box when the file cannot be written (the path and the reason follow); the
 // reason when the channel cannot be resampled; the status after a Save (%1:
 // the file written).
@@ -86,6 +97,7 @@ inline constexpr const char* kSaveButton = "&Save...";
 inline constexpr const char* kSaveTip = "Write the sound Play would play to a WAVE file";
 inline constexpr const char* kSaveWholeCaption = "Save the whole channel, %1 to %2 s, as";
 inline constexpr const char* kSaveVisibleCaption = "Save the visible %1 to %2 s as";
+inline constexpr const char* kSaveSelectionCaption = "Save the selection, %1 to %2 s, as";
 inline constexpr const char* kSaveFilter = "WAVE files (*.wav)";
 inline constexpr const char* kCouldNotSave = "Could not save the sound to";
 inline constexpr const char* kSaveRefused =
@@ -118,6 +130,9 @@ inline constexpr const char* kFilterLabel = "&Filter";
 inline constexpr const char* kFilterTip =
     "Filters the channel's values before they become sound (Waveform only)";
 inline constexpr const char* kFilterNone = "None";
+inline constexpr const char* kTicksLabel = "&Tick at events";
+inline constexpr const char* kTicksTip =
+    "Mixes a short tick into the sound at each event of the file, so you hear where it falls";
 inline constexpr const char* kSpeedLabel = "Spee&d";
 inline constexpr const char* kSpeedTip =
     "Plays the channel N times faster: shorter, every frequency N times higher (Waveform only)";

@@ -4,16 +4,20 @@
 // Cuts and mutations build less sound (see kCutLimits); every other check of
 // the target runs on every input.
 //
-// usage: tremolux_load_replay [--truncations] [--mutations N] [--seed S]
+// usage: tremolux_load_replay [--truncations] [--mutations N] [--seed S|today]
 //                             [--shard K/N] [--max-size BYTES] [--optional] PATH...
 // PATH is a file or a folder (searched recursively, in name order). A path
 // after --optional may be absent (the real sample files are not part of a
 // plain clone); any other absent path is an error. --max-size skips larger
 // files among the paths after it. --shard K/N keeps files K, K + N, K + 2N...
 // of the list (from 0), so the tests can split one long run into several.
+// --seed today takes the number of days since 1970-01-01 (UTC): each day's
+// runs try mutations no earlier day tried, and the seed is printed, so a
+// failing run can be repeated with --seed N.
 // When a run aborts, the input it ran is saved as replay-crash.c3d in the
 // current folder.
 #include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -90,6 +94,12 @@ std::vector<std::uint8_t> ReadWhole(const fs::path& path) {
                                    std::istreambuf_iterator<char>());
 }
 
+unsigned long DaysSinceEpoch() {
+  const auto now = std::chrono::system_clock::now();
+  return static_cast<unsigned long>(
+      std::chrono::floor<std::chrono::days>(now).time_since_epoch().count());
+}
+
 bool AddPath(Options& o, const fs::path& path, bool optional) {
   std::error_code ec;
   if (!fs::exists(path, ec)) {
@@ -113,7 +123,8 @@ bool ParseArguments(int argc, char** argv, Options& o) {
     } else if (a == "--mutations" && hasValue) {
       o.mutations = std::strtol(argv[++i], nullptr, 10);
     } else if (a == "--seed" && hasValue) {
-      o.seed = std::strtoul(argv[++i], nullptr, 10);
+      const std::string seed = argv[++i];
+      o.seed = seed == "today" ? DaysSinceEpoch() : std::strtoul(seed.c_str(), nullptr, 10);
     } else if (a == "--shard" && hasValue) {
       if (std::sscanf(argv[++i], "%lu/%lu", &o.shard, &o.shards) != 2 || o.shard >= o.shards)
         return false;
@@ -157,6 +168,11 @@ int main(int argc, char** argv) {
                  "usage: tremolux_load_replay [--truncations] [--mutations N] [--seed S] "
                  "[--shard K/N] [--max-size BYTES] [--optional] PATH...\n");
     return 2;
+  }
+  if (o.mutations > 0) {
+    std::printf("replay: %ld mutations of each file from seed %lu (--seed %lu repeats them)\n",
+                o.mutations, o.seed, o.seed);
+    std::fflush(stdout);
   }
   std::signal(SIGABRT, OnAbort);
 #if defined(TREMOLUX_REPLAY_SANITIZED)

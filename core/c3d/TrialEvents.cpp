@@ -149,4 +149,23 @@ char EventSide(const std::string& context) {
   return 'G';
 }
 
+std::vector<SampleEvent> EventsOnSamples(const CC3d& c3d) {
+  std::vector<SampleEvent> out;
+  const std::int64_t count = std::max<std::int64_t>(c3d.SamplesPerChannel(), 0);
+  for (const auto& e : c3d.m_events) {
+    const std::int64_t index = static_cast<std::int64_t>(e->m_nAnalogSample) - 1;  // 1-based
+    if (index < 0 || index >= count) continue;
+    std::string label = WithoutTrailingBlanks(e->m_strLabel);
+    out.push_back(SampleEvent{index, e->m_strLabel, {}, 'G', std::move(label)});
+  }
+  for (TrialEvent& e : ReadTrialEvents(c3d).events) {
+    if (!e.sample) continue;
+    std::string text = e.context.empty() ? e.label : e.context + ' ' + e.label;
+    if (!e.description.empty()) text += " (" + e.description + ')';
+    out.push_back(SampleEvent{*e.sample, ShortEventLabel(e.context, e.label), e.context,
+                              EventSide(e.context), std::move(text)});
+  }
+  return out;
+}
+
 }  // namespace c3d

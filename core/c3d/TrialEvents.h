@@ -48,4 +48,21 @@ std::string ShortEventLabel(const std::string& context, const std::string& label
 // (right) or 'G' (anything else).
 char EventSide(const std::string& context);
 
+// An event of either kind placed on the analog samples: what a plot marks
+// and a tick sounds at.
+struct SampleEvent {
+  std::int64_t sample = 0;  // 0-based analog sample, within [0, samples per channel)
+  std::string label;        // short: ShortEventLabel, or a header event's own label
+  std::string context;      // as stored (trailing blanks dropped); empty for a header event
+  char side = 'G';          // EventSide of the context; 'G' for a header event
+  std::string text;         // in full: "Left Foot Strike", with the description
+                            // in parentheses when there is one; a header event's label
+};
+
+// The events of both kinds that fall on the recorded analog samples: first
+// the header's event table in its order (its analog sample is 1-based),
+// then the EVENT group's events by time (ReadTrialEvents); those outside
+// the recording are left out.
+std::vector<SampleEvent> EventsOnSamples(const CC3d& c3d);
+
 }  // namespace c3d

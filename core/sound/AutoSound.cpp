@@ -93,12 +93,13 @@ AutoAnalysis AnalyseForAuto(SampleView view, double analogRate) {
 CAutoSound::CAutoSound(SampleView view, double analogRate, double outputRate)
     : CAutoSound(view, analogRate, outputRate, AnalyseForAuto(view, analogRate)) {}
 
-CAutoSound::CAutoSound(SampleView view, double analogRate, double outputRate, AutoAnalysis analysis)
+CAutoSound::CAutoSound(SampleView view, double analogRate, double outputRate, AutoAnalysis analysis,
+                       bool falling)
     : m_view(view),
       m_analysis(std::move(analysis)),
       m_length(ResampledCount(view.count, analogRate, outputRate)) {
   if (m_analysis.choice == AutoChoice::Pitch) {
-    m_pitch = std::make_unique<CPitchTone>(view, analogRate, outputRate);
+    m_pitch = std::make_unique<CPitchTone>(view, analogRate, outputRate, PitchRange{}, falling);
   } else if (m_analysis.choice == AutoChoice::Waveform) {
     // The mean the analysis took off, so the filter sees the same values.
     m_source = std::make_unique<CViewSource>(view, m_analysis.mean);

@@ -52,7 +52,8 @@ AutoAnalysis AnalyseForAuto(SampleView view, double analogRate);
 //   times the scale, converted to outputRate (CSpeedStream at speed 1: an
 //   anti-alias low-pass when the analog rate is above outputRate) and shaped
 //   by CStretchFades.
-// - Pitch: CPitchTone with the default range.
+// - Pitch: CPitchTone with the default range, falling as `falling` says
+//   (a channel whose SCALE is negative: the pitch follows the physical value).
 // Length() = ResampledCount(count, analogRate, outputRate) in every case.
 // Samples lie in [-1, 1] (a resampling down may overshoot the -1 dBFS peak
 // slightly; it is clipped at full scale). Borrows the view.
@@ -60,7 +61,8 @@ class CAutoSound {
  public:
   CAutoSound(SampleView view, double analogRate, double outputRate);
   // With the analysis already made: AnalyseForAuto of the same view and rate.
-  CAutoSound(SampleView view, double analogRate, double outputRate, AutoAnalysis analysis);
+  CAutoSound(SampleView view, double analogRate, double outputRate, AutoAnalysis analysis,
+             bool falling = false);
 
   const AutoAnalysis& Analysis() const { return m_analysis; }
   std::int64_t Length() const { return m_length; }

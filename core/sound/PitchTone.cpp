@@ -50,7 +50,8 @@ std::string ParsePitchRange(std::string_view text, PitchRange& range) {
   return {};
 }
 
-CPitchTone::CPitchTone(SampleView view, double analogRate, double outputRate, PitchRange range)
+CPitchTone::CPitchTone(SampleView view, double analogRate, double outputRate, PitchRange range,
+                       bool falling)
     : m_view(view),
       m_outputRate(outputRate),
       m_range(range),
@@ -66,12 +67,16 @@ CPitchTone::CPitchTone(SampleView view, double analogRate, double outputRate, Pi
     any = true;
   }
   m_silent = !any || !(m_max > m_min) || view.count < 2 || m_length < 2;
-  if (!m_silent) m_logRatio = std::log(range.high / range.low) / (m_max - m_min);
+  if (m_silent) return;
+  // Falling: (v - max) x (-ratio) is (max - v) x ratio, the turned mapping.
+  m_base = falling ? m_max : m_min;
+  m_logRatio = std::log(range.high / range.low) / (m_max - m_min);
+  if (falling) m_logRatio = -m_logRatio;
 }
 
 double CPitchTone::FrequencyOf(double v) const {
   if (m_silent) return m_range.low;
-  return m_range.low * std::exp((v - m_min) * m_logRatio);
+  return m_range.low * std::exp((v - m_base) * m_logRatio);
 }
 
 std::size_t CPitchTone::Read(std::span<float> out) {
@@ -94,7 +99,7 @@ std::size_t CPitchTone::Read(std::span<float> out) {
       const double slope = std::isfinite(x1) ? (x1 - x0) * m_logRatio : 0.0;
       const double u = t - static_cast<double>(k);
       m_increment =
-          kTwoPi * m_range.low / m_outputRate * std::exp((x0 - m_min) * m_logRatio + slope * u);
+          kTwoPi * m_range.low / m_outputRate * std::exp((x0 - m_base) * m_logRatio + slope * u);
       m_growth = std::exp(slope * m_step);
     } else {
       m_increment *= m_growth;

@@ -31,18 +31,20 @@ std::string ParsePitchRange(std::string_view text, PitchRange& range);
 // The tone for the count values of a view at analogRate, written at
 // outputRate (Hz), a stretch at a time. Over the finite values, min..max
 // maps logarithmically onto range: f = low x (high / low)^((v - min) /
-// (max - min)). The value is read between the channel's samples by linear
-// interpolation at each output (output j at input position j x step, as
-// CResampler places it); the phase advances by 2 pi f / outputRate per
-// output (kept in double, so the wave never jumps when f moves). Peak
-// kPitchAmplitude, shaped by CStretchFades (5 ms fades; silent where a value
-// is NaN or infinite). Length() = ResampledCount(count, analogRate,
-// outputRate), the duration of the plain waveform sound. A constant channel
-// (all finite values equal, or none finite, or fewer than 2 values) is
-// silent of the same length. Borrows the view; range must be valid.
+// (max - min)). With `falling` (a channel whose SCALE is negative, so its
+// physical value falls as the stored value rises) the mapping is turned
+// round, f = low x (high / low)^((max - v) / (max - min)): the pitch rises
+// with the physical value, as the plot does. The value is read between the channel's samples by
+// linear interpolation at each output (output j at input position j x step, as CResampler places
+// it); the phase advances by 2 pi f / outputRate per output (kept in double, so the wave never
+// jumps when f moves). Peak kPitchAmplitude, shaped by CStretchFades (5 ms fades; silent where a
+// value is NaN or infinite). Length() = ResampledCount(count, analogRate, outputRate), the duration
+// of the plain waveform sound. A constant channel (all finite values equal, or none finite, or
+// fewer than 2 values) is silent of the same length. Borrows the view; range must be valid.
 class CPitchTone {
  public:
-  CPitchTone(SampleView view, double analogRate, double outputRate, PitchRange range = {});
+  CPitchTone(SampleView view, double analogRate, double outputRate, PitchRange range = {},
+             bool falling = false);
 
   std::int64_t Length() const { return m_length; }
   bool Silent() const { return m_silent; }
@@ -63,7 +65,8 @@ class CPitchTone {
   double m_min = 0.0;
   double m_max = 0.0;
   bool m_silent = true;
-  double m_logRatio = 0.0;  // log(high / low) / (max - min)
+  double m_base = 0.0;      // the value heard at range.low: min, or max when falling
+  double m_logRatio = 0.0;  // log(high / low) / (max - min), negative when falling
   double m_phase = 0.0;     // radians, in [0, 2 pi)
   // The pair of values (k, k + 1) the last output lay between (-1: none),
   // the phase step of that output, and the factor by which the step grows

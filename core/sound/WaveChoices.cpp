@@ -133,15 +133,19 @@ CChoicePcm::CChoicePcm(const CC3d& c3d, const SoundRecipe& spec, const RawChanne
   const double analogRate = AnalogRate(c3d);
   const double outputRate = static_cast<std::uint32_t>(spec.rate);  // checked by SpecSamples
   const SampleView view = ViewOf(samples);
+  // A negative SCALE turns the physical value round: a pitch follows it.
+  const bool falling =
+      c3d.m_analogs[static_cast<std::size_t>(spec.channel)]->m_fScale < 0.0f;  // a checked index
   switch (spec.mode) {
     case SoundMode::Pitch:
-      m_pitch = std::make_unique<CPitchTone>(view, analogRate, outputRate, spec.pitch);
+      m_pitch = std::make_unique<CPitchTone>(view, analogRate, outputRate, spec.pitch, falling);
       m_length = m_pitch->Length();
       break;
     case SoundMode::Auto: {
       AutoAnalysis analysis = AnalyseForAuto(view, analogRate);
       hint(analysis.hint);
-      m_auto = std::make_unique<CAutoSound>(view, analogRate, outputRate, std::move(analysis));
+      m_auto =
+          std::make_unique<CAutoSound>(view, analogRate, outputRate, std::move(analysis), falling);
       m_length = m_auto->Length();
       break;
     }

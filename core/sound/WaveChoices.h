@@ -27,7 +27,9 @@ namespace sound {
 //   PcmSample16 / PcmSample8, so the silent level stays silent; "Fit to
 //   channel" fits the range of the filtered values (a first pass over the
 //   channel finds it) with CFitScale, or the raw range when unfiltered.
-// - Pitch: CPitchTone over spec.pitch; Auto: CAutoSound, whose hint (what it
+// - Pitch: CPitchTone over spec.pitch, its mapping turned round for a
+//   channel whose m_fScale is negative, so the pitch rises with the physical
+//   value (as does Auto's pitch); Auto: CAutoSound, whose hint (what it
 //   chose, "constant channel: nothing to hear") goes to host.ShowHint.
 //   Both through PcmFromUnit16 / PcmFromUnit8; the level plays no part.
 // Filters and speed apply to Waveform only. The wait cursor is shown for the

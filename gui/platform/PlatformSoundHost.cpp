@@ -40,5 +40,5 @@ void CPlatformSoundHost::PlayFile(const std::filesystem::path& file) {
 #endif
   // Returns at once: a sound that finds no output to play on ends later with
   // the player's Finished and its LastError, which the window shows.
-  player->Play(name);
+  player->Play(name, m_loop ? CSoundPlayer::PlayMode::Loop : CSoundPlayer::PlayMode::Once);
 }

@@ -29,6 +29,9 @@ class CPlatformSoundHost : public sound::ISoundHost {
   // through the player's Finished and LastError (the sound dialog then
   // shows " No sound device").
   void PlayFile(const std::filesystem::path& file) override;
+  // Whether PlayFile plays its file over and over until stopped (the sound
+  // dialog's Loop); false at first.
+  void SetLoop(bool loop) { m_loop = loop; }
   // Hands the note to the owner's showHint, when it gave one.
   void ShowHint(const std::string& text) override;
 
@@ -36,4 +39,5 @@ class CPlatformSoundHost : public sound::ISoundHost {
   QWidget* m_parent;
   std::function<void(const std::string&)> m_setStatus;
   std::function<void(const std::string&)> m_showHint;
+  bool m_loop = false;
 };

@@ -17,7 +17,11 @@ std::unique_ptr<ISoundOutput> MakePulseSoundOutput() { return nullptr; }
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <thread>
+#include <vector>
+
+#include "core/sound/PcmLoop.h"
 
 namespace {
 
@@ -81,9 +85,9 @@ struct FeederCount {
 };
 
 // The feeding thread's whole work for one sound: opens a stream, writes the
-// samples, waits until the server has played them out, closes the stream and
-// reports how the sound ended. A stop is read between writes; the stream is
-// then flushed, silencing at once what the server still holds.
+// samples (a loop's passes until it is stopped), waits until the server has
+// played them out, closes the stream and reports how the sound ended. A stop is read between
+// writes; the stream is then flushed, silencing at once what the server still holds.
 void Feed(CPulseSession& session, const PcmSound& sound) {
   pa_sample_spec sampleFormat;
   sampleFormat.format = sound.bits == 8 ? PA_SAMPLE_U8 : PA_SAMPLE_S16LE;
@@ -111,14 +115,17 @@ void Feed(CPulseSession& session, const PcmSound& sound) {
     return;
   }
   // A sound shorter than the start threshold is followed by true silence
-  // up to it, or it would never start.
+  // up to it, or it would never start. A loop fills any queue.
   QByteArray samples = sound.samples;
-  if (static_cast<std::size_t>(samples.size()) < attr.prebuf)
+  if (!sound.loop && static_cast<std::size_t>(samples.size()) < attr.prebuf)
     samples.append(static_cast<qsizetype>(attr.prebuf) - samples.size(),
                    sound.bits == 8 ? '\x80' : '\0');
 
-  const char* data = samples.constData();
-  std::size_t left = static_cast<std::size_t>(samples.size());
+  // The samples in order, once or looped; read a chunk at a time.
+  sound::CPcmLoop source(std::span(reinterpret_cast<const std::uint8_t*>(samples.constData()),
+                                   static_cast<std::size_t>(samples.size())),
+                         sound.bits, sound.rate, sound.loop, sound.channels);
+  std::vector<std::uint8_t> block(chunk);
   std::size_t written = 0;
   QString failure;
   // The played-out time: what was written less what the server still
@@ -132,14 +139,13 @@ void Feed(CPulseSession& session, const PcmSound& sound) {
     return true;
   };
   pa_usec_t latency = 0;
-  while (left > 0 && !session.Stopped()) {
-    const std::size_t n = std::min(chunk, left);
-    if (pa_simple_write(stream, data, n, &code) < 0 || !publish(latency)) {
+  while (!session.Stopped()) {
+    const std::size_t n = source.Read(block);
+    if (n == 0) break;
+    if (pa_simple_write(stream, block.data(), n, &code) < 0 || !publish(latency)) {
       failure = Res::LoadString(Res::IDS_PLAYER_SERVER_STOPPED).arg(Reason(code));
       break;
     }
-    data += n;
-    left -= n;
     written += n;
   }
   // The tail: the server's queue and the device still hold it. The latency

@@ -10,7 +10,10 @@
 #include <atomic>
 #include <climits>
 #include <memory>
+#include <optional>
+#include <span>
 
+#include "core/sound/PcmLoop.h"
 #include "gui/player/SoundOutput.h"
 #include "gui/res/ResourceIds.h"
 #include "gui/res/StringTable.h"
@@ -36,6 +39,38 @@ constexpr unsigned long kCloseWaitMs = 100;
 struct CQtSession : CSoundSession {
   using CSoundSession::CSoundSession;
   std::atomic<qint64> processedUs{0};
+};
+
+// A looped sound as a device the sink pulls from: it never runs dry.
+class CPcmLoopDevice : public QIODevice {
+ public:
+  // Reads `pcm` (kept, frames of `channels` values) looped from its start;
+  // opens the device.
+  void Begin(const QByteArray& pcm, int bits, int rate, int channels) {
+    m_pcm = pcm;
+    m_loop.emplace(std::span(reinterpret_cast<const std::uint8_t*>(m_pcm.constData()),
+                             static_cast<std::size_t>(m_pcm.size())),
+                   bits, rate, true, channels);
+    open(QIODevice::ReadOnly);
+  }
+  void End() {
+    close();
+    m_loop.reset();
+    m_pcm.clear();
+  }
+  bool isSequential() const override { return true; }
+
+ protected:
+  qint64 readData(char* data, qint64 maxSize) override {
+    if (!m_loop || maxSize <= 0) return 0;
+    return static_cast<qint64>(m_loop->Read(
+        std::span(reinterpret_cast<std::uint8_t*>(data), static_cast<std::size_t>(maxSize))));
+  }
+  qint64 writeData(const char* /*data*/, qint64 /*maxSize*/) override { return -1; }
+
+ private:
+  QByteArray m_pcm;
+  std::optional<sound::CPcmLoop> m_loop;  // reads m_pcm
 };
 
 // The sink and the sound it plays, on the output's sound thread. Every
@@ -74,8 +109,14 @@ class CSinkFeeder : public QObject {
     }
     m_session = session;
     m_pcm = sound.samples;
-    m_source.setBuffer(&m_pcm);
-    m_source.open(QIODevice::ReadOnly);
+    QIODevice* source = &m_source;
+    if (sound.loop) {
+      m_loopSource.Begin(m_pcm, sound.bits, sound.rate, sound.channels);
+      source = &m_loopSource;
+    } else {
+      m_source.setBuffer(&m_pcm);
+      m_source.open(QIODevice::ReadOnly);
+    }
     m_durationMs = m_pcm.size() / format.bytesPerFrame() * 1000 / format.sampleRate();
     m_sink = std::make_unique<QAudioSink>(device, format);
     m_sink->setBufferSize(format.bytesForDuration(kQueueMs * 1000));
@@ -85,7 +126,7 @@ class CSinkFeeder : public QObject {
     connect(m_sink.get(), &QAudioSink::stateChanged, this,
             [this, sink](QAudio::State state) { OnStateChanged(state, sink); });
     m_clock.start();
-    m_sink->start(&m_source);
+    m_sink->start(source);
     if (m_sink->state() == QAudio::StoppedState || m_sink->error() == QAudio::OpenError ||
         m_sink->error() == QAudio::FatalError) {
       Finish(Res::LoadString(Res::IDS_PLAYER_CANNOT_OPEN).arg(device.description()));
@@ -111,13 +152,15 @@ class CSinkFeeder : public QObject {
       m_sink.reset();
     }
     m_source.close();
+    m_loopSource.End();
     m_pcm.clear();
     m_session.reset();
   }
 
   void OnStateChanged(QAudio::State state, const QAudioSink* sink) {
     if (sink != m_sink.get()) return;
-    if (state == QAudio::IdleState && m_source.atEnd()) {
+    // A loop never ends: idle, it has only fallen behind.
+    if (state == QAudio::IdleState && !m_loopSource.isOpen() && m_source.atEnd()) {
       // Everything has been handed to the output, whose queue and latency
       // still hold the tail: end once the whole sound has been heard.
       const qint64 queuedMs = m_sink->format().durationForBytes(m_sink->bufferSize()) / 1000;
@@ -149,7 +192,8 @@ class CSinkFeeder : public QObject {
   std::shared_ptr<CQtSession> m_session;  // of the sound playing
   std::unique_ptr<QAudioSink> m_sink;
   QByteArray m_pcm;              // the samples being played
-  QBuffer m_source;              // reads m_pcm for the sink
+  QBuffer m_source;              // reads m_pcm for the sink, once
+  CPcmLoopDevice m_loopSource;   // or looped
   QTimer m_endTimer{this};       // fires when the queued tail has been heard
   QTimer m_positionTimer{this};  // publishes the played-out position
   QElapsedTimer m_clock;         // since the sound started

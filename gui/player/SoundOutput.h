@@ -13,6 +13,9 @@ struct PcmSound {
   int bits = 16;       // 8 or 16
   int rate = 0;        // frames per second, 1 to 44100
   int channels = 1;    // 1, or 2 (left value, then right, in each frame)
+  // Played over and over until stopped, each pass joined to the next by a
+  // short crossfade (sound::CPcmLoop); never ends by itself.
+  bool loop = false;
 };
 
 // One sound at a time on the system's default audio output, fed from a

@@ -3,10 +3,12 @@
 #include <QEventLoop>
 #include <QFile>
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <span>
 #include <string>
 
+#include "core/sound/PcmLoop.h"
 #include "core/sound/WaveFormat.h"
 #include "gui/res/ResourceIds.h"
 #include "gui/res/StringTable.h"
@@ -28,7 +30,7 @@ CSoundPlayer::~CSoundPlayer() {
 
 CSoundPlayer* CSoundPlayer::Instance() { return g_instance; }
 
-CSoundPlayer::PlayResult CSoundPlayer::Play(const QString& path) {
+CSoundPlayer::PlayResult CSoundPlayer::Play(const QString& path, PlayMode mode) {
   Purge();
   m_lastError.clear();
 
@@ -56,6 +58,7 @@ CSoundPlayer::PlayResult CSoundPlayer::Play(const QString& path) {
   sound.bits = info.bits;
   sound.rate = static_cast<int>(info.rate);  // at most 44100
   sound.channels = info.channels;
+  sound.loop = mode == PlayMode::Loop;
   const quint64 generation = ++m_generation;
   // Called on the output's thread: the news travels to this one, where a
   // report of a sound since stopped or replaced is dropped.
@@ -67,6 +70,13 @@ CSoundPlayer::PlayResult CSoundPlayer::Play(const QString& path) {
   m_durationUs =
       static_cast<qint64>(static_cast<double>(info.dataBytes) /
                           static_cast<double>(info.channels * (info.bits / 8)) * 1e6 / info.rate);
+  m_rate = sound.rate;
+  m_loopPass = 0;
+  if (sound.loop) {
+    const auto frames =
+        static_cast<std::int64_t>(info.dataBytes / (info.channels * (info.bits / 8)));
+    m_loopPass = frames - sound::LoopCrossfadeFrames(frames, sound.rate);
+  }
   m_playing = true;
   return PlayResult::Playing;
 }
@@ -86,6 +96,11 @@ double CSoundPlayer::PositionSeconds() const {
   // server advances smoothly (the bytes taken from the buffer move in
   // periods of tens of milliseconds), as the output's thread last published it.
   const double seconds = static_cast<double>(m_output->ProcessedUs()) / 1e6;
+  if (m_loopPass > 0) {
+    // Each pass of a loop lasts its sound less the crossfade at the seam.
+    const double pass = static_cast<double>(m_loopPass) / m_rate;
+    return std::fmod(std::max(seconds, 0.0), pass);
+  }
   return std::clamp(seconds, 0.0, static_cast<double>(m_durationUs) / 1e6);
 }
 

@@ -6,8 +6,8 @@
 
 #include "gui/player/SoundOutput.h"
 
-// The application's one sound player: plays a PCM WAVE file (one channel or two)
-// asynchronously through the platform's audio output (ISoundOutput: a
+// The application's one sound player: plays a PCM WAVE file (one channel or
+// two), once or looped, asynchronously through the platform's audio output (ISoundOutput: a
 // PulseAudio stream of its own on Linux, Qt Multimedia's QAudioSink
 // elsewhere), from an in-memory copy of the file, and stops at once on
 // Purge. The application object owns it (the command-line tool keeps one on
@@ -38,6 +38,10 @@ class CSoundPlayer : public QObject {
     Unreadable,  // the file cannot be read or is not a one- or two-channel 8/16-bit PCM WAVE
   };
 
+  // How often a sound plays: once, or over and over until Purge (each pass
+  // joined to the next by a short crossfade, sound::CPcmLoop).
+  enum class PlayMode { Once, Loop };
+
   // Registers this player as Instance() when none is registered yet.
   explicit CSoundPlayer(QObject* parent = nullptr);
   ~CSoundPlayer() override;
@@ -48,11 +52,12 @@ class CSoundPlayer : public QObject {
   static CSoundPlayer* Instance();
 
   // Stops what plays, reads the whole file into memory (so the file may be
-  // rewritten or deleted right after) and starts playing it; returns at once.
-  // On Unreadable the reason is on stderr and in LastError(); a sound that
-  // found no output to play on ends with Finished, its reason on stderr and
-  // in LastError().
-  PlayResult Play(const QString& path);
+  // rewritten or deleted right after) and starts playing it, once or
+  // looped; returns at once. On Unreadable the reason is on stderr and in
+  // LastError(); a sound that found no output to play on ends with Finished,
+  // its reason on stderr and in LastError(). A loop ends only at Purge (or
+  // when its output fails).
+  PlayResult Play(const QString& path, PlayMode mode = PlayMode::Once);
   // Stops at once without waiting for the sound server: Finished is emitted
   // before it returns, and the output's thread silences the sound within
   // about 10 ms (on a hung server, as soon as the server answers). No-op
@@ -62,7 +67,8 @@ class CSoundPlayer : public QObject {
   bool IsPlaying() const;
   // Seconds of the playing sound that have been played out, from the start
   // of its first sample (the sink's processed time), within [0, the sound's
-  // duration]. -1 when nothing plays.
+  // duration]; for a loop, the place within the sound of the pass heard now.
+  // -1 when nothing plays.
   double PositionSeconds() const;
   // Runs an event loop until the sound has ended or was stopped; returns at
   // once when nothing plays.
@@ -84,6 +90,8 @@ class CSoundPlayer : public QObject {
 
   std::unique_ptr<ISoundOutput> m_output;
   qint64 m_durationUs = 0;   // of the playing sound
+  int m_rate = 0;            // of the playing sound, in Hz
+  qint64 m_loopPass = 0;     // samples in each pass of a loop; 0 when played once
   quint64 m_generation = 0;  // counts the sounds started, to drop late reports
   bool m_playing = false;
   QString m_lastError;

@@ -11,7 +11,6 @@
 #include <algorithm>
 
 #include "core/c3d/C3d.h"
-#include "core/c3d/TrialEvents.h"
 #include "core/plot/PlotGeometry.h"
 #include "core/plot/PlotPath.h"
 #include "core/plot/PlotSummary.h"
@@ -136,35 +135,6 @@ void RenderOverlayTrace(QPainter& painter, const QRect& rect, const CC3d* c3d, i
   else
     DrawTrace(painter, trace, PlotPath::Merged, summary);
   painter.restore();
-}
-
-std::vector<PlotEventMark> PlotEventMarks(const CC3d& c3d, int channel, int width, int height,
-                                          PlotRange range) {
-  std::vector<PlotEventMark> marks;
-  const CPlotTrace trace(&c3d, channel, width, height, range);
-  const std::int64_t first = trace.First();
-  const std::int64_t count = trace.Count();
-  if (count <= 0) return marks;
-  // Vertex k lies at k x W / (n - 1), kept within the plot's width.
-  const auto column = [&](std::int64_t sample) {
-    if (count == 1) return 0;
-    const double x = static_cast<double>(sample - first) * static_cast<double>(trace.Width()) /
-                     static_cast<double>(count - 1);
-    return static_cast<int>(std::min(x, static_cast<double>(trace.Width())));
-  };
-  const auto inside = [&](std::int64_t sample) {
-    return sample >= first && sample < first + count;
-  };
-  for (const auto& e : c3d.m_events) {
-    const std::int64_t sample = static_cast<std::int64_t>(e->m_nAnalogSample) - 1;  // 1-based
-    if (inside(sample)) marks.push_back(PlotEventMark{column(sample), e->m_strLabel, {}, 'G'});
-  }
-  for (const c3d::TrialEvent& e : c3d::ReadTrialEvents(c3d).events) {
-    if (!e.sample || !inside(*e.sample)) continue;
-    marks.push_back(PlotEventMark{column(*e.sample), c3d::ShortEventLabel(e.context, e.label),
-                                  e.context, c3d::EventSide(e.context)});
-  }
-  return marks;
 }
 
 QColor EventColor(char side) {

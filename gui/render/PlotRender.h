@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "core/plot/PlotEvents.h"
 #include "core/plot/PlotGeometry.h"
 
 class CC3d;
@@ -68,23 +69,6 @@ QColor OverlayTraceColor();
 // is not one of its analog channels. `summary` as for RenderAnalogPlot.
 void RenderOverlayTrace(QPainter& painter, const QRect& rect, const CC3d* c3d, int channel,
                         const QColor& color, PlotRange range, const CPlotSummary* summary);
-
-// One event drawn over the plot: a thin vertical line at column x, in the
-// colour of its side, with a short label at its top.
-struct PlotEventMark {
-  int x = 0;            // column in [0, W], as the trace's vertex of the event's sample
-  std::string label;    // short form: "L FS" for Left Foot Strike, a header event's own label
-  std::string context;  // the event's context as stored; empty for a header event
-  char side = 'G';      // 'L' left, 'R' right, 'G' general
-};
-
-// The events of c3d whose analog sample lies among the samples the plot of
-// `channel` at width x height over `range` draws (as RenderAnalogPlot's
-// trace places them), in order: the header's event table (its 1-based
-// analog sample, general side) first, then the EVENT group's events by
-// time. Empty when the plot draws no trace.
-std::vector<PlotEventMark> PlotEventMarks(const CC3d& c3d, int channel, int width, int height,
-                                          PlotRange range);
 
 // The colour of an event of this side: left red, right green, general purple.
 QColor EventColor(char side);

@@ -1,7 +1,12 @@
 #include "gui/sound/CAnalogPlot.h"
 
+#include <QApplication>
+#include <QCursor>
+#include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QShortcut>
+#include <QToolTip>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
@@ -13,6 +18,7 @@
 #include "gui/platform/WaitCursor.h"
 #include "gui/player/SoundPlayer.h"
 #include "gui/render/PlotRender.h"
+#include "gui/sound/FilteredPlot.h"
 
 namespace {
 
@@ -23,6 +29,8 @@ const QColor kPlayheadColour(220, 0, 0);
 constexpr double kZoomPerNotch = 0.8;
 // The fewest samples a zoom shows: one segment.
 constexpr std::int64_t kFewestSamples = 2;
+// "[" or "]" from the whole channel shows this share of it around the event.
+constexpr std::int64_t kEventViewShare = 5;
 
 }  // namespace
 
@@ -35,6 +43,21 @@ CAnalogPlot::CAnalogPlot(QWidget* parent) : QFrame(parent) {
   m_playheadTimer.setTimerType(Qt::PreciseTimer);
   connect(&m_playheadTimer, &QTimer::timeout, this, &CAnalogPlot::OnPlayheadTick);
   setToolTip(QString::fromLatin1(Messages::kPlotZoomHint));
+  m_pFiltered = new CFilteredPlot(this);
+  connect(m_pFiltered, &CFilteredPlot::Ready, this, [this] {
+    update();
+    // The readout under a mouse that stays put reads the new values.
+    if (underMouse()) emit Hovered(mapFromGlobal(QCursor::pos()).x());
+  });
+  m_pRightFiltered = new CFilteredPlot(this);
+  connect(m_pRightFiltered, &CFilteredPlot::Ready, this, qOverload<>(&CAnalogPlot::update));
+  // Anywhere in the plot's window, so they work while the plot has no focus.
+  for (const auto& [key, direction] :
+       {std::pair{Qt::Key_BracketLeft, -1}, std::pair{Qt::Key_BracketRight, 1}}) {
+    auto* shortcut = new QShortcut(QKeySequence(key), this);
+    shortcut->setContext(Qt::WindowShortcut);
+    connect(shortcut, &QShortcut::activated, this, [this, d = direction] { GoToEvent(d); });
+  }
 }
 
 CAnalogPlot::~CAnalogPlot() = default;
@@ -77,6 +100,39 @@ void CAnalogPlot::ResetZoom() {
   m_zoomed = false;
   update();
   emit ViewChanged();
+}
+
+std::optional<PlotRange> CAnalogPlot::Selection() const {
+  return m_selection.Of(m_pC3d, m_nChannel, SampleCount());
+}
+
+void CAnalogPlot::SetSelection(std::int64_t first, std::int64_t last) {
+  const std::int64_t n = SampleCount();
+  first = std::clamp<std::int64_t>(first, 0, n);
+  last = std::clamp<std::int64_t>(last, 0, n);
+  if (last - first < 1) {
+    ClearSelection();
+    return;
+  }
+  if (Selection() == PlotRange{first, last}) return;
+  m_selection.Set(m_pC3d, m_nChannel, n, PlotRange{first, last});
+  update();
+  emit SelectionChanged();
+}
+
+void CAnalogPlot::ClearSelection() {
+  if (!Selection()) return;
+  m_selection.Clear();
+  update();
+  emit SelectionChanged();
+}
+
+void CAnalogPlot::OnClick(double x) {
+  const std::optional<PlotRange> selected = Selection();
+  if (!selected) return;
+  const double at = SampleAt(x);
+  if (at < static_cast<double>(selected->first) || at > static_cast<double>(selected->last))
+    ClearSelection();
 }
 
 double CAnalogPlot::SecondsPerSample() const {
@@ -156,9 +212,15 @@ void CAnalogPlot::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     const QRect inside = contentsRect();
     const PlotRange range = VisibleRange();
-    RenderAnalogPlot(painter, inside, m_pC3d, m_nChannel, PlotColorsFrom(palette()), range,
-                     m_summary.get());
+    m_pFiltered->Want(m_pC3d, m_nChannel, m_filters);  // nothing new: nothing done
+    const CC3d* filtered = FilteredValues();
+    RenderAnalogPlot(painter, inside, filtered != nullptr ? filtered : m_pC3d,
+                     filtered != nullptr ? 0 : m_nChannel, PlotColorsFrom(palette()), range,
+                     filtered != nullptr ? m_pFiltered->Summary() : m_summary.get());
+    // No right channel wants nothing (and stops a filtering under way).
+    m_pRightFiltered->Want(m_pC3d, m_nRightChannel, m_filters);
     if (m_nRightChannel >= 0) PaintRightChannel(painter, inside, range);
+    RenderPlotEvents(painter, inside, EventMarks());
     if (m_drawnC3d != m_pC3d || m_drawnChannel != m_nChannel || m_drawnRange != range ||
         m_drawnWidth != inside.width()) {
       m_drawnC3d = m_pC3d;
@@ -166,6 +228,10 @@ void CAnalogPlot::paintEvent(QPaintEvent* event) {
       m_drawnRange = range;
       m_drawnWidth = inside.width();
       emit RangeDrawn();
+    }
+    if (const std::optional<PlotRange> selected = Selection()) {
+      plotselection::Shade(painter, inside, ColumnOf(static_cast<double>(selected->first)),
+                           ColumnOf(static_cast<double>(selected->last)), palette());
     }
     const int x = PlayheadX();
     if (x >= 0) {
@@ -179,6 +245,12 @@ void CAnalogPlot::paintEvent(QPaintEvent* event) {
 void CAnalogPlot::PaintRightChannel(QPainter& painter, const QRect& inside, PlotRange range) {
   if (m_pC3d == nullptr || static_cast<std::size_t>(m_nRightChannel) >= m_pC3d->m_analogs.size())
     return;
+  // Through the filters once their values exist; plain until then.
+  if (const CC3d* filtered = m_pRightFiltered->ValuesFor(m_pC3d, m_nRightChannel, m_filters)) {
+    RenderOverlayTrace(painter, inside, filtered, 0, OverlayTraceColor(), range,
+                       m_pRightFiltered->Summary());
+    return;
+  }
   if (!m_rightSummary || !m_rightSummary->Describes(*m_pC3d, m_nRightChannel)) {
     const CWaitCursor wait;  // one pass over the channel, once
     m_rightSummary = std::make_unique<CPlotSummary>(*m_pC3d, m_nRightChannel);
@@ -218,13 +290,32 @@ void CAnalogPlot::mousePressEvent(QMouseEvent* event) {
     QFrame::mousePressEvent(event);
     return;
   }
+  if (event->modifiers() & Qt::ShiftModifier) {
+    m_selecting = true;
+    m_selectFrom = SampleAt(event->position().x());
+    m_selectionBefore = Selection();
+    return;
+  }
   m_dragging = true;
+  m_dragMoved = false;
   m_dragX = event->position().x();
   m_dragFirst = VisibleRange().first;
 }
 
 void CAnalogPlot::mouseMoveEvent(QMouseEvent* event) {
   const double x = event->position().x();
+  if (m_selecting) {
+    // Shown as it is made; a stretch of no sample yet shows what was before.
+    const std::optional<PlotRange> range =
+        plotselection::Between(m_selectFrom, SampleAt(x), SampleCount());
+    const std::optional<PlotRange> shown = range ? range : m_selectionBefore;
+    if (shown) {
+      SetSelection(shown->first, shown->last);
+    } else {
+      ClearSelection();
+    }
+  }
+  if (m_dragging && std::abs(x - m_dragX) >= QApplication::startDragDistance()) m_dragMoved = true;
   if (m_dragging && IsZoomed()) {
     const PlotRange range = VisibleRange();
     const std::int64_t length = range.last - range.first;
@@ -236,7 +327,24 @@ void CAnalogPlot::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void CAnalogPlot::mouseReleaseEvent(QMouseEvent* event) {
-  if (event->button() == Qt::LeftButton) m_dragging = false;
+  if (event->button() == Qt::LeftButton) {
+    const double x = event->position().x();
+    if (m_selecting) {
+      m_selecting = false;
+      const std::optional<PlotRange> range =
+          plotselection::Between(m_selectFrom, SampleAt(x), SampleCount());
+      if (range) {
+        SetSelection(range->first, range->last);
+      } else {
+        // Shorter than one sample: no selection made, a click.
+        if (m_selectionBefore) SetSelection(m_selectionBefore->first, m_selectionBefore->last);
+        OnClick(x);
+      }
+    } else if (m_dragging && !m_dragMoved) {
+      OnClick(x);
+    }
+    m_dragging = false;
+  }
   QFrame::mouseReleaseEvent(event);
 }
 
@@ -256,10 +364,13 @@ QString CAnalogPlot::ReadoutAt(double x) const {
   const PlotRange range = VisibleRange();
   if (range.last <= range.first) return QString();
   const auto i = std::clamp<std::int64_t>(std::llround(SampleAt(x)), range.first, range.last - 1);
-  const CAnalog& analog = *m_pC3d->m_analogs[static_cast<std::size_t>(m_nChannel)];
+  // The filtered values when the trace shows them: the value read is the value drawn.
+  const CC3d* filtered = FilteredValues();
+  const CC3d& file = filtered != nullptr ? *filtered : *m_pC3d;
+  const CAnalog& analog = *file.m_analogs[static_cast<std::size_t>(filtered ? 0 : m_nChannel)];
   // i < n, and n fits an int after a successful load (GetAnalogSampleCount).
   const float value = analog.GetScaledSample(static_cast<int>(i), analog.m_fOffset, analog.m_fScale,
-                                             m_pC3d->m_bIntegerData);
+                                             file.m_bIntegerData);
   const double perSample = SecondsPerSample();
   // As many decimals as a sample period needs (1 ms: 3).
   const int decimals =
@@ -271,4 +382,56 @@ QString CAnalogPlot::ReadoutAt(double x) const {
       .arg(QString::number(static_cast<double>(i) * perSample, 'f', decimals),
            QString::number(value, 'g', 6), units)
       .trimmed();
+}
+
+void CAnalogPlot::SetFilters(const std::vector<sound::FilterSpec>& filters) {
+  if (filters == m_filters) return;
+  m_filters = filters;
+  update();  // the paint asks for the filtered values
+}
+
+const CC3d* CAnalogPlot::FilteredValues() const {
+  return m_pFiltered->ValuesFor(m_pC3d, m_nChannel, m_filters);
+}
+
+bool CAnalogPlot::ShowsFiltered() const { return FilteredValues() != nullptr; }
+
+std::vector<PlotEventMark> CAnalogPlot::EventMarks() const {
+  if (SampleCount() <= 0) return {};
+  m_events.Follow(m_pC3d);
+  const PlotRange range = VisibleRange();
+  return m_events.Marks(range.first, range.last - range.first, contentsRect().width());
+}
+
+void CAnalogPlot::GoToEvent(int direction) {
+  const std::int64_t n = SampleCount();
+  if (n < 2) return;
+  m_events.Follow(m_pC3d);
+  const PlotRange view = VisibleRange();
+  // From the whole channel the first (or last) event; from the view "[" or
+  // "]" gave, the event it centred; else the view's centre.
+  double from = static_cast<double>(view.first + view.last - 1) / 2.0;
+  if (!IsZoomed()) from = direction > 0 ? -1.0 : static_cast<double>(n);
+  if (m_eventTarget >= 0 && view == m_eventView) from = static_cast<double>(m_eventTarget);
+  const std::int64_t target = m_events.Neighbour(from, direction);
+  if (target < 0) return;
+  const std::int64_t length =
+      IsZoomed() ? view.last - view.first : std::max<std::int64_t>(n / kEventViewShare, 2);
+  const std::int64_t first = target - (length - 1) / 2;
+  SetVisibleRange(first, first + length);
+  m_eventTarget = target;
+  m_eventView = VisibleRange();
+}
+
+bool CAnalogPlot::event(QEvent* e) {
+  if (e->type() == QEvent::ToolTip) {
+    const auto* help = static_cast<QHelpEvent*>(e);
+    const QString tip = CPlotEvents::TipAt(EventMarks(), help->pos().x() - contentsRect().left(),
+                                           SecondsPerSample());
+    if (!tip.isEmpty()) {
+      QToolTip::showText(help->globalPos(), tip, this);
+      return true;
+    }
+  }
+  return QFrame::event(e);
 }

@@ -1,6 +1,7 @@
 #include "gui/sound/CAnalogSoundDlg.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
 #include <QEvent>
@@ -98,6 +99,10 @@ QWidget* CAnalogSoundDlg::GetDlgItem(int nID) {
       return m_pComboFilter;
     case IDC_SPEED:
       return m_pComboSpeed;
+    case IDC_TICKS:
+      return m_pCheckTicks;
+    case IDC_LOOP:
+      return m_pLoop;
     case IDC_RIGHT_EAR:
       return m_pComboRightEar;
     default:
@@ -216,7 +221,8 @@ void CAnalogSoundDlg::OnSelchangeSoundChoice() {
   const sounddlg::SoundChoice choice{.mode = m_pComboSound->currentIndex(),
                                      .pitch = m_pComboPitch->currentIndex(),
                                      .filter = m_pComboFilter->currentIndex(),
-                                     .speed = m_pComboSpeed->currentIndex()};
+                                     .speed = m_pComboSpeed->currentIndex(),
+                                     .ticks = m_pCheckTicks->isChecked()};
   if (choice != m_soundChoice) {
     m_soundChoice = choice;
     sounddlg::StoreSoundChoice(choice);
@@ -227,7 +233,9 @@ void CAnalogSoundDlg::OnSelchangeSoundChoice() {
 
 void CAnalogSoundDlg::ShowSoundChoice() {
   const QSignalBlocker blockSound(m_pComboSound), blockPitch(m_pComboPitch),
-      blockFilter(m_pComboFilter), blockSpeed(m_pComboSpeed);
+      blockFilter(m_pComboFilter), blockSpeed(m_pComboSpeed), blockTicks(m_pCheckTicks);
+  m_pCheckTicks->setChecked(m_soundChoice.ticks);
+  m_plot.SetFilters(sounddlg::ChosenFilters(m_soundChoice));
   m_pComboSound->setCurrentIndex(m_soundChoice.mode);
   m_pComboPitch->setCurrentIndex(m_soundChoice.pitch);
   m_pComboFilter->setCurrentIndex(m_soundChoice.filter);
@@ -302,8 +310,7 @@ void CAnalogSoundDlg::OnPlay() {
 }
 
 PlotRange CAnalogSoundDlg::SoundRange(int channel) const {
-  // Zoomed, a sound is made of the visible samples alone.
-  if (channel == m_plot.m_nChannel && m_plot.IsZoomed()) return m_plot.VisibleRange();
+  if (const std::optional<PlotRange> part = PlayedPart(channel)) return *part;
   return PlotRange{0, m_pC3d != nullptr ? m_pC3d->SamplesPerChannel() : 0};
 }
 
@@ -312,7 +319,8 @@ bool CAnalogSoundDlg::ReadSaveChoice(sounddlg::SoundSaveChoice& choice) {
   choice.level = m_level;
   choice.sound = m_soundChoice;
   choice.range = SoundRange(choice.channel);
-  choice.whole = !(choice.channel == m_plot.m_nChannel && m_plot.IsZoomed());
+  choice.whole = !PlayedPart(choice.channel);
+  choice.selection = choice.channel == m_plot.m_nChannel && m_plot.Selection();
   choice.right = RightEarChannel();
   return true;
 }
@@ -361,8 +369,10 @@ void CAnalogSoundDlg::SetStatus(const QString& text) {
 
 void CAnalogSoundDlg::WriteWave(int channel, int bits, float rate) {
   if (m_pC3d == nullptr) return;
-  // Zoomed, Play builds the visible samples alone; the playhead follows either sound.
+  // Zoomed, Play builds the visible samples alone (selected, the selection);
+  // the playhead follows either sound.
   const sound::SoundRecipe spec = BuildSpec(channel, bits, rate);
+  m_host.SetLoop(IsLooping());
   const sound::WaveOutcome outcome =
       sound::WriteWave(*m_pC3d, spec, m_pSoundBuffer, m_tempFile.FsPath(), m_host);
   if (outcome == sound::WaveOutcome::Played && channel == m_plot.m_nChannel)
@@ -371,13 +381,13 @@ void CAnalogSoundDlg::WriteWave(int channel, int bits, float rate) {
 
 sound::SoundRecipe CAnalogSoundDlg::BuildSpec(int channel, int bits, float rate) const {
   sound::SoundRecipe spec{.channel = channel, .bits = bits, .rate = rate, .level = m_level};
-  if (channel == m_plot.m_nChannel && m_plot.IsZoomed()) {
-    const PlotRange shown = SoundRange(channel);
+  if (const std::optional<PlotRange> shown = PlayedPart(channel)) {
     // A range of a loaded channel: within GetAnalogSampleCount(), an int.
-    spec.range = sound::SampleSpan{static_cast<int>(shown.first),
-                                   static_cast<int>(shown.last - shown.first)};
+    spec.range = sound::SampleSpan{static_cast<int>(shown->first),
+                                   static_cast<int>(shown->last - shown->first)};
   }
   sounddlg::ApplySoundChoice(m_soundChoice, spec);
+  sounddlg::ApplyTicks(m_soundChoice, *m_pC3d, spec);
   spec.right = RightEarChannel();
   return spec;
 }

@@ -18,6 +18,7 @@
 
 class CC3d;
 class CPlotView;
+class QCheckBox;
 class QCloseEvent;
 class QLabel;
 class QPushButton;
@@ -32,13 +33,16 @@ class QShowEvent;
 // Level choice picks the amplitude mapping, and a hint line under it says
 // when "As recorded" suits the channel badly. Beside them, Sound picks what
 // the channel is heard as (Waveform, Pitch with its range, or Auto), and
-// for Waveform a Filter and a Speed; Play and Save build one SoundRecipe from
-// all of them, and the hint line says what Auto chose and why. A Right ear
-// choice adds a second channel: Play and Save then build a two-channel
-// sound, and the plot overlays that channel. The dialog opens at its
+// for Waveform a Filter and a Speed, and "Tick at events"; Play and Save
+// build one SoundRecipe from all of them, and the hint line says what Auto
+// chose and why. The plot draws the channel through the chosen filter. A
+// Right ear choice adds a second channel: Play and Save then build a
+// two-channel sound, and the plot overlays that channel. The dialog opens at its
 // template size and may be made larger: the plot takes the room (the
 // channel box as much of it as its longest name needs, up to half). The
 // plot is placed as one control with its time ruler and readout (CPlotView).
+// Shift+drag on the plot selects the part Play and Save take (before a
+// zoom's), and Loop repeats Play's sound until Stop (CAnalogSoundDlgLoop.cpp).
 // The level, the sound choices and the size are kept in the program's settings
 // (SoundDlgSettings.h), the choices' lists in SoundChoices.h; Save's file dialog and writing are in
 // SoundSave.h. It owns its controls (Qt children, m_plot and m_comboChannel by value), the sound
@@ -66,6 +70,8 @@ class CAnalogSoundDlg : public QDialog {
   static constexpr int IDC_PITCH = 1011;       // the pitch range, shown instead of Filter for Pitch
   static constexpr int IDC_FILTER = 1012;      // "Filter": enabled for Waveform
   static constexpr int IDC_SPEED = 1013;       // "Speed": x1 .. x100, enabled for Waveform
+  static constexpr int IDC_TICKS = 1016;       // "Tick at events": a tick at each event
+  static constexpr int IDC_LOOP = 1017;        // "Loop": Play repeats its sound until Stop
   static constexpr int IDC_RIGHT_EAR = 1018;   // "Right ear": None, then every channel
 
   // Builds the window and its controls (no file is touched yet). With no
@@ -97,23 +103,24 @@ class CAnalogSoundDlg : public QDialog {
   void OnStop();
   // The Level drop-down changed: m_level follows, is stored, the hint is redone.
   void OnSelchangeLevel();
-  // The Sound, Pitch, Filter or Speed drop-down changed: m_soundChoice
-  // follows and is stored; Pitch shows instead of Filter for Pitch, Filter
-  // and Speed are enabled for Waveform alone; the hint is redone.
+  // The Sound, Pitch, Filter or Speed drop-down or the ticks box changed:
+  // m_soundChoice follows and is stored; Pitch shows instead of Filter for
+  // Pitch, Filter and Speed are enabled for Waveform alone; the plot takes
+  // the chosen filter; the hint is redone.
   void OnSelchangeSoundChoice();
   // Save...: with a channel chosen and the rate accepted (the checks and
   // messages of Play), asks for a file name, in a file dialog whose caption
-  // names the seconds saved, and calls SaveSound.
+  // names the seconds saved (and says when they are the selection), and calls SaveSound.
   void OnSave();
   // Writes the sound Play would build for the current channel, bits, rate,
-  // level and (zoomed) visible range to `path`, whole or not at all
+  // level and SoundRange (one pass of a loop) to `path`, whole or not at all
   // (sounddlg::SaveSoundFile): a refused or failed build writes nothing and
   // a message box says why. On success the status line says where it
   // wrote. Nothing plays and the dialog's temporary file is left alone.
   // True when `path` holds the sound.
   bool SaveSound(const QString& path);
-  // The SoundRecipe Play and Save build: channel, bits, rate, level, the (zoomed)
-  // visible range and the sound choices. channel must be a valid index.
+  // The SoundRecipe Play and Save build: channel, bits, rate, level, the
+  // part SoundRange gives and the sound choices. channel must be a valid index.
   sound::SoundRecipe BuildSpec(int channel, int bits, float rate) const;
   // The Right ear drop-down changed: the plot overlays the chosen channel
   // (none for None).
@@ -133,9 +140,15 @@ class CAnalogSoundDlg : public QDialog {
   // less what the channel box takes (ChannelBoxGrowth), by which the plot
   // moves right. Everything placed around the plot is placed from it.
   QRect PlotRect() const;
-  // The samples of `channel` a sound is made of: the visible range when the
-  // plot shows that channel zoomed, else the whole channel.
+  // The samples of `channel` a sound is made of: the plot's selection when
+  // it shows that channel with one, else the visible range when it shows
+  // that channel zoomed, else the whole channel.
   PlotRange SoundRange(int channel) const;
+  // SoundRange's part of the channel: none when it is the whole channel.
+  std::optional<PlotRange> PlayedPart(int channel) const;
+  // The Loop check box's state: Play repeats its sound until Stop. Not kept
+  // in the settings: a sound that never ends is chosen anew each time.
+  bool IsLooping() const;
 
   CC3d* m_pC3d = nullptr;                      // the document's file; not owned, set before DoModal
   CAnalogPlot m_plot;                          // control 1001
@@ -146,7 +159,7 @@ class CAnalogSoundDlg : public QDialog {
   QString m_strTempFile;                       // full name of the temporary WAVE file, once open
   std::vector<float> m_pSoundBuffer;           // the last built sound; empty when released
   sound::SoundLevel m_level = sound::SoundLevel::AsRecorded;  // the Level drop-down's choice
-  sounddlg::SoundChoice m_soundChoice;  // the Sound, Pitch, Filter and Speed drop-downs' choices
+  sounddlg::SoundChoice m_soundChoice;  // the Sound, Pitch, Filter, Speed and ticks choices
 
  protected:
   // Creates the temporary file and the sound buffer, hands the plot its
@@ -190,7 +203,7 @@ class CAnalogSoundDlg : public QDialog {
   // the channel, bits (8 or 16) and rate. Otherwise false, after the rate's
   // message box (no channel: no message).
   bool ReadChoices(int& channel, int& bits, float& rate);
-  // Creates the Right ear label and drop-down (after Speed in the tab order).
+  // Creates the Right ear label and drop-down (after Sound in the tab order).
   // Not kept in the settings: a channel of one file means nothing for the
   // next, so each opening starts at None.
   void CreateRightEar();
@@ -220,6 +233,10 @@ class CAnalogSoundDlg : public QDialog {
   void ShowSoundChoice();
   // The dialog's size at the template, in pixels of the current font.
   QSize TemplateSize() const;
+  // Creates the Loop check box (after Stop in the tab order) and places it
+  // right of the Filter label in the left column.
+  void CreateLoopBox();
+  void PlaceLoopBox();
 
   CPlatformSoundHost m_host;    // the platform services of a build, over this dialog
   CTempFile m_tempFile;         // owns the file named m_strTempFile
@@ -247,6 +264,8 @@ class CAnalogSoundDlg : public QDialog {
   QComboBox* m_pComboSpeed = nullptr;
   QLabel* m_pLabelRightEar = nullptr;
   QComboBox* m_pComboRightEar = nullptr;
+  QCheckBox* m_pCheckTicks = nullptr;
+  QCheckBox* m_pLoop = nullptr;
   QString m_strSoundHint;  // Auto's last note, for channel m_nSoundHintChannel
   int m_nSoundHintChannel = -1;
   CPlotView* m_pPlotView = nullptr;  // holds m_plot, its ruler and readout

@@ -1,4 +1,5 @@
 #include <QAbstractItemView>
+#include <QCheckBox>
 #include <QFont>
 #include <QFontMetrics>
 #include <QLabel>
@@ -54,6 +55,8 @@ const QRect kFilterLabelRect(8, 142, 22, 8);
 const QRect kFilterRect(8, 151, 48, 100);
 const QRect kSpeedLabelRect(298, 160, 22, 8);
 const QRect kSpeedRect(320, 158, 34, 100);
+// "Tick at events" under the Filter box, at the bottom of the left column.
+const QRect kTicksRect(8, 164, 56, 10);
 
 // The frequency list as the resource gives it; the combo shows it sorted.
 const char* const kFreqItems[] = {"6000", "8000", "11025", "16000", "22050", "32000", "44100"};
@@ -137,6 +140,8 @@ void CAnalogSoundDlg::CreateControls() {
   choiceBox(Messages::kSpeedLabel, Messages::kSpeedTip, sounddlg::SpeedItems(), m_pLabelSpeed,
             m_pComboSpeed);
   m_pLevelHint->setToolTip(QString::fromLatin1(Messages::kSoundHintTip));
+  m_pCheckTicks = new QCheckBox(QString::fromLatin1(Messages::kTicksLabel), this);  // Alt+T
+  m_pCheckTicks->setToolTip(QString::fromLatin1(Messages::kTicksTip));
   // One line of a note above the level row.
   QFont hintFont = m_pLevelHint->font();
   hintFont.setPointSizeF(hintFont.pointSizeF() * 0.85);
@@ -168,12 +173,14 @@ void CAnalogSoundDlg::CreateControls() {
   m_pComboPitch->setObjectName(QStringLiteral("IDC_PITCH"));
   m_pComboFilter->setObjectName(QStringLiteral("IDC_FILTER"));
   m_pComboSpeed->setObjectName(QStringLiteral("IDC_SPEED"));
+  m_pCheckTicks->setObjectName(QStringLiteral("IDC_TICKS"));
 
   // m_comboChannel and m_plot exist before the body runs; the focus chain is
   // put in resource order explicitly. The plot and the statics take no focus.
   const QWidget* order[] = {m_pOk,         &m_comboChannel, m_pPlay,        m_pComboBits,
                             m_pComboFreq,  m_pStop,         m_pComboLevel,  m_pSave,
-                            m_pComboSound, m_pComboPitch,   m_pComboFilter, m_pComboSpeed};
+                            m_pComboSound, m_pComboPitch,   m_pComboFilter, m_pComboSpeed,
+                            m_pCheckTicks};
   for (std::size_t i = 1; i < std::size(order); ++i) {
     QWidget::setTabOrder(const_cast<QWidget*>(order[i - 1]), const_cast<QWidget*>(order[i]));
   }
@@ -188,7 +195,9 @@ void CAnalogSoundDlg::CreateControls() {
   for (QComboBox* combo : {m_pComboSound, m_pComboPitch, m_pComboFilter, m_pComboSpeed}) {
     connect(combo, &QComboBox::currentIndexChanged, this, &CAnalogSoundDlg::OnSelchangeSoundChoice);
   }
+  connect(m_pCheckTicks, &QCheckBox::toggled, this, &CAnalogSoundDlg::OnSelchangeSoundChoice);
   connect(m_pOk, &QPushButton::clicked, this, &CAnalogSoundDlg::accept);
+  CreateLoopBox();
   CreateRightEar();
 }
 
@@ -213,6 +222,14 @@ void CAnalogSoundDlg::LayoutControls() {
   placeLabel(m_pLabelPitch, kFilterLabelRect);
   placeLabel(m_pLabelFilter, kFilterLabelRect);
   placeLabel(m_pLabelSpeed, kSpeedLabelRect);
+  // "Tick at events", as wide and tall as its text needs, is wider than the
+  // left column in most fonts: it keeps 2 pixels clear of the status line,
+  // starting left of the column's edge where it must.
+  const QRect ticks = du.Map(kTicksRect);
+  const QSize ticksSize = ticks.size().expandedTo(m_pCheckTicks->sizeHint());
+  const int ticksLeft = du.Map(kStatusRect).left() - 2 - ticksSize.width();
+  m_pCheckTicks->setGeometry(
+      QRect(QPoint(std::clamp(ticksLeft, 0, ticks.left()), ticks.top()), ticksSize));
 
   const auto placeCombo = [&du](QComboBox* combo, const QRect& units) {
     const QRect r = du.Map(units);
@@ -285,6 +302,7 @@ void CAnalogSoundDlg::PlaceControls() {
   // Speed keeps its place from the bottom right corner, beside the status.
   m_pLabelSpeed->move(du.Map(kSpeedLabelRect).topLeft() + QPoint(dx, dy));
   m_pComboSpeed->move(du.Map(kSpeedRect).topLeft() + QPoint(dx, dy));
+  PlaceLoopBox();
   QRect hint = du.Map(kLevelHintRect).translated(grow, 0);
   hint.setBottom(std::min(hint.bottom(), m_pPlotView->geometry().top() - 1));
   m_pLevelHint->setGeometry(hint);

@@ -29,7 +29,7 @@ void CAnalogSoundDlg::CreateRightEar() {
   m_pComboRightEar->setObjectName(QStringLiteral("IDC_RIGHT_EAR"));
   m_pComboRightEar->setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
   m_pComboRightEar->addItem(QString::fromLatin1(Messages::kRightEarNone));
-  QWidget::setTabOrder(m_pComboSpeed, m_pComboRightEar);
+  QWidget::setTabOrder(m_pComboSound, m_pComboRightEar);  // its neighbour in the strip
   connect(m_pComboRightEar, &QComboBox::currentIndexChanged, this,
           &CAnalogSoundDlg::OnSelchangeRightEar);
 }

@@ -35,9 +35,13 @@ CPlotView::CPlotView(CAnalogPlot* plot, QWidget* parent)
   connect(m_plot, &CAnalogPlot::ViewChanged, m_pRuler, qOverload<>(&QWidget::update));
   connect(m_plot, &CAnalogPlot::Hovered, this, &CPlotView::ShowReadout);
   connect(m_plot, &CAnalogPlot::Left, this, [this] {
-    m_pReadout->hide();
-    m_pRuler->update();
+    m_bHovering = false;
+    UpdateReadout();
   });
+  connect(m_plot, &CAnalogPlot::SelectionChanged, this, &CPlotView::UpdateReadout);
+  // Another channel or file shows its own selection (or none); read after
+  // the paint that drew it.
+  connect(m_plot, &CAnalogPlot::RangeDrawn, this, &CPlotView::UpdateReadout, Qt::QueuedConnection);
   PlaceParts();
 }
 
@@ -74,7 +78,17 @@ void CPlotView::PlaceParts() {
 }
 
 void CPlotView::ShowReadout(double x) {
-  const QString text = m_plot->ReadoutAt(x);
+  m_bHovering = true;
+  m_hoverX = x;
+  UpdateReadout();
+}
+
+void CPlotView::UpdateReadout() {
+  QString text = m_bHovering ? m_plot->ReadoutAt(m_hoverX) : QString();
+  if (const std::optional<PlotRange> selected = m_plot->Selection()) {
+    if (!text.isEmpty()) text += QStringLiteral("   ");
+    text += plotselection::Describe(*selected, m_plot->SecondsPerSample());
+  }
   m_pReadout->setText(text);
   m_pReadout->setVisible(!text.isEmpty());
   PlaceParts();

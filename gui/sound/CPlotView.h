@@ -11,8 +11,9 @@ class CPlotRuler;
 // The sound dialog's plot as one control: a time ruler in a row of text
 // just above the plot area (CAnalogPlot), and a readout of the time and
 // value under the mouse at the right end of that row while the mouse is
-// over the plot. The owner places the view like any control (SetPlotRect);
-// the view places its parts. The ruler repaints whenever the plot draws
+// over the plot, followed by the selection's start, end and length while
+// there is one (then shown alone when the mouse is away). The owner places the view like any
+// control (SetPlotRect); the view places its parts. The ruler repaints whenever the plot draws
 // another range, so it always reads the range drawn.
 //
 // Owns the ruler and the readout (Qt children). The plot is either its own
@@ -46,11 +47,16 @@ class CPlotView : public QWidget {
  private:
   void PlaceParts();
   void ShowReadout(double x);
+  // Writes the readout for what it shows now: the mouse's place (when
+  // m_bHovering) and the selection; hidden when both are absent.
+  void UpdateReadout();
 
   QPointer<CAnalogPlot> m_plot;
   bool m_bAdopted = false;  // m_plot is the owner's, not the view's
   CPlotRuler* m_pRuler = nullptr;
   QLabel* m_pReadout = nullptr;
+  bool m_bHovering = false;  // the mouse is over the plot, at column m_hoverX
+  double m_hoverX = 0.0;
 };
 
 // The time ruler of a CPlotView: ticks and labels in seconds for the range

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "core/Messages.h"
+#include "core/c3d/TrialEvents.h"
 
 namespace sounddlg {
 
@@ -96,6 +97,18 @@ void ApplySoundChoice(const SoundChoice& choice, sound::SoundRecipe& spec) {
     case sound::SoundMode::Auto:
       break;  // Auto picks its own filter and pitch range
   }
+}
+
+void ApplyTicks(const SoundChoice& choice, const CC3d& c3d, sound::SoundRecipe& spec) {
+  spec.ticks.clear();
+  if (!choice.ticks) return;
+  for (const c3d::SampleEvent& e : c3d::EventsOnSamples(c3d)) spec.ticks.push_back(e.sample);
+}
+
+std::vector<sound::FilterSpec> ChosenFilters(const SoundChoice& choice) {
+  sound::SoundRecipe spec;
+  ApplySoundChoice(choice, spec);
+  return spec.filters;
 }
 
 }  // namespace sounddlg

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <vector>
 
 #include "core/sound/SoundRecipe.h"
 
@@ -10,15 +11,18 @@
 // chain and the speed of a Waveform sound. Each is an index into a fixed
 // list; the lists and their meaning as SoundRecipe fields live here, so Play,
 // Save and the settings read them the same way. Plain values and functions.
+class CC3d;
+
 namespace sounddlg {
 
 // List indices of the four drop-downs; 0 is each one's default (the plain
-// waveform, 200..2000 Hz, no filter, x1).
+// waveform, 200..2000 Hz, no filter, x1); and the "Tick at events" box.
 struct SoundChoice {
-  int mode = 0;    // SoundModeItems(): Waveform, Pitch, Auto (sound::SoundMode's order)
-  int pitch = 0;   // PitchRangeItems()
-  int filter = 0;  // FilterItems()
-  int speed = 0;   // SpeedItems()
+  int mode = 0;        // SoundModeItems(): Waveform, Pitch, Auto (sound::SoundMode's order)
+  int pitch = 0;       // PitchRangeItems()
+  int filter = 0;      // FilterItems()
+  int speed = 0;       // SpeedItems()
+  bool ticks = false;  // a tick at each event of the file, as tremolux-cli's --ticks
 
   bool operator==(const SoundChoice&) const = default;
 };
@@ -51,5 +55,14 @@ int SpeedFactor(const SoundChoice& choice);
 // filters and speed only for Waveform (the others keep their defaults).
 // Indices out of range count as 0.
 void ApplySoundChoice(const SoundChoice& choice, sound::SoundRecipe& spec);
+
+// With choice.ticks, sets spec.ticks to the analog samples of the events of
+// c3d (c3d::EventsOnSamples), as tremolux-cli --ticks does; without it
+// clears them (the sound is then exactly as without ticks).
+void ApplyTicks(const SoundChoice& choice, const CC3d& c3d, sound::SoundRecipe& spec);
+
+// The filters a sound of this choice puts the channel's values through:
+// the Filter entry's for Waveform, none for Pitch and Auto.
+std::vector<sound::FilterSpec> ChosenFilters(const SoundChoice& choice);
 
 }  // namespace sounddlg

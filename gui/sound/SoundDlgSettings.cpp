@@ -15,6 +15,7 @@ const char* const kModeKey = "Sound";
 const char* const kPitchKey = "Pitch";
 const char* const kFilterKey = "Filter";
 const char* const kSpeedKey = "Speed";
+const char* const kTicksKey = "Ticks";
 const char* const kLevelRecorded = "recorded";
 const char* const kLevelFit = "fit";
 
@@ -52,7 +53,8 @@ SoundChoice StoredSoundChoice() {
   return {.mode = read(kModeKey, ModeIndex),
           .pitch = read(kPitchKey, PitchIndex),
           .filter = read(kFilterKey, FilterIndex),
-          .speed = read(kSpeedKey, SpeedIndex)};
+          .speed = read(kSpeedKey, SpeedIndex),
+          .ticks = settings.value(QString::fromLatin1(kTicksKey), false).toBool()};
 }
 
 void StoreSoundChoice(const SoundChoice& choice) {
@@ -61,6 +63,7 @@ void StoreSoundChoice(const SoundChoice& choice) {
   settings.setValue(QString::fromLatin1(kPitchKey), PitchWord(choice.pitch));
   settings.setValue(QString::fromLatin1(kFilterKey), FilterWord(choice.filter));
   settings.setValue(QString::fromLatin1(kSpeedKey), SpeedWord(choice.speed));
+  settings.setValue(QString::fromLatin1(kTicksKey), choice.ticks);
 }
 
 QSize StoredSize() { return CDialogSettings().value(QString::fromLatin1(kSizeKey)).toSize(); }

@@ -10,7 +10,7 @@
 // list, group "Sound Dialog": the Level choice, under the name tremolux-cli's
 // --level gives it ("recorded", "fit"), the Sound, Pitch, Filter and
 // Speed choices under the words of --mode, --pitch, --filter and --speed,
-// and the dialog's size in pixels.
+// "Tick at events" as a boolean, and the dialog's size in pixels.
 // Plain functions over QSettings; nothing is kept in memory.
 namespace sounddlg {
 
@@ -19,7 +19,7 @@ sound::SoundLevel StoredLevel();
 void StoreLevel(sound::SoundLevel level);
 
 // The stored Sound, Pitch, Filter and Speed choices; an entry whose word is
-// missing or unknown is the list's first.
+// missing or unknown is the list's first. Ticks: off unless stored on.
 SoundChoice StoredSoundChoice();
 void StoreSoundChoice(const SoundChoice& choice);
 

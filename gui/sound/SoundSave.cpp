@@ -51,6 +51,10 @@ QString SaveCaption(const CC3d& c3d, const SoundSaveChoice& choice) {
   const auto seconds = [&](std::int64_t sample) {
     return QString::number(static_cast<double>(sample) * perSample, 'f', decimals);
   };
+  if (choice.selection) {
+    return QString::fromLatin1(Messages::kSaveSelectionCaption)
+        .arg(seconds(choice.range.first), seconds(choice.range.last));
+  }
   const std::int64_t last = std::max(choice.range.first, choice.range.last - 1);
   return QString::fromLatin1(choice.whole ? Messages::kSaveWholeCaption
                                           : Messages::kSaveVisibleCaption)
@@ -101,6 +105,7 @@ bool SaveSoundFile(QWidget* parent, const CC3d& c3d, const SoundSaveChoice& choi
     spec.range = sound::SampleSpan{static_cast<int>(choice.range.first),
                                    static_cast<int>(choice.range.last - choice.range.first)};
   ApplySoundChoice(choice.sound, spec);
+  ApplyTicks(choice.sound, c3d, spec);
   spec.right = choice.right;
   const sound::WaveOutcome outcome = sound::WriteWave(c3d, spec, buffer, builtPath, host);
   if (outcome == sound::WaveOutcome::PlayedEmpty) {

@@ -25,13 +25,17 @@ struct SoundSaveChoice {
   sound::SoundLevel level = sound::SoundLevel::AsRecorded;
   PlotRange range;           // the channel's samples [first, last) that are saved
   bool whole = true;         // range is the whole channel (else the visible part of a zoom)
-  SoundChoice sound;         // Sound, Pitch, Filter and Speed, as the dialog shows them
+  bool selection = false;    // range is the plot's selection
+  SoundChoice sound;         // Sound, Pitch, Filter, Speed and ticks, as the dialog shows them
   std::optional<int> right;  // the Right ear's channel; none: a one-channel sound
 };
 
 // The file dialog's caption, naming the seconds saved (from the first
 // sample of the range to its last): "Save the visible 1.200 to 3.400 s as",
-// or for the whole channel "Save the whole channel, 0.000 to 2.999 s, as".
+// or for the whole channel "Save the whole channel, 0.000 to 2.999 s, as";
+// for a selection its start and end as the plot's readout gives them
+// (the end is the time just past its last sample): "Save the selection,
+// 1.200 to 3.400 s, as".
 QString SaveCaption(const CC3d& c3d, const SoundSaveChoice& choice);
 
 // A file name for the saved sound, in the recording's folder: the

@@ -2,14 +2,15 @@
 // file without the application shell, and to take a picture of it.
 //
 //   tremolux-sounddlg FILE [--channel N] [--right N] [--bits 8|16] [--freq TEXT]
-//                          [--zoom FROM:TO] [--hover SECONDS] [--play]
-//                          [--screenshot OUT.png]
+//                          [--zoom FROM:TO] [--select FROM:TO] [--hover SECONDS]
+//                          [--loop] [--play] [--screenshot OUT.png]
 //
 // --zoom shows the seconds FROM to TO of the chosen channel in the plot, as
-// the wheel would; --hover moves the mouse over the plot at that time, so
+// the wheel would; --select then drags over FROM to TO with Shift held, as
+// the user selects; --hover moves the mouse over the plot at that time, so
 // the readout shows it; --right chooses channel N for the right ear (Play
-// then builds a two-channel sound, the plot overlays that channel); --play
-// then presses Play.
+// then builds a two-channel sound, the plot overlays that channel); --loop
+// ticks Loop; --play then presses Play.
 // Without --screenshot the dialog runs modally until OK closes it. With it,
 // the dialog is shown, the picture of its window is written to OUT.png and
 // the program ends; the picture is written whole or not at all (a file of
@@ -17,6 +18,7 @@
 // failed, 2 bad usage.
 #include <QApplication>
 #include <QBuffer>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCommandLineParser>
 #include <QElapsedTimer>
@@ -92,13 +94,17 @@ int Run(int argc, char** argv) {
                                  QStringLiteral("Point the mouse at this time of the plot."),
                                  QStringLiteral("SECONDS"));
   const QCommandLineOption play(QStringLiteral("play"), QStringLiteral("Press Play at the start."));
-  parser.addOptions({channel, right, bits, freq, zoom, hover, play, screenshot});
+  const QCommandLineOption select(QStringLiteral("select"),
+                                  QStringLiteral("Shift+drag over the seconds FROM to TO."),
+                                  QStringLiteral("FROM:TO"));
+  const QCommandLineOption loop(QStringLiteral("loop"), QStringLiteral("Tick Loop."));
+  parser.addOptions({channel, right, bits, freq, zoom, hover, play, screenshot, select, loop});
   parser.process(app);
   if (parser.positionalArguments().size() != 1) {
     std::fprintf(stderr,
                  "usage: tremolux-sounddlg FILE [--channel N] [--right N] [--bits 8|16] "
-                 "[--freq TEXT] "
-                 "[--zoom FROM:TO] [--hover SECONDS] [--play] [--screenshot OUT.png]\n");
+                 "[--freq TEXT] [--zoom FROM:TO] [--select FROM:TO] [--hover SECONDS] [--loop] "
+                 "[--play] [--screenshot OUT.png]\n");
     return 2;
   }
   bool ok = true;
@@ -155,6 +161,26 @@ int Run(int argc, char** argv) {
       // Seconds to samples; SetVisibleRange clamps them into the channel.
       dlg.m_plot.SetVisibleRange(static_cast<std::int64_t>(std::clamp(zoomFrom * rate, 0.0, 1e15)),
                                  static_cast<std::int64_t>(std::clamp(zoomTo * rate, 0.0, 1e15)));
+    }
+    if (parser.isSet(select)) {
+      const QStringList span = parser.value(select).split(QLatin1Char(':'));
+      const double rate = sound::AnalogRate(c3d);
+      const auto at = [&](int i) {
+        return QPointF(dlg.m_plot.ColumnOf(span.value(i).toDouble() * rate),
+                       dlg.m_plot.height() / 2.0);
+      };
+      const auto send = [&](QEvent::Type type, const QPointF& p, Qt::MouseButtons held) {
+        QMouseEvent event(type, p, dlg.m_plot.mapToGlobal(p), Qt::LeftButton, held,
+                          Qt::ShiftModifier);
+        QApplication::sendEvent(&dlg.m_plot, &event);
+      };
+      send(QEvent::MouseButtonPress, at(0), Qt::LeftButton);
+      send(QEvent::MouseMove, at(1), Qt::LeftButton);
+      send(QEvent::MouseButtonRelease, at(1), Qt::NoButton);
+    }
+    if (parser.isSet(loop)) {
+      if (auto* box = qobject_cast<QCheckBox*>(dlg.GetDlgItem(CAnalogSoundDlg::IDC_LOOP)))
+        box->setChecked(true);
     }
     if (parser.isSet(hover)) {
       const QPointF at(dlg.m_plot.ColumnOf(parser.value(hover).toDouble() * sound::AnalogRate(c3d)),

@@ -170,6 +170,33 @@ TEST(TrialEvents, SummaryListsThem) {
   EXPECT_EQ(DescribeFile(without).find("Trial events"), std::string::npos);
 }
 
+// Catches an event of either kind lost, one outside the recording kept, the
+// header's events placed after the group's, or a plot text without the
+// context or description.
+TEST(TrialEvents, BothKindsOnTheSamples) {
+  c3dtest::Recording rec = EventRecording(c3dtest::Proc::Intel, 1, 100);  // 1000 samples
+  rec.events = {c3dtest::EventRec{"HS", 0.5f, 1}, c3dtest::EventRec{"FAR", 9.0f, 1}};
+  AddUsed(rec, 3);
+  AddStrings(rec, "CONTEXTS", {"Right", "Left", "General"});
+  AddStrings(rec, "LABELS", {"Foot Off", "Foot Strike", "Jump"});
+  AddStrings(rec, "DESCRIPTIONS", {"toe leaves", "", ""});
+  AddTimes(rec, {{0, 0.75}, {0, 0.25}, {0, 5.0}});
+  const std::vector<std::uint8_t> bytes = c3dtest::WriteC3d(rec);
+  CC3d c3d;
+  ASSERT_TRUE(c3d.LoadFromMemory(bytes.data(), bytes.size()));
+  const std::vector<c3d::SampleEvent> events = c3d::EventsOnSamples(c3d);
+  ASSERT_EQ(events.size(), 3u);
+  EXPECT_EQ(events[0].sample, c3d.m_events[0]->m_nAnalogSample - 1);
+  EXPECT_EQ(events[0].text, "HS");
+  EXPECT_EQ(events[0].side, 'G');
+  EXPECT_EQ(events[1].sample, 250);
+  EXPECT_EQ(events[1].label, "L FS");
+  EXPECT_EQ(events[1].text, "Left Foot Strike");
+  EXPECT_EQ(events[2].sample, 750);
+  EXPECT_EQ(events[2].side, 'R');
+  EXPECT_EQ(events[2].text, "Right Foot Off (toe leaves)");
+}
+
 struct RealFile {
   const char* path;
   std::size_t count;

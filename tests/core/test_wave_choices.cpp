@@ -235,6 +235,29 @@ TEST(WaveChoices, AutoSaysAConstantChannelIsSilent) {
   for (const auto s : Samples16(built.bytes)) ASSERT_EQ(s, 0);
 }
 
+// A channel whose SCALE is negative is plotted the other way up: its pitch,
+// under Pitch and under Auto's pitch choice, must rise with the plotted
+// (physical) value, so it sounds as the channel of the negated values with a
+// positive scale does, not as its stored values would.
+TEST(WaveChoices, PitchFollowsThePhysicalValueOfANegativeScale) {
+  std::vector<double> ramp(2000);
+  for (std::size_t i = 0; i < ramp.size(); ++i) ramp[i] = 100.0 + 0.25 * static_cast<double>(i);
+  std::vector<double> negated(ramp.size());
+  for (std::size_t i = 0; i < ramp.size(); ++i) negated[i] = -ramp[i];
+  const auto stored = OneChannel(ramp, 1000);
+  const auto flipped = OneChannel(ramp, 1000);
+  flipped->m_analogs[0]->m_fScale = -2.0f;
+  const auto physical = OneChannel(negated, 1000);
+  physical->m_analogs[0]->m_fScale = 2.0f;
+  for (const SoundMode mode : {SoundMode::Pitch, SoundMode::Auto}) {
+    const SoundRecipe spec{.rate = 8000, .mode = mode};
+    const Built built = Encode(*flipped, spec);
+    ASSERT_EQ(built.outcome, WaveOutcome::Played);
+    EXPECT_EQ(built.bytes, Encode(*physical, spec).bytes) << static_cast<int>(mode);
+    EXPECT_NE(built.bytes, Encode(*stored, spec).bytes) << static_cast<int>(mode);
+  }
+}
+
 // A SoundRecipe's choices are checked with the channel, before anything is
 // encoded: a filter at half the analog rate is named with the limit, a
 // speed or a pitch range out of bounds is an "Error".

@@ -22,6 +22,7 @@
 #include <QPointer>
 #include <QProcess>
 #include <QPushButton>
+#include <QSizeGrip>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -370,6 +371,31 @@ void TestAnalogSoundDlg::grownDialogGivesThePlotTheRoom() {
   auto c3d = Load(At1000Hz());
   QVERIFY(c3d);
   const QSize grow(150, 90);
+  // Loop, "Tick at events" and the Right ear row were placed by separate
+  // features in the strips and corners around the plot: none of them may
+  // cover another shown control (the plot, its ruler and readout included).
+  const auto addedOverlaps = [](Dlg& dlg) {
+    const QWidget* view = dlg.GetDlgItem(Dlg::IDC_PLOT)->parentWidget();
+    QList<std::pair<QString, QRect>> shown;
+    for (const QWidget* w : dlg.findChildren<const QWidget*>(Qt::FindDirectChildrenOnly)) {
+      if (!w->isVisible() || w->isWindow() || qobject_cast<const QSizeGrip*>(w)) continue;
+      const auto* label = qobject_cast<const QLabel*>(w);
+      if (w != view) shown.append({label ? label->text() : w->objectName(), w->geometry()});
+      for (const QWidget* part : w->findChildren<const QWidget*>(Qt::FindDirectChildrenOnly))
+        if (w == view && part->isVisible())
+          shown.append({part->objectName(), part->geometry().translated(w->pos())});
+    }
+    const QStringList added = {QStringLiteral("IDC_LOOP"), QStringLiteral("IDC_TICKS"),
+                               QStringLiteral("IDC_RIGHT_EAR"),
+                               QString::fromLatin1(Messages::kRightEarLabel)};
+    QStringList overlaps;
+    for (const auto& [name, rect] : shown) {
+      if (!added.contains(name)) continue;
+      for (const auto& [other, otherRect] : shown)
+        if (other != name && rect.intersects(otherRect)) overlaps << name + " and " + other;
+    }
+    return overlaps.join(QStringLiteral(", "));
+  };
   const int ids[] = {Dlg::IDOK,      Dlg::IDC_CHANNEL,    Dlg::IDC_PLOT, Dlg::IDC_PLAY,
                      Dlg::IDC_STOP,  Dlg::IDC_BITS,       Dlg::IDC_FREQ, Dlg::IDC_STATUS,
                      Dlg::IDC_LEVEL, Dlg::IDC_LEVEL_HINT, Dlg::IDC_SAVE};
@@ -384,9 +410,11 @@ void TestAnalogSoundDlg::grownDialogGivesThePlotTheRoom() {
     for (const int id : ids) opened[id] = Geometry(dlg, id);
     QCOMPARE(opened[Dlg::IDC_PLOT], du.Map(QRect(66, 30, 288, 122)));
     QCOMPARE(dlg.PlotRect(), opened[Dlg::IDC_PLOT]);
+    QCOMPARE(addedOverlaps(dlg), QString());
 
     dlg.resize(templateSize + grow);
     QCOMPARE(dlg.size(), templateSize + grow);
+    QCOMPARE(addedOverlaps(dlg), QString());
     for (const int id : ids) {
       const QRect now = Geometry(dlg, id);
       QRect expected = opened[id];

@@ -3,8 +3,10 @@
 // zoomed plot is the plot of the sliced channel; the readout and the ruler
 // sit outside the plot, and the ruler reads the range drawn; the playhead
 // follows a real sound on the private sound server and goes at Stop; a
-// zoomed Play, and Save, write the visible samples.
+// zoomed Play, and Save, write the visible samples; Shift+drag selects, and
+// Play, Loop and Save take the selection.
 #include <QAudioDevice>
+#include <QCheckBox>
 #include <QFile>
 #include <QLabel>
 #include <QMediaDevices>
@@ -14,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <numbers>
+#include <optional>
 #include <set>
 
 #include "core/c3d/C3d.h"
@@ -113,6 +116,8 @@ class TestPlotView : public QObject {
   void rulerReadsTheRangeDrawn();
   void playheadFollowsTheSoundAndGoesAtStop();
   void zoomedPlayPlaysTheVisibleSamples();
+  void shiftDragSelectsAndAClickElsewhereClears();
+  void selectionIsPlayedLoopedAndSaved();
 
  private:
   std::unique_ptr<CSoundPlayer> m_player;
@@ -380,6 +385,133 @@ void TestPlotView::zoomedPlayPlaysTheVisibleSamples() {
   QCOMPARE(sounddlg::SaveCaption(*c3d, choice),
            QStringLiteral("Save the visible 1.000 to 1.499 s as"));
   dlg.OnStop();
+  dlg.accept();
+}
+
+// Shift+drag selects the samples between the two places, rounded as the
+// command line rounds --from and --to, shaded (only there) and described in
+// the readout; a plain drag still pans and keeps it, a click inside keeps
+// it, a click elsewhere clears it, and the plot is then the one drawn
+// before. A Shift+drag over less than one sample selects nothing: a click.
+void TestPlotView::shiftDragSelectsAndAClickElsewhereClears() {
+  auto c3d = Load(Swell(0, 300));
+  QVERIFY(c3d);
+  QWidget parent;
+  auto* view = new CPlotView(nullptr, &parent);
+  CAnalogPlot* plot = &view->Plot();
+  parent.resize(620, 340);
+  view->SetPlotRect(QRect(10, 80, 578, 246));
+  plot->m_pC3d = c3d.get();
+  plot->m_nChannel = 0;
+  parent.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&parent));
+  QSignalSpy changed(plot, &CAnalogPlot::SelectionChanged);
+  const QImage plain = Inside(*plot);
+
+  QTest::mousePress(plot, Qt::LeftButton, Qt::ShiftModifier, QPoint(300, 100));
+  QTest::mouseMove(plot, QPoint(150, 120));
+  QTest::mouseRelease(plot, Qt::LeftButton, Qt::ShiftModifier, QPoint(150, 120));
+  const PlotRange expected{std::llround(plot->SampleAt(150)), std::llround(plot->SampleAt(300))};
+  QCOMPARE(plot->Selection(), std::optional<PlotRange>(expected));
+  QVERIFY(changed.count() >= 1);
+  // Shaded between its columns, the rest as before.
+  const QImage shaded = Inside(*plot);
+  const QPoint offset = plot->contentsRect().topLeft();
+  for (const int x : {100, 140, 160, 290, 310, 500}) {
+    const int column = x - offset.x();
+    bool same = true;
+    for (int y = 0; y < plain.height(); ++y)
+      same = same && plain.pixel(column, y) == shaded.pixel(column, y);
+    QVERIFY2(same == (x < 149 || x > 301), qPrintable(QString::number(x)));
+  }
+  // The readout describes it while the mouse is away.
+  QEvent leave(QEvent::Leave);
+  QApplication::sendEvent(plot, &leave);
+  const auto seconds = [](std::int64_t sample) { return QString::number(sample / 1000.0, 'f', 3); };
+  QCOMPARE(view->Readout()->text(), QStringLiteral("Selection %1 to %2 s (%3 s)")
+                                        .arg(seconds(expected.first), seconds(expected.last),
+                                             seconds(expected.last - expected.first)));
+  QVERIFY(view->Readout()->isVisible());
+
+  // Zoomed in, a plain drag pans and a click inside keep the selection.
+  plot->SetVisibleRange(0, 2000);
+  QTest::mousePress(plot, Qt::LeftButton, Qt::NoModifier, QPoint(300, 100));
+  QTest::mouseMove(plot, QPoint(250, 100));
+  QTest::mouseRelease(plot, Qt::LeftButton, Qt::NoModifier, QPoint(250, 100));
+  QVERIFY(plot->VisibleRange().first > 0);
+  const int inside = static_cast<int>(plot->ColumnOf((expected.first + expected.last) / 2.0));
+  QTest::mouseClick(plot, Qt::LeftButton, Qt::NoModifier, QPoint(inside, 100));
+  QCOMPARE(plot->Selection(), std::optional<PlotRange>(expected));
+  // A Shift+drag over less than one sample is a click: inside, it keeps the
+  // selection; outside, it clears it.
+  plot->SetVisibleRange(1000, 1004);
+  QTest::mousePress(plot, Qt::LeftButton, Qt::ShiftModifier, QPoint(200, 100));
+  QTest::mouseMove(plot, QPoint(240, 100));
+  QTest::mouseRelease(plot, Qt::LeftButton, Qt::ShiftModifier, QPoint(240, 100));
+  QCOMPARE(plot->Selection(), std::optional<PlotRange>(expected));
+  plot->ResetZoom();
+  QTest::mouseClick(plot, Qt::LeftButton, Qt::NoModifier, QPoint(500, 100));
+  QVERIFY(!plot->Selection());
+  QVERIFY(Inside(*plot) == plain);
+  QApplication::sendEvent(plot, &leave);
+  QVERIFY(!view->Readout()->isVisible());
+}
+
+// Play plays the selection (before a zoom), byte for byte the sound of a
+// file holding only those samples; Save writes exactly that one pass and
+// its file dialog says it saves the selection. With Loop (Alt+P) the sound
+// goes on past its length until Stop.
+void TestPlotView::selectionIsPlayedLoopedAndSaved() {
+  QTemporaryDir tmp;
+  qputenv("TMPDIR", QFile::encodeName(tmp.path()));
+  auto c3d = Load(Swell(0, 300));
+  auto sliced = Load(Swell(100, 30));
+  QVERIFY(c3d && sliced);
+  CAnalogSoundDlg dlg;
+  dlg.m_pC3d = c3d.get();
+  dlg.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+  dlg.m_comboChannel.setCurrentIndex(0);
+  dlg.m_plot.SetVisibleRange(500, 2500);
+  dlg.m_plot.SetSelection(1000, 1300);
+  std::vector<float> buffer;
+  const QString expectedPath = tmp.filePath(QStringLiteral("expected.wav"));
+  c3dtest::RecordingSoundHost host;
+  sound::WriteWave(*sliced, {.channel = 0, .bits = 16, .rate = 8000.0f}, buffer,
+                   expectedPath.toStdString(), host);
+  const QByteArray expected = ReadAll(expectedPath);
+
+  dlg.OnPlay();
+  QCOMPARE(ReadAll(dlg.m_strTempFile), expected);
+  const QString saved = tmp.filePath(QStringLiteral("saved.wav"));
+  QVERIFY(dlg.SaveSound(saved));
+  QCOMPARE(ReadAll(saved), expected);
+  sounddlg::SoundSaveChoice choice;
+  choice.range = dlg.SoundRange(0);
+  choice.whole = false;
+  choice.selection = true;
+  QCOMPARE(sounddlg::SaveCaption(*c3d, choice),
+           QStringLiteral("Save the selection, 1.000 to 1.300 s, as"));
+  dlg.OnStop();
+
+  auto* loop = qobject_cast<QCheckBox*>(dlg.GetDlgItem(CAnalogSoundDlg::IDC_LOOP));
+  QVERIFY(loop != nullptr && !loop->isChecked());
+  QVERIFY(dlg.rect().contains(loop->geometry()));
+  dlg.activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(&dlg));
+  QTest::keyClick(&dlg, Qt::Key_P, Qt::AltModifier);
+  QTRY_VERIFY(loop->isChecked());  // a mnemonic clicks the box a moment later
+  if (QMediaDevices::defaultAudioOutput().isNull())
+    QSKIP("no audio output device (scripts/test starts a private sound server)");
+  dlg.OnPlay();
+  QVERIFY(m_player->IsPlaying());
+  QTest::qWait(600);  // twice the sound's length
+  QVERIFY(m_player->IsPlaying());
+  QTRY_VERIFY(dlg.m_plot.PlayheadX() >= 0);
+  const double at = dlg.m_plot.SampleAt(dlg.m_plot.PlayheadX());
+  QVERIFY2(at >= 999 && at <= 1300, qPrintable(QString::number(at)));
+  dlg.OnStop();
+  QVERIFY(!m_player->IsPlaying());
   dlg.accept();
 }
 

@@ -2,13 +2,17 @@
 // their drop-downs: Play builds the bytes tremolux-cli wav writes with the
 // matching options, Save writes exactly what Play built, the rate check
 // follows the speed, the choices are remembered, the hint line says what
-// Auto chose, and a filter the analog rate cannot carry is refused.
+// Auto chose, and a filter the analog rate cannot carry is refused. The
+// plot shows the chosen filter and the file's events, and "Tick at events"
+// adds the ticks tremolux-cli --ticks adds.
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QToolTip>
 #include <QtTest>
 #include <cmath>
 #include <functional>
@@ -21,10 +25,12 @@
 #include "core/c3d/C3d.h"
 #include "core/sound/Filters.h"
 #include "gui/player/SoundPlayer.h"
+#include "gui/render/PlotRender.h"
 #include "gui/sound/CAnalogSoundDlg.h"
 #include "tests/gui/GuiTestSupport.h"
 #include "tests/gui/SoundTestMain.h"
 #include "tests/support/C3dWriter.h"
+#include "tests/support/HandFilledC3d.h"
 #include "tests/support/RunCli.h"
 
 namespace {
@@ -60,6 +66,19 @@ c3dtest::Recording EmgAt1000Hz() {
   };
   const auto force = [](int i) { return 1000 + 800 * std::sin(2 * std::numbers::pi * i / 2000.0); };
   return Channels({emg, force}, 100.0f, 200);
+}
+
+// The EMG recording with two header events, at 0.5 s (sample 500) and 1.2 s
+// (sample 1200).
+c3dtest::Recording EmgWithEvents() {
+  c3dtest::Recording rec = EmgAt1000Hz();
+  rec.events = {c3dtest::EventRec{"LFS", 0.5f, 1}, c3dtest::EventRec{"RFO", 1.2f, 1}};
+  return rec;
+}
+
+// The plot's area inside its frame as painted.
+QImage PlotPixels(CAnalogPlot& plot) {
+  return plot.grab(plot.contentsRect()).toImage().convertToFormat(QImage::Format_RGB32);
 }
 
 QByteArray ReadAll(const QString& path) {
@@ -114,6 +133,9 @@ class TestSoundChoices : public QObject {
   void hintSaysWhatAutoChose_data();
   void hintSaysWhatAutoChose();
   void filterAtHalfTheAnalogRateIsRefused();
+  void plotShowsTheChosenFilter();
+  void eventsStandOnThePlotAndBracketsMoveTheView();
+  void tickBoxAddsTheCliTicksAndIsRemembered();
 
  public:
   static void initMain() { guitest::UseScratchEnvironment(); }
@@ -387,6 +409,126 @@ void TestSoundChoices::filterAtHalfTheAnalogRateIsRefused() {
   }
   QVERIFY(ReadAll(dlg.m_strTempFile).size() > 44);
   dlg.accept();
+}
+
+// What you see is what you hear: with a filter chosen the plot draws the
+// channel's values through it (made off the GUI thread), pixel for pixel the
+// plot of those values filtered here with the same filter chain; Pitch, which
+// is heard unfiltered, draws the stored values again.
+void TestSoundChoices::plotShowsTheChosenFilter() {
+  auto c3d =
+      LoadFile(guitest::WriteRecording(m_tmp->path(), QStringLiteral("a.c3d"), EmgAt1000Hz()));
+  QVERIFY(c3d);
+  Dlg dlg;
+  Open(dlg, c3d.get());
+  dlg.m_comboChannel.setCurrentIndex(0);
+  const QImage plain = PlotPixels(dlg.m_plot);
+  // EMG 20-450 Hz, asked for by a paint, then High-pass 20 Hz at once: the
+  // first one's values, whenever they come, are not drawn.
+  Combo(dlg, Dlg::IDC_FILTER)->setCurrentIndex(1);
+  dlg.m_plot.repaint();
+  Combo(dlg, Dlg::IDC_FILTER)->setCurrentIndex(2);
+  dlg.m_plot.repaint();
+  QTRY_VERIFY(dlg.m_plot.ShowsFiltered());
+  const QImage filtered = PlotPixels(dlg.m_plot);
+  QVERIFY(filtered != plain);
+
+  // The same values filtered here, drawn by the plot's painter.
+  const CAnalog& analog = *c3d->m_analogs[0];
+  sound::CFilterChain chain(sound::ParseFilters("highpass:20").specs, 1000.0);
+  c3dtest::HandChannel channel;
+  channel.offset = analog.m_fOffset;
+  channel.scale = analog.m_fScale;
+  for (int i = 0; i < c3d->GetAnalogSampleCount(); ++i) {
+    const double v = chain.Process(analog.IntSamples()[i] - analog.m_fOffset);
+    channel.raw.push_back(static_cast<float>(v + analog.m_fOffset));
+  }
+  const auto expected = c3dtest::HandFilledC3d(channel);
+  QImage drawn(filtered.size(), QImage::Format_RGB32);
+  {
+    QPainter painter(&drawn);
+    RenderAnalogPlot(painter, drawn.rect(), expected.get(), 0,
+                     PlotColorsFrom(dlg.m_plot.palette()));
+  }
+  QVERIFY(drawn == filtered);
+
+  Combo(dlg, Dlg::IDC_SOUND)->setCurrentIndex(1);  // Pitch: heard unfiltered
+  QVERIFY(!dlg.m_plot.ShowsFiltered());
+  QVERIFY(PlotPixels(dlg.m_plot) == plain);
+  dlg.accept();
+}
+
+// Each header event stands as a line at its sample's column in the general
+// colour, its tooltip names it with its time; "]" and "[" centre the next
+// and the previous event (a fifth of the channel from the whole view).
+void TestSoundChoices::eventsStandOnThePlotAndBracketsMoveTheView() {
+  auto c3d =
+      LoadFile(guitest::WriteRecording(m_tmp->path(), QStringLiteral("e.c3d"), EmgWithEvents()));
+  QVERIFY(c3d);
+  Dlg dlg;
+  Open(dlg, c3d.get());
+  dlg.m_comboChannel.setCurrentIndex(0);
+  CAnalogPlot& plot = dlg.m_plot;
+  const QRect inside = plot.contentsRect();
+  const QImage pixels = PlotPixels(plot);
+  for (const int sample : {500, 1200}) {
+    const int x = sample * inside.width() / 1999;  // vertex k at k x W / (n - 1)
+    QCOMPARE(QColor(pixels.pixel(x, inside.height() - 2)), EventColor('G'));
+    QCOMPARE(QColor(pixels.pixel(x, inside.height() / 3)), EventColor('G'));
+  }
+  const QPoint onFirst(inside.left() + 500 * inside.width() / 1999, inside.center().y());
+  QHelpEvent help(QEvent::ToolTip, onFirst, plot.mapToGlobal(onFirst));
+  QApplication::sendEvent(&plot, &help);
+  QCOMPARE(QToolTip::text(), QStringLiteral("LFS at 0.500 s"));
+  QToolTip::hideText();
+
+  dlg.activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(&dlg));
+  QTest::keyClick(&dlg, Qt::Key_BracketRight);
+  QCOMPARE(plot.VisibleRange(), (PlotRange{301, 701}));  // 400 samples around 500
+  QTest::keyClick(&dlg, Qt::Key_BracketRight);
+  QCOMPARE(plot.VisibleRange(), (PlotRange{1001, 1401}));
+  QTest::keyClick(&dlg, Qt::Key_BracketRight);  // no event after the last
+  QCOMPARE(plot.VisibleRange(), (PlotRange{1001, 1401}));
+  QTest::keyClick(&dlg, Qt::Key_BracketLeft);
+  QCOMPARE(plot.VisibleRange(), (PlotRange{301, 701}));
+  dlg.accept();
+}
+
+// The box makes Play and Save add what --ticks adds, is remembered, and
+// unchecked leaves the sound byte for byte as without ticks.
+void TestSoundChoices::tickBoxAddsTheCliTicksAndIsRemembered() {
+  const QString file =
+      guitest::WriteRecording(m_tmp->path(), QStringLiteral("e.c3d"), EmgWithEvents());
+  auto c3d = LoadFile(file);
+  QVERIFY(c3d);
+  QByteArray cli[2];  // without and with --ticks
+  for (const bool ticks : {false, true}) {
+    const QString out = m_tmp->filePath(QStringLiteral("cli.wav"));
+    std::vector<std::string> args{"wav",  file.toStdString(), "--channel", "0",  "--rate",
+                                  "8000", "--bits",           "16",        "-o", out.toStdString()};
+    if (ticks) args.push_back("--ticks");
+    const c3dtest::CliRun run = c3dtest::RunCli(TREMOLUX_CLI, args, m_tmp->path().toStdString());
+    QVERIFY2(run.exitCode == 0, run.err.c_str());
+    cli[ticks] = ReadAll(out);
+  }
+  QVERIFY(cli[0] != cli[1]);
+  for (const bool ticks : {true, false}) {
+    Dlg dlg;
+    Open(dlg, c3d.get());
+    auto* box = qobject_cast<QCheckBox*>(dlg.GetDlgItem(Dlg::IDC_TICKS));
+    QVERIFY(box != nullptr && box->text() == QString::fromLatin1(Messages::kTicksLabel));
+    QCOMPARE(box->isChecked(), !ticks);  // the first run's choice is remembered for the second
+    box->setChecked(ticks);
+    dlg.m_comboChannel.setCurrentIndex(0);
+    SetFreq(dlg, QStringLiteral("8000"));
+    dlg.OnPlay();
+    QVERIFY(ReadAll(dlg.m_strTempFile) == cli[ticks]);
+    const QString saved = m_tmp->filePath(QStringLiteral("saved.wav"));
+    QVERIFY(dlg.SaveSound(saved));
+    QVERIFY(ReadAll(saved) == cli[ticks]);
+    dlg.accept();
+  }
 }
 
 TREMOLUX_SOUND_TEST_MAIN(TestSoundChoices)

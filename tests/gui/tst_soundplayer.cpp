@@ -4,7 +4,8 @@
 // remapped; scripts/test starts it). What was heard must be the right tone
 // for the right time, a rewritten file must play its new content, Purge must
 // cut a sound at once, an empty sound must do nothing, a stalled event
-// loop must not be heard. (A sound server that comes, goes or hangs:
+// loop must not be heard, a looped sound must run on without a gap or a
+// jump at its seam. (A sound server that comes, goes or hangs:
 // tst_soundserver.)
 #include <QAudioDevice>
 #include <QAudioSource>
@@ -133,6 +134,7 @@ class TestSoundPlayer : public QObject {
   void emptySoundIsHarmless();
   void rejectsWhatIsNotAMonoPcmWave();
   void stalledEventLoopIsNotHeard();
+  void loopRunsOnWithoutGapOrJump();
 
  private:
   QString Path(const QString& name) const { return m_dir.filePath(name); }
@@ -311,6 +313,61 @@ void TestSoundPlayer::stalledEventLoopIsNotHeard() {
   QVERIFY2(gapMs <= 5.0, qPrintable(QStringLiteral("a gap of %1 ms").arg(gapMs)));
   const Heard heard = Analyse(samples);
   QVERIFY2(WholeLength(heard, 20000), qPrintable(QString::number(heard.DurationMs())));
+}
+
+// A quarter second of a 441 Hz tone (110.25 periods: played back to back,
+// each pass would jump from a crest to 0) looped for 1.2 s, as the sound
+// server hears it: no quiet run longer than 1 ms, and across every seam no
+// step between samples larger than the tone's own (the crossfade's slight
+// change of the slope aside). It goes on past its length until Purge.
+void TestSoundPlayer::loopRunsOnWithoutGapOrJump() {
+#if defined(__SANITIZE_ADDRESS__)
+  QSKIP("the normal build plays this; the loop's arithmetic is checked in tremolux_sound_tests");
+#endif
+  const QString raw = Path("loop.raw");
+  QProcess recorder;
+  recorder.start(QStringLiteral("parecord"),
+                 {QStringLiteral("--device=nulcap"), QStringLiteral("--raw"),
+                  QStringLiteral("--format=s16le"), QStringLiteral("--rate=44100"),
+                  QStringLiteral("--channels=1"), QStringLiteral("--latency-msec=20"), raw});
+  if (!recorder.waitForStarted(5000)) QSKIP("parecord (pulseaudio-utils) is not installed");
+  QTest::qWait(200);
+  WriteTone(Path("quarter.wav"), 441, 0.25, 44100, 16);
+  QCOMPARE(m_player->Play(Path("quarter.wav"), CSoundPlayer::PlayMode::Loop),
+           CSoundPlayer::PlayResult::Playing);
+  QTest::qWait(1200);
+  QVERIFY(m_player->IsPlaying());
+  const double at = m_player->PositionSeconds();
+  QVERIFY2(at >= 0.0 && at < 0.25, qPrintable(QString::number(at)));
+  m_player->Purge();
+  QTest::qWait(150);
+  recorder.terminate();
+  QVERIFY(recorder.waitForFinished(5000));
+  QFile file(raw);
+  QVERIFY(file.open(QIODevice::ReadOnly));
+  const QByteArray bytes = file.readAll();
+  std::vector<std::int16_t> samples(static_cast<std::size_t>(bytes.size()) / 2);
+  std::memcpy(samples.data(), bytes.constData(), samples.size() * 2);
+
+  const Heard heard = Analyse(samples);
+  QVERIFY2(heard.DurationMs() >= 1000, qPrintable(QString::number(heard.DurationMs())));
+  const double gapMs = LongestGap(samples) * 1000.0 / kCaptureRate;
+  QVERIFY2(gapMs <= 1.0, qPrintable(QStringLiteral("a quiet run of %1 ms").arg(gapMs)));
+  // The tone's own largest step, from its first pass (before any seam), and
+  // the largest anywhere up to 5 ms before Purge cut it.
+  const auto first = static_cast<std::size_t>(heard.startMs * kCaptureRate / 1000.0);
+  const auto last = static_cast<std::size_t>(heard.endMs * kCaptureRate / 1000.0);
+  const auto largestStep = [&](std::size_t from, std::size_t to) {
+    int largest = 0;
+    for (std::size_t i = from + 1; i < to; ++i)
+      largest = std::max(largest, std::abs(samples[i] - samples[i - 1]));
+    return largest;
+  };
+  const int own = largestStep(first, first + kCaptureRate / 5);
+  const int anywhere = largestStep(first, last - kCaptureRate / 200);
+  qInfo("loop: longest quiet run %.2f ms, largest step %d (the tone's own %d)", gapMs, anywhere,
+        own);
+  QVERIFY2(anywhere <= own * 11 / 10, qPrintable(QStringLiteral("%1 > %2").arg(anywhere).arg(own)));
 }
 
 TREMOLUX_SOUND_TEST_GUILESS_MAIN(TestSoundPlayer)
