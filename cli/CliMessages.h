@@ -28,6 +28,12 @@ inline constexpr char kRefuseEventsAll[] = "--events is for one channel's plot, 
 // %s the file, %s the channel asked for, %zu the number of channels.
 inline constexpr char kNoSuchChannel[] =
     "tremolux-cli: %s: no analog channel \"%s\" (the file has %zu)\n";
+// --right naming a channel the file lacks (%s the channel asked for, %zu
+// the number of channels), after kFilePrefix or as a batch's reason.
+inline constexpr char kNoSuchRightChannel[] =
+    "no analog channel \"%s\" for --right (the file has %zu)";
+inline constexpr char kRefuseRightAll[] =
+    "--right pairs one channel with another: give --channel one channel, not all";
 
 // plot: the time range and the output.
 inline constexpr char kNoTimesToPlot[] =
@@ -89,6 +95,8 @@ inline constexpr std::array kTable{
     TREMOLUX_CLI_MESSAGE(kRefuseSpeed),
     TREMOLUX_CLI_MESSAGE(kRefuseEventsAll),
     TREMOLUX_CLI_MESSAGE(kNoSuchChannel),
+    TREMOLUX_CLI_MESSAGE(kNoSuchRightChannel),
+    TREMOLUX_CLI_MESSAGE(kRefuseRightAll),
     TREMOLUX_CLI_MESSAGE(kNoTimesToPlot),
     TREMOLUX_CLI_MESSAGE(kFromNegative),
     TREMOLUX_CLI_MESSAGE(kFromNotBeforeTo),

@@ -28,7 +28,8 @@ int RunPlay(const SoundOptions& o) {
   int channel = 0;
   float rate = 0.0f;
   if (const int code = Prepare(o.paths.front(), o, c3d, channel, rate); code >= 0) return code;
-  if (const std::string refused = ApplyRangeAndTicks(c3d, o, spec); !refused.empty()) {
+  for (const std::string& refused : {ApplyRangeAndTicks(c3d, o, spec), ApplyRight(c3d, o, spec)}) {
+    if (refused.empty()) continue;
     std::fprintf(stderr, "tremolux-cli: %s: %s\n", o.paths.front().c_str(), refused.c_str());
     return 1;
   }

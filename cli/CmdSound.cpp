@@ -106,6 +106,17 @@ std::string ApplyRangeAndTicks(const CC3d& c3d, const SoundOptions& o, sound::So
   return {};
 }
 
+std::string ApplyRight(const CC3d& c3d, const SoundOptions& o, sound::SoundRecipe& spec) {
+  if (o.right.empty()) return {};
+  const int right = FindAnalogChannel(c3d, o.right);
+  if (right < 0) {
+    return CliMessages::Printed(CliMessages::kNoSuchRightChannel, o.right.c_str(),
+                                c3d.m_analogs.size());
+  }
+  spec.right = right;
+  return {};
+}
+
 void AddSoundOptions(CLI::App* cmd, SoundOptions& o, const char* channelHelp) {
   cmd->add_option("--channel", o.channel, channelHelp)->required();
   cmd->add_option("--rate", o.rate,
@@ -146,6 +157,10 @@ void AddSoundOptions(CLI::App* cmd, SoundOptions& o, const char* channelHelp) {
   cmd->add_option("--to", o.to,
                   "plays up to this many seconds after the first sample (default: the end)")
       ->check(CLI::NonNegativeNumber);
+  cmd->add_option("--right", o.right,
+                  "a second channel for the right ear (0-based index or label, as --channel): "
+                  "a two-channel WAVE, --channel on the left, this one on the right, each built "
+                  "with the same choices as it would be alone (default: one channel)");
 }
 
 }  // namespace clisound
@@ -164,7 +179,8 @@ int RunWavSingle(const SoundOptions& o, sound::SoundRecipe spec) {
   int channel = 0;
   float rate = 0.0f;
   if (const int code = Prepare(path, o, c3d, channel, rate); code >= 0) return code;
-  if (const std::string refused = ApplyRangeAndTicks(c3d, o, spec); !refused.empty()) {
+  for (const std::string& refused : {ApplyRangeAndTicks(c3d, o, spec), ApplyRight(c3d, o, spec)}) {
+    if (refused.empty()) continue;
     std::fprintf(stderr, "tremolux-cli: %s: %s\n", path.c_str(), refused.c_str());
     return 1;
   }
@@ -271,6 +287,10 @@ int RunWavBatch(const SoundOptions& o, sound::SoundRecipe spec) {
       say(refused);
       continue;
     }
+    if (const std::string refused = ApplyRight(c3d, o, fileSpec); !refused.empty()) {
+      say(refused);
+      continue;
+    }
     const std::string stem = Utf8FromPath(PathFromUtf8(path).stem());
     const std::vector<std::string> names = AnalogChannelNames(c3d);
     for (const int channel : channels) {
@@ -300,6 +320,10 @@ int RunWavBatch(const SoundOptions& o, sound::SoundRecipe spec) {
 int RunWav(const SoundOptions& o) {
   sound::SoundRecipe choices;
   if (const int code = ReadSoundChoices(o, choices); code >= 0) return code;
+  if (!o.right.empty() && o.channel == kAllChannels) {
+    std::fprintf(stderr, CliMessages::kRefused, CliMessages::kRefuseRightAll);
+    return 2;
+  }
   if (o.paths.size() > 1 || o.channel == kAllChannels) return RunWavBatch(o, std::move(choices));
   return RunWavSingle(o, std::move(choices));
 }
@@ -310,9 +334,10 @@ void AddSoundCommands(CLI::App& app) {
   auto wav = std::make_shared<SoundOptions>();
   CLI::App* wcmd = app.add_subcommand(
       "wav",
-      "Writes analog channels as mono PCM WAVE files, as the sound dialog's Play does: one "
-      "channel of one file to the file -o names, or, with --channel all or several files, each "
-      "channel to <file name>_<channel index>_<label>.wav in the folder -o names");
+      "Writes analog channels as PCM WAVE files, as the sound dialog's Play does: one channel "
+      "of one file (with --right, two channels in two ears) to the file -o names, or, with "
+      "--channel all or several files, each channel to <file name>_<channel index>_<label>.wav "
+      "in the folder -o names");
   wcmd->add_option("FILE", wav->paths, "C3D files")->required();
   AddSoundOptions(wcmd, *wav,
                   "0-based channel index, a channel label as listed, or all (every channel)");

@@ -33,6 +33,7 @@ struct SoundOptions {
   bool ticks = false;          // a tick at each event of the file
   std::optional<double> from;  // seconds from the first sample; none: from the start
   std::optional<double> to;    // seconds from the first sample; none: to the end
+  std::string right;           // the right ear's channel, as --channel names one; empty: mono
 
   sound::SoundLevel Level() const {
     return level == "fit" ? sound::SoundLevel::FitToChannel : sound::SoundLevel::AsRecorded;
@@ -85,6 +86,11 @@ int Prepare(const std::string& path, const SoundOptions& o, CC3d& c3d, int& chan
 // unchanged. The ticks are the analog samples of the header's events and
 // of the EVENT group's events that lie inside the recording.
 std::string ApplyRangeAndTicks(const CC3d& c3d, const SoundOptions& o, sound::SoundRecipe& spec);
+
+// --right for one loaded file, as spec.right. Returns "" when it applies
+// (or is not given), else the message to show: the file has no such
+// channel (found as --channel finds one); spec is then unchanged.
+std::string ApplyRight(const CC3d& c3d, const SoundOptions& o, sound::SoundRecipe& spec);
 
 // The options wav and play share, after FILE.
 void AddSoundOptions(CLI::App* cmd, SoundOptions& o, const char* channelHelp);

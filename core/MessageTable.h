@@ -38,7 +38,7 @@ inline constexpr std::array kTable{
     TREMOLUX_MESSAGE(kLoadUnknownError),
     TREMOLUX_MESSAGE(kWaveNotRiff),
     TREMOLUX_MESSAGE(kWaveFormatTooShort),
-    TREMOLUX_MESSAGE(kWaveNotMonoPcm),
+    TREMOLUX_MESSAGE(kWaveNotPcm),
     TREMOLUX_MESSAGE(kWaveRateOutOfRange),
     TREMOLUX_MESSAGE(kWaveDataBeforeFormat),
     TREMOLUX_MESSAGE(kWaveNoData),
@@ -106,6 +106,11 @@ inline constexpr std::array kTable{
     TREMOLUX_MESSAGE(kFromPastEnd),
     TREMOLUX_MESSAGE(kFromAfterTo),
     TREMOLUX_MESSAGE(kRangeTooShort),
+    TREMOLUX_MESSAGE(kRightEarLabel),
+    TREMOLUX_MESSAGE(kRightEarNone),
+    TREMOLUX_MESSAGE(kRightEarTip),
+    TREMOLUX_MESSAGE(kLeftEar),
+    TREMOLUX_MESSAGE(kRightEar),
 };
 
 #undef TREMOLUX_MESSAGE

@@ -33,7 +33,7 @@ inline constexpr const char* kLoadUnknownError = "unknown error";
 // Why a WAVE file cannot be played (ParsePcmWave), after the file's name.
 inline constexpr const char* kWaveNotRiff = "not a RIFF WAVE file";
 inline constexpr const char* kWaveFormatTooShort = "the format chunk is too short";
-inline constexpr const char* kWaveNotMonoPcm = "not mono 8- or 16-bit PCM";
+inline constexpr const char* kWaveNotPcm = "not one- or two-channel 8- or 16-bit PCM";
 inline constexpr const char* kWaveRateOutOfRange = "sample rate outside 1 to 44100 Hz";
 inline constexpr const char* kWaveDataBeforeFormat = "the data chunk comes before the format chunk";
 inline constexpr const char* kWaveNoData = "no data chunk";
@@ -166,5 +166,16 @@ inline constexpr const char* kTrialEventsBadTime =
 inline constexpr const char* kFromPastEnd = "--from lies past the end of the recording";
 inline constexpr const char* kFromAfterTo = "--from must lie before --to";
 inline constexpr const char* kRangeTooShort = "--from to --to is shorter than one sample";
+
+// Two ears: the sound dialog's "Right ear" drop-down (None, then every
+// channel), its tooltip, and the names before each ear's note in a
+// two-channel sound's hint line.
+inline constexpr const char* kRightEarLabel = "&Right ear";
+inline constexpr const char* kRightEarNone = "None";
+inline constexpr const char* kRightEarTip =
+    "A second channel for the right ear: the sound becomes two-channel, the channel above on "
+    "the left, this one on the right, each built with the same choices; None: one channel";
+inline constexpr const char* kLeftEar = "Left:";
+inline constexpr const char* kRightEar = "Right:";
 
 }  // namespace Messages

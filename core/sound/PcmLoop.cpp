@@ -46,9 +46,10 @@ void CrossfadeSeam(std::span<const float> tail, std::span<const float> head, std
   }
 }
 
-CPcmLoop::CPcmLoop(std::span<const std::uint8_t> pcm, int bits, int rate, bool loop)
+CPcmLoop::CPcmLoop(std::span<const std::uint8_t> pcm, int bits, int rate, bool loop, int channels)
     : m_pcm(pcm),
-      m_bytesPerFrame(bits == 8 ? 1 : 2),
+      m_width(bits == 8 ? 1 : 2),
+      m_bytesPerFrame(m_width * static_cast<std::size_t>(std::max(channels, 1))),
       m_frames(static_cast<std::int64_t>(pcm.size() / m_bytesPerFrame)),
       m_pass(m_frames),
       m_loop(loop && m_frames > 0) {
@@ -57,15 +58,18 @@ CPcmLoop::CPcmLoop(std::span<const std::uint8_t> pcm, int bits, int rate, bool l
   m_pass = m_frames - fade;
   const auto n = static_cast<std::size_t>(fade);
   std::vector<float> tail(n), head(n), mixed(n);
-  const std::size_t tailStart = static_cast<std::size_t>(m_pass);
-  for (std::size_t i = 0; i < n; ++i) {
-    tail[i] = Decode(&m_pcm[(tailStart + i) * m_bytesPerFrame], m_bytesPerFrame);
-    head[i] = Decode(&m_pcm[i * m_bytesPerFrame], m_bytesPerFrame);
-  }
-  CrossfadeSeam(tail, head, mixed);
+  const std::size_t tailStart = static_cast<std::size_t>(m_pass) * m_bytesPerFrame;
   m_seam.resize(n * m_bytesPerFrame);
-  for (std::size_t i = 0; i < n; ++i)
-    Encode(mixed[i], &m_seam[i * m_bytesPerFrame], m_bytesPerFrame);
+  // Each channel's values at its own offset in the frame, mixed on their own.
+  for (std::size_t offset = 0; offset < m_bytesPerFrame; offset += m_width) {
+    for (std::size_t i = 0; i < n; ++i) {
+      tail[i] = Decode(&m_pcm[tailStart + i * m_bytesPerFrame + offset], m_width);
+      head[i] = Decode(&m_pcm[i * m_bytesPerFrame + offset], m_width);
+    }
+    CrossfadeSeam(tail, head, mixed);
+    for (std::size_t i = 0; i < n; ++i)
+      Encode(mixed[i], &m_seam[i * m_bytesPerFrame + offset], m_width);
+  }
 }
 
 std::int64_t CPcmLoop::SoundFrameAt(std::int64_t streamFrame) const {

@@ -5,8 +5,8 @@
 #include <span>
 #include <vector>
 
-// A mono PCM sound read as a stream, once or over and over without a seam:
-// what the player feeds its output from. Standard C++ only.
+// A PCM sound (one channel or two) read as a stream, once or over and over
+// without a seam: what the player feeds its output from. Standard C++ only.
 namespace sound {
 
 // How long the crossfade at a loop's seam lasts, in seconds: long enough to
@@ -29,8 +29,10 @@ std::int64_t LoopCrossfadeFrames(std::int64_t frames, int rate);
 // kink. tail and head hold at least n values.
 void CrossfadeSeam(std::span<const float> tail, std::span<const float> head, std::span<float> out);
 
-// The bytes of a mono PCM sound (8-bit unsigned or 16-bit signed
-// little-endian samples), read in order once, or looped: the first pass
+// The bytes of a PCM sound (8-bit unsigned or 16-bit signed little-endian
+// values, `channels` of them per frame, interleaved), read in order once,
+// or looped: a "sample" below is one frame, and each channel is crossfaded
+// on its own, so left never mixes into right. The first pass
 // plays samples 0 .. N - F - 1, then every pass plays the seam (the last F
 // samples crossfaded into the first F, CrossfadeSeam) followed by samples
 // F .. N - F - 1, until the reader stops reading. So the stream runs on from
@@ -40,13 +42,14 @@ void CrossfadeSeam(std::span<const float> tail, std::span<const float> head, std
 // outlive it; owns the F mixed samples of the seam.
 class CPcmLoop {
  public:
-  // pcm holds whole samples of `bits` (8 or 16) at `rate` Hz; a trailing
-  // odd byte of a 16-bit sound is left out.
-  CPcmLoop(std::span<const std::uint8_t> pcm, int bits, int rate, bool loop);
+  // pcm holds whole frames of `channels` (1 or 2) values of `bits` (8 or
+  // 16) at `rate` frames per second; trailing bytes short of a frame are
+  // left out.
+  CPcmLoop(std::span<const std::uint8_t> pcm, int bits, int rate, bool loop, int channels = 1);
 
-  // Fills the start of out with the next whole samples; returns the bytes
+  // Fills the start of out with the next whole frames; returns the bytes
   // written. Fewer than out.size() only at the end of a sound played once
-  // (0 once it has all been read) or when out cannot hold a whole sample.
+  // (0 once it has all been read) or when out cannot hold a whole frame.
   std::size_t Read(std::span<std::uint8_t> out);
 
   bool Looping() const { return m_loop; }
@@ -60,11 +63,12 @@ class CPcmLoop {
 
  private:
   std::span<const std::uint8_t> m_pcm;
-  std::size_t m_bytesPerFrame;
+  std::size_t m_width;          // bytes per value, 1 or 2
+  std::size_t m_bytesPerFrame;  // m_width x channels
   std::int64_t m_frames;
   std::int64_t m_pass;
   bool m_loop;
-  std::vector<std::uint8_t> m_seam;  // F mixed samples, in the sound's format
+  std::vector<std::uint8_t> m_seam;  // F mixed frames, in the sound's format
   std::int64_t m_position = 0;       // stream samples read so far
 };
 

@@ -44,6 +44,10 @@ struct SoundRecipe {
   // 2 kHz tick is mixed into the sound; those outside the values played are
   // left out. Empty: no tick, and the sound is exactly as without the field.
   std::vector<std::int64_t> ticks = {};
+  // A second channel (0-based index into CC3d::m_analogs) for the right ear:
+  // a two-channel sound, `channel` on the left, each channel built with the
+  // same choices as its mono sound would be. None: the mono sound.
+  std::optional<int> right = std::nullopt;
 };
 
 // Whether spec asks for the plain waveform: Waveform, no filter, speed 1,

@@ -10,6 +10,7 @@
 #include "core/c3d/C3d.h"
 #include "core/sound/Filters.h"
 #include "core/sound/WaveChoices.h"
+#include "core/sound/WaveStereo.h"
 
 namespace sound {
 namespace {
@@ -40,24 +41,12 @@ void LoadFirstValues(std::vector<float>& soundBuffer, const RawChannel& raw) {
 }
 
 // A sink in front of another that adds ticks to the PCM values passing
-// through it (mono; 16-bit signed little-endian or 8-bit unsigned). The
-// 44-byte WAVE header passes unchanged. Owns nothing: `next` outlives it.
+// through it (mono). The 44-byte WAVE header passes unchanged. Owns
+// nothing: `next` outlives it.
 class CTickSink : public IByteSink {
  public:
   CTickSink(IByteSink& next, std::vector<std::int64_t> starts, std::uint32_t rate, int bits)
-      : m_next(next), m_starts(std::move(starts)), m_width(bits == 8 ? 1u : 2u) {
-    std::sort(m_starts.begin(), m_starts.end());
-    const auto length = static_cast<std::size_t>(std::lround(kTickSeconds * rate));
-    const double fade = std::max(1.0, kTickFadeSeconds * rate);
-    const double full = bits == 8 ? 127.0 : 32767.0;
-    m_tick.resize(length);
-    for (std::size_t n = 0; n < length; ++n) {
-      const double t = static_cast<double>(n);
-      const double envelope = std::min({1.0, t / fade, static_cast<double>(length - 1 - n) / fade});
-      m_tick[n] =
-          kTickLevel * full * envelope * std::sin(2.0 * std::numbers::pi * kTickHz * t / rate);
-    }
-  }
+      : m_next(next), m_ticks(std::move(starts), rate, bits), m_width(bits == 8 ? 1u : 2u) {}
 
   bool Write(std::span<const std::uint8_t> bytes) override {
     // m_buffer[0] lies at stream offset m_offset; a 16-bit value split
@@ -70,18 +59,9 @@ class CTickSink : public IByteSink {
       begin = static_cast<std::size_t>(
           std::min<std::uint64_t>(m_buffer.size(), kHeaderBytes - m_offset));
     const std::size_t end = begin + (m_buffer.size() - begin) / m_width * m_width;
-    for (std::size_t j = begin; j < end; j += m_width) {
-      const std::uint64_t n = (m_offset + j - kHeaderBytes) / m_width;
-      if (m_width == 1) {
-        const double v = static_cast<double>(m_buffer[j]) - 128.0 + TickAt(n);
-        m_buffer[j] = static_cast<std::uint8_t>(std::clamp(std::lround(v), -128L, 127L) + 128);
-      } else {
-        const auto stored = static_cast<std::int16_t>(m_buffer[j] | (m_buffer[j + 1] << 8));
-        const auto mixed = static_cast<std::uint16_t>(static_cast<std::int16_t>(
-            std::clamp(std::lround(stored + TickAt(n)), -32768L, 32767L)));
-        m_buffer[j] = static_cast<std::uint8_t>(mixed & 0xFF);
-        m_buffer[j + 1] = static_cast<std::uint8_t>(mixed >> 8);
-      }
+    if (end > begin) {
+      m_ticks.Mix((m_offset + begin - kHeaderBytes) / m_width,
+                  std::span<std::uint8_t>(m_buffer.data() + begin, end - begin));
     }
     m_carry.assign(m_buffer.begin() + static_cast<std::ptrdiff_t>(end), m_buffer.end());
     m_offset += end;
@@ -91,24 +71,9 @@ class CTickSink : public IByteSink {
  private:
   static constexpr std::uint64_t kHeaderBytes = 44;
 
-  // The sum of the ticks sounding at output sample n.
-  double TickAt(std::uint64_t n) const {
-    double sum = 0.0;
-    const auto at = static_cast<std::int64_t>(n);
-    auto it = std::upper_bound(m_starts.begin(), m_starts.end(), at);
-    while (it != m_starts.begin()) {
-      --it;
-      const std::int64_t k = at - *it;
-      if (k >= static_cast<std::int64_t>(m_tick.size())) break;
-      sum += m_tick[static_cast<std::size_t>(k)];
-    }
-    return sum;
-  }
-
   IByteSink& m_next;
-  std::vector<std::int64_t> m_starts;  // output samples, ascending
-  std::size_t m_width;                 // bytes per value
-  std::vector<double> m_tick;
+  CTickMixer m_ticks;
+  std::size_t m_width;  // bytes per value
   std::vector<std::uint8_t> m_buffer;
   std::vector<std::uint8_t> m_carry;  // the low byte of a value not yet complete
   std::uint64_t m_offset = 0;         // bytes passed on so far
@@ -129,15 +94,82 @@ std::int64_t OutputSampleOf(const CC3d& c3d, const SoundRecipe& spec, std::int64
 
 float AnalogRate(const CC3d& c3d) { return c3d.AnalogRate(); }
 
-std::optional<RawChannel> SpecSamples(const CC3d& c3d, const SoundRecipe& spec, ISoundHost& host) {
+CTickMixer::CTickMixer(std::vector<std::int64_t> starts, std::uint32_t rate, int bits)
+    : m_starts(std::move(starts)), m_width(bits == 8 ? 1u : 2u) {
+  std::sort(m_starts.begin(), m_starts.end());
+  const auto length = static_cast<std::size_t>(std::lround(kTickSeconds * rate));
+  const double fade = std::max(1.0, kTickFadeSeconds * rate);
+  const double full = bits == 8 ? 127.0 : 32767.0;
+  m_tick.resize(length);
+  for (std::size_t n = 0; n < length; ++n) {
+    const double t = static_cast<double>(n);
+    const double envelope = std::min({1.0, t / fade, static_cast<double>(length - 1 - n) / fade});
+    m_tick[n] =
+        kTickLevel * full * envelope * std::sin(2.0 * std::numbers::pi * kTickHz * t / rate);
+  }
+}
+
+void CTickMixer::Mix(std::uint64_t first, std::span<std::uint8_t> pcm) const {
+  for (std::size_t j = 0; j + m_width <= pcm.size(); j += m_width) {
+    const std::uint64_t n = first + j / m_width;
+    if (m_width == 1) {
+      const double v = static_cast<double>(pcm[j]) - 128.0 + TickAt(n);
+      pcm[j] = static_cast<std::uint8_t>(std::clamp(std::lround(v), -128L, 127L) + 128);
+    } else {
+      const auto stored = static_cast<std::int16_t>(pcm[j] | (pcm[j + 1] << 8));
+      const auto mixed = static_cast<std::uint16_t>(
+          static_cast<std::int16_t>(std::clamp(std::lround(stored + TickAt(n)), -32768L, 32767L)));
+      pcm[j] = static_cast<std::uint8_t>(mixed & 0xFF);
+      pcm[j + 1] = static_cast<std::uint8_t>(mixed >> 8);
+    }
+  }
+}
+
+double CTickMixer::TickAt(std::uint64_t n) const {
+  double sum = 0.0;
+  const auto at = static_cast<std::int64_t>(n);
+  auto it = std::upper_bound(m_starts.begin(), m_starts.end(), at);
+  while (it != m_starts.begin()) {
+    --it;
+    const std::int64_t k = at - *it;
+    if (k >= static_cast<std::int64_t>(m_tick.size())) break;
+    sum += m_tick[static_cast<std::size_t>(k)];
+  }
+  return sum;
+}
+
+std::vector<std::int64_t> TickStarts(const CC3d& c3d, const SoundRecipe& spec, int count) {
+  const std::int64_t first = spec.range ? spec.range->first : 0;
+  std::vector<std::int64_t> starts;
+  for (const std::int64_t index : spec.ticks) {
+    if (index >= first && index < first + count) starts.push_back(OutputSampleOf(c3d, spec, index));
+  }
+  return starts;
+}
+
+std::optional<RawChannel> ChannelValues(const CC3d& c3d, const SoundRecipe& spec, int channel) {
   const int available = c3d.GetAnalogSampleCount();
   const SampleSpan span = spec.range.value_or(SampleSpan{0, available});
   const bool spanInside =
       !spec.range || (span.count >= 1 && span.first >= 0 && span.first <= available - span.count);
   const CAnalog* analog =
-      spanInside ? UsableChannel(c3d, spec.channel, span.first + span.count) : nullptr;
+      spanInside ? UsableChannel(c3d, channel, span.first + span.count) : nullptr;
+  if (analog == nullptr) return std::nullopt;
+  RawChannel raw;
+  raw.count = std::max(span.count, 0);
+  if (c3d.m_bIntegerData) {
+    raw.ints = analog->IntSamples() + span.first;
+  } else {
+    raw.floats = analog->FloatSamples() + span.first;
+  }
+  return raw;
+}
+
+std::optional<RawChannel> SpecSamples(const CC3d& c3d, const SoundRecipe& spec, ISoundHost& host) {
+  const std::optional<RawChannel> raw = ChannelValues(c3d, spec, spec.channel);
+  const bool rightUsable = !spec.right || ChannelValues(c3d, spec, *spec.right).has_value();
   // The whole-number rate must come from a rate that truncates to uint32.
-  if (analog == nullptr || !(spec.rate >= 0.0f && spec.rate < 4294967296.0f)) {
+  if (!raw || !rightUsable || !(spec.rate >= 0.0f && spec.rate < 4294967296.0f)) {
     host.ShowMessage(Messages::kError);
     return std::nullopt;
   }
@@ -157,26 +189,15 @@ std::optional<RawChannel> SpecSamples(const CC3d& c3d, const SoundRecipe& spec, 
       return std::nullopt;
     }
   }
-  RawChannel raw;
-  raw.count = std::max(span.count, 0);
-  if (c3d.m_bIntegerData) {
-    raw.ints = analog->IntSamples() + span.first;
-  } else {
-    raw.floats = analog->FloatSamples() + span.first;
-  }
   return raw;
 }
 
 WaveOutcome EncodeSpec(const CC3d& c3d, const SoundRecipe& spec, const RawChannel& samples,
                        std::vector<float>& soundBuffer, IByteSink& sink, ISoundHost& host) {
+  if (spec.right) return EncodeStereo(c3d, spec, samples, soundBuffer, sink, host);
   if (spec.ticks.empty()) return EncodeUnticked(c3d, spec, samples, soundBuffer, sink, host);
-  const std::int64_t first = spec.range ? spec.range->first : 0;
-  std::vector<std::int64_t> starts;
-  for (const std::int64_t index : spec.ticks) {
-    if (index >= first && index < first + samples.count)
-      starts.push_back(OutputSampleOf(c3d, spec, index));
-  }
-  CTickSink ticked(sink, std::move(starts), static_cast<std::uint32_t>(spec.rate), spec.bits);
+  CTickSink ticked(sink, TickStarts(c3d, spec, samples.count),
+                   static_cast<std::uint32_t>(spec.rate), spec.bits);
   return EncodeUnticked(c3d, spec, samples, soundBuffer, ticked, host);
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "core/sound/SoundHost.h"
@@ -32,6 +33,31 @@ std::int64_t OutputSampleOf(const CC3d& c3d, const SoundRecipe& spec, std::int64
 // the correctly rounded product). Every rate comparison of a build uses it.
 float AnalogRate(const CC3d& c3d);
 
+// The ticks of a sound mixed into its PCM values: kTickSeconds of a kTickHz
+// sine at kTickLevel of full scale, faded in and out over
+// kTickFadeSeconds, from each start on, clipped to the sample width. Holds
+// the starts and one tick's values.
+class CTickMixer {
+ public:
+  // starts: output samples (any order); bits: 8 (unsigned) or 16 (signed
+  // little-endian); rate: the whole-number output rate in Hz.
+  CTickMixer(std::vector<std::int64_t> starts, std::uint32_t rate, int bits);
+  // Adds the ticks to pcm, whole values of one channel, the first of them
+  // output sample `first`; a trailing part of a value is left alone.
+  void Mix(std::uint64_t first, std::span<std::uint8_t> pcm) const;
+
+ private:
+  double TickAt(std::uint64_t n) const;  // the sum of the ticks sounding at output sample n
+
+  std::vector<std::int64_t> m_starts;  // output samples, ascending
+  std::size_t m_width;                 // bytes per value
+  std::vector<double> m_tick;
+};
+
+// The output samples of spec.ticks that lie among the `count` values spec
+// plays (OutputSampleOf each), in the order given.
+std::vector<std::int64_t> TickStarts(const CC3d& c3d, const SoundRecipe& spec, int count);
+
 // How a build ended.
 enum class WaveOutcome {
   Played,       // the file holds the sound and playback was started
@@ -49,8 +75,15 @@ enum class WaveOutcome {
 // spec.speed lies outside 1..1000 or a Pitch spec's range is not
 // 20 <= low < high <= 20000; and for a Waveform spec, after the message of
 // CheckFilterRates naming the limit, when a filter frequency is at or above
-// half the analog rate.
+// half the analog rate. With spec.right, its channel is checked as
+// spec.channel is ("Error" when it is out of range or its block is short);
+// the values returned are spec.channel's.
 std::optional<RawChannel> SpecSamples(const CC3d& c3d, const SoundRecipe& spec, ISoundHost& host);
+
+// The stored values of `channel` that spec plays (its range, or the first
+// GetAnalogSampleCount()), as SpecSamples finds them, without its other
+// checks and without a message; none when SpecSamples would refuse them.
+std::optional<RawChannel> ChannelValues(const CC3d& c3d, const SoundRecipe& spec, int channel);
 
 // Encodes `samples` (from SpecSamples of the same spec) into sink. A spec
 // that is not PlainWaveform is built by EncodeChoices (WaveChoices.h). The
@@ -70,6 +103,9 @@ std::optional<RawChannel> SpecSamples(const CC3d& c3d, const SoundRecipe& spec, 
 // full scale, faded in and out over kTickFadeSeconds) is added to the PCM
 // values from the output sample of each tick's stored value on, clipped to
 // the sample width; the header is unchanged.
+//
+// With spec.right, a two-channel sound (EncodeStereo, WaveStereo.h): each
+// channel as this builds it alone, interleaved.
 WaveOutcome EncodeSpec(const CC3d& c3d, const SoundRecipe& spec, const RawChannel& samples,
                        std::vector<float>& soundBuffer, IByteSink& sink, ISoundHost& host);
 

@@ -43,6 +43,26 @@ RawRange FilteredRange(SampleView view, const std::vector<FilterSpec>& filters, 
   return range;
 }
 
+void PutLe16(std::uint8_t*& p, std::uint16_t v) {
+  *p++ = static_cast<std::uint8_t>(v & 0xFFu);
+  *p++ = static_cast<std::uint8_t>(v >> 8);
+}
+
+// One stretch of values to little-endian PCM through map16 or map8.
+template <class Map16, class Map8>
+std::size_t MapValues(std::span<const float> values, int blockAlign, std::uint8_t* out, Map16 map16,
+                      Map8 map8) {
+  std::uint8_t* p = out;
+  if (blockAlign == 2) {
+    for (const float v : values) PutLe16(p, static_cast<std::uint16_t>(map16(v)));
+  } else {
+    for (const float v : values) *p++ = map8(v);
+  }
+  return static_cast<std::size_t>(p - out);
+}
+
+}  // namespace
+
 // The waveform of a channel at the output rate: its values minus offset,
 // through the filter chain at the analog rate, then the speed stage; handed
 // out as floats with offset added back. Owns its stages; borrows the view.
@@ -87,26 +107,8 @@ class CWaveformValues {
   std::vector<double> m_block;
 };
 
-void PutLe16(std::uint8_t*& p, std::uint16_t v) {
-  *p++ = static_cast<std::uint8_t>(v & 0xFFu);
-  *p++ = static_cast<std::uint8_t>(v >> 8);
-}
-
-// One stretch of values to little-endian PCM through map16 or map8.
-template <class Map16, class Map8>
-std::size_t MapValues(std::span<const float> values, int blockAlign, std::uint8_t* out, Map16 map16,
-                      Map8 map8) {
-  std::uint8_t* p = out;
-  if (blockAlign == 2) {
-    for (const float v : values) PutLe16(p, static_cast<std::uint16_t>(map16(v)));
-  } else {
-    for (const float v : values) *p++ = map8(v);
-  }
-  return static_cast<std::size_t>(p - out);
-}
-
 // How a generated sound's floats become PCM.
-struct PcmMapping {
+struct CChoicePcm::Mapping {
   enum class Kind { Recorded, Fit, Unit } kind = Kind::Unit;
   CFitScale fit{RawRange{}};
 
@@ -125,18 +127,64 @@ struct PcmMapping {
   }
 };
 
-}  // namespace
-
-WaveOutcome EncodeChoices(const CC3d& c3d, const SoundRecipe& spec, const RawChannel& samples,
-                          std::vector<float>& soundBuffer, IByteSink& sink, ISoundHost& host) {
+CChoicePcm::CChoicePcm(const CC3d& c3d, const SoundRecipe& spec, const RawChannel& samples,
+                       const std::function<void(const std::string&)>& hint)
+    : m_mapping(std::make_unique<Mapping>()), m_blockAlign(spec.bits == 16 ? 2 : 1) {
   const double analogRate = AnalogRate(c3d);
-  const auto wholeRate = static_cast<std::uint32_t>(spec.rate);  // range checked by SpecSamples
-  const double outputRate = wholeRate;
+  const double outputRate = static_cast<std::uint32_t>(spec.rate);  // checked by SpecSamples
   const SampleView view = ViewOf(samples);
-  const int blockAlign = spec.bits == 16 ? 2 : 1;
   // A negative SCALE turns the physical value round: a pitch follows it.
   const bool falling =
       c3d.m_analogs[static_cast<std::size_t>(spec.channel)]->m_fScale < 0.0f;  // a checked index
+  switch (spec.mode) {
+    case SoundMode::Pitch:
+      m_pitch = std::make_unique<CPitchTone>(view, analogRate, outputRate, spec.pitch, falling);
+      m_length = m_pitch->Length();
+      break;
+    case SoundMode::Auto: {
+      AutoAnalysis analysis = AnalyseForAuto(view, analogRate);
+      hint(analysis.hint);
+      m_auto =
+          std::make_unique<CAutoSound>(view, analogRate, outputRate, std::move(analysis), falling);
+      m_length = m_auto->Length();
+      break;
+    }
+    case SoundMode::Waveform: {
+      const bool fit = spec.level == SoundLevel::FitToChannel;
+      if (fit) {
+        const SampleSpan span = spec.range.value_or(SampleSpan{0, c3d.GetAnalogSampleCount()});
+        *m_mapping = {Mapping::Kind::Fit,
+                      CFitScale(spec.filters.empty()
+                                    ? ChannelRawRange(c3d, spec.channel, span.first, span.count)
+                                    : FilteredRange(view, spec.filters, analogRate))};
+      } else {
+        m_mapping->kind = Mapping::Kind::Recorded;
+      }
+      m_waveform = std::make_unique<CWaveformValues>(view, fit ? 0.0 : kRecordedSilence, spec,
+                                                     analogRate, outputRate);
+      m_length = m_waveform->Length();
+      break;
+    }
+  }
+}
+
+CChoicePcm::~CChoicePcm() = default;
+
+std::size_t CChoicePcm::Next(std::span<float> values, std::uint8_t* out) {
+  const std::size_t got = m_pitch      ? m_pitch->Read(values)
+                          : m_auto     ? m_auto->Read(values)
+                          : m_waveform ? m_waveform->Read(values)
+                                       : 0;
+  // A generator that ends early leaves silence: NaN maps to it in every mapping.
+  std::fill(values.begin() + static_cast<std::ptrdiff_t>(got), values.end(),
+            std::numeric_limits<float>::quiet_NaN());
+  return m_mapping->Map(values, m_blockAlign, out);
+}
+
+WaveOutcome EncodeChoices(const CC3d& c3d, const SoundRecipe& spec, const RawChannel& samples,
+                          std::vector<float>& soundBuffer, IByteSink& sink, ISoundHost& host) {
+  const auto wholeRate = static_cast<std::uint32_t>(spec.rate);  // range checked by SpecSamples
+  const int blockAlign = spec.bits == 16 ? 2 : 1;
 
   host.BeginWaitCursor();
   bool waiting = true;
@@ -145,47 +193,8 @@ WaveOutcome EncodeChoices(const CC3d& c3d, const SoundRecipe& spec, const RawCha
     waiting = false;
   };
   try {
-    // The generator of the chosen sound, read through `read`.
-    std::unique_ptr<CPitchTone> pitch;
-    std::unique_ptr<CAutoSound> autoSound;
-    std::unique_ptr<CWaveformValues> waveform;
-    std::function<std::size_t(std::span<float>)> read;
-    std::int64_t length = 0;
-    PcmMapping mapping;
-    switch (spec.mode) {
-      case SoundMode::Pitch:
-        pitch = std::make_unique<CPitchTone>(view, analogRate, outputRate, spec.pitch, falling);
-        length = pitch->Length();
-        read = [&pitch](std::span<float> out) { return pitch->Read(out); };
-        break;
-      case SoundMode::Auto: {
-        AutoAnalysis analysis = AnalyseForAuto(view, analogRate);
-        host.ShowHint(analysis.hint);
-        autoSound = std::make_unique<CAutoSound>(view, analogRate, outputRate, std::move(analysis),
-                                                 falling);
-        length = autoSound->Length();
-        read = [&autoSound](std::span<float> out) { return autoSound->Read(out); };
-        break;
-      }
-      case SoundMode::Waveform: {
-        const bool fit = spec.level == SoundLevel::FitToChannel;
-        if (fit) {
-          const SampleSpan span = spec.range.value_or(SampleSpan{0, c3d.GetAnalogSampleCount()});
-          mapping = {PcmMapping::Kind::Fit,
-                     CFitScale(spec.filters.empty()
-                                   ? ChannelRawRange(c3d, spec.channel, span.first, span.count)
-                                   : FilteredRange(view, spec.filters, analogRate))};
-        } else {
-          mapping.kind = PcmMapping::Kind::Recorded;
-        }
-        waveform = std::make_unique<CWaveformValues>(view, fit ? 0.0 : kRecordedSilence, spec,
-                                                     analogRate, outputRate);
-        length = waveform->Length();
-        read = [&waveform](std::span<float> out) { return waveform->Read(out); };
-        break;
-      }
-    }
-
+    CChoicePcm pcm(c3d, spec, samples, [&host](const std::string& text) { host.ShowHint(text); });
+    const std::int64_t length = pcm.Length();
     const auto dataBytes = static_cast<std::uint64_t>(std::max<std::int64_t>(length, 0)) *
                            static_cast<std::uint64_t>(blockAlign);
     if (dataBytes > kMaxWaveDataBytes) {
@@ -207,11 +216,7 @@ WaveOutcome EncodeChoices(const CC3d& c3d, const SoundRecipe& spec, const RawCha
     for (std::int64_t from = 0; written && from < length;) {
       const auto n = static_cast<std::size_t>(std::min<std::int64_t>(kSoundStretch, length - from));
       soundBuffer.resize(n);  // within the reserved block
-      const std::size_t got = read(soundBuffer);
-      // A generator that ends early leaves silence: NaN maps to it in every mapping.
-      std::fill(soundBuffer.begin() + static_cast<std::ptrdiff_t>(got), soundBuffer.end(),
-                std::numeric_limits<float>::quiet_NaN());
-      const std::size_t size = mapping.Map(soundBuffer, blockAlign, bytes.data());
+      const std::size_t size = pcm.Next(soundBuffer, bytes.data());
       written = sink.Write(std::span<const std::uint8_t>(bytes.data(), size));
       from += static_cast<std::int64_t>(n);
     }

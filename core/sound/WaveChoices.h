@@ -1,5 +1,9 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
 #include <vector>
 
 #include "core/sound/SoundHost.h"
@@ -36,5 +40,43 @@ namespace sound {
 // and ends holding at most kSoundStretch values.
 WaveOutcome EncodeChoices(const CC3d& c3d, const SoundRecipe& spec, const RawChannel& samples,
                           std::vector<float>& soundBuffer, IByteSink& sink, ISoundHost& host);
+
+class CPitchTone;
+class CAutoSound;
+class CWaveformValues;
+
+// The PCM of one sound EncodeChoices builds, a stretch at a time, without
+// its header: the generator spec chooses and its float-to-PCM mapping.
+// EncodeChoices writes the header and then Next until Length(); a
+// two-channel sound reads two of them side by side. Borrows samples (and
+// through them the CC3d), which must outlive it; owns its generator.
+class CChoicePcm {
+ public:
+  // Sets up the generator (for Auto, the look over the channel; for a
+  // fitted filtered waveform, the pass that finds its range). hint receives
+  // Auto's note (what it chose and why) as soon as it is known. May throw
+  // std::bad_alloc.
+  CChoicePcm(const CC3d& c3d, const SoundRecipe& spec, const RawChannel& samples,
+             const std::function<void(const std::string&)>& hint);
+  ~CChoicePcm();
+  CChoicePcm(const CChoicePcm&) = delete;
+  CChoicePcm& operator=(const CChoicePcm&) = delete;
+
+  std::int64_t Length() const { return m_length; }  // samples of the sound
+  // The PCM bytes of the next values.size() samples (fewer than that may
+  // remain: the missing ones are silent) into out, room for values.size()
+  // samples of the spec's width; values is the float block they are
+  // produced in. Returns the number of bytes. May throw std::bad_alloc.
+  std::size_t Next(std::span<float> values, std::uint8_t* out);
+
+ private:
+  struct Mapping;
+  std::unique_ptr<CPitchTone> m_pitch;
+  std::unique_ptr<CAutoSound> m_auto;
+  std::unique_ptr<CWaveformValues> m_waveform;
+  std::unique_ptr<Mapping> m_mapping;
+  std::int64_t m_length = 0;
+  int m_blockAlign = 2;  // bytes per sample, 1 or 2
+};
 
 }  // namespace sound

@@ -93,20 +93,23 @@ std::uint8_t PcmSample8(float s) {
   return static_cast<std::uint8_t>((Low16(d * 128.0) + 128u) & 0xFFu);
 }
 
-std::array<std::uint8_t, 44> WaveHeader(std::uint32_t rate, int bits, std::uint32_t dataBytes) {
-  const std::uint16_t blockAlign = bits == 16 ? 2 : 1;
+std::array<std::uint8_t, 44> WaveHeader(std::uint32_t rate, int bits, std::uint32_t dataBytes,
+                                        int channels) {
+  const std::uint16_t width = bits == 16 ? 2 : 1;  // bytes per value
+  const std::uint16_t count = channels == 2 ? 2 : 1;
+  const std::uint16_t blockAlign = width * count;  // bytes per frame: one value per channel
   std::array<std::uint8_t, 44> h{};
   std::memcpy(&h[0], "RIFF", 4);
   PutLe32(&h[4], 0);  // RIFF chunk size: filled in by the encoder, which knows the data size
   std::memcpy(&h[8], "WAVE", 4);
   std::memcpy(&h[12], "fmt ", 4);
-  PutLe32(&h[16], 16);  // format chunk size of plain PCM
-  PutLe16(&h[20], 1);   // format tag 1: PCM
-  PutLe16(&h[22], 1);   // mono
+  PutLe32(&h[16], 16);     // format chunk size of plain PCM
+  PutLe16(&h[20], 1);      // format tag 1: PCM
+  PutLe16(&h[22], count);  // channels: 1 mono, 2 stereo
   PutLe32(&h[24], rate);
   PutLe32(&h[28], rate * blockAlign);  // average bytes per second (R <= 44100 after the checks)
   PutLe16(&h[32], blockAlign);
-  PutLe16(&h[34], static_cast<std::uint16_t>(blockAlign * 8));  // bits per sample, 8 or 16
+  PutLe16(&h[34], static_cast<std::uint16_t>(width * 8));  // bits per sample, 8 or 16
   std::memcpy(&h[36], "data", 4);
   PutLe32(&h[40], dataBytes);
   return h;
@@ -140,18 +143,22 @@ CWaveEncoder::Result CWaveEncoder::Encode(std::vector<float>& soundBuffer, IByte
   }
   const auto header = Header();
   if (!sink.Write(header)) return Result::SinkFailed;
-  const CFitScale* fit = m_fit ? &*m_fit : nullptr;
   for (int from = 0; from < n;) {
     const int length = std::min(kSoundStretch, n - from);
     soundBuffer.resize(static_cast<std::size_t>(length));  // within the reserved block
-    m_sound.Produce(from, soundBuffer);
-    const int filled = std::clamp(m_sound.TailStart() - from, 0, length);
-    const std::size_t size =
-        MapStretch(soundBuffer, static_cast<std::size_t>(filled), m_blockAlign, fit, bytes.data());
+    const std::size_t size = Stretch(from, soundBuffer, bytes.data());
     if (!sink.Write(std::span<const std::uint8_t>(bytes.data(), size))) return Result::SinkFailed;
     from += length;
   }
   return Result::Written;
+}
+
+std::size_t CWaveEncoder::Stretch(int from, std::span<float> values, std::uint8_t* out) const {
+  m_sound.Produce(from, values);
+  const int length = static_cast<int>(values.size());  // at most Length() - from
+  const int filled = std::clamp(m_sound.TailStart() - from, 0, length);
+  const CFitScale* fit = m_fit ? &*m_fit : nullptr;
+  return MapStretch(values, static_cast<std::size_t>(filled), m_blockAlign, fit, out);
 }
 
 }  // namespace sound

@@ -30,10 +30,12 @@ inline constexpr int kSoundStretch = 32768;
 std::int16_t PcmSample16(float s);
 std::uint8_t PcmSample8(float s);
 
-// The 44 header bytes of a mono PCM WAVE file of `rate` Hz, `bits` 8 or 16,
-// holding dataBytes of samples. The RIFF chunk size field (offset 4) is 0;
-// CWaveEncoder::Header fills it in.
-std::array<std::uint8_t, 44> WaveHeader(std::uint32_t rate, int bits, std::uint32_t dataBytes);
+// The 44 header bytes of a PCM WAVE file of `rate` Hz, `bits` 8 or 16,
+// `channels` 1 (mono) or 2 (interleaved left, right), holding dataBytes of
+// samples. The RIFF chunk size field (offset 4) is 0; CWaveEncoder::Header
+// fills it in.
+std::array<std::uint8_t, 44> WaveHeader(std::uint32_t rate, int bits, std::uint32_t dataBytes,
+                                        int channels = 1);
 
 // Where encoded bytes go: a file, a pipe, memory. Borrowed by the encoder
 // for one Encode call.
@@ -80,6 +82,13 @@ class CWaveEncoder {
   // resized to each stretch (at most kSoundStretch values); afterwards it
   // holds the last stretch written. Only when FitsWave().
   Result Encode(std::vector<float>& soundBuffer, IByteSink& sink) const;
+
+  // The PCM bytes of slots from .. from + values.size() - 1 (below
+  // Sound().Length()) into out (room for values.size() samples), mapped as
+  // Encode maps them; values is the float block they are produced in.
+  // Returns the number of bytes. Encode is the header and then this, a
+  // stretch at a time.
+  std::size_t Stretch(int from, std::span<float> values, std::uint8_t* out) const;
 
  private:
   CSoundStream m_sound;

@@ -43,9 +43,11 @@ bool ParsePcmWave(std::span<const std::uint8_t> bytes, PcmWaveInfo& info, std::s
       info.rate = Le32(f + 4);
       const std::uint16_t blockAlign = Le16(f + 12);
       info.bits = Le16(f + 14);
-      if (tag != 1 || channels != 1 || (info.bits != 8 && info.bits != 16) ||
-          blockAlign != info.bits / 8) {
-        why = Messages::kWaveNotMonoPcm;
+      info.channels = channels;
+      // A frame holds one value of each channel, left before right.
+      if (tag != 1 || (channels != 1 && channels != 2) || (info.bits != 8 && info.bits != 16) ||
+          blockAlign != channels * (info.bits / 8)) {
+        why = Messages::kWaveNotPcm;
         return false;
       }
       if (info.rate < 1 || info.rate > 44100) {
@@ -58,9 +60,9 @@ bool ParsePcmWave(std::span<const std::uint8_t> bytes, PcmWaveInfo& info, std::s
         why = Messages::kWaveDataBeforeFormat;
         return false;
       }
-      const std::size_t sampleBytes = static_cast<std::size_t>(info.bits / 8);
+      const auto frameBytes = static_cast<std::size_t>(info.channels * (info.bits / 8));
       info.dataOffset = body;
-      info.dataBytes = std::min(size, available) / sampleBytes * sampleBytes;
+      info.dataBytes = std::min(size, available) / frameBytes * frameBytes;
       return true;
     }
     if (size > available) break;

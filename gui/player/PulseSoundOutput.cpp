@@ -92,7 +92,7 @@ void Feed(CPulseSession& session, const PcmSound& sound) {
   pa_sample_spec sampleFormat;
   sampleFormat.format = sound.bits == 8 ? PA_SAMPLE_U8 : PA_SAMPLE_S16LE;
   sampleFormat.rate = static_cast<std::uint32_t>(sound.rate);
-  sampleFormat.channels = 1;
+  sampleFormat.channels = static_cast<std::uint8_t>(sound.channels);  // 1 or 2
   pa_buffer_attr attr;
   attr.maxlength = static_cast<std::uint32_t>(-1);
   attr.tlength = static_cast<std::uint32_t>(pa_usec_to_bytes(kQueueUs, &sampleFormat));
@@ -124,7 +124,7 @@ void Feed(CPulseSession& session, const PcmSound& sound) {
   // The samples in order, once or looped; read a chunk at a time.
   sound::CPcmLoop source(std::span(reinterpret_cast<const std::uint8_t*>(samples.constData()),
                                    static_cast<std::size_t>(samples.size())),
-                         sound.bits, sound.rate, sound.loop);
+                         sound.bits, sound.rate, sound.loop, sound.channels);
   std::vector<std::uint8_t> block(chunk);
   std::size_t written = 0;
   QString failure;

@@ -44,12 +44,13 @@ struct CQtSession : CSoundSession {
 // A looped sound as a device the sink pulls from: it never runs dry.
 class CPcmLoopDevice : public QIODevice {
  public:
-  // Reads `pcm` (kept) looped from its start; opens the device.
-  void Begin(const QByteArray& pcm, int bits, int rate) {
+  // Reads `pcm` (kept, frames of `channels` values) looped from its start;
+  // opens the device.
+  void Begin(const QByteArray& pcm, int bits, int rate, int channels) {
     m_pcm = pcm;
     m_loop.emplace(std::span(reinterpret_cast<const std::uint8_t*>(m_pcm.constData()),
                              static_cast<std::size_t>(m_pcm.size())),
-                   bits, rate, true);
+                   bits, rate, true, channels);
     open(QIODevice::ReadOnly);
   }
   void End() {
@@ -92,7 +93,7 @@ class CSinkFeeder : public QObject {
     if (session->Stopped()) return;
     QAudioFormat format;
     format.setSampleRate(sound.rate);
-    format.setChannelCount(1);
+    format.setChannelCount(sound.channels);
     format.setSampleFormat(sound.bits == 8 ? QAudioFormat::UInt8 : QAudioFormat::Int16);
     const QAudioDevice device = QMediaDevices::defaultAudioOutput();
     if (device.isNull()) {
@@ -110,7 +111,7 @@ class CSinkFeeder : public QObject {
     m_pcm = sound.samples;
     QIODevice* source = &m_source;
     if (sound.loop) {
-      m_loopSource.Begin(m_pcm, sound.bits, sound.rate);
+      m_loopSource.Begin(m_pcm, sound.bits, sound.rate, sound.channels);
       source = &m_loopSource;
     } else {
       m_source.setBuffer(&m_pcm);

@@ -7,11 +7,12 @@
 
 #include "gui/player/SoundSession.h"
 
-// A mono PCM sound in memory, as the player hands it to an output.
+// A PCM sound in memory, as the player hands it to an output.
 struct PcmSound {
-  QByteArray samples;  // 8-bit unsigned or 16-bit signed little-endian
+  QByteArray samples;  // 8-bit unsigned or 16-bit signed little-endian, frames interleaved
   int bits = 16;       // 8 or 16
-  int rate = 0;        // samples per second, 1 to 44100
+  int rate = 0;        // frames per second, 1 to 44100
+  int channels = 1;    // 1, or 2 (left value, then right, in each frame)
   // Played over and over until stopped, each pass joined to the next by a
   // short crossfade (sound::CPcmLoop); never ends by itself.
   bool loop = false;

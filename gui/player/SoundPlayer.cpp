@@ -57,6 +57,7 @@ CSoundPlayer::PlayResult CSoundPlayer::Play(const QString& path, PlayMode mode) 
       bytes.mid(static_cast<qsizetype>(info.dataOffset), static_cast<qsizetype>(info.dataBytes));
   sound.bits = info.bits;
   sound.rate = static_cast<int>(info.rate);  // at most 44100
+  sound.channels = info.channels;
   sound.loop = mode == PlayMode::Loop;
   const quint64 generation = ++m_generation;
   // Called on the output's thread: the news travels to this one, where a
@@ -66,12 +67,14 @@ CSoundPlayer::PlayResult CSoundPlayer::Play(const QString& path, PlayMode mode) 
         this, [this, generation, error] { OnEnded(generation, error); }, Qt::QueuedConnection);
   };
   m_output->Start(sound, onEnded);
-  m_durationUs = static_cast<qint64>(static_cast<double>(info.dataBytes) /
-                                     static_cast<double>(info.bits / 8) * 1e6 / info.rate);
+  m_durationUs =
+      static_cast<qint64>(static_cast<double>(info.dataBytes) /
+                          static_cast<double>(info.channels * (info.bits / 8)) * 1e6 / info.rate);
   m_rate = sound.rate;
   m_loopPass = 0;
   if (sound.loop) {
-    const auto frames = static_cast<std::int64_t>(info.dataBytes / (info.bits / 8));
+    const auto frames =
+        static_cast<std::int64_t>(info.dataBytes / (info.channels * (info.bits / 8)));
     m_loopPass = frames - sound::LoopCrossfadeFrames(frames, sound.rate);
   }
   m_playing = true;

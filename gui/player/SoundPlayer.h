@@ -6,8 +6,8 @@
 
 #include "gui/player/SoundOutput.h"
 
-// The application's one sound player: plays a mono PCM WAVE file, once or
-// looped, asynchronously through the platform's audio output (ISoundOutput: a
+// The application's one sound player: plays a PCM WAVE file (one channel or
+// two), once or looped, asynchronously through the platform's audio output (ISoundOutput: a
 // PulseAudio stream of its own on Linux, Qt Multimedia's QAudioSink
 // elsewhere), from an in-memory copy of the file, and stops at once on
 // Purge. The application object owns it (the command-line tool keeps one on
@@ -35,7 +35,7 @@ class CSoundPlayer : public QObject {
     // LastError() says why).
     Playing,
     Empty,       // a valid file with no samples: nothing to play, nothing started
-    Unreadable,  // the file cannot be read or is not a mono 8/16-bit PCM WAVE
+    Unreadable,  // the file cannot be read or is not a one- or two-channel 8/16-bit PCM WAVE
   };
 
   // How often a sound plays: once, or over and over until Purge (each pass

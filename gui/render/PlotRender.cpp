@@ -116,6 +116,27 @@ void RenderAnalogPlot(QPainter& painter, const QRect& rect, const CC3d* c3d, int
   painter.restore();
 }
 
+QColor OverlayTraceColor() { return QColor(224, 112, 0); }
+
+void RenderOverlayTrace(QPainter& painter, const QRect& rect, const CC3d* c3d, int channel,
+                        const QColor& color, PlotRange range, const CPlotSummary* summary) {
+  if (summary != nullptr && (c3d == nullptr || !summary->Describes(*c3d, channel)))
+    summary = nullptr;
+  const CPlotTrace trace(c3d, channel, rect.width(), rect.height(), range, summary);
+  if (!trace.Draws() || trace.Count() == 0) return;
+  painter.save();
+  painter.setRenderHint(QPainter::Antialiasing, false);
+  painter.setClipRect(rect, Qt::IntersectClip);
+  painter.translate(rect.topLeft());
+  painter.setPen(CosmeticPen(color, Qt::SolidLine));
+  painter.setBrush(Qt::white);
+  if (trace.HasMarkers())
+    DrawTraceWithMarkers(painter, trace);
+  else
+    DrawTrace(painter, trace, PlotPath::Merged, summary);
+  painter.restore();
+}
+
 QColor EventColor(char side) {
   switch (side) {
     case 'L':

@@ -58,6 +58,18 @@ void RenderAnalogPlot(QPainter& painter, const QRect& rect, const CC3d* c3d, int
                       const PlotColors& colors, PlotRange range, const CPlotSummary* summary,
                       PlotPath path = PlotPath::Merged);
 
+// The colour of a second channel's trace drawn over the first: orange,
+// apart from the trace's caption blue and the events' colours.
+QColor OverlayTraceColor();
+
+// Draws the trace of `channel` over the samples [range.first, range.last)
+// into `rect` over what is there, in `color`: the trace (and sample
+// markers) RenderAnalogPlot draws for it, fitted to its own extremes, with
+// neither background nor grid. Draws nothing when c3d is null or channel
+// is not one of its analog channels. `summary` as for RenderAnalogPlot.
+void RenderOverlayTrace(QPainter& painter, const QRect& rect, const CC3d* c3d, int channel,
+                        const QColor& color, PlotRange range, const CPlotSummary* summary);
+
 // The colour of an event of this side: left red, right green, general purple.
 QColor EventColor(char side);
 

@@ -49,6 +49,8 @@ CAnalogPlot::CAnalogPlot(QWidget* parent) : QFrame(parent) {
     // The readout under a mouse that stays put reads the new values.
     if (underMouse()) emit Hovered(mapFromGlobal(QCursor::pos()).x());
   });
+  m_pRightFiltered = new CFilteredPlot(this);
+  connect(m_pRightFiltered, &CFilteredPlot::Ready, this, qOverload<>(&CAnalogPlot::update));
   // Anywhere in the plot's window, so they work while the plot has no focus.
   for (const auto& [key, direction] :
        {std::pair{Qt::Key_BracketLeft, -1}, std::pair{Qt::Key_BracketRight, 1}}) {
@@ -215,6 +217,9 @@ void CAnalogPlot::paintEvent(QPaintEvent* event) {
     RenderAnalogPlot(painter, inside, filtered != nullptr ? filtered : m_pC3d,
                      filtered != nullptr ? 0 : m_nChannel, PlotColorsFrom(palette()), range,
                      filtered != nullptr ? m_pFiltered->Summary() : m_summary.get());
+    // No right channel wants nothing (and stops a filtering under way).
+    m_pRightFiltered->Want(m_pC3d, m_nRightChannel, m_filters);
+    if (m_nRightChannel >= 0) PaintRightChannel(painter, inside, range);
     RenderPlotEvents(painter, inside, EventMarks());
     if (m_drawnC3d != m_pC3d || m_drawnChannel != m_nChannel || m_drawnRange != range ||
         m_drawnWidth != inside.width()) {
@@ -235,6 +240,23 @@ void CAnalogPlot::paintEvent(QPaintEvent* event) {
     }
   }
   QFrame::paintEvent(event);
+}
+
+void CAnalogPlot::PaintRightChannel(QPainter& painter, const QRect& inside, PlotRange range) {
+  if (m_pC3d == nullptr || static_cast<std::size_t>(m_nRightChannel) >= m_pC3d->m_analogs.size())
+    return;
+  // Through the filters once their values exist; plain until then.
+  if (const CC3d* filtered = m_pRightFiltered->ValuesFor(m_pC3d, m_nRightChannel, m_filters)) {
+    RenderOverlayTrace(painter, inside, filtered, 0, OverlayTraceColor(), range,
+                       m_pRightFiltered->Summary());
+    return;
+  }
+  if (!m_rightSummary || !m_rightSummary->Describes(*m_pC3d, m_nRightChannel)) {
+    const CWaitCursor wait;  // one pass over the channel, once
+    m_rightSummary = std::make_unique<CPlotSummary>(*m_pC3d, m_nRightChannel);
+  }
+  RenderOverlayTrace(painter, inside, m_pC3d, m_nRightChannel, OverlayTraceColor(), range,
+                     m_rightSummary.get());
 }
 
 void CAnalogPlot::wheelEvent(QWheelEvent* event) {

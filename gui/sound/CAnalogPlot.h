@@ -16,6 +16,7 @@
 class CC3d;
 class CFilteredPlot;
 class CPlotSummary;
+class QPainter;
 
 // The plot area of the sound dialog: a sunken frame that paints one analog
 // channel of a loaded file as a line graph over a dotted grid. The dialog
@@ -47,6 +48,10 @@ class CAnalogPlot : public QFrame {
 
   CC3d* m_pC3d = nullptr;  // the file whose channel is drawn; not owned
   int m_nChannel = -1;     // 0-based index into m_pC3d->m_analogs; -1 draws nothing
+  // A second channel drawn over the first in its own colour, fitted to its
+  // own extremes over the same samples (through the sound's filters, as the
+  // first, once their values exist); -1 draws none.
+  int m_nRightChannel = -1;
 
   // The samples [first, last) shown for the current channel: the whole
   // channel ({0, n}) unless the user zoomed this channel of this file.
@@ -115,8 +120,9 @@ class CAnalogPlot : public QFrame {
 
  protected:
   // Draws the visible range into the area inside the frame (one call to
-  // RenderAnalogPlot), the playhead over it, then the frame itself. The wait
-  // cursor shows while a channel's summary is built (one pass over its
+  // RenderAnalogPlot), m_nRightChannel's trace over it (RenderOverlayTrace),
+  // the events, the selection, the playhead, then the frame itself. The
+  // wait cursor shows while a channel's summary is built (one pass over its
   // samples); the paints after it are short.
   void paintEvent(QPaintEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
@@ -131,6 +137,10 @@ class CAnalogPlot : public QFrame {
  private:
   std::int64_t SampleCount() const;
   void OnPlayheadTick();
+  // Draws m_nRightChannel's trace over `range` into `inside`: through the
+  // filters when their values are ready (m_pRightFiltered), else plain (its
+  // summary built on first use).
+  void PaintRightChannel(QPainter& painter, const QRect& inside, PlotRange range);
   // The filtered values of the channel and their summary when they are
   // drawn (ShowsFiltered); null otherwise.
   const CC3d* FilteredValues() const;
@@ -139,10 +149,12 @@ class CAnalogPlot : public QFrame {
   // A click at column x (no drag): clears a selection it lies outside of.
   void OnClick(double x);
 
-  std::unique_ptr<CPlotSummary> m_summary;   // of the channel last painted
-  std::vector<sound::FilterSpec> m_filters;  // the sound's; empty: none
-  CFilteredPlot* m_pFiltered = nullptr;      // Qt child
-  mutable CPlotEvents m_events;              // a cache of the file's events, read once per file
+  std::unique_ptr<CPlotSummary> m_summary;       // of the channel last painted
+  std::unique_ptr<CPlotSummary> m_rightSummary;  // of the overlaid channel last painted
+  std::vector<sound::FilterSpec> m_filters;      // the sound's; empty: none
+  CFilteredPlot* m_pFiltered = nullptr;          // Qt child
+  CFilteredPlot* m_pRightFiltered = nullptr;     // Qt child: the overlaid channel's
+  mutable CPlotEvents m_events;                  // a cache of the file's events, read once per file
   // The event "[" or "]" last centred and the view it gave: from that view
   // the next press goes on from the event, not from the clamped centre.
   std::int64_t m_eventTarget = -1;

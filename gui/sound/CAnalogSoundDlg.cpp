@@ -103,6 +103,8 @@ QWidget* CAnalogSoundDlg::GetDlgItem(int nID) {
       return m_pCheckTicks;
     case IDC_LOOP:
       return m_pLoop;
+    case IDC_RIGHT_EAR:
+      return m_pComboRightEar;
     default:
       return nullptr;
   }
@@ -166,6 +168,7 @@ void CAnalogSoundDlg::FillChannelCombo() {
         Qt::ToolTipRole);
   }
   FitChannelListWidth(names);
+  FillRightEarCombo(names);
   PlaceControls();  // the box may take some of a grown dialog's room
 }
 
@@ -318,6 +321,7 @@ bool CAnalogSoundDlg::ReadSaveChoice(sounddlg::SoundSaveChoice& choice) {
   choice.range = SoundRange(choice.channel);
   choice.whole = !PlayedPart(choice.channel);
   choice.selection = choice.channel == m_plot.m_nChannel && m_plot.Selection();
+  choice.right = RightEarChannel();
   return true;
 }
 
@@ -384,6 +388,7 @@ sound::SoundRecipe CAnalogSoundDlg::BuildSpec(int channel, int bits, float rate)
   }
   sounddlg::ApplySoundChoice(m_soundChoice, spec);
   sounddlg::ApplyTicks(m_soundChoice, *m_pC3d, spec);
+  spec.right = RightEarChannel();
   return spec;
 }
 

@@ -35,7 +35,9 @@ class QShowEvent;
 // the channel is heard as (Waveform, Pitch with its range, or Auto), and
 // for Waveform a Filter and a Speed, and "Tick at events"; Play and Save
 // build one SoundRecipe from all of them, and the hint line says what Auto
-// chose and why. The plot draws the channel through the chosen filter. The dialog opens at its
+// chose and why. The plot draws the channel through the chosen filter. A
+// Right ear choice adds a second channel: Play and Save then build a
+// two-channel sound, and the plot overlays that channel. The dialog opens at its
 // template size and may be made larger: the plot takes the room (the
 // channel box as much of it as its longest name needs, up to half). The
 // plot is placed as one control with its time ruler and readout (CPlotView).
@@ -70,6 +72,7 @@ class CAnalogSoundDlg : public QDialog {
   static constexpr int IDC_SPEED = 1013;       // "Speed": x1 .. x100, enabled for Waveform
   static constexpr int IDC_TICKS = 1016;       // "Tick at events": a tick at each event
   static constexpr int IDC_LOOP = 1017;        // "Loop": Play repeats its sound until Stop
+  static constexpr int IDC_RIGHT_EAR = 1018;   // "Right ear": None, then every channel
 
   // Builds the window and its controls (no file is touched yet). With no
   // parent, DoModal centres the dialog over the application's active window.
@@ -119,6 +122,11 @@ class CAnalogSoundDlg : public QDialog {
   // The SoundRecipe Play and Save build: channel, bits, rate, level, the
   // part SoundRange gives and the sound choices. channel must be a valid index.
   sound::SoundRecipe BuildSpec(int channel, int bits, float rate) const;
+  // The Right ear drop-down changed: the plot overlays the chosen channel
+  // (none for None).
+  void OnSelchangeRightEar();
+  // The channel the Right ear drop-down names (0-based), none for None.
+  std::optional<int> RightEarChannel() const;
   // Shows "Status : " followed by text, and pushes all members to the controls.
   void SetStatus(const QString& text);
 
@@ -195,6 +203,15 @@ class CAnalogSoundDlg : public QDialog {
   // the channel, bits (8 or 16) and rate. Otherwise false, after the rate's
   // message box (no channel: no message).
   bool ReadChoices(int& channel, int& bits, float& rate);
+  // Creates the Right ear label and drop-down (after Sound in the tab order).
+  // Not kept in the settings: a channel of one file means nothing for the
+  // next, so each opening starts at None.
+  void CreateRightEar();
+  // Lists None and then `names` in the Right ear drop-down, None chosen.
+  void FillRightEarCombo(const QStringList& names);
+  // Places the Right ear row in the strip above the plot, `grow` pixels
+  // right of its template place (ChannelBoxGrowth).
+  void PlaceRightEar(int grow);
   // Widens the channel list (not the closed box) to its longest entry.
   void FitChannelListWidth(const QStringList& names);
   // The pixels the channel box is wider than its template width: what its
@@ -245,6 +262,8 @@ class CAnalogSoundDlg : public QDialog {
   QComboBox* m_pComboFilter = nullptr;
   QLabel* m_pLabelSpeed = nullptr;
   QComboBox* m_pComboSpeed = nullptr;
+  QLabel* m_pLabelRightEar = nullptr;
+  QComboBox* m_pComboRightEar = nullptr;
   QCheckBox* m_pCheckTicks = nullptr;
   QCheckBox* m_pLoop = nullptr;
   QString m_strSoundHint;  // Auto's last note, for channel m_nSoundHintChannel

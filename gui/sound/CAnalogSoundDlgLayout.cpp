@@ -43,7 +43,9 @@ const QRect kStopRect(8, 106, 50, 14);
 // strip above the plot, left of OK; Save... under Stop in the left column.
 const QRect kLevelLabelRect(66, 10, 20, 8);
 const QRect kLevelRect(88, 8, 64, 40);
-const QRect kLevelHintRect(229, 0, 74, 28);  // its bottom stops at the plot's ruler
+// The hint line: one line above the level row, as wide as the strip up to
+// OK (the Right ear row takes the strip's right end).
+const QRect kLevelHintRect(66, 0, 237, 8);
 const QRect kSaveRect(8, 124, 50, 14);
 // The sound choices: Sound beside Level; Pitch or Filter (one place, one
 // shown) under Save; Speed right of the status line, at the bottom.
@@ -117,7 +119,7 @@ void CAnalogSoundDlg::CreateControls() {
                            QString::fromLatin1(Messages::kLevelFitToChannel)});
   m_pLevelHint = new QLabel(this);
   m_pLevelHint->setTextFormat(Qt::PlainText);
-  m_pLevelHint->setWordWrap(true);
+  m_pLevelHint->setWordWrap(false);
   m_pLevelHint->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   m_pSave = new QPushButton(QString::fromLatin1(Messages::kSaveButton), this);  // Alt+S
   m_pSave->setToolTip(QString::fromLatin1(Messages::kSaveTip));
@@ -140,7 +142,7 @@ void CAnalogSoundDlg::CreateControls() {
   m_pLevelHint->setToolTip(QString::fromLatin1(Messages::kSoundHintTip));
   m_pCheckTicks = new QCheckBox(QString::fromLatin1(Messages::kTicksLabel), this);  // Alt+T
   m_pCheckTicks->setToolTip(QString::fromLatin1(Messages::kTicksTip));
-  // Up to three lines of a note in the strip above the ruler.
+  // One line of a note above the level row.
   QFont hintFont = m_pLevelHint->font();
   hintFont.setPointSizeF(hintFont.pointSizeF() * 0.85);
   m_pLevelHint->setFont(hintFont);
@@ -196,6 +198,7 @@ void CAnalogSoundDlg::CreateControls() {
   connect(m_pCheckTicks, &QCheckBox::toggled, this, &CAnalogSoundDlg::OnSelchangeSoundChoice);
   connect(m_pOk, &QPushButton::clicked, this, &CAnalogSoundDlg::accept);
   CreateLoopBox();
+  CreateRightEar();
 }
 
 void CAnalogSoundDlg::LayoutControls() {
@@ -303,6 +306,7 @@ void CAnalogSoundDlg::PlaceControls() {
   QRect hint = du.Map(kLevelHintRect).translated(grow, 0);
   hint.setBottom(std::min(hint.bottom(), m_pPlotView->geometry().top() - 1));
   m_pLevelHint->setGeometry(hint);
+  PlaceRightEar(grow);
 }
 
 void CAnalogSoundDlg::FitChannelListWidth(const QStringList& names) {

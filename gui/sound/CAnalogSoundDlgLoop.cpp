@@ -39,8 +39,10 @@ void CAnalogSoundDlg::CreateLoopBox() {
 void CAnalogSoundDlg::PlaceLoopBox() {
   if (m_pLoop == nullptr) return;
   const QRect r = CDialogUnits(font()).Map(kLoopRect);
-  // As tall as the style's box and a line of text need, its bottom kept.
+  // As tall as the style's box and a line of text need, its bottom kept,
+  // and clear of the Filter (or Pitch) box under it where pixels round.
   const int height = std::max(r.height(), m_pLoop->sizeHint().height());
-  m_pLoop->setGeometry(r.x(), r.bottom() + 1 - height,
-                       std::max(r.width(), m_pLoop->sizeHint().width()), height);
+  const int bottom = std::min(r.bottom(), m_pComboFilter->geometry().top() - 1);
+  m_pLoop->setGeometry(r.x(), bottom + 1 - height, std::max(r.width(), m_pLoop->sizeHint().width()),
+                       height);
 }

@@ -106,6 +106,7 @@ bool SaveSoundFile(QWidget* parent, const CC3d& c3d, const SoundSaveChoice& choi
                                    static_cast<int>(choice.range.last - choice.range.first)};
   ApplySoundChoice(choice.sound, spec);
   ApplyTicks(choice.sound, c3d, spec);
+  spec.right = choice.right;
   const sound::WaveOutcome outcome = sound::WriteWave(c3d, spec, buffer, builtPath, host);
   if (outcome == sound::WaveOutcome::PlayedEmpty) {
     // A refused resampling leaves only an empty sound: nothing worth a file.

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "core/plot/PlotGeometry.h"
@@ -22,10 +23,11 @@ struct SoundSaveChoice {
   int bits = 16;      // 8 or 16
   float rate = 0.0f;  // Hz, already accepted by the rate checks
   sound::SoundLevel level = sound::SoundLevel::AsRecorded;
-  PlotRange range;         // the channel's samples [first, last) that are saved
-  bool whole = true;       // range is the whole channel (else the visible part of a zoom)
-  bool selection = false;  // range is the plot's selection
-  SoundChoice sound;       // Sound, Pitch, Filter, Speed and ticks, as the dialog shows them
+  PlotRange range;           // the channel's samples [first, last) that are saved
+  bool whole = true;         // range is the whole channel (else the visible part of a zoom)
+  bool selection = false;    // range is the plot's selection
+  SoundChoice sound;         // Sound, Pitch, Filter, Speed and ticks, as the dialog shows them
+  std::optional<int> right;  // the Right ear's channel; none: a one-channel sound
 };
 
 // The file dialog's caption, naming the seconds saved (from the first

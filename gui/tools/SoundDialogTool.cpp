@@ -1,14 +1,16 @@
 // tremolux-sounddlg: a developer's way to run the sound dialog on one C3D
 // file without the application shell, and to take a picture of it.
 //
-//   tremolux-sounddlg FILE [--channel N] [--bits 8|16] [--freq TEXT]
+//   tremolux-sounddlg FILE [--channel N] [--right N] [--bits 8|16] [--freq TEXT]
 //                          [--zoom FROM:TO] [--select FROM:TO] [--hover SECONDS]
 //                          [--loop] [--play] [--screenshot OUT.png]
 //
 // --zoom shows the seconds FROM to TO of the chosen channel in the plot, as
 // the wheel would; --select then drags over FROM to TO with Shift held, as
 // the user selects; --hover moves the mouse over the plot at that time, so
-// the readout shows it; --loop ticks Loop; --play then presses Play.
+// the readout shows it; --right chooses channel N for the right ear (Play
+// then builds a two-channel sound, the plot overlays that channel); --loop
+// ticks Loop; --play then presses Play.
 // Without --screenshot the dialog runs modally until OK closes it. With it,
 // the dialog is shown, the picture of its window is written to OUT.png and
 // the program ends; the picture is written whole or not at all (a file of
@@ -17,6 +19,7 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QCommandLineParser>
 #include <QElapsedTimer>
 #include <QFile>
@@ -74,6 +77,9 @@ int Run(int argc, char** argv) {
   const QCommandLineOption channel(QStringLiteral("channel"),
                                    QStringLiteral("Select channel N (0-based) at the start."),
                                    QStringLiteral("N"));
+  const QCommandLineOption right(QStringLiteral("right"),
+                                 QStringLiteral("Choose channel N (0-based) for the right ear."),
+                                 QStringLiteral("N"));
   const QCommandLineOption bits(QStringLiteral("bits"), QStringLiteral("Sample width, 8 or 16."),
                                 QStringLiteral("8|16"));
   const QCommandLineOption freq(QStringLiteral("freq"), QStringLiteral("Text of the Freq field."),
@@ -92,17 +98,19 @@ int Run(int argc, char** argv) {
                                   QStringLiteral("Shift+drag over the seconds FROM to TO."),
                                   QStringLiteral("FROM:TO"));
   const QCommandLineOption loop(QStringLiteral("loop"), QStringLiteral("Tick Loop."));
-  parser.addOptions({channel, bits, freq, zoom, hover, play, screenshot, select, loop});
+  parser.addOptions({channel, right, bits, freq, zoom, hover, play, screenshot, select, loop});
   parser.process(app);
   if (parser.positionalArguments().size() != 1) {
     std::fprintf(stderr,
-                 "usage: tremolux-sounddlg FILE [--channel N] [--bits 8|16] [--freq TEXT] "
-                 "[--zoom FROM:TO] [--select FROM:TO] [--hover SECONDS] [--loop] [--play] "
-                 "[--screenshot OUT.png]\n");
+                 "usage: tremolux-sounddlg FILE [--channel N] [--right N] [--bits 8|16] "
+                 "[--freq TEXT] [--zoom FROM:TO] [--select FROM:TO] [--hover SECONDS] [--loop] "
+                 "[--play] [--screenshot OUT.png]\n");
     return 2;
   }
   bool ok = true;
   const int nChannel = parser.isSet(channel) ? parser.value(channel).toInt(&ok) : -1;
+  bool rightOk = true;
+  const int nRight = parser.isSet(right) ? parser.value(right).toInt(&rightOk) : -1;
   const QString bitsText = parser.value(bits);
   const QStringList zoomText = parser.value(zoom).split(QLatin1Char(':'));
   bool fromOk = true;
@@ -113,9 +121,9 @@ int Run(int argc, char** argv) {
     std::fprintf(stderr, "tremolux-sounddlg: --zoom takes FROM:TO in seconds, FROM < TO\n");
     return 2;
   }
-  if (!ok ||
+  if (!ok || !rightOk ||
       (parser.isSet(bits) && bitsText != QLatin1String("8") && bitsText != QLatin1String("16"))) {
-    std::fprintf(stderr, "tremolux-sounddlg: bad --channel or --bits\n");
+    std::fprintf(stderr, "tremolux-sounddlg: bad --channel, --right or --bits\n");
     return 2;
   }
 
@@ -126,7 +134,10 @@ int Run(int argc, char** argv) {
                  LoadErrorText(c3d.m_loadError));
     return 1;
   }
-  if (nChannel < -1 || nChannel >= static_cast<int>(c3d.m_analogs.size())) {
+  const auto outside = [&c3d](int n) {
+    return n < -1 || n >= static_cast<int>(c3d.m_analogs.size());
+  };
+  if (outside(nChannel) || outside(nRight)) {
     std::fprintf(stderr, "tremolux-sounddlg: the file has %zu analog channels\n",
                  c3d.m_analogs.size());
     return 2;
@@ -141,6 +152,10 @@ int Run(int argc, char** argv) {
   // The zoom and Play, once a channel is chosen.
   const auto zoomAndPlay = [&] {
     if (nChannel < 0) return;
+    if (nRight >= 0) {
+      static_cast<QComboBox*>(dlg.GetDlgItem(CAnalogSoundDlg::IDC_RIGHT_EAR))
+          ->setCurrentIndex(nRight + 1);  // after None
+    }
     if (parser.isSet(zoom)) {
       const double rate = sound::AnalogRate(c3d);
       // Seconds to samples; SetVisibleRange clamps them into the channel.

@@ -216,6 +216,12 @@ TEST_F(CliSound, PlayReturnsWhenTheSoundEnds) {
   if (refused.exitCode == 2) GTEST_SKIP() << "tremolux-cli was built without play (no Qt)";
   EXPECT_EQ(refused.exitCode, 1);
   EXPECT_EQ(refused.err, std::string(Messages::kFreqTooHigh) + "\n");
+  // A right ear the file lacks: said, exit 1, before anything plays.
+  const auto noRight = Run({"play", c3dFile.string(), "--channel", "0", "--rate", "8000", "--bits",
+                            "16", "--right", "Knee"});
+  EXPECT_EQ(noRight.exitCode, 1);
+  EXPECT_EQ(noRight.err, "tremolux-cli: " + c3dFile.string() +
+                             ": no analog channel \"Knee\" for --right (the file has 2)\n");
 
   const auto start = std::chrono::steady_clock::now();
   const auto run =

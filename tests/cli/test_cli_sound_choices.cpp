@@ -108,6 +108,21 @@ TEST_F(CliSoundChoices, AcceptsAndRefusesWithTheirTexts) {
       {{"--channel", "Idle", "--rate", "8000", "--mode", "auto"},
        0,
        "constant channel: nothing to hear\n"},
+      // --right: a channel the file lacks (index or label) is said, exit 1;
+      // --channel all cannot pair; a label pairs as an index does.
+      {{"--channel", "0", "--rate", "8000", "--right", "3"},
+       1,
+       "no analog channel \"3\" for --right (the file has 3)\n",
+       false},
+      {{"--channel", "0", "--rate", "8000", "--right", "Knee"},
+       1,
+       "no analog channel \"Knee\" for --right (the file has 3)\n",
+       false},
+      {{"--channel", "all", "--rate", "8000", "--right", "1"},
+       2,
+       "tremolux-cli: --right pairs one channel with another: give --channel one channel, not "
+       "all\n"},
+      {{"--channel", "EMG", "--rate", "8000", "--right", "Force", "--mode", "pitch"}, 0, ""},
   };
   for (const auto& row : rows) {
     std::string shown;

@@ -1,6 +1,7 @@
 // A PCM sound read once is its bytes, unchanged; read as a loop, it runs on
 // across the seam with no jump larger than the signal's own steps, in both
-// widths and for a sound shorter than two crossfades.
+// widths, for a sound shorter than two crossfades, and in each channel of a
+// two-channel sound on its own.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,11 +15,18 @@
 
 namespace {
 
-// A sine of `hz` at `rate`, `frames` samples of `bits` PCM at `amplitude`.
-std::vector<std::uint8_t> Sine(double hz, int rate, int frames, int bits, double amplitude) {
+// A sine of `hz` at `rate`, `frames` frames of `bits` PCM at `amplitude`.
+// With two channels the right one, interleaved after the left, is a sine of
+// 1.5 x hz at a quarter of the amplitude, so a crossfade that mixes one
+// channel into the other shows as a jump.
+std::vector<std::uint8_t> Sine(double hz, int rate, int frames, int bits, double amplitude,
+                               int channels = 1) {
   std::vector<std::uint8_t> pcm;
-  for (int i = 0; i < frames; ++i) {
-    const long v = std::lround(amplitude * std::sin(2 * std::numbers::pi * hz * i / rate));
+  for (int k = 0; k < frames * channels; ++k) {
+    const int i = k / channels;
+    const double scale = k % channels == 0 ? 1.0 : 1.5;
+    const long v = std::lround(amplitude / (k % channels == 0 ? 1.0 : 4.0) *
+                               std::sin(2 * std::numbers::pi * hz * scale * i / rate));
     if (bits == 8) {
       pcm.push_back(static_cast<std::uint8_t>(v + 128));
     } else {
@@ -30,9 +38,13 @@ std::vector<std::uint8_t> Sine(double hz, int rate, int frames, int bits, double
   return pcm;
 }
 
-std::vector<int> Values(const std::vector<std::uint8_t>& pcm, int bits) {
+// The values of channel `channel` of `channels`.
+std::vector<int> Values(const std::vector<std::uint8_t>& pcm, int bits, int channel = 0,
+                        int channels = 1) {
+  const auto width = static_cast<std::size_t>(bits / 8);
   std::vector<int> v;
-  for (std::size_t i = 0; i + static_cast<std::size_t>(bits / 8) <= pcm.size(); i += bits / 8)
+  for (std::size_t i = width * static_cast<std::size_t>(channel); i + width <= pcm.size();
+       i += width * static_cast<std::size_t>(channels))
     v.push_back(bits == 8 ? pcm[i] - 128 : static_cast<std::int16_t>(pcm[i] | (pcm[i + 1] << 8)));
   return v;
 }
@@ -50,6 +62,7 @@ struct LoopCase {
   double hz;  // its period does not divide the sound: a plain repeat jumps at the seam
   int frames;
   double amplitude;
+  int channels = 1;
 };
 
 class PcmLoop : public ::testing::TestWithParam<LoopCase> {};
@@ -58,47 +71,54 @@ class PcmLoop : public ::testing::TestWithParam<LoopCase> {};
 // samples, weights that do not add up to 1) and a pass of the wrong length.
 TEST_P(PcmLoop, SeamIsNoLargerThanTheSignalsOwnStep) {
   const LoopCase c = GetParam();
-  const std::vector<std::uint8_t> pcm = Sine(c.hz, c.rate, c.frames, c.bits, c.amplitude);
-  const std::vector<int> once = Values(pcm, c.bits);
-  const int ordinary = LargestStep(once, 0, once.size());
-  // The fixture can fail: played back to back, the sound jumps at its seam.
-  std::vector<int> twice = once;
-  twice.insert(twice.end(), once.begin(), once.end());
-  ASSERT_GT(std::abs(twice[once.size()] - twice[once.size() - 1]), 3 * ordinary);
+  const std::vector<std::uint8_t> pcm =
+      Sine(c.hz, c.rate, c.frames, c.bits, c.amplitude, c.channels);
 
-  sound::CPcmLoop loop(pcm, c.bits, c.rate, true);
+  sound::CPcmLoop loop(pcm, c.bits, c.rate, true, c.channels);
   const std::int64_t fade = sound::LoopCrossfadeFrames(c.frames, c.rate);
   EXPECT_EQ(fade, std::min<std::int64_t>(c.rate / 100, c.frames / 2));
+  EXPECT_EQ(loop.Frames(), c.frames);
   EXPECT_EQ(loop.PassFrames(), c.frames - fade);
-  // Three passes and more, read in odd pieces.
+  // Three passes and more, read in odd pieces of whole frames.
   std::vector<std::uint8_t> stream;
-  std::vector<std::uint8_t> piece(static_cast<std::size_t>(37 * c.bits / 8));
+  std::vector<std::uint8_t> piece(static_cast<std::size_t>(37 * c.channels * c.bits / 8));
   while (stream.size() < 3 * pcm.size() + 5) {
     ASSERT_EQ(loop.Read(piece), piece.size());
     stream.insert(stream.end(), piece.begin(), piece.end());
   }
-  const std::vector<int> heard = Values(stream, c.bits);
-  // No jump: while the weights change, the mix's slope may lean a few per
-  // cent past the sine's own (the weights' own slope times the difference
-  // of the two sides: at most 7 % here, for 137 Hz over a 10 ms fade), and
-  // rounding adds one unit. A plain repeat is over 3 times the step.
-  const int allowed = static_cast<int>(std::ceil(ordinary * 1.08)) + 1;
-  EXPECT_LE(LargestStep(heard, 0, heard.size()), allowed) << "ordinary step " << ordinary;
-  // Between the seams each pass is the sound itself, and the seam runs
-  // from its tail into its head.
-  const auto pass = static_cast<std::size_t>(loop.PassFrames());
-  for (std::size_t i = static_cast<std::size_t>(fade); i < pass; ++i) {
-    ASSERT_EQ(heard[i], once[i]);
-    ASSERT_EQ(heard[pass + i], once[i]);
-    ASSERT_EQ(heard[2 * pass + i], once[i]);
+  for (int channel = 0; channel < c.channels; ++channel) {
+    SCOPED_TRACE(channel);
+    const std::vector<int> once = Values(pcm, c.bits, channel, c.channels);
+    const int ordinary = LargestStep(once, 0, once.size());
+    // The fixture can fail: played back to back, the sound jumps at its seam.
+    std::vector<int> twice = once;
+    twice.insert(twice.end(), once.begin(), once.end());
+    ASSERT_GT(std::abs(twice[once.size()] - twice[once.size() - 1]), 3 * ordinary);
+
+    const std::vector<int> heard = Values(stream, c.bits, channel, c.channels);
+    // No jump: while the weights change, the mix's slope may lean a few per
+    // cent past the sine's own (the weights' own slope times the difference
+    // of the two sides: at most 7 % here, for 137 Hz over a 10 ms fade), and
+    // rounding adds one unit. A plain repeat is over 3 times the step, and
+    // so is the other channel's level mixed in.
+    const int allowed = static_cast<int>(std::ceil(ordinary * 1.08)) + 1;
+    EXPECT_LE(LargestStep(heard, 0, heard.size()), allowed) << "ordinary step " << ordinary;
+    // Between the seams each pass is the sound itself, and the seam runs
+    // from its tail into its head.
+    const auto pass = static_cast<std::size_t>(loop.PassFrames());
+    for (std::size_t i = static_cast<std::size_t>(fade); i < pass; ++i) {
+      ASSERT_EQ(heard[i], once[i]);
+      ASSERT_EQ(heard[pass + i], once[i]);
+      ASSERT_EQ(heard[2 * pass + i], once[i]);
+    }
+    if (fade >= 4) {
+      EXPECT_LE(std::abs(heard[pass] - once[pass]), allowed);
+      EXPECT_LE(std::abs(heard[pass + fade - 1] - once[fade - 1]), allowed);
+    }
   }
-  if (fade >= 4) {
-    EXPECT_LE(std::abs(heard[pass] - once[pass]), allowed);
-    EXPECT_LE(std::abs(heard[pass + fade - 1] - once[fade - 1]), allowed);
-  }
-  EXPECT_EQ(loop.SoundFrameAt(static_cast<std::int64_t>(pass) + 3), 3);
-  EXPECT_EQ(loop.SoundFrameAt(static_cast<std::int64_t>(pass) - 1),
-            static_cast<std::int64_t>(pass) - 1);
+  const auto pass = loop.PassFrames();
+  EXPECT_EQ(loop.SoundFrameAt(pass + 3), 3);
+  EXPECT_EQ(loop.SoundFrameAt(pass - 1), pass - 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Widths, PcmLoop,
@@ -107,7 +127,9 @@ INSTANTIATE_TEST_SUITE_P(Widths, PcmLoop,
                                            LoopCase{16, 8000, 137.0, 2001, 20000.0},
                                            LoopCase{8, 11025, 300.0, 2765, 100.0},
                                            // 15 ms: the crossfade shrinks to half the sound.
-                                           LoopCase{16, 8000, 210.0, 120, 20000.0}));
+                                           LoopCase{16, 8000, 210.0, 120, 20000.0},
+                                           // Two channels, 0.1 s: left 251 Hz, right 376.5 Hz.
+                                           LoopCase{16, 22050, 251.0, 2205, 24000.0, 2}));
 
 // Read once, the stream is the sound's bytes and then ends; a sound of
 // one sample loops as itself; a 16-bit sound's odd last byte is left out.

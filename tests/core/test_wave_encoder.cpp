@@ -101,6 +101,27 @@ TEST(WaveEncoder, HeaderFieldsForBothWidths) {
   }
 }
 
+// Two channels: a frame holds a value of each, so block align and byte
+// rate double; the bits field stays the width of one value. Catches a
+// header that says mono, or counts a frame as one value.
+TEST(WaveEncoder, TwoChannelHeaderCountsFrames) {
+  struct Row {
+    int bits;
+    std::uint32_t avg;
+    std::uint16_t align;
+  };
+  for (const Row row : {Row{16, 32000, 4}, Row{8, 16000, 2}}) {
+    const auto h = sound::WaveHeader(8000, row.bits, 1236, 2);
+    const std::vector<std::uint8_t> b(h.begin(), h.end());
+    EXPECT_EQ(HeaderLe16(b, 22), 2);
+    EXPECT_EQ(HeaderLe32(b, 24), 8000u);
+    EXPECT_EQ(HeaderLe32(b, 28), row.avg);
+    EXPECT_EQ(HeaderLe16(b, 32), row.align);
+    EXPECT_EQ(HeaderLe16(b, 34), row.bits);
+    EXPECT_EQ(HeaderLe32(b, 40), 1236u);
+  }
+}
+
 // A sink that keeps every write apart, and refuses the write numbered
 // `refuse` (0-based; -1: none).
 class CWriteLog : public sound::IByteSink {

@@ -49,6 +49,27 @@ TEST(WaveFormat, BoundsTheDataToWholeSamplesPresent) {
   EXPECT_EQ(info.dataBytes, 18u);
 }
 
+// Two channels: the player takes the channel count from the header and
+// plays whole frames only; a block align that is not channels x width is
+// refused. Catches a player that assumes mono and plays a stereo file at
+// twice its length, or a half frame at the end.
+TEST(WaveFormat, ReadsTwoChannelFilesInWholeFrames) {
+  for (const int bits : {8, 16}) {
+    const std::uint32_t frameBytes = 2u * static_cast<std::uint32_t>(bits / 8);
+    const auto h = sound::WaveHeader(8000, bits, 5 * frameBytes, 2);
+    std::vector<std::uint8_t> bytes(h.begin(), h.end());
+    bytes.resize(bytes.size() + 5 * frameBytes - 1, 0x55);  // the last frame cut short
+    sound::PcmWaveInfo info;
+    std::string why;
+    ASSERT_TRUE(sound::ParsePcmWave(bytes, info, why)) << why;
+    EXPECT_EQ(info.channels, 2);
+    EXPECT_EQ(info.bits, bits);
+    EXPECT_EQ(info.dataBytes, 4 * frameBytes);
+    bytes[32] = static_cast<std::uint8_t>(bits / 8);  // block align of one value
+    EXPECT_FALSE(sound::ParsePcmWave(bytes, info, why));
+  }
+}
+
 TEST(WaveFormat, RefusesOtherFormats) {
   struct Patch {
     std::size_t at;

@@ -382,4 +382,85 @@ TEST_F(WriteWaveTest, RangeIsTheSoundOfTheSlicedChannel) {
   EXPECT_FALSE(std::filesystem::exists(file));
 }
 
+// Two ears: the stereo file's left values are, byte for byte, the mono sound
+// of the left channel and its right values that of the right channel, over
+// a table of choices (plain, 8-bit fitted, filtered, sped up, pitch, Auto
+// choosing differently for each channel, a range with ticks). The header
+// says two channels, block align and byte rate follow, the data is twice
+// the mono data. Catches swapped ears, one channel's fit or Auto choice
+// applied to the other, a lost byte of a 16-bit value, a mono header.
+TEST_F(WriteWaveTest, TwoChannelsAreEachTheirMonoSound) {
+  std::vector<double> buzz, slow;  // 1 kHz analog rate: an audible buzz and a slow swell
+  for (int i = 0; i < 600; ++i) {
+    buzz.push_back(2048 + 900 * std::sin(i * 1.9) + 40 * std::sin(i * 0.01));
+    slow.push_back(1000 + 700 * std::sin(i * 0.01));
+  }
+  const auto c3d = HandFilled(buzz, 1000);
+  c3d->m_analogs.push_back(std::move(HandFilled(slow, 1000)->m_analogs.front()));
+  using sound::SoundMode;
+  using sound::SoundRecipe;
+  const SoundRecipe rows[] = {
+      {.bits = 16, .rate = 8000},
+      {.bits = 8, .rate = 11025, .level = sound::SoundLevel::FitToChannel},
+      {.bits = 8, .rate = 8000, .filters = {{sound::FilterKind::HighPass, 20.0, 0.0}}},
+      {.bits = 16, .rate = 8000, .speed = 5},
+      {.bits = 16, .rate = 8000, .mode = SoundMode::Pitch},
+      {.bits = 16, .rate = 8000, .mode = SoundMode::Auto},
+      {.range = sound::SampleSpan{100, 300}, .bits = 16, .rate = 8000, .ticks = {150, 350}},
+      {.bits = 16, .rate = 800},  // below the analog rate: the values themselves
+  };
+  for (const SoundRecipe& row : rows) {
+    SCOPED_TRACE(testing::Message() << row.bits << " bit, mode " << static_cast<int>(row.mode));
+    std::vector<std::uint8_t> mono[2];
+    for (const int channel : {0, 1}) {
+      SoundRecipe spec = row;
+      spec.channel = channel;
+      ASSERT_EQ(sound::WriteWave(*c3d, spec, soundBuffer, file, host), WaveOutcome::Played);
+      mono[channel] = ReadAll(file);
+    }
+    SoundRecipe spec = row;
+    spec.right = 1;
+    host.calls.clear();
+    ASSERT_EQ(sound::WriteWave(*c3d, spec, soundBuffer, file, host), WaveOutcome::Played);
+    const auto b = ReadAll(file);
+    const std::size_t width = row.bits / 8;
+    ASSERT_EQ(b.size(), 44 + 2 * (mono[0].size() - 44));
+    EXPECT_EQ(Le32(b, 4), b.size() - 8);
+    const auto header = sound::WaveHeader(static_cast<std::uint32_t>(row.rate), row.bits,
+                                          static_cast<std::uint32_t>(b.size() - 44), 2);
+    EXPECT_TRUE(std::equal(b.begin() + 8, b.begin() + 44, header.begin() + 8));
+    std::vector<std::uint8_t> ears[2] = {{mono[0].begin(), mono[0].begin() + 44},
+                                         {mono[1].begin(), mono[1].begin() + 44}};
+    for (std::size_t at = 44; at < b.size(); at += 2 * width) {
+      ears[0].insert(ears[0].end(), b.begin() + at, b.begin() + at + width);
+      ears[1].insert(ears[1].end(), b.begin() + at + width, b.begin() + at + 2 * width);
+    }
+    EXPECT_TRUE(ears[0] == mono[0]);
+    EXPECT_TRUE(ears[1] == mono[1]);
+    if (row.mode == SoundMode::Auto) {  // each channel chooses for itself, one hint line for both
+      ASSERT_EQ(std::count_if(host.calls.begin(), host.calls.end(),
+                              [](const std::string& c) { return c.starts_with("hint:"); }),
+                1);
+      const auto hint = *std::find_if(host.calls.begin(), host.calls.end(),
+                                      [](const std::string& c) { return c.starts_with("hint:"); });
+      EXPECT_NE(hint.find("Left: Auto: waveform"), std::string::npos) << hint;
+      EXPECT_NE(hint.find("Right: Auto: pitch"), std::string::npos) << hint;
+    }
+  }
+}
+
+// A right channel the file lacks is refused with "Error" before the file is
+// touched, and nothing plays.
+TEST_F(WriteWaveTest, MissingRightChannelIsRefusedBeforeTheFile) {
+  const auto c3d = HandFilled({1, 2, 3}, 1000);
+  for (const int right : {-1, 1}) {
+    host.calls.clear();
+    EXPECT_EQ(sound::WriteWave(*c3d, {.channel = 0, .bits = 16, .rate = 8000, .right = right},
+                               soundBuffer, file, host),
+              WaveOutcome::Failed);
+    EXPECT_EQ(host.calls, (std::vector<std::string>{"stop", "message:Error"}));
+    EXPECT_FALSE(std::filesystem::exists(file));
+  }
+}
+
 }  // namespace

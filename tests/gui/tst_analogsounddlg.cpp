@@ -22,6 +22,7 @@
 #include <QPointer>
 #include <QProcess>
 #include <QPushButton>
+#include <QSizeGrip>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -47,6 +48,7 @@
 #include "core/sound/WaveSynthesis.h"
 #include "gui/platform/DialogUnits.h"
 #include "gui/player/SoundPlayer.h"
+#include "gui/render/PlotRender.h"
 #include "gui/sound/CAnalogSoundDlg.h"
 #include "tests/gui/GuiTestSupport.h"
 #include "tests/gui/SoundServerSupport.h"
@@ -237,6 +239,7 @@ class TestAnalogSoundDlg : public QObject {
   void hintSuggestsFitOnlyWhenAsRecordedSuitsBadly();
   void saveWritesWhatPlayPlays_data();
   void saveWritesWhatPlayPlays();
+  void rightEarPlaysTwoChannelsAndOverlaysThePlot();
   void failedSaveLeavesNoFile_data();
   void failedSaveLeavesNoFile();
   void refusedBuildLeavesTheFileAsItWas();
@@ -368,6 +371,31 @@ void TestAnalogSoundDlg::grownDialogGivesThePlotTheRoom() {
   auto c3d = Load(At1000Hz());
   QVERIFY(c3d);
   const QSize grow(150, 90);
+  // Loop, "Tick at events" and the Right ear row were placed by separate
+  // features in the strips and corners around the plot: none of them may
+  // cover another shown control (the plot, its ruler and readout included).
+  const auto addedOverlaps = [](Dlg& dlg) {
+    const QWidget* view = dlg.GetDlgItem(Dlg::IDC_PLOT)->parentWidget();
+    QList<std::pair<QString, QRect>> shown;
+    for (const QWidget* w : dlg.findChildren<const QWidget*>(Qt::FindDirectChildrenOnly)) {
+      if (!w->isVisible() || w->isWindow() || qobject_cast<const QSizeGrip*>(w)) continue;
+      const auto* label = qobject_cast<const QLabel*>(w);
+      if (w != view) shown.append({label ? label->text() : w->objectName(), w->geometry()});
+      for (const QWidget* part : w->findChildren<const QWidget*>(Qt::FindDirectChildrenOnly))
+        if (w == view && part->isVisible())
+          shown.append({part->objectName(), part->geometry().translated(w->pos())});
+    }
+    const QStringList added = {QStringLiteral("IDC_LOOP"), QStringLiteral("IDC_TICKS"),
+                               QStringLiteral("IDC_RIGHT_EAR"),
+                               QString::fromLatin1(Messages::kRightEarLabel)};
+    QStringList overlaps;
+    for (const auto& [name, rect] : shown) {
+      if (!added.contains(name)) continue;
+      for (const auto& [other, otherRect] : shown)
+        if (other != name && rect.intersects(otherRect)) overlaps << name + " and " + other;
+    }
+    return overlaps.join(QStringLiteral(", "));
+  };
   const int ids[] = {Dlg::IDOK,      Dlg::IDC_CHANNEL,    Dlg::IDC_PLOT, Dlg::IDC_PLAY,
                      Dlg::IDC_STOP,  Dlg::IDC_BITS,       Dlg::IDC_FREQ, Dlg::IDC_STATUS,
                      Dlg::IDC_LEVEL, Dlg::IDC_LEVEL_HINT, Dlg::IDC_SAVE};
@@ -382,9 +410,11 @@ void TestAnalogSoundDlg::grownDialogGivesThePlotTheRoom() {
     for (const int id : ids) opened[id] = Geometry(dlg, id);
     QCOMPARE(opened[Dlg::IDC_PLOT], du.Map(QRect(66, 30, 288, 122)));
     QCOMPARE(dlg.PlotRect(), opened[Dlg::IDC_PLOT]);
+    QCOMPARE(addedOverlaps(dlg), QString());
 
     dlg.resize(templateSize + grow);
     QCOMPARE(dlg.size(), templateSize + grow);
+    QCOMPARE(addedOverlaps(dlg), QString());
     for (const int id : ids) {
       const QRect now = Geometry(dlg, id);
       QRect expected = opened[id];
@@ -952,6 +982,61 @@ void TestAnalogSoundDlg::saveWritesWhatPlayPlays() {
   QCOMPARE(m_player->IsPlaying(), playing);
   QCOMPARE(QDir(out.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
            QStringList{QStringLiteral("saved.wav")});
+}
+
+// The Right ear drop-down: None and every channel, a mnemonic and a
+// tooltip; a channel chosen, Play and Save build the core's two-channel
+// sound of the dialog's channel (left) and that one (right), and the plot
+// draws it over the first in its own colour; None draws the plot exactly as
+// before. Not remembered: the next opening starts at None. Catches Play or
+// Save ignoring the choice, swapped ears, and an overlay left behind.
+void TestAnalogSoundDlg::rightEarPlaysTwoChannelsAndOverlaysThePlot() {
+  auto c3d = Load(At1000Hz());
+  QVERIFY(c3d);
+  QTemporaryDir out;
+  const QString saved = out.filePath(QStringLiteral("stereo.wav"));
+  {
+    Dlg dlg;
+    Open(dlg, c3d.get());
+    QComboBox* right = Combo(dlg, Dlg::IDC_RIGHT_EAR);
+    QVERIFY(right && !right->toolTip().isEmpty());
+    QCOMPARE(right->count(), 3);
+    QCOMPARE(right->itemText(0), QStringLiteral("None"));
+    QCOMPARE(right->itemText(2), dlg.m_comboChannel.itemText(1));
+    QStringList buddyTexts;  // the label whose mnemonic focuses the drop-down
+    for (const QLabel* l : dlg.findChildren<QLabel*>())
+      if (l->buddy() == right) buddyTexts << l->text();
+    QCOMPARE(buddyTexts, QStringList{QStringLiteral("&Right ear")});
+
+    dlg.m_comboChannel.setCurrentIndex(0);
+    const QImage mono = dlg.m_plot.grab().toImage();
+    right->setCurrentIndex(2);
+    const QImage overlaid = dlg.m_plot.grab().toImage();
+    int orange = 0;
+    for (int y = 0; y < overlaid.height(); ++y)
+      for (int x = 0; x < overlaid.width(); ++x)
+        orange += overlaid.pixelColor(x, y) == OverlayTraceColor() ? 1 : 0;
+    QVERIFY(orange > overlaid.width());  // a trace across the plot
+    QCOMPARE(CatchBoxes(dlg, [&] { Button(dlg, Dlg::IDC_PLAY)->click(); }).size(), 0u);
+    const QByteArray played = ReadAll(dlg.m_strTempFile);
+    std::vector<float> buffer;
+    c3dtest::RecordingSoundHost host;
+    const QString core = out.filePath(QStringLiteral("core.wav"));
+    sound::WriteWave(*c3d, {.channel = 0, .bits = 16, .rate = 8000, .right = 1}, buffer,
+                     QFile::encodeName(core).toStdString(), host);
+    QCOMPARE(played, ReadAll(core));
+    QCOMPARE(Le32(played, 22) & 0xFFFF, 2u);  // two channels
+    QVERIFY(dlg.SaveSound(saved));
+    QCOMPARE(ReadAll(saved), played);
+
+    Button(dlg, Dlg::IDC_STOP)->click();  // no playhead over the picture
+    right->setCurrentIndex(0);
+    QCOMPARE(dlg.m_plot.grab().toImage(), mono);
+    dlg.done(QDialog::Accepted);
+  }
+  Dlg again;
+  Open(again, c3d.get());
+  QCOMPARE(Combo(again, Dlg::IDC_RIGHT_EAR)->currentIndex(), 0);
 }
 
 void TestAnalogSoundDlg::failedSaveLeavesNoFile_data() {

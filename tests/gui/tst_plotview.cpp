@@ -532,70 +532,70 @@ void TestPlotView::selectionIsPlayedLoopedAndSaved() {
   dlg.OnStop();
   QVERIFY(!m_player->IsPlaying());
   dlg.accept();
+}
 
-  void TestPlotView::lanesAreTheDialogPlotOfOneRange_data() {
-    QTest::addColumn<int>("steps");  // moves made: wheel, then drag, then double-click
-    QTest::newRow("whole recording") << 0;
-    QTest::newRow("wheel over one lane") << 1;
-    QTest::newRow("then a drag on another") << 2;
-    QTest::newRow("then a double-click") << 3;
+void TestPlotView::lanesAreTheDialogPlotOfOneRange_data() {
+  QTest::addColumn<int>("steps");  // moves made: wheel, then drag, then double-click
+  QTest::newRow("whole recording") << 0;
+  QTest::newRow("wheel over one lane") << 1;
+  QTest::newRow("then a drag on another") << 2;
+  QTest::newRow("then a double-click") << 3;
+}
+
+// Every lane is, pixel for pixel, the sound dialog's plot of the lanes' one
+// range at the lane's size (NaN, infinities and a constant channel drawn by
+// the plot's rules), whichever lane the wheel or the drag was over: a lane
+// left at an old range, or a trace offset from its rectangle, differs.
+void TestPlotView::lanesAreTheDialogPlotOfOneRange() {
+  QFETCH(int, steps);
+  auto c3d = Load(ThreeLanes());
+  QVERIFY(c3d);
+  CLaneView lanes;
+  lanes.resize(700, 420);
+  lanes.SetFile(c3d.get(), nullptr);
+  lanes.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&lanes));
+  QWidget* port = lanes.viewport();
+  QCOMPARE(lanes.VisibleRange(), (PlotRange{0, 3000}));
+  if (steps >= 1) {
+    const QPointF at = lanes.TraceRect(0).center() + QPoint(120, 0);
+    const double anchor = lanes.SampleAt(at.x());
+    QWheelEvent in(at, port->mapToGlobal(at), QPoint(), QPoint(0, 360), Qt::NoButton,
+                   Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(port, &in);
+    QVERIFY(lanes.VisibleRange().last - lanes.VisibleRange().first < 2000);
+    QVERIFY(std::abs(lanes.SampleAt(at.x()) - anchor) <= 1.0);
   }
-
-  // Every lane is, pixel for pixel, the sound dialog's plot of the lanes' one
-  // range at the lane's size (NaN, infinities and a constant channel drawn by
-  // the plot's rules), whichever lane the wheel or the drag was over: a lane
-  // left at an old range, or a trace offset from its rectangle, differs.
-  void TestPlotView::lanesAreTheDialogPlotOfOneRange() {
-    QFETCH(int, steps);
-    auto c3d = Load(ThreeLanes());
-    QVERIFY(c3d);
-    CLaneView lanes;
-    lanes.resize(700, 420);
-    lanes.SetFile(c3d.get(), nullptr);
-    lanes.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&lanes));
-    QWidget* port = lanes.viewport();
+  if (steps >= 2) {
+    const PlotRange before = lanes.VisibleRange();
+    const QPoint from = lanes.TraceRect(2).center();
+    const QPoint to = from - QPoint(50, 0);
+    QTest::mousePress(port, Qt::LeftButton, {}, from);
+    QMouseEvent move(QEvent::MouseMove, to, port->mapToGlobal(to), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(port, &move);
+    QTest::mouseRelease(port, Qt::LeftButton, {}, to);
+    const double perPixel =
+        static_cast<double>(before.last - before.first - 1) / lanes.TraceRect(2).width();
+    QCOMPARE(lanes.VisibleRange().first, before.first + std::llround(50 * perPixel));
+  }
+  if (steps >= 3) {
+    QTest::mouseDClick(port, Qt::LeftButton, {}, lanes.TraceRect(1).center());
     QCOMPARE(lanes.VisibleRange(), (PlotRange{0, 3000}));
-    if (steps >= 1) {
-      const QPointF at = lanes.TraceRect(0).center() + QPoint(120, 0);
-      const double anchor = lanes.SampleAt(at.x());
-      QWheelEvent in(at, port->mapToGlobal(at), QPoint(), QPoint(0, 360), Qt::NoButton,
-                     Qt::NoModifier, Qt::NoScrollPhase, false);
-      QApplication::sendEvent(port, &in);
-      QVERIFY(lanes.VisibleRange().last - lanes.VisibleRange().first < 2000);
-      QVERIFY(std::abs(lanes.SampleAt(at.x()) - anchor) <= 1.0);
-    }
-    if (steps >= 2) {
-      const PlotRange before = lanes.VisibleRange();
-      const QPoint from = lanes.TraceRect(2).center();
-      const QPoint to = from - QPoint(50, 0);
-      QTest::mousePress(port, Qt::LeftButton, {}, from);
-      QMouseEvent move(QEvent::MouseMove, to, port->mapToGlobal(to), Qt::NoButton, Qt::LeftButton,
-                       Qt::NoModifier);
-      QApplication::sendEvent(port, &move);
-      QTest::mouseRelease(port, Qt::LeftButton, {}, to);
-      const double perPixel =
-          static_cast<double>(before.last - before.first - 1) / lanes.TraceRect(2).width();
-      QCOMPARE(lanes.VisibleRange().first, before.first + std::llround(50 * perPixel));
-    }
-    if (steps >= 3) {
-      QTest::mouseDClick(port, Qt::LeftButton, {}, lanes.TraceRect(1).center());
-      QCOMPARE(lanes.VisibleRange(), (PlotRange{0, 3000}));
-    }
-    const PlotRange range = lanes.VisibleRange();
-    const QImage shown = port->grab().toImage().convertToFormat(QImage::Format_RGB32);
-    for (int channel = 0; channel < 3; ++channel) {
-      const QRect rect = lanes.TraceRect(channel);
-      QVERIFY(rect.height() >= lanes.MinLaneHeight() - 1);
-      CAnalogPlot plot;
-      plot.resize(rect.size() + QSize(2, 2));  // its one-pixel frame around the plot
-      plot.m_pC3d = c3d.get();
-      plot.m_nChannel = channel;
-      plot.SetVisibleRange(range.first, range.last);
-      QVERIFY2(shown.copy(rect) == Inside(plot),
-               qPrintable(QStringLiteral("lane %1").arg(channel)));
-    }
   }
+  const PlotRange range = lanes.VisibleRange();
+  const QImage shown = port->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  for (int channel = 0; channel < 3; ++channel) {
+    const QRect rect = lanes.TraceRect(channel);
+    QVERIFY(rect.height() >= lanes.MinLaneHeight() - 1);
+    CAnalogPlot plot;
+    plot.resize(rect.size() + QSize(2, 2));  // its one-pixel frame around the plot
+    plot.m_pC3d = c3d.get();
+    plot.m_nChannel = channel;
+    plot.SetVisibleRange(range.first, range.last);
+    QVERIFY2(shown.copy(rect) == Inside(plot), qPrintable(QStringLiteral("lane %1").arg(channel)));
+  }
+}
 
-  TREMOLUX_SOUND_TEST_MAIN(TestPlotView)
+TREMOLUX_SOUND_TEST_MAIN(TestPlotView)
 #include "tst_plotview.moc"
