@@ -94,6 +94,13 @@ export default async function createTremolux() {
   // A block of `size` bytes in the module's memory, or 0 when it cannot grow so far.
   function reserve(size) {
     if (size >= 2 ** 32) return 0;  // past the 32-bit memory of the module
+    // A load holds the file's bytes and about as much sample storage: the
+    // memory grows once to that, instead of step by step as the load asks.
+    const room = Math.min(2 ** 32 - 2 ** 26, 2 * size + 2 ** 24);
+    if (room > heap().length) {
+      const probe = core._tlx_alloc(room) >>> 0;
+      if (probe !== 0) core._tlx_free(probe);
+    }
     return core._tlx_alloc(size) >>> 0;
   }
 
