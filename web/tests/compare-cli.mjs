@@ -52,6 +52,24 @@ async function pairwise(items, fn) {
   await Promise.all([worker(), worker()]);
 }
 
+// --- wav: every channel of every file, for each set of choices ---
+// The native batches run meanwhile, one process per set of choices.
+const choiceSets = [
+  {name: '16bit', cli: ['--rate', '44100', '--bits', '16'], mine: {rate: '44100', bits: 16}},
+  {name: '8bit-fit', cli: ['--rate', '8000', '--bits', '8', '--level', 'fit'],
+    mine: {rate: '8000', bits: 8, level: 'fit'}},
+  {name: 'auto', cli: ['--rate', '22050', '--bits', '16', '--mode', 'auto'],
+    mine: {rate: '22050', bits: 16, mode: 'auto'}},
+  {name: 'filter-speed-ticks',
+    cli: ['--rate', '11025', '--bits', '16', '--filter', 'highpass:5,notch:50', '--speed', '4', '--ticks'],
+    mine: {rate: '11025', bits: 16, filter: 'highpass:5,notch:50', speed: 4, ticks: true}},
+];
+const batches = choiceSets.map((set) => {
+  const dir = path.join(scratch, set.name);
+  fs.rmSync(dir, {recursive: true, force: true});
+  return native(['wav', ...files, '--channel', 'all', ...set.cli, '-o', dir]);
+});
+
 // --- info --json --samples: the same text ---
 const opened = new Map();  // file -> TremoluxFile, loaded once for every check
 let infoSame = 0;
@@ -70,17 +88,6 @@ await pairwise(files, async (file) => {
   }
 });
 
-// --- wav: every channel of every file, for each set of choices ---
-const choiceSets = [
-  {name: '16bit', cli: ['--rate', '44100', '--bits', '16'], mine: {rate: '44100', bits: 16}},
-  {name: '8bit-fit', cli: ['--rate', '8000', '--bits', '8', '--level', 'fit'],
-    mine: {rate: '8000', bits: 8, level: 'fit'}},
-  {name: 'auto', cli: ['--rate', '22050', '--bits', '16', '--mode', 'auto'],
-    mine: {rate: '22050', bits: 16, mode: 'auto'}},
-  {name: 'filter-speed-ticks',
-    cli: ['--rate', '11025', '--bits', '16', '--filter', 'highpass:5,notch:50', '--speed', '4', '--ticks'],
-    mine: {rate: '11025', bits: 16, filter: 'highpass:5,notch:50', speed: 4, ticks: true}},
-];
 // The batch's file name of a channel: "<stem>_<NN>_<label>.wav".
 const batchName = (file, index, label) =>
   `${path.basename(file).replace(/\.[^.]*$/, '')}_${String(index).padStart(2, '0')}_` +
@@ -88,10 +95,9 @@ const batchName = (file, index, label) =>
 const latin1 = (text) => Buffer.from(text, 'latin1').toString('latin1');
 let wavSame = 0;
 let wavRefusedByBoth = 0;
-for (const set of choiceSets) {
+for (const [s, set] of choiceSets.entries()) {
   const dir = path.join(scratch, set.name);
-  fs.rmSync(dir, {recursive: true, force: true});
-  await native(['wav', ...files, '--channel', 'all', ...set.cli, '-o', dir]);
+  await batches[s];
   for (const file of files) {
     const doc = opened.get(file);
     if (!doc.loaded) continue;
