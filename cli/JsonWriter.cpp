@@ -4,11 +4,9 @@
 #include <cmath>
 #include <nlohmann/json.hpp>
 
-std::string ShortestFloatText(float value) {
-  char buffer[32];  // the longest shortest float text is 15 characters ("-1.1754944e-38")
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return std::string(buffer, result.ptr);
-}
+#include "core/c3d/NumberText.h"
+
+std::string ShortestFloatText(float value) { return numtext::ShortestText(value); }
 
 void CJsonWriter::BeforeValue() {
   if (m_afterKey) {

@@ -1,9 +1,9 @@
 #pragma once
-// What wav (CmdSound.cpp) and play (CmdPlay.cpp, built with Qt only) share:
+// What wav (CmdSound.cpp), play (CmdPlay.cpp, built with Qt only) and the
+// browser build (SoundChoices.cpp without the command-line parser) share:
 // their options, the command line's sound host, and the preparation that
 // loads the file and checks the channel and rate as the dialog's Play does.
 
-#include <CLI/CLI.hpp>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -16,6 +16,9 @@
 #include "core/sound/WaveSynthesis.h"
 
 class CC3d;
+namespace CLI {
+class App;
+}
 
 namespace clisound {
 
@@ -79,6 +82,10 @@ int ReadSoundChoices(const SoundOptions& o, sound::SoundRecipe& choices);
 // does (at the chosen speed). Returns the exit code to end with, or -1 when
 // the build may go on (then channel and rate are set).
 int Prepare(const std::string& path, const SoundOptions& o, CC3d& c3d, int& channel, float& rate);
+
+// Prepare's checks for a file already loaded (`path` names it in messages).
+int CheckChannelAndRate(const std::string& path, const SoundOptions& o, const CC3d& c3d,
+                        int& channel, float& rate);
 
 // --from, --to and --ticks for one loaded file, as spec's range and ticks.
 // Returns "" when they apply, else the message to show (a start past the

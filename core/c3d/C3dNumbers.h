@@ -3,6 +3,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 
 // Number decoding shared by the reader's steps, and the checked conversions
@@ -18,6 +19,28 @@
 enum class Processor : std::uint8_t { Intel = 1, Dec = 2, Mips = 3 };
 
 namespace c3d {
+
+// The float whose IEEE single-precision bits are `bits`, and back. Where the
+// library lacks std::bit_cast (libc++ 13), a copy of the four bytes does the same.
+inline float FloatFromBits(std::uint32_t bits) {
+#if defined(__cpp_lib_bit_cast)
+  return std::bit_cast<float>(bits);
+#else
+  float value;
+  std::memcpy(&value, &bits, sizeof value);
+  return value;
+#endif
+}
+
+inline std::uint32_t BitsFromFloat(float value) {
+#if defined(__cpp_lib_bit_cast)
+  return std::bit_cast<std::uint32_t>(value);
+#else
+  std::uint32_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  return bits;
+#endif
+}
 
 // The four stored bytes b0..b3 (file order) as one word, b0 lowest.
 inline std::uint32_t StoredWord(const unsigned char* b) {
@@ -36,13 +59,13 @@ inline std::int16_t Int16Big(const unsigned char* b) {
 }
 
 // IEEE single precision stored little-endian (Intel files).
-inline float IntelFloatBits(std::uint32_t stored) { return std::bit_cast<float>(stored); }
+inline float IntelFloatBits(std::uint32_t stored) { return FloatFromBits(stored); }
 
 // IEEE single precision stored big-endian (MIPS files): all four bytes reversed.
 inline float MipsFloatBits(std::uint32_t stored) {
   const std::uint32_t host = (stored >> 24) | ((stored >> 8) & 0x0000FF00u) |
                              ((stored << 8) & 0x00FF0000u) | (stored << 24);
-  return std::bit_cast<float>(host);
+  return FloatFromBits(host);
 }
 
 // DEC (VAX F-floating) stored as two little-endian 16-bit words, high-order
@@ -56,7 +79,7 @@ inline float DecFloatBits(std::uint32_t stored) {
     const std::uint32_t top = ((host >> 24) - 1u) & 0xFFu;
     host = (host & 0x00FFFFFFu) | (top << 24);
   }
-  return std::bit_cast<float>(host);
+  return FloatFromBits(host);
 }
 
 // A stored 16-bit integer of a file written by processor P.

@@ -7,6 +7,7 @@
 
 #include "core/c3d/C3d.h"
 #include "core/c3d/C3dNumbers.h"
+#include "core/c3d/NumberText.h"
 
 namespace {
 
@@ -31,12 +32,7 @@ std::string FormatFixed(double value, int precision) {
   if (std::isnan(value)) return std::signbit(value) ? "-nan" : "nan";
   if (std::isinf(value)) return value < 0 ? "-inf" : "inf";
   precision = std::clamp(precision, 0, kMaxPrecision);
-  // Up to 39 integer digits for a float, a sign, a point and the fraction.
-  std::string text(static_cast<std::size_t>(precision) + 48, '\0');
-  const auto result = std::to_chars(text.data(), text.data() + text.size(), value,
-                                    std::chars_format::fixed, precision);
-  text.resize(static_cast<std::size_t>(result.ptr - text.data()));
-  return text;
+  return numtext::FixedText(value, precision);
 }
 
 // atof of a text IsNumeric accepted (an optional sign, digits and at most one
@@ -53,7 +49,7 @@ double ParseDecimal(const std::string& text) {
   double value = 0.0;
   const char* first = text.data() + start;
   const char* last = text.data() + text.size();
-  const auto [ptr, ec] = std::from_chars(first, last, value, std::chars_format::fixed);
+  const auto [ptr, ec] = numtext::ReadDouble(first, last, value, std::chars_format::fixed);
   if (ec == std::errc::result_out_of_range) {
     // Out of range: huge when a non-zero digit precedes the point.
     const auto point = std::find(first, last, '.');

@@ -6,6 +6,8 @@
 #include <numbers>
 #include <sstream>
 
+#include "core/c3d/NumberText.h"
+
 namespace sound {
 
 namespace {
@@ -17,7 +19,7 @@ constexpr std::string_view kFilterForms =
 bool ParseHertz(std::string_view text, double& hz) {
   if (text.empty()) return false;
   const char* end = text.data() + text.size();
-  const auto [ptr, ec] = std::from_chars(text.data(), end, hz);
+  const auto [ptr, ec] = numtext::ReadDouble(text.data(), end, hz);
   return ec == std::errc() && ptr == end && std::isfinite(hz) && hz > 0.0;
 }
 

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "core/c3d/NumberText.h"
+
 namespace sound {
 
 namespace {
@@ -12,7 +14,7 @@ namespace {
 bool ParseHz(std::string_view text, double& hz) {
   if (text.empty()) return false;
   const char* end = text.data() + text.size();
-  const auto [ptr, ec] = std::from_chars(text.data(), end, hz);
+  const auto [ptr, ec] = numtext::ReadDouble(text.data(), end, hz);
   return ec == std::errc() && ptr == end && std::isfinite(hz);
 }
 

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "core/Messages.h"
+#include "core/c3d/NumberText.h"
 #include "core/sound/WaveSynthesis.h"
 
 namespace sound {
@@ -99,8 +100,9 @@ double ReadRateText(std::string_view text) {
   const std::size_t length =
       IsDigit(rest.front(), hex) || rest.front() == '.' ? NumberLength(rest, hex) : rest.size();
   double value = 0.0;
-  const auto [end, ec] = std::from_chars(rest.data(), rest.data() + length, value,
-                                         hex ? std::chars_format::hex : std::chars_format::general);
+  const auto [end, ec] =
+      numtext::ReadDouble(rest.data(), rest.data() + length, value,
+                          hex ? std::chars_format::hex : std::chars_format::general);
   if (ec == std::errc::result_out_of_range) {
     value =
         Overflows(std::string_view(rest.data(), static_cast<std::size_t>(end - rest.data())), hex)

@@ -39,7 +39,7 @@ class FloatDecoding : public ::testing::TestWithParam<FloatRow> {};
 TEST_P(FloatDecoding, RoundTripsBitForBit) {
   const auto [proc, value] = GetParam();
   const float back = Decode(EncodeFloat(value, proc), proc);
-  EXPECT_EQ(std::bit_cast<std::uint32_t>(back), std::bit_cast<std::uint32_t>(value)) << value;
+  EXPECT_EQ(c3d::BitsFromFloat(back), c3d::BitsFromFloat(value)) << value;
 }
 
 // DEC F-floating covers IEEE's normal range shifted by two binary orders, so
@@ -74,7 +74,7 @@ TEST(DecToFloat, DecodesThePublishedPatterns) {
   // A zero exponent with other bits set is not special-cased: the top byte
   // wraps from 0x00 to 0xFF, which reads as a huge negative number.
   const std::uint8_t tiny[] = {0x00, 0x00, 0x01, 0x00};
-  EXPECT_EQ(std::bit_cast<std::uint32_t>(CC3d::DecToFloat(c3d::StoredWord(tiny))), 0xFF000001u);
+  EXPECT_EQ(c3d::BitsFromFloat(CC3d::DecToFloat(c3d::StoredWord(tiny))), 0xFF000001u);
 }
 
 TEST(MipsToFloat, ReversesAllFourBytes) {

@@ -71,12 +71,13 @@ std::vector<HostileFile> HostileFiles() {
   // The same for float samples: 140 channels x 65535 frames x 4 bytes.
   files.push_back({"repeated float frames", WriteC3d(ClaimingAllFrames(140, 0, true)), true});
 
-  // 100 records of 32640 rows each (100 MiB of row strings): refused once
-  // the records hold more than the parameter bound.
+  // 300 records of 32640 rows each (300 MiB of row strings where a string
+  // takes 32 bytes, 112 MiB where it takes 12, as in 32-bit builds):
+  // refused once the records hold more than the parameter bound.
   {
     Recording rec;
-    rec.records.assign(100, EmptyRows());
-    FillWithFrames(rec, 100 * 11);
+    rec.records.assign(300, EmptyRows());
+    FillWithFrames(rec, 300 * 11);
     files.push_back({"empty rows", WriteC3d(rec), false});
   }
 
