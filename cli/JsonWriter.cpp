@@ -4,6 +4,7 @@
 #include <cmath>
 #include <nlohmann/json.hpp>
 
+#include "core/c3d/ChannelNames.h"
 #include "core/c3d/NumberText.h"
 
 std::string ShortestFloatText(float value) { return numtext::ShortestText(value); }
@@ -49,20 +50,8 @@ void CJsonWriter::Key(std::string_view key) {
 }
 
 void CJsonWriter::Latin1(std::string_view bytes) {
-  std::string utf8;
-  utf8.reserve(bytes.size());
-  for (const char c : bytes) {
-    const auto b = static_cast<unsigned char>(c);
-    if (b < 0x80) {
-      utf8.push_back(c);
-    } else {
-      // Code points 0x80-0xFF take two UTF-8 bytes: 110000xx 10xxxxxx.
-      utf8.push_back(static_cast<char>(0xC0 | (b >> 6)));
-      utf8.push_back(static_cast<char>(0x80 | (b & 0x3F)));
-    }
-  }
   BeforeValue();
-  Raw(nlohmann::json(utf8).dump());
+  Raw(nlohmann::json(Utf8FromLatin1(bytes)).dump());
 }
 
 void CJsonWriter::Int(std::int64_t value) {

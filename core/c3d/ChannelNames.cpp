@@ -82,3 +82,19 @@ int FindAnalogChannel(const CC3d& c3d, const std::string& text) {
   }
   return -1;
 }
+
+std::string Utf8FromLatin1(std::string_view bytes) {
+  std::string utf8;
+  utf8.reserve(bytes.size());
+  for (const char c : bytes) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b < 0x80) {
+      utf8.push_back(c);
+    } else {
+      // Code points 0x80-0xFF take two UTF-8 bytes: 110000xx 10xxxxxx.
+      utf8.push_back(static_cast<char>(0xC0 | (b >> 6)));
+      utf8.push_back(static_cast<char>(0x80 | (b & 0x3F)));
+    }
+  }
+  return utf8;
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 class CC3d;
@@ -38,3 +39,8 @@ std::vector<std::string> AnalogChannelHeadings(const CC3d& c3d);
 // once trailing blanks are dropped from both (labels are often blank-padded).
 // -1 when nothing matches.
 int FindAnalogChannel(const CC3d& c3d, const std::string& text);
+
+// Stored text (labels, units, descriptions: bytes with no declared encoding)
+// as UTF-8, each byte taken as the code point of the same value (Latin-1),
+// so every byte sequence gives valid UTF-8 and reads back to the same bytes.
+std::string Utf8FromLatin1(std::string_view bytes);

@@ -20,24 +20,6 @@ constexpr std::size_t kBlockBytes = 64 * 1024;
 // with its separator, well under this.
 constexpr std::size_t kMaxNumberField = 32;
 
-// The text of one stored byte string with each byte taken as the code point
-// of the same value, in UTF-8.
-std::string Utf8FromLatin1(std::string_view bytes) {
-  std::string utf8;
-  utf8.reserve(bytes.size());
-  for (const char c : bytes) {
-    const auto b = static_cast<unsigned char>(c);
-    if (b < 0x80) {
-      utf8.push_back(c);
-    } else {
-      // Code points 0x80-0xFF take two UTF-8 bytes: 110000xx 10xxxxxx.
-      utf8.push_back(static_cast<char>(0xC0 | (b >> 6)));
-      utf8.push_back(static_cast<char>(0x80 | (b & 0x3F)));
-    }
-  }
-  return utf8;
-}
-
 // Gathers the text into one block and hands each full block to the sink.
 // Once the sink has refused, every later call does nothing.
 class CCsvBlock {
