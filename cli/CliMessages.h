@@ -120,8 +120,12 @@ inline constexpr std::array kTable{
 
 #undef TREMOLUX_CLI_MESSAGE
 
-// The text of printf format `format` with its arguments filled in.
-#if defined(__GNUC__)
+// The text of printf format `format` with its arguments filled in. MinGW's
+// C library formats as the C standard says (%zu included) where its headers
+// ask for it, as libstdc++'s do; its checks know that format as gnu_printf.
+#if defined(__MINGW32__)
+__attribute__((format(gnu_printf, 1, 2)))
+#elif defined(__GNUC__)
 __attribute__((format(printf, 1, 2)))
 #endif
 inline std::string
