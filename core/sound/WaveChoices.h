@@ -46,7 +46,7 @@ class CAutoSound;
 class CWaveformValues;
 
 // The PCM of one sound EncodeChoices builds, a stretch at a time, without
-// its header: the generator spec chooses and its float-to-PCM mapping.
+// its header: the generator the recipe chooses and its float-to-PCM mapping.
 // EncodeChoices writes the header and then Next until Length(); a
 // two-channel sound reads two of them side by side. Borrows samples (and
 // through them the CC3d), which must outlive it; owns its generator.
@@ -65,7 +65,7 @@ class CChoicePcm {
   std::int64_t Length() const { return m_length; }  // samples of the sound
   // The PCM bytes of the next values.size() samples (fewer than that may
   // remain: the missing ones are silent) into out, room for values.size()
-  // samples of the spec's width; values is the float block they are
+  // samples of the recipe's width; values is the float block they are
   // produced in. Returns the number of bytes. May throw std::bad_alloc.
   std::size_t Next(std::span<float> values, std::uint8_t* out);
 

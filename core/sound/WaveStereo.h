@@ -19,7 +19,7 @@ class CC3d;
 // of the whole sound is held.
 namespace sound {
 
-// What EncodeSpec does for a spec with a right channel, into sink: the
+// What EncodeSpec does for a recipe with a right channel, into sink: the
 // header (2 channels, block align 2 x bytes per value, byte rate R x block
 // align), then the frames. `samples` are spec.channel's values from
 // SpecSamples (which has checked *spec.right too). The wait cursor is shown
