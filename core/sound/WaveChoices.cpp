@@ -209,9 +209,7 @@ WaveOutcome EncodeChoices(const CC3d& c3d, const SoundRecipe& spec, const RawCha
     std::vector<std::uint8_t> bytes(stretch * static_cast<std::size_t>(blockAlign));
     soundBuffer.reserve(stretch);
 
-    auto header = WaveHeader(wholeRate, spec.bits, static_cast<std::uint32_t>(dataBytes));
-    const auto riffSize = static_cast<std::uint32_t>(36 + dataBytes);  // the file's length - 8
-    for (int i = 0; i < 4; ++i) header[4 + i] = static_cast<std::uint8_t>(riffSize >> (8 * i));
+    const auto header = WaveFileHeader(wholeRate, spec.bits, static_cast<std::uint32_t>(dataBytes));
     bool written = sink.Write(header);
     for (std::int64_t from = 0; written && from < length;) {
       const auto n = static_cast<std::size_t>(std::min<std::int64_t>(kSoundStretch, length - from));

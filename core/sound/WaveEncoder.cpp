@@ -123,12 +123,16 @@ std::uint64_t CWaveEncoder::DataBytes() const {
   return static_cast<std::uint64_t>(m_sound.Length()) * static_cast<std::uint64_t>(m_blockAlign);
 }
 
-std::array<std::uint8_t, 44> CWaveEncoder::Header() const {
-  // In range when FitsWave(): DataBytes() <= 0xFFFFFFFF - 36.
-  const auto dataBytes = static_cast<std::uint32_t>(DataBytes());
-  auto header = WaveHeader(m_rate, m_blockAlign * 8, dataBytes);
+std::array<std::uint8_t, 44> WaveFileHeader(std::uint32_t rate, int bits, std::uint32_t dataBytes,
+                                            int channels) {
+  auto header = WaveHeader(rate, bits, dataBytes, channels);
   PutLe32(&header[4], 36u + dataBytes);  // RIFF chunk size: the file's length - 8
   return header;
+}
+
+std::array<std::uint8_t, 44> CWaveEncoder::Header() const {
+  // In range when FitsWave(): DataBytes() <= 0xFFFFFFFF - 36.
+  return WaveFileHeader(m_rate, m_blockAlign * 8, static_cast<std::uint32_t>(DataBytes()));
 }
 
 CWaveEncoder::Result CWaveEncoder::Encode(std::vector<float>& soundBuffer, IByteSink& sink) const {

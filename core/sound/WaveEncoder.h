@@ -32,10 +32,15 @@ std::uint8_t PcmSample8(float s);
 
 // The 44 header bytes of a PCM WAVE file of `rate` Hz, `bits` 8 or 16,
 // `channels` 1 (mono) or 2 (interleaved left, right), holding dataBytes of
-// samples. The RIFF chunk size field (offset 4) is 0; CWaveEncoder::Header
-// fills it in.
+// samples. The RIFF chunk size field (offset 4) is 0; WaveFileHeader fills
+// it in.
 std::array<std::uint8_t, 44> WaveHeader(std::uint32_t rate, int bits, std::uint32_t dataBytes,
                                         int channels = 1);
+
+// WaveHeader with the RIFF chunk size (the file's length - 8, 36 + dataBytes)
+// filled in: the header of a whole file. dataBytes at most 0xFFFFFFFF - 36.
+std::array<std::uint8_t, 44> WaveFileHeader(std::uint32_t rate, int bits, std::uint32_t dataBytes,
+                                            int channels = 1);
 
 // Where encoded bytes go: a file, a pipe, memory. Borrowed by the encoder
 // for one Encode call.

@@ -131,9 +131,8 @@ WaveOutcome EncodeStereo(const CC3d& c3d, const SoundRecipe& spec, const RawChan
     std::vector<std::uint8_t> leftBytes(stretch * width), rightBytes(stretch * width);
     std::vector<std::uint8_t> frameBytes(2 * stretch * width);
 
-    auto header = WaveHeader(wholeRate, spec.bits, static_cast<std::uint32_t>(dataBytes), 2);
-    const auto riffSize = static_cast<std::uint32_t>(36 + dataBytes);  // the file's length - 8
-    for (int i = 0; i < 4; ++i) header[4 + i] = static_cast<std::uint8_t>(riffSize >> (8 * i));
+    const auto header =
+        WaveFileHeader(wholeRate, spec.bits, static_cast<std::uint32_t>(dataBytes), 2);
     bool written = sink.Write(header);
     for (std::int64_t from = 0; written && from < frames;) {
       const auto n = static_cast<std::size_t>(std::min<std::int64_t>(kSoundStretch, frames - from));
