@@ -10,7 +10,9 @@
 
 namespace {
 
-[[noreturn]] void Fail(const char* what) { fuzztarget::Broken("parameter text target", what); }
+[[noreturn]] void ParamTextBroken(const char* what) {
+  fuzztarget::Broken("parameter text target", what);
+}
 
 // printf's text for one value, in the "C" locale this program never leaves.
 template <class... Args>
@@ -89,9 +91,9 @@ int fuzztarget::ParamTextTarget(const std::uint8_t* data, std::size_t size) {
                                                   Recase(paramName, caseMask), index, precision);
   if (text !=
       c3d.GetParameterElementString(c3d.FindParameter(groupName, paramName), index, precision))
-    Fail("a lookup in other letter case gives other text");
+    ParamTextBroken("a lookup in other letter case gives other text");
   if (!sameGroup) {
-    if (!text.empty()) Fail("a parameter of another group was found");
+    if (!text.empty()) ParamTextBroken("a parameter of another group was found");
     return 0;
   }
 
@@ -117,7 +119,7 @@ int fuzztarget::ParamTextTarget(const std::uint8_t* data, std::size_t size) {
       expected = std::signbit(cell.AsFloat()) ? "-nan" : "nan";
 #endif
   }
-  if (text != expected) Fail("the element's text differs from printf's");
+  if (text != expected) ParamTextBroken("the element's text differs from printf's");
   return 0;
 }
 

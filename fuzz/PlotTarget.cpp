@@ -12,7 +12,7 @@
 
 namespace {
 
-[[noreturn]] void Fail(const char* what) { fuzztarget::Broken("plot target", what); }
+[[noreturn]] void PlotBroken(const char* what) { fuzztarget::Broken("plot target", what); }
 
 // Samples per channel: enough for several summary levels (blocks of 64
 // samples and up), few enough for thousands of runs a second.
@@ -25,7 +25,8 @@ constexpr int kMaxComparedWidth = 1 << 20;
 void CheckInside(const std::vector<PlotPoint>& vertices, int width, int height) {
   int x = 0;
   for (const PlotPoint& p : vertices) {
-    if (p.x < x || p.x > width || p.y < 0 || p.y > height) Fail("a vertex outside the client");
+    if (p.x < x || p.x > width || p.y < 0 || p.y > height)
+      PlotBroken("a vertex outside the client");
     x = p.x;
   }
 }
@@ -74,11 +75,12 @@ int fuzztarget::PlotTarget(const std::uint8_t* data, std::size_t size) {
   for (const PlotLine& l : PlotGrid(width, height)) {
     if (std::min(l.x1, l.x2) < 0 || std::max(l.x1, l.x2) > w + slack || std::min(l.y1, l.y2) < 0 ||
         std::max(l.y1, l.y2) > h)
-      Fail("a grid line outside the client");
+      PlotBroken("a grid line outside the client");
   }
 
   const CPlotTrace whole(c3d.get(), 0, width, height);
-  if (!whole.Draws() || whole.Count() != n) Fail("the whole channel is not one vertex per sample");
+  if (!whole.Draws() || whole.Count() != n)
+    PlotBroken("the whole channel is not one vertex per sample");
   CheckInside(c3dtest::TraceVertices(whole), w, h);
 
   const CPlotSummary summary(*c3d, 0);
@@ -87,13 +89,14 @@ int fuzztarget::PlotTarget(const std::uint8_t* data, std::size_t size) {
   const std::int64_t first = std::clamp<std::int64_t>(range.first, 0, n);
   const std::int64_t last = std::clamp<std::int64_t>(range.last, first, n);
   if (plain.Count() != last - first || (plain.Count() > 0 && plain.First() != first))
-    Fail("a range trace does not hold the range's samples");
+    PlotBroken("a range trace does not hold the range's samples");
   const std::vector<PlotPoint> vertices = c3dtest::TraceVertices(plain);
   CheckInside(vertices, w, h);
-  if (c3dtest::TraceVertices(summarised) != vertices) Fail("the summary changes a range's trace");
+  if (c3dtest::TraceVertices(summarised) != vertices)
+    PlotBroken("the summary changes a range's trace");
   if (w <= kMaxComparedWidth &&
       SummarisedTracePath(plain, summary) != c3dtest::MergedTracePath(plain))
-    Fail("the summarised path differs from the merge of every vertex");
+    PlotBroken("the summarised path differs from the merge of every vertex");
   return 0;
 }
 

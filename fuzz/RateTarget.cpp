@@ -11,7 +11,7 @@
 
 namespace {
 
-[[noreturn]] void Fail(const char* what) { fuzztarget::Broken("rate target", what); }
+[[noreturn]] void RateBroken(const char* what) { fuzztarget::Broken("rate target", what); }
 
 // Equal values, counting every NaN of one sign as the same value (the C
 // library keeps a "nan(...)" payload, which nothing downstream reads).
@@ -43,7 +43,7 @@ int fuzztarget::RateTarget(const std::uint8_t* data, std::size_t size) {
   // C library keeps a sign it saw ("-na" reads as -0).
   if (end == field.c_str()) reference = 0.0;
   if (!SameReading(sound::ReadRateText(field), reference))
-    Fail("the rate text reads otherwise than strtod reads it");
+    RateBroken("the rate text reads otherwise than strtod reads it");
   (void)sound::ReadRateText(text);  // embedded NULs are only more text
 
   const float analogRate = sound::AnalogRate(c3d);
@@ -51,24 +51,25 @@ int fuzztarget::RateTarget(const std::uint8_t* data, std::size_t size) {
   if (check.message != nullptr) {
     const std::string_view m = check.message;
     if (m != Messages::kFreqTooLow && m != Messages::kFreqTooHigh && m != Messages::kError)
-      Fail("Play refused with an unknown message");
+      RateBroken("Play refused with an unknown message");
     return 0;
   }
   // Accepted: a finite rate within (A, 44100] whose whole part lies above A.
   const float rate = check.rate;
-  if (!(std::isfinite(analogRate) && analogRate > 0.0f)) Fail("accepted without an analog rate");
-  if (!(rate >= analogRate && rate <= 44100.0f)) Fail("accepted a rate outside [A, 44100]");
+  if (!(std::isfinite(analogRate) && analogRate > 0.0f))
+    RateBroken("accepted without an analog rate");
+  if (!(rate >= analogRate && rate <= 44100.0f)) RateBroken("accepted a rate outside [A, 44100]");
   const float whole = std::trunc(rate);
-  if (!(whole > analogRate)) Fail("accepted a whole rate not above the analog rate");
+  if (!(whole > analogRate)) RateBroken("accepted a whole rate not above the analog rate");
 
   const sound::ResamplePlan plan = sound::PlanResample(analogRate, whole, count);
   if (!plan.refused) {
     const double n = sound::ResampledLength(analogRate, whole, count);
     if (count < 1 || !(n >= 2.0 && n < 2147483648.0) || plan.length != static_cast<int>(n))
-      Fail("the resampling plan's length differs from the resampled length");
-    if (!(plan.step > 0.0f && plan.step < 1.0f)) Fail("a planned step outside (0, 1)");
+      RateBroken("the resampling plan's length differs from the resampled length");
+    if (!(plan.step > 0.0f && plan.step < 1.0f)) RateBroken("a planned step outside (0, 1)");
     if (plan.lastUsable < 0 || plan.lastUsable > plan.length - 1)
-      Fail("a planned last output outside the sound");
+      RateBroken("a planned last output outside the sound");
   }
   return 0;
 }

@@ -15,11 +15,6 @@ std::string ListedName(const CC3d& c3d, int labels, int i) {
   return label;
 }
 
-std::string WithoutTrailingBlanks(std::string s) {
-  while (!s.empty() && s.back() == ' ') s.pop_back();
-  return s;
-}
-
 // The units of channel i, given the index of Analog:Units (or -1).
 std::string UnitsOf(const CC3d& c3d, int units, int i) {
   return WithoutTrailingBlanks(c3d.GetParameterElementString(units, i, 0));
@@ -35,6 +30,11 @@ std::vector<std::string> ForEachChannel(const CC3d& c3d, Text text) {
 }
 
 }  // namespace
+
+std::string WithoutTrailingBlanks(std::string s) {
+  while (!s.empty() && s.back() == ' ') s.pop_back();
+  return s;
+}
 
 std::string AnalogChannelName(const CC3d& c3d, int i) {
   return ListedName(c3d, c3d.FindParameter("Analog", "Labels"), i);

@@ -6,6 +6,9 @@
 
 class CC3d;
 
+// `s` without the blanks that pad stored C3D text to its row length.
+std::string WithoutTrailingBlanks(std::string s);
+
 // The name under which analog channel `i` (0-based) is listed to the user:
 // row i of the parameter Labels of group Analog, or "Chan <i + 1>" when that
 // row is absent or empty. Labels keep their stored bytes, trailing blanks

@@ -13,11 +13,6 @@
 
 namespace {
 
-std::string WithoutTrailingBlanks(std::string s) {
-  while (!s.empty() && s.back() == ' ') s.pop_back();
-  return s;
-}
-
 // A measured value (rate, time, physical value) with six significant digits:
 // enough to tell values apart on screen, short enough to read.
 std::string Number(double value) {

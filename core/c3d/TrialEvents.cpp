@@ -10,7 +10,7 @@
 namespace c3d {
 namespace {
 
-std::string WithoutTrailingBlanks(std::string s) {
+std::string WithoutTrailingBlanksOrNuls(std::string s) {
   while (!s.empty() && (s.back() == ' ' || s.back() == '\0')) s.pop_back();
   return s;
 }
@@ -100,9 +100,10 @@ TrialEvents ReadTrialEvents(const CC3d& c3d) {
       continue;
     }
     TrialEvent e;
-    if (const std::string* c = rowOf(contexts, i)) e.context = WithoutTrailingBlanks(*c);
-    e.label = WithoutTrailingBlanks(*label);
-    if (const std::string* d = rowOf(descriptions, i)) e.description = WithoutTrailingBlanks(*d);
+    if (const std::string* c = rowOf(contexts, i)) e.context = WithoutTrailingBlanksOrNuls(*c);
+    e.label = WithoutTrailingBlanksOrNuls(*label);
+    if (const std::string* d = rowOf(descriptions, i))
+      e.description = WithoutTrailingBlanksOrNuls(*d);
     e.time = t;
     if (ratesUsable) {
       const double position = std::round((t - start) * analogRate);
@@ -155,7 +156,7 @@ std::vector<SampleEvent> EventsOnSamples(const CC3d& c3d) {
   for (const auto& e : c3d.m_events) {
     const std::int64_t index = static_cast<std::int64_t>(e->m_nAnalogSample) - 1;  // 1-based
     if (index < 0 || index >= count) continue;
-    std::string label = WithoutTrailingBlanks(e->m_strLabel);
+    std::string label = WithoutTrailingBlanksOrNuls(e->m_strLabel);
     out.push_back(SampleEvent{index, e->m_strLabel, {}, 'G', std::move(label)});
   }
   for (TrialEvent& e : ReadTrialEvents(c3d).events) {

@@ -43,7 +43,7 @@ RawRange FilteredRange(SampleView view, const std::vector<FilterSpec>& filters, 
   return range;
 }
 
-void PutLe16(std::uint8_t*& p, std::uint16_t v) {
+void AppendLe16(std::uint8_t*& p, std::uint16_t v) {
   *p++ = static_cast<std::uint8_t>(v & 0xFFu);
   *p++ = static_cast<std::uint8_t>(v >> 8);
 }
@@ -54,7 +54,7 @@ std::size_t MapValues(std::span<const float> values, int blockAlign, std::uint8_
                       Map8 map8) {
   std::uint8_t* p = out;
   if (blockAlign == 2) {
-    for (const float v : values) PutLe16(p, static_cast<std::uint16_t>(map16(v)));
+    for (const float v : values) AppendLe16(p, static_cast<std::uint16_t>(map16(v)));
   } else {
     for (const float v : values) *p++ = map8(v);
   }

@@ -10,8 +10,6 @@
 namespace c3dtest {
 namespace {
 
-constexpr std::size_t kBlock = 512;
-
 std::uint32_t FloatBits(float v) {
   std::uint32_t u;
   std::memcpy(&u, &v, sizeof u);

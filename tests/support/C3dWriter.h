@@ -14,6 +14,9 @@
 // break the file on purpose (offsets, lengths, truncation, patched bytes).
 namespace c3dtest {
 
+// Bytes in a C3D block: the unit of the header, parameter and data sections.
+inline constexpr std::size_t kBlock = 512;
+
 enum class Proc : std::uint8_t { Intel = 1, Dec = 2, Mips = 3 };
 
 // A group record. `id` is the positive group number; the record stores -id.

@@ -7,8 +7,6 @@
 namespace c3dtest {
 namespace {
 
-constexpr std::size_t kBlock = 512;
-
 // Channels of `frames` samples each, a slow ramp per channel so that the
 // extremes differ from channel to channel.
 std::vector<std::vector<double>> Ramps(std::size_t channels, std::size_t frames) {
