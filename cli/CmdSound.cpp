@@ -44,17 +44,6 @@ int Prepare(const std::string& path, const SoundOptions& o, CC3d& c3d, int& chan
   return CheckChannelAndRate(path, o, c3d, channel, rate);
 }
 
-std::string ApplyRight(const CC3d& c3d, const SoundOptions& o, sound::SoundRecipe& spec) {
-  if (o.right.empty()) return {};
-  const int right = FindAnalogChannel(c3d, o.right);
-  if (right < 0) {
-    return CliMessages::Printed(CliMessages::kNoSuchRightChannel, o.right.c_str(),
-                                c3d.m_analogs.size());
-  }
-  spec.right = right;
-  return {};
-}
-
 void AddSoundOptions(CLI::App* cmd, SoundOptions& o, const char* channelHelp) {
   cmd->add_option("--channel", o.channel, channelHelp)->required();
   cmd->add_option("--rate", o.rate,

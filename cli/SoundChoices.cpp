@@ -67,6 +67,17 @@ int CheckChannelAndRate(const std::string& path, const SoundOptions& o, const CC
   return -1;
 }
 
+std::string ApplyRight(const CC3d& c3d, const SoundOptions& o, sound::SoundRecipe& spec) {
+  if (o.right.empty()) return {};
+  const int right = FindAnalogChannel(c3d, o.right);
+  if (right < 0) {
+    return CliMessages::Printed(CliMessages::kNoSuchRightChannel, o.right.c_str(),
+                                c3d.m_analogs.size());
+  }
+  spec.right = right;
+  return {};
+}
+
 std::string ApplyRangeAndTicks(const CC3d& c3d, const SoundOptions& o, sound::SoundRecipe& spec) {
   const std::int64_t count = c3d.GetAnalogSampleCount();
   const double rate = static_cast<double>(c3d.AnalogRate());

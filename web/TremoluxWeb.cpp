@@ -102,8 +102,9 @@ int BuildWave(WebDocument& doc, const std::string& path, const clisound::SoundOp
   float rate = 0.0f;
   if (const int code = clisound::CheckChannelAndRate(path, o, doc.c3d, channel, rate); code >= 0)
     return code;
-  if (const std::string refused = clisound::ApplyRangeAndTicks(doc.c3d, o, spec);
-      !refused.empty()) {
+  for (const std::string& refused :
+       {clisound::ApplyRangeAndTicks(doc.c3d, o, spec), clisound::ApplyRight(doc.c3d, o, spec)}) {
+    if (refused.empty()) continue;
     std::fprintf(stderr, CliMessages::kFileSays, path.c_str(), refused.c_str());
     return 1;
   }
@@ -239,7 +240,7 @@ EMSCRIPTEN_KEEPALIVE const char* tlx_check_rate(const WebDocument* doc, const ch
 EMSCRIPTEN_KEEPALIVE int tlx_wav(WebDocument* doc, const char* path, const char* channel,
                                  const char* rate, int bits, const char* level, const char* mode,
                                  const char* pitch, const char* filter, int speed, int ticks,
-                                 double from, double to) {
+                                 double from, double to, const char* right) {
   try {
     clisound::SoundOptions o;
     o.channel = channel;
@@ -251,6 +252,7 @@ EMSCRIPTEN_KEEPALIVE int tlx_wav(WebDocument* doc, const char* path, const char*
     o.filter = filter;
     o.speed = speed;
     o.ticks = ticks != 0;
+    o.right = right;
     if (!std::isnan(from)) o.from = from;
     if (!std::isnan(to)) o.to = to;
     return BuildWave(*doc, path, o);

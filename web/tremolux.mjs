@@ -45,7 +45,7 @@ const decoder = new TextDecoder();
 // The options of `tremolux-cli wav`, as the module takes them.
 const kWavDefaults = {
   channel: 0, rate: '', bits: 16, level: 'recorded', mode: 'waveform', pitch: '', filter: '',
-  speed: 1, ticks: false, from: undefined, to: undefined,
+  speed: 1, ticks: false, from: undefined, to: undefined, right: '',
 };
 
 export default async function createTremolux() {
@@ -150,9 +150,9 @@ export default async function createTremolux() {
       const o = {...kWavDefaults, ...options};
       const time = (t) => (t === undefined || t === null ? NaN : Number(t));
       const [status, said] = collecting(() =>
-        withTexts([this.path, o.channel, o.rate, o.level, o.mode, o.pitch, o.filter],
-          (p, c, r, l, m, pi, f) => core._tlx_wav(this.doc, p, c, r, Number(o.bits), l, m, pi, f,
-            Number(o.speed), o.ticks ? 1 : 0, time(o.from), time(o.to))));
+        withTexts([this.path, o.channel, o.rate, o.level, o.mode, o.pitch, o.filter, o.right ?? ''],
+          (p, c, r, l, m, pi, f, rt) => core._tlx_wav(this.doc, p, c, r, Number(o.bits), l, m, pi, f,
+            Number(o.speed), o.ticks ? 1 : 0, time(o.from), time(o.to), rt)));
       if (status !== 0) throw new TremoluxError(said, status);
       return resultBytes().slice();
     }

@@ -134,6 +134,7 @@ const refusals = [
   {argv: ['--rate', '8000', '--bits', '16', '--pitch', '100-200'], mine: {rate: '8000', bits: 16, pitch: '100-200'}},
   {argv: ['--rate', '8000', '--bits', '16', '--filter', 'lowpass:x'], mine: {rate: '8000', bits: 16, filter: 'lowpass:x'}},
   {argv: ['--rate', '8000', '--bits', '16', '--from', '100000'], mine: {rate: '8000', bits: 16, from: 100000}},
+  {argv: ['--rate', '8000', '--bits', '16', '--right', 'no such'], mine: {rate: '8000', bits: 16, right: 'no such'}},
 ];
 let messagesSame = 0;
 const loadable = files.filter((f) => opened.get(f).loaded && opened.get(f).info().analogs.length > 0);
@@ -151,6 +152,26 @@ for (const r of refusals) {
     }
   }
 }
+
+// --- two ears: the first channel left, the last one right ---
+let stereoSame = 0;
+const twoOrMore = loadable.filter((f) => opened.get(f).info().analogs.length > 1).slice(0, 6);
+await pairwise(twoOrMore, async (file) => {
+  const right = String(opened.get(file).info().analogs.length - 1);
+  const out = path.join(scratch, `stereo-${twoOrMore.indexOf(file)}.wav`);
+  const theirs = await native(['wav', file, '--channel', '0', '--right', right, '--rate', '11025',
+    '--bits', '16', '--level', 'fit', '-o', out]);
+  let mine = null;
+  try {
+    mine = opened.get(file).wav({channel: 0, right, rate: '11025', bits: 16, level: 'fit'});
+  } catch (e) {
+    if (e.name !== 'TremoluxError') throw e;
+  }
+  if ((mine === null) !== (theirs.status !== 0)) fail(`two ears: refused by one side only: ${file}`);
+  else if (mine !== null && Buffer.compare(Buffer.from(mine), fs.readFileSync(out)) !== 0) {
+    fail(`two ears: WAVE bytes differ: ${file}`);
+  } else stereoSame += 1;
+});
 
 // --- plot: the vertices of `plot --geometry` ---
 const qtCli = path.join(path.dirname(cli), 'tremolux-cli-qt');
@@ -197,7 +218,8 @@ if (!fs.existsSync(qtCli)) {
 for (const doc of opened.values()) doc.close();
 console.log(`compare-cli: ${files.length} files: info --json identical for ${infoSame}; ` +
   `${wavSame} sounds byte-identical, ${wavRefusedByBoth} refused by both ` +
-  `(${choiceSets.length} sets of choices); ${messagesSame} refusal messages identical; ` +
+  `(${choiceSets.length} sets of choices); ${stereoSame} two-ear sounds identical; ` +
+  `${messagesSame} refusal messages identical; ` +
   `${plotSame} plots with identical vertices${plotsSkipped ? `; ${plotsSkipped}` : ''}; ` +
   `${((Date.now() - started) / 1000).toFixed(1)} s`);
 for (const f of failures) console.log(`DIFFERS: ${f}`);
