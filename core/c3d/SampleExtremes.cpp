@@ -90,10 +90,6 @@ SampleExtremes ScanExtremes(const float* samples, std::size_t count, Counted cou
                                     : Scan<Counted::NotNan>(samples, count);
 }
 
-SampleExtremes Merge(const SampleExtremes& a, const SampleExtremes& b) {
-  return {b.min < a.min ? b.min : a.min, b.max > a.max ? b.max : a.max, a.nan || b.nan};
-}
-
 void WalkExtremes(const SampleExtremes& e, float first, float& min, float& max) {
   if (first != first) {
     min = max = first;  // the NaN itself, sign and payload kept

@@ -39,7 +39,9 @@ SampleExtremes ScanExtremes(const float* samples, std::size_t count,
                             Counted counted = Counted::NotNan);
 
 // Both runs' extremes together (a before b, ties keep a's value).
-SampleExtremes Merge(const SampleExtremes& a, const SampleExtremes& b);
+inline SampleExtremes Merge(const SampleExtremes& a, const SampleExtremes& b) {
+  return {b.min < a.min ? b.min : a.min, b.max > a.max ? b.max : a.max, a.nan || b.nan};
+}
 
 // The extremes a walk from the first sample gives, with strict comparisons:
 // a NaN first sample stays both extremes, later NaNs change nothing. From a

@@ -56,17 +56,20 @@ bool CPlotSummary::Describes(const CC3d& c3d, int channel) const {
          c3d.m_bIntegerData == m_integer;
 }
 
-std::vector<CPlotSummary::Piece> CPlotSummary::Pieces(std::int64_t first, std::int64_t last) const {
-  std::vector<Piece> pieces;
+void CPlotSummary::Pieces(std::int64_t first, std::int64_t last, PieceList& pieces) const {
+  pieces.size = 0;
+  const auto add = [&pieces](int level, std::int64_t begin, std::int64_t end) {
+    pieces.items[pieces.size++] = Piece{level, begin, end};
+  };
   const std::int64_t size0 = std::int64_t{1} << kShift;
   // The blocks lie in [alignedFirst, alignedLast); the rest is read sample by sample.
   const std::int64_t alignedFirst = (first + size0 - 1) / size0 * size0;
   const std::int64_t alignedLast = last / size0 * size0;
   if (m_levels.empty() || alignedFirst >= alignedLast) {
-    pieces.push_back({-1, first, last});
-    return pieces;
+    add(-1, first, last);
+    return;
   }
-  if (first < alignedFirst) pieces.push_back({-1, first, alignedFirst});
+  if (first < alignedFirst) add(-1, first, alignedFirst);
   const int levels = static_cast<int>(m_levels.size());
   for (std::int64_t i = alignedFirst; i < alignedLast;) {
     // The largest block that starts at i and ends by alignedLast.
@@ -77,25 +80,48 @@ std::vector<CPlotSummary::Piece> CPlotSummary::Pieces(std::int64_t first, std::i
       ++level;
     }
     const std::int64_t end = i + (std::int64_t{1} << (kShift + level));
-    pieces.push_back({level, i, end});
+    add(level, i, end);
     i = end;
   }
-  if (alignedLast < last) pieces.push_back({-1, alignedLast, last});
-  return pieces;
+  if (alignedLast < last) add(-1, alignedLast, last);
+}
+
+c3d::SampleExtremes CPlotSummary::Scan(std::int64_t begin, std::int64_t end) const {
+  const auto count = static_cast<std::size_t>(end - begin);
+  const auto from = static_cast<std::size_t>(begin);
+  return m_integer ? c3d::ScanExtremes(static_cast<const std::int16_t*>(m_samples) + from, count)
+                   : c3d::ScanExtremes(static_cast<const float*>(m_samples) + from, count);
 }
 
 c3d::SampleExtremes CPlotSummary::Extremes(std::int64_t first, std::int64_t last) const {
   c3d::SampleExtremes e;
-  for (const Piece& piece : Pieces(first, last)) {
+  PieceList pieces;
+  Pieces(first, last, pieces);
+  for (const Piece& piece : pieces)
+    e = c3d::Merge(e,
+                   piece.level >= 0 ? At(piece.level, piece.begin) : Scan(piece.begin, piece.end));
+  return e;
+}
+
+CPlotSummary::Bracket CPlotSummary::Bracketing(std::int64_t first, std::int64_t last) const {
+  Bracket bracket;
+  PieceList pieces;
+  Pieces(first, last, pieces);
+  const auto wholeBlocks = static_cast<std::int64_t>(m_levels.empty() ? 0 : m_levels[0].size());
+  for (const Piece& piece : pieces) {
     if (piece.level >= 0) {
-      e = c3d::Merge(e, At(piece.level, piece.begin));
+      bracket.inside = c3d::Merge(bracket.inside, At(piece.level, piece.begin));
       continue;
     }
-    const auto count = static_cast<std::size_t>(piece.end - piece.begin);
-    const auto begin = static_cast<std::size_t>(piece.begin);
-    e = c3d::Merge(
-        e, m_integer ? c3d::ScanExtremes(static_cast<const std::int16_t*>(m_samples) + begin, count)
-                     : c3d::ScanExtremes(static_cast<const float*>(m_samples) + begin, count));
+    // A ragged span lies in at most two level-0 blocks.
+    const std::int64_t lastBlock = (piece.end - 1) >> kShift;
+    if (lastBlock >= wholeBlocks) {
+      bracket.around = c3d::Merge(bracket.around, Scan(piece.begin, piece.end));
+      continue;
+    }
+    for (std::int64_t b = piece.begin >> kShift; b <= lastBlock; ++b)
+      bracket.around = c3d::Merge(bracket.around, At(0, b << kShift));
   }
-  return e;
+  bracket.around = c3d::Merge(bracket.around, bracket.inside);
+  return bracket;
 }

@@ -43,6 +43,19 @@ class CPlotSummary {
   // and whether a NaN is among them.
   c3d::SampleExtremes Extremes(std::int64_t first, std::int64_t last) const;
 
+  // Two runs that bracket [first, last) (same bounds as Extremes), from the
+  // blocks alone wherever blocks cover the range: `inside`, the extremes of
+  // the blocks that lie wholly in the range (Any() and nan false when none
+  // does), and `around`, those together with the level-0 blocks that hold
+  // its ragged ends (the ragged samples themselves past the last whole
+  // block). Every sample counted in `inside` lies in the range, and every
+  // sample of the range is counted in `around`; a monotonic function of the
+  // values that agrees on both agrees on the range's extremes too.
+  struct Bracket {
+    c3d::SampleExtremes inside, around;
+  };
+  Bracket Bracketing(std::int64_t first, std::int64_t last) const;
+
   // Searches for a sample that `accepts` (a predicate on raw values, NaN
   // included) rejects. The values it accepts must form an interval: every
   // value between two accepted ones is accepted, so a run of samples is
@@ -72,7 +85,20 @@ class CPlotSummary {
     std::int64_t begin, end;  // samples [begin, end)
   };
 
-  std::vector<Piece> Pieces(std::int64_t first, std::int64_t last) const;
+  // The pieces of one range, in order: a ragged span at either end and at
+  // most two blocks of each level between them (a count summarises fewer
+  // than 2^63 samples, so fewer than 57 levels), held without allocating.
+  struct PieceList {
+    static constexpr int kMost = 2 + 2 * 57;
+    Piece items[kMost];
+    int size = 0;
+    const Piece* begin() const { return items; }
+    const Piece* end() const { return items + size; }
+  };
+
+  void Pieces(std::int64_t first, std::int64_t last, PieceList& pieces) const;
+  // Extremes of the samples [begin, end), read one by one.
+  c3d::SampleExtremes Scan(std::int64_t begin, std::int64_t end) const;
   template <class Accepts>
   static bool Accepted(const Block& block, const Accepts& accepts);
   const Block& At(int level, std::int64_t begin) const {
@@ -103,7 +129,9 @@ bool CPlotSummary::Accepted(const Block& block, const Accepts& accepts) {
 template <class Accepts>
 std::int64_t CPlotSummary::FirstRejected(std::int64_t first, std::int64_t last,
                                          const Accepts& accepts) const {
-  for (const Piece& piece : Pieces(first, last)) {
+  PieceList pieces;
+  Pieces(first, last, pieces);
+  for (const Piece& piece : pieces) {
     std::int64_t begin = piece.begin;
     std::int64_t end = piece.end;
     if (piece.level >= 0) {
@@ -125,8 +153,9 @@ std::int64_t CPlotSummary::FirstRejected(std::int64_t first, std::int64_t last,
 template <class Accepts>
 std::int64_t CPlotSummary::LastRejected(std::int64_t first, std::int64_t last,
                                         const Accepts& accepts) const {
-  const std::vector<Piece> pieces = Pieces(first, last);
-  for (auto piece = pieces.rbegin(); piece != pieces.rend(); ++piece) {
+  PieceList pieces;
+  Pieces(first, last, pieces);
+  for (const Piece* piece = pieces.end(); piece-- != pieces.begin();) {
     std::int64_t begin = piece->begin;
     std::int64_t end = piece->end;
     if (piece->level >= 0) {
