@@ -61,36 +61,6 @@ bool CPlotSummary::Describes(const CC3d& c3d, int channel) const {
          c3d.m_bIntegerData == m_integer;
 }
 
-void CPlotSummary::Pieces(std::int64_t first, std::int64_t last, PieceList& pieces) const {
-  pieces.size = 0;
-  const auto add = [&pieces](int level, std::int64_t begin, std::int64_t end) {
-    pieces.items[pieces.size++] = Piece{level, begin, end};
-  };
-  const std::int64_t size0 = std::int64_t{1} << kShift;
-  // The blocks lie in [alignedFirst, alignedLast); the rest is read sample by sample.
-  const std::int64_t alignedFirst = (first + size0 - 1) / size0 * size0;
-  const std::int64_t alignedLast = last / size0 * size0;
-  if (m_levels.empty() || alignedFirst >= alignedLast) {
-    add(-1, first, last);
-    return;
-  }
-  if (first < alignedFirst) add(-1, first, alignedFirst);
-  const int levels = static_cast<int>(m_levels.size());
-  for (std::int64_t i = alignedFirst; i < alignedLast;) {
-    // The largest block that starts at i and ends by alignedLast.
-    int level = 0;
-    while (level + 1 < levels) {
-      const std::int64_t size = std::int64_t{1} << (kShift + level + 1);
-      if (i % size != 0 || i + size > alignedLast) break;
-      ++level;
-    }
-    const std::int64_t end = i + (std::int64_t{1} << (kShift + level));
-    add(level, i, end);
-    i = end;
-  }
-  if (alignedLast < last) add(-1, alignedLast, last);
-}
-
 c3d::SampleExtremes CPlotSummary::Scan(std::int64_t begin, std::int64_t end) const {
   const auto count = static_cast<std::size_t>(end - begin);
   const auto from = static_cast<std::size_t>(begin);
@@ -100,33 +70,32 @@ c3d::SampleExtremes CPlotSummary::Scan(std::int64_t begin, std::int64_t end) con
 
 c3d::SampleExtremes CPlotSummary::Extremes(std::int64_t first, std::int64_t last) const {
   c3d::SampleExtremes e;
-  PieceList pieces;
-  Pieces(first, last, pieces);
-  for (const Piece& piece : pieces)
+  AnyPiece(first, last, [&](const Piece& piece) {
     e = c3d::Merge(e,
                    piece.level >= 0 ? At(piece.level, piece.begin) : Scan(piece.begin, piece.end));
+    return false;
+  });
   return e;
 }
 
 CPlotSummary::Bracket CPlotSummary::Bracketing(std::int64_t first, std::int64_t last) const {
   Bracket bracket;
-  PieceList pieces;
-  Pieces(first, last, pieces);
   const auto wholeBlocks = static_cast<std::int64_t>(m_levels.empty() ? 0 : m_levels[0].size());
-  for (const Piece& piece : pieces) {
+  AnyPiece(first, last, [&](const Piece& piece) {
     if (piece.level >= 0) {
       bracket.inside = c3d::Merge(bracket.inside, At(piece.level, piece.begin));
-      continue;
+      return false;
     }
     // A ragged span lies in at most two level-0 blocks.
     const std::int64_t lastBlock = (piece.end - 1) >> kShift;
     if (lastBlock >= wholeBlocks) {
       bracket.around = c3d::Merge(bracket.around, Scan(piece.begin, piece.end));
-      continue;
+      return false;
     }
     for (std::int64_t b = piece.begin >> kShift; b <= lastBlock; ++b)
       bracket.around = c3d::Merge(bracket.around, At(0, b << kShift));
-  }
+    return false;
+  });
   bracket.around = c3d::Merge(bracket.around, bracket.inside);
   return bracket;
 }

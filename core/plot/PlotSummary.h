@@ -85,18 +85,14 @@ class CPlotSummary {
     std::int64_t begin, end;  // samples [begin, end)
   };
 
-  // The pieces of one range, in order: a ragged span at either end and at
-  // most two blocks of each level between them (a count summarises fewer
-  // than 2^63 samples, so fewer than 57 levels), held without allocating.
-  struct PieceList {
-    static constexpr int kMost = 2 + 2 * 57;
-    Piece items[kMost];
-    int size = 0;
-    const Piece* begin() const { return items; }
-    const Piece* end() const { return items + size; }
-  };
-
-  void Pieces(std::int64_t first, std::int64_t last, PieceList& pieces) const;
+  // Calls stop(piece) for the pieces of [first, last) in order until it
+  // returns true (true when it did): a ragged span at either end, read
+  // sample by sample, and between them the largest block that starts where
+  // the one before ends (backward: that ends where the one after begins).
+  template <class Stop>
+  bool AnyPiece(std::int64_t first, std::int64_t last, const Stop& stop) const;
+  template <class Stop>
+  bool AnyPieceBackward(std::int64_t first, std::int64_t last, const Stop& stop) const;
   // Extremes of the samples [begin, end), read one by one.
   c3d::SampleExtremes Scan(std::int64_t begin, std::int64_t end) const;
   template <class Accepts>
@@ -126,16 +122,60 @@ bool CPlotSummary::Accepted(const Block& block, const Accepts& accepts) {
   return accepts(block.min) && accepts(block.max);
 }
 
+template <class Stop>
+bool CPlotSummary::AnyPiece(std::int64_t first, std::int64_t last, const Stop& stop) const {
+  const std::int64_t size0 = std::int64_t{1} << kShift;
+  const std::int64_t alignedFirst = (first + size0 - 1) / size0 * size0;
+  const std::int64_t alignedLast = last / size0 * size0;
+  if (m_levels.empty() || alignedFirst >= alignedLast) return stop(Piece{-1, first, last});
+  if (first < alignedFirst && stop(Piece{-1, first, alignedFirst})) return true;
+  const int levels = static_cast<int>(m_levels.size());
+  for (std::int64_t i = alignedFirst; i < alignedLast;) {
+    int level = 0;
+    while (level + 1 < levels) {
+      const std::int64_t size = std::int64_t{1} << (kShift + level + 1);
+      if (i % size != 0 || i + size > alignedLast) break;
+      ++level;
+    }
+    const std::int64_t end = i + (std::int64_t{1} << (kShift + level));
+    if (stop(Piece{level, i, end})) return true;
+    i = end;
+  }
+  return alignedLast < last && stop(Piece{-1, alignedLast, last});
+}
+
+template <class Stop>
+bool CPlotSummary::AnyPieceBackward(std::int64_t first, std::int64_t last, const Stop& stop) const {
+  const std::int64_t size0 = std::int64_t{1} << kShift;
+  const std::int64_t alignedFirst = (first + size0 - 1) / size0 * size0;
+  const std::int64_t alignedLast = last / size0 * size0;
+  if (m_levels.empty() || alignedFirst >= alignedLast) return stop(Piece{-1, first, last});
+  if (alignedLast < last && stop(Piece{-1, alignedLast, last})) return true;
+  const int levels = static_cast<int>(m_levels.size());
+  for (std::int64_t j = alignedLast; j > alignedFirst;) {
+    // The largest block that ends at j and starts at alignedFirst or later.
+    int level = 0;
+    while (level + 1 < levels) {
+      const std::int64_t size = std::int64_t{1} << (kShift + level + 1);
+      if (j % size != 0 || j - size < alignedFirst) break;
+      ++level;
+    }
+    const std::int64_t begin = j - (std::int64_t{1} << (kShift + level));
+    if (stop(Piece{level, begin, j})) return true;
+    j = begin;
+  }
+  return first < alignedFirst && stop(Piece{-1, first, alignedFirst});
+}
+
 template <class Accepts>
 std::int64_t CPlotSummary::FirstRejected(std::int64_t first, std::int64_t last,
                                          const Accepts& accepts) const {
-  PieceList pieces;
-  Pieces(first, last, pieces);
-  for (const Piece& piece : pieces) {
+  std::int64_t found = last;
+  AnyPiece(first, last, [&](const Piece& piece) {
     std::int64_t begin = piece.begin;
     std::int64_t end = piece.end;
     if (piece.level >= 0) {
-      if (Accepted(At(piece.level, begin), accepts)) continue;
+      if (Accepted(At(piece.level, begin), accepts)) return false;
       // Down to the first level-0 block with a rejected sample: its left
       // half when that holds one, else its right half.
       for (int level = piece.level; level > 0; --level) {
@@ -144,31 +184,40 @@ std::int64_t CPlotSummary::FirstRejected(std::int64_t first, std::int64_t last,
         end = begin + half;
       }
     }
-    for (std::int64_t i = begin; i < end; ++i)
-      if (!accepts(Raw(i))) return i;
-  }
-  return last;
+    for (std::int64_t i = begin; i < end; ++i) {
+      if (!accepts(Raw(i))) {
+        found = i;
+        return true;
+      }
+    }
+    return false;
+  });
+  return found;
 }
 
 template <class Accepts>
 std::int64_t CPlotSummary::LastRejected(std::int64_t first, std::int64_t last,
                                         const Accepts& accepts) const {
-  PieceList pieces;
-  Pieces(first, last, pieces);
-  for (const Piece* piece = pieces.end(); piece-- != pieces.begin();) {
-    std::int64_t begin = piece->begin;
-    std::int64_t end = piece->end;
-    if (piece->level >= 0) {
-      if (Accepted(At(piece->level, begin), accepts)) continue;
+  std::int64_t found = first - 1;
+  AnyPieceBackward(first, last, [&](const Piece& piece) {
+    std::int64_t begin = piece.begin;
+    std::int64_t end = piece.end;
+    if (piece.level >= 0) {
+      if (Accepted(At(piece.level, begin), accepts)) return false;
       // Down to the last level-0 block with a rejected sample: its right half first.
-      for (int level = piece->level; level > 0; --level) {
+      for (int level = piece.level; level > 0; --level) {
         const std::int64_t half = std::int64_t{1} << (kShift + level - 1);
         if (!Accepted(At(level - 1, begin + half), accepts)) begin += half;
         end = begin + half;
       }
     }
-    for (std::int64_t i = end - 1; i >= begin; --i)
-      if (!accepts(Raw(i))) return i;
-  }
-  return first - 1;
+    for (std::int64_t i = end - 1; i >= begin; --i) {
+      if (!accepts(Raw(i))) {
+        found = i;
+        return true;
+      }
+    }
+    return false;
+  });
+  return found;
 }
