@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <thread>
+#include <utility>
 
 #include "core/Messages.h"
 #include "core/c3d/C3d.h"
@@ -348,7 +349,12 @@ void CLaneView::DrawImages(const std::vector<int>& channels, const QSize& size) 
   const auto draw = [&](std::size_t begin, std::size_t step) {
     for (std::size_t k = begin; k < channels.size(); k += step) {
       const int channel = channels[k];
-      QImage image((QSizeF(size) * ratio).toSize(), QImage::Format_RGB32);
+      // The lane's last image is drawn over when its size fits (every pixel
+      // of the trace is painted anew): no allocation per lane and paint.
+      QImage image = std::move(m_images[static_cast<std::size_t>(channel)].image);
+      const QSize pixels = (QSizeF(size) * ratio).toSize();
+      if (image.size() != pixels || image.format() != QImage::Format_RGB32)
+        image = QImage(pixels, QImage::Format_RGB32);
       image.setDevicePixelRatio(ratio);
       QPainter into(&image);
       RenderAnalogPlot(into, QRect(QPoint(0, 0), size), m_pC3d, channel, colors, range,
