@@ -101,8 +101,7 @@ using c3d::FrameLayout;
 // Decodes `count` whole frame records starting at frame index `first`. A frame
 // holds, for each point, X, Y, Z and a fourth word, then the analog values
 // sample-major (sample s of channel m is analog element M x s + m); analog
-// elements beyond M x S are surplus and skipped. The loops go block by block
-// over the whole run, so each block is written in one sequential stream.
+// elements beyond M x S are surplus and skipped.
 template <typename T, T (*Decode)(const unsigned char*)>
 void DecodeFrames(const unsigned char* src, std::int64_t count, std::int64_t first,
                   const FrameLayout& layout) {
@@ -119,12 +118,27 @@ void DecodeFrames(const unsigned char* src, std::int64_t count, std::int64_t fir
       for (std::size_t j = 0; j < 4; ++j) dst[j] = Decode(e + j * w);
     }
   }
+  // Channels in groups of kGroup: a group's values of one sample lie side
+  // by side in the frame (one cache line of floats), so each pass over the
+  // run reads every line once and writes kGroup blocks in sequential streams.
+  constexpr std::size_t kGroup = 16;
   const std::size_t sampleStride = M * w;
-  for (std::size_t m = 0; m < M; ++m) {
-    T* dst = static_cast<T*>(layout.channelBlocks[m]) + S * static_cast<std::size_t>(first);
-    const unsigned char* row = src + 4 * N * w + m * w;
+  for (std::size_t m0 = 0; m0 < M; m0 += kGroup) {
+    const std::size_t g = std::min(kGroup, M - m0);
+    T* dst[kGroup];
+    for (std::size_t j = 0; j < g; ++j)
+      dst[j] = static_cast<T*>(layout.channelBlocks[m0 + j]) + S * static_cast<std::size_t>(first);
+    std::size_t at = 0;  // sample index within the run, in every block of the group
+    const unsigned char* row = src + 4 * N * w + m0 * w;
     for (std::size_t k = 0; k < frames; ++k, row += frameBytes) {
-      for (std::size_t s = 0; s < S; ++s) *dst++ = Decode(row + s * sampleStride);
+      for (std::size_t s = 0; s < S; ++s, ++at) {
+        const unsigned char* e = row + s * sampleStride;
+        if (g == kGroup) {
+          for (std::size_t j = 0; j < kGroup; ++j) dst[j][at] = Decode(e + j * w);
+        } else {
+          for (std::size_t j = 0; j < g; ++j) dst[j][at] = Decode(e + j * w);
+        }
+      }
     }
   }
 }
