@@ -22,6 +22,7 @@
 
 #include "core/c3d/C3d.h"
 #include "core/plot/PlotEvents.h"
+#include "core/plot/PlotSummary.h"
 #include "core/sound/WaveSynthesis.h"
 #include "gui/app/CLaneView.h"
 #include "gui/player/SoundPlayer.h"
@@ -140,6 +141,7 @@ class TestPlotView : public QObject {
   void lanesAreTheDialogPlotOfOneRange_data();
   void lanesAreTheDialogPlotOfOneRange();
   void lanesDrawTheEventsAsLines();
+  void plotDrawsFromASummaryItIsGiven();
 
  private:
   std::unique_ptr<CSoundPlayer> m_player;
@@ -624,6 +626,35 @@ void TestPlotView::lanesDrawTheEventsAsLines() {
     for (int y = rect.top(); y <= rect.bottom(); ++y)
       QCOMPARE(shown.pixel(rect.left() + marks[0].x, y), colour);
   }
+}
+
+// The dialog's plot asks its summary source for the channel it paints and
+// draws the same pixels from the summary it is given as from its own (a
+// summary that does not describe the channel is RenderAnalogPlot's to
+// refuse).
+void TestPlotView::plotDrawsFromASummaryItIsGiven() {
+  auto c3d = Load(ThreeLanes());
+  QVERIFY(c3d);
+  const CPlotSummary summary(*c3d, 0);
+  std::vector<int> asked;
+  const auto paint = [&](bool given) {
+    CAnalogPlot plot;
+    plot.resize(202, 82);  // 200 columns: a summary pays off at 3000 samples
+    plot.m_pC3d = c3d.get();
+    plot.m_nChannel = 0;
+    plot.SetVisibleRange(100, 2900);
+    if (given) {
+      plot.SetSummarySource([&](int channel) {
+        asked.push_back(channel);
+        return &summary;
+      });
+    }
+    return Inside(plot);
+  };
+  const QImage own = paint(false);
+  QCOMPARE(paint(true), own);
+  QVERIFY(!asked.empty());
+  QCOMPARE(asked.front(), 0);
 }
 
 TREMOLUX_SOUND_TEST_MAIN(TestPlotView)
