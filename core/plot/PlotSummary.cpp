@@ -64,8 +64,15 @@ bool CPlotSummary::Describes(const CC3d& c3d, int channel) const {
 c3d::SampleExtremes CPlotSummary::Scan(std::int64_t begin, std::int64_t end) const {
   const auto count = static_cast<std::size_t>(end - begin);
   const auto from = static_cast<std::size_t>(begin);
-  return m_integer ? c3d::ScanExtremes(static_cast<const std::int16_t*>(m_samples) + from, count)
-                   : c3d::ScanExtremes(static_cast<const float*>(m_samples) + from, count);
+  // ScanExtremes, its scan inlined: the spans are short.
+  if (m_integer) {
+    c3d::ExtremesScan<std::int16_t> scan;
+    scan.Add(static_cast<const std::int16_t*>(m_samples) + from, count);
+    return scan.Result();
+  }
+  c3d::ExtremesScan<float> scan;
+  scan.Add(static_cast<const float*>(m_samples) + from, count);
+  return scan.Result();
 }
 
 c3d::SampleExtremes CPlotSummary::Extremes(std::int64_t first, std::int64_t last) const {

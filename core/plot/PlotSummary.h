@@ -54,6 +54,9 @@ class CPlotSummary {
   struct Bracket {
     c3d::SampleExtremes inside, around;
   };
+  // Samples in a block of the lowest level: a range shorter than a few of
+  // them has little or nothing inside whole blocks.
+  static constexpr std::int64_t kBlockSamples = std::int64_t{1} << 7;
   Bracket Bracketing(std::int64_t first, std::int64_t last) const;
 
   // Searches for a sample that `accepts` (a predicate on raw values, NaN
@@ -102,7 +105,7 @@ class CPlotSummary {
                    [static_cast<std::size_t>(begin >> (kShift + level))];
   }
 
-  static constexpr int kShift = 7;  // level 0 blocks hold 2^7 samples
+  static constexpr int kShift = 7;  // level 0 blocks hold 2^7 samples (kBlockSamples)
 
   const CC3d* m_c3d = nullptr;
   int m_channel = -1;
