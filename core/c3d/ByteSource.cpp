@@ -10,6 +10,12 @@
 #else
 #include <sys/types.h>
 #endif
+#if defined(__unix__) || defined(__APPLE__)
+#include <unistd.h>
+
+#include <cerrno>
+#define TREMOLUX_HAVE_PREAD 1
+#endif
 
 namespace {
 
@@ -121,4 +127,49 @@ std::size_t CByteSource::Read(void* buffer, std::size_t size) {
   }
   m_position += static_cast<std::int64_t>(got);
   return got;
+}
+
+bool CByteSource::CanReadAt() const {
+#if defined(TREMOLUX_HAVE_PREAD)
+  return IsOpen();
+#else
+  return m_memoryOpen;
+#endif
+}
+
+std::size_t CByteSource::ReadAt(void* buffer, std::size_t size, std::int64_t position,
+                                bool& error) const {
+  error = false;
+  if (!CanReadAt() || position < 0) {
+    error = true;
+    return 0;
+  }
+  if (m_memoryOpen) {
+    if (position >= m_size) return 0;
+    const auto left = static_cast<std::uint64_t>(m_size - position);
+    const std::size_t got = left < size ? static_cast<std::size_t>(left) : size;
+    if (got > 0) std::memcpy(buffer, m_memory + position, got);
+    return got;
+  }
+#if defined(TREMOLUX_HAVE_PREAD)
+  // pread reads at its own offset: neither the stream's buffer nor its
+  // position is involved.
+  const int fd = fileno(m_fp);
+  std::size_t got = 0;
+  while (got < size) {
+    const ssize_t n = pread(fd, static_cast<unsigned char*>(buffer) + got, size - got,
+                            static_cast<off_t>(position + static_cast<std::int64_t>(got)));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      error = true;
+      break;
+    }
+    if (n == 0) break;  // the end of the file
+    got += static_cast<std::size_t>(n);
+  }
+  return got;
+#else
+  error = true;
+  return 0;
+#endif
 }

@@ -29,6 +29,14 @@ class CByteSource {
   // size taken at opening still holds means the file got shorter since (cut
   // by another program): Failed() and Shrank() are then set.
   std::size_t Read(void* buffer, std::size_t size);
+  // Reads up to `size` bytes at `position` without moving the current
+  // position or touching Failed(), so that several threads may read at
+  // once (while nothing calls Seek or Read). Returns how many came; `error`
+  // is set when the system reported a failure. CanReadAt() tells whether
+  // this source supports it (memory always; files where the system reads
+  // at a position: POSIX systems).
+  bool CanReadAt() const;
+  std::size_t ReadAt(void* buffer, std::size_t size, std::int64_t position, bool& error) const;
   std::int64_t Position() const { return m_position; }
   std::int64_t Size() const { return m_size; }
   bool Failed() const { return m_failed; }

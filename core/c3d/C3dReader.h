@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/c3d/C3d.h"
+#include "core/c3d/SampleExtremes.h"
 
 // The reader's own header: CC3d::Load and LoadFromMemory use it, nothing
 // outside core/c3d includes it.
@@ -15,6 +16,12 @@ namespace c3d {
 inline constexpr std::int64_t kBlockSize = 512;
 
 inline std::int64_t BlockStart(std::int64_t block) { return (block - 1) * kBlockSize; }
+
+// The data section's walk (C3dSamples.cpp): where a frame's values go, the
+// decoder of one file's frames, and the channels' extremes scans.
+struct FrameLayout;
+class ChannelScans;
+using DecodeFn = void (*)(const unsigned char*, std::int64_t, std::int64_t, const FrameLayout&);
 
 }  // namespace c3d
 
@@ -55,9 +62,16 @@ class CC3dReader {
   void ReadFrameRange();
   bool AllocateSamples();
   // Integer and float files share one frame walk: the element width and
-  // the decoding both follow m_bIntegerData.
+  // the decoding both follow m_bIntegerData. A large section that the
+  // source holds whole is read in parts on several threads
+  // (ReadInParts), any other by ReadFrames; both scan every channel's
+  // extremes as its samples are decoded.
   bool ReadSampleData();
-  void ComputeAnalogExtremes();
+  bool ReadInParts(unsigned parts, c3d::DecodeFn decode, const c3d::FrameLayout& layout,
+                   c3d::ChannelScans& scans);
+  bool ReadFrames(c3d::DecodeFn decode, const c3d::FrameLayout& layout, c3d::ChannelScans& scans);
+  // Each channel's m_fMin and m_fMax from the scan of all its samples.
+  void ComputeAnalogExtremes(const std::vector<c3d::SampleExtremes>& extremes);
 
   // The first byte of the data section, and the bytes of one frame record
   // ((4N + A) elements of SampleWidth() bytes).

@@ -4,6 +4,9 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 #include "core/c3d/C3d.h"
 #include "core/c3d/C3dNumbers.h"
@@ -18,6 +21,19 @@ namespace {
 // is decoded.
 constexpr std::size_t kRunBytes = 256 * 1024;
 
+// A data section of at least this many bytes, all present in the source, is
+// read and decoded in parts by several threads at once (one per core, at
+// most kMostParts): below it a thread costs more than it saves.
+constexpr std::int64_t kPartsFromBytes = std::int64_t{8} << 20;
+constexpr unsigned kMostParts = 4;
+// Parts begin at multiples of this many frames, so that every part's first
+// sample lies on a group boundary of the extremes scan whatever S is.
+constexpr std::int64_t kPartFrames = c3d::ExtremesScan<float>::kLanes;
+
+}  // namespace
+
+namespace c3d {
+
 // Where the values of one frame record go.
 struct FrameLayout {
   std::size_t points = 0;            // N
@@ -28,11 +44,64 @@ struct FrameLayout {
   std::vector<void*> pointBlocks;    // N blocks of F x 4 elements
 };
 
+// Decodes `count` frame records from `src` into the blocks, from frame `first` on.
+using DecodeFn = void (*)(const unsigned char*, std::int64_t, std::int64_t, const FrameLayout&);
+
+// The extremes scans of every channel over the frames decoded so far (or
+// over one part's frames), fed in frame order.
+class ChannelScans {
+ public:
+  ChannelScans(std::size_t channels, bool integer) : m_integer(integer) {
+    if (integer)
+      m_ints.resize(channels);
+    else
+      m_floats.resize(channels);
+  }
+
+  // Adds frames [begin, end) of every channel, just decoded.
+  void AddFrames(const FrameLayout& layout, std::int64_t begin, std::int64_t end) {
+    const std::size_t at = layout.samples * static_cast<std::size_t>(begin);
+    const std::size_t count = layout.samples * static_cast<std::size_t>(end - begin);
+    for (std::size_t m = 0; m < layout.channels; ++m) {
+      if (m_integer)
+        m_ints[m].Add(static_cast<const std::int16_t*>(layout.channelBlocks[m]) + at, count);
+      else
+        m_floats[m].Add(static_cast<const float*>(layout.channelBlocks[m]) + at, count);
+    }
+  }
+
+  // Takes on the scans of the frames that follow (whose first frame was a
+  // multiple of kPartFrames).
+  void Join(const ChannelScans& later) {
+    for (std::size_t m = 0; m < m_ints.size(); ++m) m_ints[m].Join(later.m_ints[m]);
+    for (std::size_t m = 0; m < m_floats.size(); ++m) m_floats[m].Join(later.m_floats[m]);
+  }
+
+  std::vector<c3d::SampleExtremes> Results() const {
+    std::vector<c3d::SampleExtremes> results;
+    for (const auto& scan : m_ints) results.push_back(scan.Result());
+    for (const auto& scan : m_floats) results.push_back(scan.Result());
+    return results;
+  }
+
+ private:
+  bool m_integer;
+  std::vector<c3d::ExtremesScan<std::int16_t>> m_ints;
+  std::vector<c3d::ExtremesScan<float>> m_floats;
+};
+
+}  // namespace c3d
+
+namespace {
+
+using c3d::ChannelScans;
+using c3d::DecodeFn;
+using c3d::FrameLayout;
+
 // Decodes `count` whole frame records starting at frame index `first`. A frame
 // holds, for each point, X, Y, Z and a fourth word, then the analog values
 // sample-major (sample s of channel m is analog element M x s + m); analog
-// elements beyond M x S are surplus and skipped. The loops go block by block
-// over the whole run, so each block is written in one sequential stream.
+// elements beyond M x S are surplus and skipped.
 template <typename T, T (*Decode)(const unsigned char*)>
 void DecodeFrames(const unsigned char* src, std::int64_t count, std::int64_t first,
                   const FrameLayout& layout) {
@@ -49,17 +118,30 @@ void DecodeFrames(const unsigned char* src, std::int64_t count, std::int64_t fir
       for (std::size_t j = 0; j < 4; ++j) dst[j] = Decode(e + j * w);
     }
   }
+  // Channels in groups of kGroup: a group's values of one sample lie side
+  // by side in the frame (one cache line of floats), so each pass over the
+  // run reads every line once and writes kGroup blocks in sequential streams.
+  constexpr std::size_t kGroup = 16;
   const std::size_t sampleStride = M * w;
-  for (std::size_t m = 0; m < M; ++m) {
-    T* dst = static_cast<T*>(layout.channelBlocks[m]) + S * static_cast<std::size_t>(first);
-    const unsigned char* row = src + 4 * N * w + m * w;
+  for (std::size_t m0 = 0; m0 < M; m0 += kGroup) {
+    const std::size_t g = std::min(kGroup, M - m0);
+    T* dst[kGroup];
+    for (std::size_t j = 0; j < g; ++j)
+      dst[j] = static_cast<T*>(layout.channelBlocks[m0 + j]) + S * static_cast<std::size_t>(first);
+    std::size_t at = 0;  // sample index within the run, in every block of the group
+    const unsigned char* row = src + 4 * N * w + m0 * w;
     for (std::size_t k = 0; k < frames; ++k, row += frameBytes) {
-      for (std::size_t s = 0; s < S; ++s) *dst++ = Decode(row + s * sampleStride);
+      for (std::size_t s = 0; s < S; ++s, ++at) {
+        const unsigned char* e = row + s * sampleStride;
+        if (g == kGroup) {
+          for (std::size_t j = 0; j < kGroup; ++j) dst[j][at] = Decode(e + j * w);
+        } else {
+          for (std::size_t j = 0; j < g; ++j) dst[j][at] = Decode(e + j * w);
+        }
+      }
     }
   }
 }
-
-using DecodeFn = void (*)(const unsigned char*, std::int64_t, std::int64_t, const FrameLayout&);
 
 // The frame decoder for the file's sample kind and processor, each element
 // decoded inline by the processor's number decoder.
@@ -99,6 +181,64 @@ void RepeatFrame(const FrameLayout& layout, std::size_t width, std::int64_t from
       std::memcpy(bytes + static_cast<std::size_t>(f) * 4 * width, source, 4 * width);
     }
   }
+}
+
+// One part of a data section read by one thread: frames [begin, end), all
+// present in the source, and how reading them went.
+struct FramePart {
+  FramePart(std::int64_t b, std::int64_t e, std::size_t channels, bool integer)
+      : begin(b), end(e), scans(channels, integer) {}
+  std::int64_t begin;
+  std::int64_t end;
+  ChannelScans scans;
+  C3dLoadError error = C3dLoadError::None;
+};
+
+// Reads and decodes the frames of `part` in runs through positional reads
+// (no seek: other parts are read at the same time), scanning each run's
+// samples as it is decoded. Never throws: a failure is left in part.error
+// (ReadError, Shrank when the source held fewer bytes than it had at
+// opening, NotEnoughMemory).
+void ReadPart(const CByteSource& file, std::int64_t dataStart, DecodeFn decode,
+              const FrameLayout& layout, FramePart& part) {
+  try {
+    const auto frameBytes = static_cast<std::int64_t>(layout.frameBytes);
+    const auto perRun =
+        static_cast<std::int64_t>(std::max<std::size_t>(1, kRunBytes / layout.frameBytes));
+    std::vector<unsigned char> run(static_cast<std::size_t>(perRun * frameBytes));
+    for (std::int64_t f = part.begin; f < part.end;) {
+      const std::int64_t count = std::min(perRun, part.end - f);
+      const auto wanted = static_cast<std::size_t>(count * frameBytes);
+      bool error = false;
+      const std::size_t got = file.ReadAt(run.data(), wanted, dataStart + f * frameBytes, error);
+      if (error || got < wanted) {
+        part.error = error ? C3dLoadError::ReadError : C3dLoadError::Shrank;
+        return;
+      }
+      decode(run.data(), count, f, layout);
+      part.scans.AddFrames(layout, f, f + count);
+      f += count;
+    }
+  } catch (const std::exception&) {
+    part.error = C3dLoadError::NotEnoughMemory;  // only the run buffer is allocated
+  }
+}
+
+// Threads to read a data section of `frames` frames of `bytes` bytes in
+// all with; 1 reads it on the calling thread alone.
+unsigned PartCount(std::int64_t frames, std::int64_t bytes) {
+#if defined(__EMSCRIPTEN__) && !defined(__EMSCRIPTEN_PTHREADS__)
+  (void)frames;
+  (void)bytes;
+  return 1;  // a build without threads
+#else
+  if (bytes < kPartsFromBytes) return 1;
+  const unsigned cores = std::clamp(std::thread::hardware_concurrency(), 1u, kMostParts);
+  // Every part at least two part-steps of frames long.
+  const auto fit = static_cast<unsigned>(
+      std::min<std::int64_t>(frames / (2 * kPartFrames), static_cast<std::int64_t>(kMostParts)));
+  return std::max(1u, std::min(cores, fit));
+#endif
 }
 
 }  // namespace
@@ -170,7 +310,6 @@ bool CC3dReader::AllocateSamples() {
 bool CC3dReader::ReadSampleData() {
   if (!AllocateSamples()) return false;
   const std::int64_t frames = m_c3d.FrameCount();
-  const std::size_t width = m_c3d.SampleWidth();
   FrameLayout layout;
   layout.points = m_c3d.m_nPoints;
   layout.channels = m_c3d.m_nAnalogChannels;
@@ -180,63 +319,112 @@ bool CC3dReader::ReadSampleData() {
   for (auto& video : m_c3d.m_videos) layout.pointBlocks.push_back(video->m_pData.data());
   const DecodeFn decode = PickDecoder(m_c3d.m_bIntegerData, m_c3d.m_nProcessorType);
   const std::int64_t dataStart = DataStart();
+  ChannelScans scans(layout.channels, m_c3d.m_bIntegerData);
 
   if (frames > 0 && layout.frameBytes == 0) {
     // Empty frame records: nothing to read, but the section must be reachable.
     if (!SeekTo(dataStart)) return false;
   } else if (frames > 0) {
     const auto frameBytes = static_cast<std::int64_t>(layout.frameBytes);
-    const std::int64_t perRun =
-        std::min<std::int64_t>(frames, std::max<std::size_t>(1, kRunBytes / layout.frameBytes));
-    std::vector<unsigned char> run(static_cast<std::size_t>(perRun * frameBytes));
-    // The frame record before the one being read: what a frame keeps where
-    // the file has no bytes for it (zeros before the first frame).
-    std::vector<unsigned char> previous(layout.frameBytes, 0);
-    std::int64_t f = 0;
-    while (f < frames) {
-      const std::int64_t count = std::min(perRun, frames - f);
-      const auto wanted = static_cast<std::size_t>(count * frameBytes);
-      if (!SeekTo(dataStart + f * frameBytes)) return false;
-      const std::size_t got = m_file.Read(run.data(), wanted);
-      if (m_file.Failed()) return FailedRead();
-      const auto whole = static_cast<std::int64_t>(got / layout.frameBytes);
-      const std::size_t partial = got % layout.frameBytes;
-      decode(run.data(), whole, f, layout);
-      if (whole > 0) {
-        std::memcpy(previous.data(), run.data() + (whole - 1) * frameBytes, layout.frameBytes);
-      }
-      f += whole;
-      if (got == wanted) continue;
-      // The data ends inside frame f (or just before it): that frame takes
-      // the bytes that exist over the previous frame's, and every later frame
-      // repeats it, as reading frame by frame past the end would. With no
-      // bytes at all for frame 0, it is all zeros, and so is every frame.
-      if (partial > 0 || f == 0) {
-        std::memcpy(previous.data(), run.data() + whole * frameBytes, partial);
-        decode(previous.data(), 1, f, layout);
-        ++f;
-      }
-      RepeatFrame(layout, width, f - 1, f, frames);
-      break;
+    // frames x frameBytes fits: the storage, at least that large, passed the bounds.
+    const std::int64_t sectionBytes = frames * frameBytes;
+    const unsigned parts = m_file.CanReadAt() && m_file.Size() - dataStart >= sectionBytes
+                               ? PartCount(frames, sectionBytes)
+                               : 1;
+    if (parts > 1) {
+      if (!ReadInParts(parts, decode, layout, scans)) return false;
+    } else if (!ReadFrames(decode, layout, scans)) {
+      return false;
     }
   }
-  ComputeAnalogExtremes();
+  ComputeAnalogExtremes(scans.Results());
   return true;
 }
 
-void CC3dReader::ComputeAnalogExtremes() {
-  const auto count = static_cast<std::size_t>(std::max<std::int64_t>(m_c3d.SamplesPerChannel(), 0));
-  for (auto& analog : m_c3d.m_analogs) {
-    if (count == 0 || analog->m_pSamples.empty()) continue;
-    // Over all samples from element 0, as a walk with strict comparisons.
-    if (m_c3d.m_bIntegerData) {
-      const std::int16_t* samples = analog->IntSamples();
-      c3d::WalkExtremes(c3d::ScanExtremes(samples, count), samples[0], analog->m_fMin,
-                        analog->m_fMax);
-    } else {
-      const float* samples = analog->FloatSamples();
-      c3d::WalkExtremes(c3d::ScanExtremes(samples, count), samples[0], analog->m_fMin,
-                        analog->m_fMax);
+bool CC3dReader::ReadInParts(unsigned parts, DecodeFn decode, const FrameLayout& layout,
+                             ChannelScans& scans) {
+  const std::int64_t frames = m_c3d.FrameCount();
+  std::vector<FramePart> work;
+  for (unsigned k = 0; k < parts; ++k) {
+    const std::int64_t begin = frames * k / parts / kPartFrames * kPartFrames;
+    const std::int64_t end =
+        k + 1 == parts ? frames : frames * (k + 1) / parts / kPartFrames * kPartFrames;
+    work.emplace_back(begin, end, layout.channels, m_c3d.m_bIntegerData);
+  }
+  // Part 0 on this thread, the others on threads of their own (or here too
+  // when the system gives no thread).
+  std::vector<std::thread> threads;
+  std::vector<FramePart*> left;
+  for (unsigned k = 1; k < parts; ++k) {
+    try {
+      threads.emplace_back(ReadPart, std::cref(m_file), DataStart(), decode, std::cref(layout),
+                           std::ref(work[k]));
+    } catch (const std::system_error&) {
+      left.push_back(&work[k]);
     }
+  }
+  ReadPart(m_file, DataStart(), decode, layout, work[0]);
+  for (std::thread& thread : threads) thread.join();
+  for (FramePart* part : left) ReadPart(m_file, DataStart(), decode, layout, *part);
+  // The first part that failed tells why, as a walk from the front would.
+  for (const FramePart& part : work)
+    if (part.error != C3dLoadError::None) return Fail(part.error);
+  scans = std::move(work[0].scans);
+  for (unsigned k = 1; k < parts; ++k) scans.Join(work[k].scans);
+  return true;
+}
+
+bool CC3dReader::ReadFrames(DecodeFn decode, const FrameLayout& layout, ChannelScans& scans) {
+  const std::int64_t frames = m_c3d.FrameCount();
+  const std::int64_t dataStart = DataStart();
+  const auto frameBytes = static_cast<std::int64_t>(layout.frameBytes);
+  const std::int64_t perRun =
+      std::min<std::int64_t>(frames, std::max<std::size_t>(1, kRunBytes / layout.frameBytes));
+  std::vector<unsigned char> run(static_cast<std::size_t>(perRun * frameBytes));
+  // The frame record before the one being read: what a frame keeps where
+  // the file has no bytes for it (zeros before the first frame).
+  std::vector<unsigned char> previous(layout.frameBytes, 0);
+  std::int64_t f = 0;
+  while (f < frames) {
+    const std::int64_t count = std::min(perRun, frames - f);
+    const auto wanted = static_cast<std::size_t>(count * frameBytes);
+    if (!SeekTo(dataStart + f * frameBytes)) return false;
+    const std::size_t got = m_file.Read(run.data(), wanted);
+    if (m_file.Failed()) return FailedRead();
+    const auto whole = static_cast<std::int64_t>(got / layout.frameBytes);
+    const std::size_t partial = got % layout.frameBytes;
+    decode(run.data(), whole, f, layout);
+    scans.AddFrames(layout, f, f + whole);
+    if (whole > 0) {
+      std::memcpy(previous.data(), run.data() + (whole - 1) * frameBytes, layout.frameBytes);
+    }
+    f += whole;
+    if (got == wanted) continue;
+    // The data ends inside frame f (or just before it): that frame takes
+    // the bytes that exist over the previous frame's, and every later frame
+    // repeats it, as reading frame by frame past the end would. With no
+    // bytes at all for frame 0, it is all zeros, and so is every frame.
+    if (partial > 0 || f == 0) {
+      std::memcpy(previous.data(), run.data() + whole * frameBytes, partial);
+      decode(previous.data(), 1, f, layout);
+      scans.AddFrames(layout, f, f + 1);
+      ++f;
+    }
+    RepeatFrame(layout, m_c3d.SampleWidth(), f - 1, f, frames);
+    scans.AddFrames(layout, f, frames);
+    break;
+  }
+  return true;
+}
+
+void CC3dReader::ComputeAnalogExtremes(const std::vector<c3d::SampleExtremes>& extremes) {
+  const auto count = static_cast<std::size_t>(std::max<std::int64_t>(m_c3d.SamplesPerChannel(), 0));
+  for (std::size_t m = 0; m < m_c3d.m_analogs.size() && m < extremes.size(); ++m) {
+    CAnalog& analog = *m_c3d.m_analogs[m];
+    if (count == 0 || analog.m_pSamples.empty()) continue;
+    // Over all samples from element 0, as a walk with strict comparisons.
+    const float first = m_c3d.m_bIntegerData ? static_cast<float>(analog.IntSamples()[0])
+                                             : analog.FloatSamples()[0];
+    c3d::WalkExtremes(extremes[m], first, analog.m_fMin, analog.m_fMax);
   }
 }

@@ -5,93 +5,22 @@
 #include "core/c3d/C3dRecords.h"
 
 namespace c3d {
-namespace {
-
-// True when v counts as an extreme under the rule: a NaN compares false
-// both ways and never counts; infinities fail the Finite test.
-template <Counted C, typename T>
-bool Counts(T v) {
-  if constexpr (C == Counted::Finite) {
-    return v >= -std::numeric_limits<T>::max() && v <= std::numeric_limits<T>::max();
-  } else {
-    return v == v;
-  }
-}
-
-// The scan, in kLanes interleaved walks merged at the end: every lane keeps
-// the first of equal values it meets and the merge keeps the lower lane's,
-// which lets the compiler use vector instructions. Strict comparisons pass
-// NaN over without a test of its own.
-template <Counted C, typename T>
-SampleExtremes Scan(const T* samples, std::size_t count) {
-  constexpr std::size_t kLanes = 16;
-  constexpr bool kFloat = std::numeric_limits<T>::has_quiet_NaN;
-  constexpr T kHighest =
-      kFloat ? std::numeric_limits<T>::infinity() : std::numeric_limits<T>::max();
-  constexpr T kLowest = kFloat ? -kHighest : std::numeric_limits<T>::lowest();
-  T lo[kLanes];
-  T hi[kLanes];
-  // NaN marks as 32-bit lanes, the width of a float comparison's result, so
-  // the marks vectorise alongside the extremes.
-  std::int32_t nan[kLanes];
-  for (std::size_t j = 0; j < kLanes; ++j) {
-    lo[j] = kHighest;
-    hi[j] = kLowest;
-    nan[j] = 0;
-  }
-  std::size_t i = 0;
-  for (; i + kLanes <= count; i += kLanes) {
-    for (std::size_t j = 0; j < kLanes; ++j) {
-      const T v = samples[i + j];
-      const bool counts = C == Counted::NotNan || Counts<C>(v);
-      hi[j] = counts && v > hi[j] ? v : hi[j];
-      lo[j] = counts && v < lo[j] ? v : lo[j];
-      if constexpr (kFloat) nan[j] |= static_cast<std::int32_t>(v != v);
-    }
-  }
-  SampleExtremes e;
-  if (count == 0) return e;
-  T lowest = kHighest;
-  T highest = kLowest;
-  bool anyNan = false;
-  for (std::size_t j = 0; j < kLanes; ++j) {
-    highest = hi[j] > highest ? hi[j] : highest;
-    lowest = lo[j] < lowest ? lo[j] : lowest;
-    anyNan = anyNan || nan[j] != 0;
-  }
-  for (; i < count; ++i) {
-    const T v = samples[i];
-    if (!Counts<C>(v)) {
-      anyNan = anyNan || v != v;
-      continue;
-    }
-    highest = v > highest ? v : highest;
-    lowest = v < lowest ? v : lowest;
-  }
-  e.nan = anyNan;
-  if constexpr (kFloat) {
-    e.min = lowest;
-    e.max = highest;
-  } else if (lowest <= highest) {        // at least one sample: always
-    e.min = static_cast<float>(lowest);  // int16 converts exactly
-    e.max = static_cast<float>(highest);
-  }
-  return e;
-}
-
-}  // namespace
 
 SampleExtremes ScanExtremes(const std::int16_t* samples, std::size_t count) {
-  return Scan<Counted::NotNan>(samples, count);
+  ExtremesScan<std::int16_t> scan;
+  scan.Add(samples, count);
+  return scan.Result();
 }
 
 SampleExtremes ScanExtremes(const float* samples, std::size_t count, Counted counted) {
-  return counted == Counted::Finite ? Scan<Counted::Finite>(samples, count)
-                                    : Scan<Counted::NotNan>(samples, count);
-}
-
-SampleExtremes Merge(const SampleExtremes& a, const SampleExtremes& b) {
-  return {b.min < a.min ? b.min : a.min, b.max > a.max ? b.max : a.max, a.nan || b.nan};
+  if (counted == Counted::Finite) {
+    ExtremesScan<float, Counted::Finite> scan;
+    scan.Add(samples, count);
+    return scan.Result();
+  }
+  ExtremesScan<float> scan;
+  scan.Add(samples, count);
+  return scan.Result();
 }
 
 void WalkExtremes(const SampleExtremes& e, float first, float& min, float& max) {

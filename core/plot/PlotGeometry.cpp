@@ -167,19 +167,6 @@ void CPlotTrace::Prepare(const CC3d& c3d, const CAnalog& analog, std::int64_t fi
   m_markers = static_cast<std::uint64_t>(m_width) > 10u * static_cast<std::uint64_t>(n);
 }
 
-int CPlotTrace::Row(float raw) const {
-  // MapRow's result lies in [0, H] and is not NaN: the truncation is defined.
-  switch (m_mode) {
-    case Mode::Single:
-      return static_cast<int>(MapRow<float>(raw, m_vBot, m_yScale));
-    case Mode::Double:
-      return static_cast<int>(MapRow<double>(raw, m_vBotWide, m_yScaleWide));
-    case Mode::Flat:
-      break;
-  }
-  return m_height;
-}
-
 PlotGeometry ComputePlotGeometry(const CC3d* c3d, int channel, int width, int height) {
   PlotGeometry geometry;
   const CPlotTrace trace(c3d, channel, width, height);

@@ -225,6 +225,19 @@ void CPlotTrace::WalkSamples(const Raw* raw, T vBot, T yScale, VertexFn& onVerte
   }
 }
 
+inline int CPlotTrace::Row(float raw) const {
+  // MapRow's result lies in [0, H] and is not NaN: the truncation is defined.
+  switch (m_mode) {
+    case Mode::Single:
+      return static_cast<int>(MapRow<float>(raw, m_vBot, m_yScale));
+    case Mode::Double:
+      return static_cast<int>(MapRow<double>(raw, m_vBotWide, m_yScaleWide));
+    case Mode::Flat:
+      break;
+  }
+  return m_height;
+}
+
 template <class T>
 T CPlotTrace::MapRow(float raw, T vBot, T yScale) const {
   const T bottom = static_cast<T>(m_height);

@@ -4,12 +4,17 @@
 
 namespace {
 
-// The extremes of each of `blocks` blocks of `size` samples.
+// The extremes of each of `blocks` blocks of `size` samples: ScanExtremes of
+// each, its scan inlined here (a block is short: a call apiece would cost
+// about as much as the scan).
 template <class T>
 void SummariseBlocks(const T* samples, std::int64_t blocks, std::int64_t size,
                      c3d::SampleExtremes* out) {
-  for (std::int64_t b = 0; b < blocks; ++b)
-    out[b] = c3d::ScanExtremes(samples + b * size, static_cast<std::size_t>(size));
+  for (std::int64_t b = 0; b < blocks; ++b) {
+    c3d::ExtremesScan<T> scan;
+    scan.Add(samples + b * size, static_cast<std::size_t>(size));
+    out[b] = scan.Result();
+  }
 }
 
 }  // namespace
@@ -56,46 +61,48 @@ bool CPlotSummary::Describes(const CC3d& c3d, int channel) const {
          c3d.m_bIntegerData == m_integer;
 }
 
-std::vector<CPlotSummary::Piece> CPlotSummary::Pieces(std::int64_t first, std::int64_t last) const {
-  std::vector<Piece> pieces;
-  const std::int64_t size0 = std::int64_t{1} << kShift;
-  // The blocks lie in [alignedFirst, alignedLast); the rest is read sample by sample.
-  const std::int64_t alignedFirst = (first + size0 - 1) / size0 * size0;
-  const std::int64_t alignedLast = last / size0 * size0;
-  if (m_levels.empty() || alignedFirst >= alignedLast) {
-    pieces.push_back({-1, first, last});
-    return pieces;
+c3d::SampleExtremes CPlotSummary::Scan(std::int64_t begin, std::int64_t end) const {
+  const auto count = static_cast<std::size_t>(end - begin);
+  const auto from = static_cast<std::size_t>(begin);
+  // ScanExtremes, its scan inlined: the spans are short.
+  if (m_integer) {
+    c3d::ExtremesScan<std::int16_t> scan;
+    scan.Add(static_cast<const std::int16_t*>(m_samples) + from, count);
+    return scan.Result();
   }
-  if (first < alignedFirst) pieces.push_back({-1, first, alignedFirst});
-  const int levels = static_cast<int>(m_levels.size());
-  for (std::int64_t i = alignedFirst; i < alignedLast;) {
-    // The largest block that starts at i and ends by alignedLast.
-    int level = 0;
-    while (level + 1 < levels) {
-      const std::int64_t size = std::int64_t{1} << (kShift + level + 1);
-      if (i % size != 0 || i + size > alignedLast) break;
-      ++level;
-    }
-    const std::int64_t end = i + (std::int64_t{1} << (kShift + level));
-    pieces.push_back({level, i, end});
-    i = end;
-  }
-  if (alignedLast < last) pieces.push_back({-1, alignedLast, last});
-  return pieces;
+  c3d::ExtremesScan<float> scan;
+  scan.Add(static_cast<const float*>(m_samples) + from, count);
+  return scan.Result();
 }
 
 c3d::SampleExtremes CPlotSummary::Extremes(std::int64_t first, std::int64_t last) const {
   c3d::SampleExtremes e;
-  for (const Piece& piece : Pieces(first, last)) {
-    if (piece.level >= 0) {
-      e = c3d::Merge(e, At(piece.level, piece.begin));
-      continue;
-    }
-    const auto count = static_cast<std::size_t>(piece.end - piece.begin);
-    const auto begin = static_cast<std::size_t>(piece.begin);
-    e = c3d::Merge(
-        e, m_integer ? c3d::ScanExtremes(static_cast<const std::int16_t*>(m_samples) + begin, count)
-                     : c3d::ScanExtremes(static_cast<const float*>(m_samples) + begin, count));
-  }
+  AnyPiece(first, last, [&](const Piece& piece) {
+    e = c3d::Merge(e,
+                   piece.level >= 0 ? At(piece.level, piece.begin) : Scan(piece.begin, piece.end));
+    return false;
+  });
   return e;
+}
+
+CPlotSummary::Bracket CPlotSummary::Bracketing(std::int64_t first, std::int64_t last) const {
+  Bracket bracket;
+  const auto wholeBlocks = static_cast<std::int64_t>(m_levels.empty() ? 0 : m_levels[0].size());
+  AnyPiece(first, last, [&](const Piece& piece) {
+    if (piece.level >= 0) {
+      bracket.inside = c3d::Merge(bracket.inside, At(piece.level, piece.begin));
+      return false;
+    }
+    // A ragged span lies in at most two level-0 blocks.
+    const std::int64_t lastBlock = (piece.end - 1) >> kShift;
+    if (lastBlock >= wholeBlocks) {
+      bracket.around = c3d::Merge(bracket.around, Scan(piece.begin, piece.end));
+      return false;
+    }
+    for (std::int64_t b = piece.begin >> kShift; b <= lastBlock; ++b)
+      bracket.around = c3d::Merge(bracket.around, At(0, b << kShift));
+    return false;
+  });
+  bracket.around = c3d::Merge(bracket.around, bracket.inside);
+  return bracket;
 }

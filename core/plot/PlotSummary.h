@@ -43,6 +43,22 @@ class CPlotSummary {
   // and whether a NaN is among them.
   c3d::SampleExtremes Extremes(std::int64_t first, std::int64_t last) const;
 
+  // Two runs that bracket [first, last) (same bounds as Extremes), from the
+  // blocks alone wherever blocks cover the range: `inside`, the extremes of
+  // the blocks that lie wholly in the range (Any() and nan false when none
+  // does), and `around`, those together with the level-0 blocks that hold
+  // its ragged ends (the ragged samples themselves past the last whole
+  // block). Every sample counted in `inside` lies in the range, and every
+  // sample of the range is counted in `around`; a monotonic function of the
+  // values that agrees on both agrees on the range's extremes too.
+  struct Bracket {
+    c3d::SampleExtremes inside, around;
+  };
+  // Samples in a block of the lowest level: a range shorter than a few of
+  // them has little or nothing inside whole blocks.
+  static constexpr std::int64_t kBlockSamples = std::int64_t{1} << 7;
+  Bracket Bracketing(std::int64_t first, std::int64_t last) const;
+
   // Searches for a sample that `accepts` (a predicate on raw values, NaN
   // included) rejects. The values it accepts must form an interval: every
   // value between two accepted ones is accepted, so a run of samples is
@@ -72,7 +88,16 @@ class CPlotSummary {
     std::int64_t begin, end;  // samples [begin, end)
   };
 
-  std::vector<Piece> Pieces(std::int64_t first, std::int64_t last) const;
+  // Calls stop(piece) for the pieces of [first, last) in order until it
+  // returns true (true when it did): a ragged span at either end, read
+  // sample by sample, and between them the largest block that starts where
+  // the one before ends (backward: that ends where the one after begins).
+  template <class Stop>
+  bool AnyPiece(std::int64_t first, std::int64_t last, const Stop& stop) const;
+  template <class Stop>
+  bool AnyPieceBackward(std::int64_t first, std::int64_t last, const Stop& stop) const;
+  // Extremes of the samples [begin, end), read one by one.
+  c3d::SampleExtremes Scan(std::int64_t begin, std::int64_t end) const;
   template <class Accepts>
   static bool Accepted(const Block& block, const Accepts& accepts);
   const Block& At(int level, std::int64_t begin) const {
@@ -80,7 +105,7 @@ class CPlotSummary {
                    [static_cast<std::size_t>(begin >> (kShift + level))];
   }
 
-  static constexpr int kShift = 7;  // level 0 blocks hold 2^7 samples
+  static constexpr int kShift = 7;  // level 0 blocks hold 2^7 samples (kBlockSamples)
 
   const CC3d* m_c3d = nullptr;
   int m_channel = -1;
@@ -100,14 +125,60 @@ bool CPlotSummary::Accepted(const Block& block, const Accepts& accepts) {
   return accepts(block.min) && accepts(block.max);
 }
 
+template <class Stop>
+bool CPlotSummary::AnyPiece(std::int64_t first, std::int64_t last, const Stop& stop) const {
+  const std::int64_t size0 = std::int64_t{1} << kShift;
+  const std::int64_t alignedFirst = (first + size0 - 1) / size0 * size0;
+  const std::int64_t alignedLast = last / size0 * size0;
+  if (m_levels.empty() || alignedFirst >= alignedLast) return stop(Piece{-1, first, last});
+  if (first < alignedFirst && stop(Piece{-1, first, alignedFirst})) return true;
+  const int levels = static_cast<int>(m_levels.size());
+  for (std::int64_t i = alignedFirst; i < alignedLast;) {
+    int level = 0;
+    while (level + 1 < levels) {
+      const std::int64_t size = std::int64_t{1} << (kShift + level + 1);
+      if (i % size != 0 || i + size > alignedLast) break;
+      ++level;
+    }
+    const std::int64_t end = i + (std::int64_t{1} << (kShift + level));
+    if (stop(Piece{level, i, end})) return true;
+    i = end;
+  }
+  return alignedLast < last && stop(Piece{-1, alignedLast, last});
+}
+
+template <class Stop>
+bool CPlotSummary::AnyPieceBackward(std::int64_t first, std::int64_t last, const Stop& stop) const {
+  const std::int64_t size0 = std::int64_t{1} << kShift;
+  const std::int64_t alignedFirst = (first + size0 - 1) / size0 * size0;
+  const std::int64_t alignedLast = last / size0 * size0;
+  if (m_levels.empty() || alignedFirst >= alignedLast) return stop(Piece{-1, first, last});
+  if (alignedLast < last && stop(Piece{-1, alignedLast, last})) return true;
+  const int levels = static_cast<int>(m_levels.size());
+  for (std::int64_t j = alignedLast; j > alignedFirst;) {
+    // The largest block that ends at j and starts at alignedFirst or later.
+    int level = 0;
+    while (level + 1 < levels) {
+      const std::int64_t size = std::int64_t{1} << (kShift + level + 1);
+      if (j % size != 0 || j - size < alignedFirst) break;
+      ++level;
+    }
+    const std::int64_t begin = j - (std::int64_t{1} << (kShift + level));
+    if (stop(Piece{level, begin, j})) return true;
+    j = begin;
+  }
+  return first < alignedFirst && stop(Piece{-1, first, alignedFirst});
+}
+
 template <class Accepts>
 std::int64_t CPlotSummary::FirstRejected(std::int64_t first, std::int64_t last,
                                          const Accepts& accepts) const {
-  for (const Piece& piece : Pieces(first, last)) {
+  std::int64_t found = last;
+  AnyPiece(first, last, [&](const Piece& piece) {
     std::int64_t begin = piece.begin;
     std::int64_t end = piece.end;
     if (piece.level >= 0) {
-      if (Accepted(At(piece.level, begin), accepts)) continue;
+      if (Accepted(At(piece.level, begin), accepts)) return false;
       // Down to the first level-0 block with a rejected sample: its left
       // half when that holds one, else its right half.
       for (int level = piece.level; level > 0; --level) {
@@ -116,30 +187,40 @@ std::int64_t CPlotSummary::FirstRejected(std::int64_t first, std::int64_t last,
         end = begin + half;
       }
     }
-    for (std::int64_t i = begin; i < end; ++i)
-      if (!accepts(Raw(i))) return i;
-  }
-  return last;
+    for (std::int64_t i = begin; i < end; ++i) {
+      if (!accepts(Raw(i))) {
+        found = i;
+        return true;
+      }
+    }
+    return false;
+  });
+  return found;
 }
 
 template <class Accepts>
 std::int64_t CPlotSummary::LastRejected(std::int64_t first, std::int64_t last,
                                         const Accepts& accepts) const {
-  const std::vector<Piece> pieces = Pieces(first, last);
-  for (auto piece = pieces.rbegin(); piece != pieces.rend(); ++piece) {
-    std::int64_t begin = piece->begin;
-    std::int64_t end = piece->end;
-    if (piece->level >= 0) {
-      if (Accepted(At(piece->level, begin), accepts)) continue;
+  std::int64_t found = first - 1;
+  AnyPieceBackward(first, last, [&](const Piece& piece) {
+    std::int64_t begin = piece.begin;
+    std::int64_t end = piece.end;
+    if (piece.level >= 0) {
+      if (Accepted(At(piece.level, begin), accepts)) return false;
       // Down to the last level-0 block with a rejected sample: its right half first.
-      for (int level = piece->level; level > 0; --level) {
+      for (int level = piece.level; level > 0; --level) {
         const std::int64_t half = std::int64_t{1} << (kShift + level - 1);
         if (!Accepted(At(level - 1, begin + half), accepts)) begin += half;
         end = begin + half;
       }
     }
-    for (std::int64_t i = end - 1; i >= begin; --i)
-      if (!accepts(Raw(i))) return i;
-  }
-  return first - 1;
+    for (std::int64_t i = end - 1; i >= begin; --i) {
+      if (!accepts(Raw(i))) {
+        found = i;
+        return true;
+      }
+    }
+    return false;
+  });
+  return found;
 }

@@ -78,6 +78,27 @@ void RowsOf(const CPlotTrace& trace, const c3d::SampleExtremes& e, int& low, int
   }
 }
 
+// The smallest and largest row of the samples [a, b), as RowsOf their
+// extremes gives: from the summary's blocks alone when the blocks inside
+// the range and those around it give the same rows (the ragged ends then
+// cannot change them, rows being monotonic in the raw value), else from
+// the range's extremes.
+void RangeRows(const CPlotTrace& trace, const CPlotSummary& summary, std::int64_t a, std::int64_t b,
+               int& low, int& high) {
+  // Under four blocks' length the ragged ends are most of the range: read them.
+  if (b - a < 4 * CPlotSummary::kBlockSamples) {
+    RowsOf(trace, summary.Extremes(a, b), low, high);
+    return;
+  }
+  const CPlotSummary::Bracket bracket = summary.Bracketing(a, b);
+  RowsOf(trace, bracket.inside, low, high);
+  int aroundLow = 0;
+  int aroundHigh = 0;
+  RowsOf(trace, bracket.around, aroundLow, aroundHigh);
+  if (low == aroundLow && high == aroundHigh) return;
+  RowsOf(trace, summary.Extremes(a, b), low, high);
+}
+
 // The raw values whose vertices lie on `row`: an interval, since a trace's
 // row is a monotonic function of the raw sample (NaN aside, which goes to
 // the bottom edge, where Row(NaN) puts it).
@@ -113,7 +134,7 @@ std::vector<PlotPoint> SummarisedTracePath(const CPlotTrace& trace, const CPlotS
     const int last = row(b - 1);
     int low = 0;
     int high = 0;
-    RowsOf(trace, summary.Extremes(a, b), low, high);
+    RangeRows(trace, summary, a, b, low, high);
     const std::int64_t p = summary.FirstRejected(a, b, OnRow(trace, head[0]));
     if (p == b) {
       merger.PushRun(c, 1, head, low, high, false, head[0], head[0]);
@@ -140,10 +161,13 @@ std::vector<PlotPoint> SummarisedTracePath(const CPlotTrace& trace, const CPlotS
       merger.PushRun(c, 4, head, low, high, std::max(head[1], head[2]) == high, previous, last);
       continue;
     }
-    int innerLow = 0;
-    int innerHigh = 0;
-    RowsOf(trace, summary.Extremes(p, q), innerLow, innerHigh);
-    merger.PushRun(c, 5, head, low, high, innerHigh == high, previous, last);
+    // An inner vertex lies on `high` when the first or last run does not
+    // (so some vertex between them does), or one of [p, q) is found there.
+    const bool highInner =
+        (high != head[0] && high != last) || head[1] == high || head[2] == high ||
+        summary.FirstRejected(p, q, [&trace, high](float raw) { return trace.Row(raw) < high; }) <
+            q;
+    merger.PushRun(c, 5, head, low, high, highInner, previous, last);
   }
   merger.Finish();
   return path;

@@ -6,10 +6,12 @@
 #include <algorithm>
 #include <cmath>
 #include <thread>
+#include <utility>
 
 #include "core/Messages.h"
 #include "core/c3d/C3d.h"
 #include "core/c3d/ChannelNames.h"
+#include "core/plot/PlotEvents.h"
 #include "core/sound/WaveSynthesis.h"
 #include "gui/app/CChannelSummaries.h"
 #include "gui/render/PlotRender.h"
@@ -63,6 +65,7 @@ void CLaneView::SetFile(const CC3d* c3d, CChannelSummaries* summaries) {
   m_units.clear();
   m_constant.clear();
   m_shown.clear();
+  m_events = c3d != nullptr ? c3d::EventsOnSamples(*c3d) : std::vector<c3d::SampleEvent>();
   if (c3d != nullptr) {
     for (const std::string& name : AnalogChannelNames(*c3d)) m_labels << Latin1(name);
     for (const std::string& unit : AnalogChannelUnits(*c3d)) m_units << Latin1(unit);
@@ -342,17 +345,30 @@ void CLaneView::DrawImages(const std::vector<int>& channels, const QSize& size) 
   const PlotColors colors = PlotColorsFrom(palette());
   const PlotRange range = VisibleRange();
   const qint64 paletteKey = palette().cacheKey();
+  // The events' lines where the dialog's plot draws them, without the
+  // labels, which a lane has no room for.
+  std::vector<PlotEventMark> marks =
+      m_events.empty()
+          ? std::vector<PlotEventMark>()
+          : PlotEventMarksOf(m_events, range.first, range.last - range.first, size.width());
+  for (PlotEventMark& mark : marks) mark.label.clear();
   // Each lane into its own image, the lanes shared among the cores: a paint
   // into a QImage needs no GUI thread, and reads the file and the
   // summaries only.
   const auto draw = [&](std::size_t begin, std::size_t step) {
     for (std::size_t k = begin; k < channels.size(); k += step) {
       const int channel = channels[k];
-      QImage image((QSizeF(size) * ratio).toSize(), QImage::Format_RGB32);
+      // The lane's last image is drawn over when its size fits (every pixel
+      // of the trace is painted anew): no allocation per lane and paint.
+      QImage image = std::move(m_images[static_cast<std::size_t>(channel)].image);
+      const QSize pixels = (QSizeF(size) * ratio).toSize();
+      if (image.size() != pixels || image.format() != QImage::Format_RGB32)
+        image = QImage(pixels, QImage::Format_RGB32);
       image.setDevicePixelRatio(ratio);
       QPainter into(&image);
       RenderAnalogPlot(into, QRect(QPoint(0, 0), size), m_pC3d, channel, colors, range,
                        m_pSummaries ? m_pSummaries->Get(channel) : nullptr);
+      RenderPlotEvents(into, QRect(QPoint(0, 0), size), marks);
       into.end();
       m_images[static_cast<std::size_t>(channel)] = LaneImage{std::move(image), range, paletteKey};
     }

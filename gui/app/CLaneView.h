@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/c3d/TrialEvents.h"
 #include "core/plot/PlotGeometry.h"
 
 class CC3d;
@@ -20,7 +21,8 @@ class CAnalogPlot;
 // a channel whose samples never change) in a column at the left, its trace
 // beside them, and a time ruler in seconds along the top. Each lane is the
 // sound dialog's plot of the visible range at the lane's size
-// (RenderAnalogPlot over the channel's summary); lanes wait for their
+// (RenderAnalogPlot over the channel's summary), the file's events drawn
+// over it as the plot's lines without their labels; lanes wait for their
 // summary when the channel is long. Lanes keep file order; when they do not
 // fit at a readable height (MinLaneHeight) the area scrolls.
 //
@@ -156,7 +158,8 @@ class CLaneView : public QAbstractScrollArea {
   std::vector<int> m_shown;
   QStringList m_labels;  // per channel of the file
   QStringList m_units;
-  std::vector<char> m_constant;  // per channel: its samples never change
+  std::vector<char> m_constant;            // per channel: its samples never change
+  std::vector<c3d::SampleEvent> m_events;  // the file's events, drawn as lines on every lane
   mutable int m_labelWidth = 0;  // measured on first use after the labels or the font change
   std::int64_t m_first = 0;
   std::int64_t m_last = 0;

@@ -4,6 +4,7 @@
 #include <QFontDatabase>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -139,9 +140,18 @@ void CTremoluxView::OnViewSoundDialog() {
   // Owned by the main window, as a dialog without a parent of its own is.
   CAnalogSoundDlg dlg(window());
   dlg.m_pC3d = &m_pDocument->m_c3d;
+  ShareSummaries(dlg.m_plot);
   m_pLanes->FollowPlayhead(&dlg.m_plot);  // the lanes show what the dialog plays
   dlg.DoModal();
   m_pLanes->FollowPlayhead(nullptr);
+}
+
+void CTremoluxView::ShareSummaries(CAnalogPlot& plot) {
+  // The document's summaries, made for the lanes, serve the dialog's plot;
+  // a channel not summarised yet (or a document gone) leaves it its own.
+  const QPointer<CChannelSummaries> summaries(&m_pDocument->m_summaries);
+  plot.SetSummarySource(
+      [summaries](int channel) { return summaries ? summaries->Get(channel) : nullptr; });
 }
 
 void CTremoluxView::OnOpenChannel(int channel) {
@@ -150,6 +160,7 @@ void CTremoluxView::OnOpenChannel(int channel) {
     return;
   CAnalogSoundDlg dlg(window());
   dlg.m_pC3d = &m_pDocument->m_c3d;
+  ShareSummaries(dlg.m_plot);
   m_pLanes->FollowPlayhead(&dlg.m_plot);
   RunSoundDialogAt(dlg, channel, m_pLanes->VisibleRange());
   m_pLanes->FollowPlayhead(nullptr);

@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+class CAnalogPlot;
 class CChildFrame;
 class CTremoluxDoc;
 class CLaneChooser;
@@ -76,6 +77,8 @@ class CTremoluxView : public QWidget {
 
  private:
   void UseDesktopFixedFont();
+  // Lets a sound dialog's plot draw from the document's channel summaries.
+  void ShareSummaries(CAnalogPlot& plot);
 
   CTremoluxDoc* m_pDocument;
   QTabWidget* m_pPages;

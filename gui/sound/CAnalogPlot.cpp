@@ -10,6 +10,7 @@
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "core/Messages.h"
 #include "core/c3d/C3d.h"
@@ -204,11 +205,7 @@ int CAnalogPlot::PlayheadX() const {
 
 void CAnalogPlot::paintEvent(QPaintEvent* event) {
   if (m_nChannel >= 0) {
-    if (m_pC3d != nullptr && (!m_summary || !m_summary->Describes(*m_pC3d, m_nChannel))) {
-      // One pass over the channel, once: the only slow part of a paint.
-      const CWaitCursor wait;
-      m_summary = std::make_unique<CPlotSummary>(*m_pC3d, m_nChannel);
-    }
+    const CPlotSummary* summary = m_pC3d != nullptr ? SummaryOf(m_nChannel, m_summary) : nullptr;
     QPainter painter(this);
     const QRect inside = contentsRect();
     const PlotRange range = VisibleRange();
@@ -216,7 +213,7 @@ void CAnalogPlot::paintEvent(QPaintEvent* event) {
     const CC3d* filtered = FilteredValues();
     RenderAnalogPlot(painter, inside, filtered != nullptr ? filtered : m_pC3d,
                      filtered != nullptr ? 0 : m_nChannel, PlotColorsFrom(palette()), range,
-                     filtered != nullptr ? m_pFiltered->Summary() : m_summary.get());
+                     filtered != nullptr ? m_pFiltered->Summary() : summary);
     // No right channel wants nothing (and stops a filtering under way).
     m_pRightFiltered->Want(m_pC3d, m_nRightChannel, m_filters);
     if (m_nRightChannel >= 0) PaintRightChannel(painter, inside, range);
@@ -251,12 +248,26 @@ void CAnalogPlot::PaintRightChannel(QPainter& painter, const QRect& inside, Plot
                        m_pRightFiltered->Summary());
     return;
   }
-  if (!m_rightSummary || !m_rightSummary->Describes(*m_pC3d, m_nRightChannel)) {
-    const CWaitCursor wait;  // one pass over the channel, once
-    m_rightSummary = std::make_unique<CPlotSummary>(*m_pC3d, m_nRightChannel);
-  }
   RenderOverlayTrace(painter, inside, m_pC3d, m_nRightChannel, OverlayTraceColor(), range,
-                     m_rightSummary.get());
+                     SummaryOf(m_nRightChannel, m_rightSummary));
+}
+
+void CAnalogPlot::SetSummarySource(std::function<const CPlotSummary*(int channel)> source) {
+  m_summarySource = std::move(source);
+  update();
+}
+
+const CPlotSummary* CAnalogPlot::SummaryOf(int channel, std::unique_ptr<CPlotSummary>& own) {
+  if (m_summarySource) {
+    const CPlotSummary* shared = m_summarySource(channel);
+    if (shared != nullptr && shared->Describes(*m_pC3d, channel)) return shared;
+  }
+  if (!own || !own->Describes(*m_pC3d, channel)) {
+    // One pass over the channel, once: the only slow part of a paint.
+    const CWaitCursor wait;
+    own = std::make_unique<CPlotSummary>(*m_pC3d, channel);
+  }
+  return own.get();
 }
 
 void CAnalogPlot::wheelEvent(QWheelEvent* event) {

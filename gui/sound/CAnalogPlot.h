@@ -4,6 +4,7 @@
 #include <QString>
 #include <QTimer>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -62,6 +63,13 @@ class CAnalogPlot : public QFrame {
   void SetVisibleRange(std::int64_t first, std::int64_t last);
   // Shows the whole channel again.
   void ResetZoom();
+
+  // Where summaries of m_pC3d's channels may exist already (the document's,
+  // made for its lanes): source(channel) is asked on each paint before the
+  // plot builds a summary of its own, and what it gives is used for that
+  // paint when it describes that channel of m_pC3d. An empty source (the
+  // default) leaves the plot to build its own.
+  void SetSummarySource(std::function<const CPlotSummary*(int channel)> source);
 
   // The selected samples [first, last) of the current channel (at least
   // one), or none.
@@ -149,6 +157,11 @@ class CAnalogPlot : public QFrame {
   // A click at column x (no drag): clears a selection it lies outside of.
   void OnClick(double x);
 
+  // The summary of `channel` for a paint: the source's when it has one,
+  // else `own`, built on first use (one pass over the channel).
+  const CPlotSummary* SummaryOf(int channel, std::unique_ptr<CPlotSummary>& own);
+
+  std::function<const CPlotSummary*(int)> m_summarySource;
   std::unique_ptr<CPlotSummary> m_summary;       // of the channel last painted
   std::unique_ptr<CPlotSummary> m_rightSummary;  // of the overlaid channel last painted
   std::vector<sound::FilterSpec> m_filters;      // the sound's; empty: none

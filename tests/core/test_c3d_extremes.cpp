@@ -3,6 +3,7 @@
 // sample, and the merge of two runs.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -135,3 +136,51 @@ TEST(SampleExtremes, MergeAndPhysicalRange) {
 }
 
 }  // namespace
+
+// A scan taken in pieces of every length, or in two parts joined at a group
+// boundary, gives what one scan of the whole run gives, bit for bit. Zeros
+// of both signs: in lanes whose order differs from the parts' order (the
+// whole scan keeps the later -0), and in one lane (it keeps the earlier
+// +0), so that a join keeping either part's equal extreme always differs
+// somewhere.
+TEST(SampleExtremes, ScanInPiecesOrJoinedEqualsOneScan) {
+  for (const std::size_t plusAt : {std::size_t{5}, std::size_t{2}}) {
+    std::vector<float> v = ExtremesRamp(203, 150.0f);
+    for (float& x : v) x = std::abs(x) + 1.0f;
+    v[plusAt] = 0.0f;
+    v[98] = -0.0f;  // lane 2, after the join at 96
+    v[7] = kExtremesInf;
+    for (const c3d::Counted counted : {c3d::Counted::NotNan, c3d::Counted::Finite}) {
+      const c3d::SampleExtremes whole = c3d::ScanExtremes(v.data(), v.size(), counted);
+      ASSERT_EQ(std::signbit(whole.min), plusAt == 5);
+      const auto same = [&whole](const c3d::SampleExtremes& e) {
+        return std::signbit(e.min) == std::signbit(whole.min) && e.min == whole.min &&
+               e.max == whole.max && e.nan == whole.nan;
+      };
+      for (std::size_t piece = 1; piece <= 40; piece += 3) {
+        const auto scanned = [&](auto scan) {
+          for (std::size_t i = 0; i < v.size(); i += piece)
+            scan.Add(v.data() + i, std::min(piece, v.size() - i));
+          return scan.Result();
+        };
+        const c3d::SampleExtremes e =
+            counted == c3d::Counted::Finite
+                ? scanned(c3d::ExtremesScan<float, c3d::Counted::Finite>())
+                : scanned(c3d::ExtremesScan<float>());
+        EXPECT_TRUE(same(e)) << "pieces of " << piece;
+      }
+      for (const std::size_t split : {std::size_t{0}, std::size_t{16}, std::size_t{96}}) {
+        c3d::ExtremesScan<float, c3d::Counted::Finite> finiteFirst, finiteLater;
+        c3d::ExtremesScan<float> first, later;
+        finiteFirst.Add(v.data(), split);
+        finiteLater.Add(v.data() + split, v.size() - split);
+        first.Add(v.data(), split);
+        later.Add(v.data() + split, v.size() - split);
+        finiteFirst.Join(finiteLater);
+        first.Join(later);
+        EXPECT_TRUE(same(counted == c3d::Counted::Finite ? finiteFirst.Result() : first.Result()))
+            << "+0 at " << plusAt << ", joined at " << split;
+      }
+    }
+  }
+}

@@ -21,9 +21,12 @@
 #include <set>
 
 #include "core/c3d/C3d.h"
+#include "core/plot/PlotEvents.h"
+#include "core/plot/PlotSummary.h"
 #include "core/sound/WaveSynthesis.h"
 #include "gui/app/CLaneView.h"
 #include "gui/player/SoundPlayer.h"
+#include "gui/render/PlotRender.h"
 #include "gui/sound/CAnalogPlot.h"
 #include "gui/sound/CAnalogSoundDlg.h"
 #include "gui/sound/CPlotView.h"
@@ -137,6 +140,8 @@ class TestPlotView : public QObject {
   void selectionIsPlayedLoopedAndSaved();
   void lanesAreTheDialogPlotOfOneRange_data();
   void lanesAreTheDialogPlotOfOneRange();
+  void lanesDrawTheEventsAsLines();
+  void plotDrawsFromASummaryItIsGiven();
 
  private:
   std::unique_ptr<CSoundPlayer> m_player;
@@ -595,6 +600,61 @@ void TestPlotView::lanesAreTheDialogPlotOfOneRange() {
     plot.SetVisibleRange(range.first, range.last);
     QVERIFY2(shown.copy(rect) == Inside(plot), qPrintable(QStringLiteral("lane %1").arg(channel)));
   }
+}
+
+// A zoomed view draws the file's event in every lane as a line down the
+// whole lane, at the column where the dialog's plot of that range puts it:
+// a lane left without it, or a line at another column, differs.
+void TestPlotView::lanesDrawTheEventsAsLines() {
+  c3dtest::Recording rec = ThreeLanes();
+  rec.events = {{"HIT", 1.5f, 1}};
+  auto c3d = Load(rec);
+  QVERIFY(c3d);
+  CLaneView lanes;
+  lanes.resize(700, 420);
+  lanes.SetFile(c3d.get(), nullptr);
+  lanes.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&lanes));
+  lanes.SetVisibleRange(1000, 2500);
+  const QImage shown = lanes.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  for (int channel = 0; channel < 3; ++channel) {
+    const QRect rect = lanes.TraceRect(channel);
+    const std::vector<PlotEventMark> marks =
+        PlotEventMarks(*c3d, channel, rect.width(), rect.height(), PlotRange{1000, 2500});
+    QCOMPARE(marks.size(), std::size_t{1});
+    const QRgb colour = EventColor(marks[0].side).rgb();
+    for (int y = rect.top(); y <= rect.bottom(); ++y)
+      QCOMPARE(shown.pixel(rect.left() + marks[0].x, y), colour);
+  }
+}
+
+// The dialog's plot asks its summary source for the channel it paints and
+// draws the same pixels from the summary it is given as from its own (a
+// summary that does not describe the channel is RenderAnalogPlot's to
+// refuse).
+void TestPlotView::plotDrawsFromASummaryItIsGiven() {
+  auto c3d = Load(ThreeLanes());
+  QVERIFY(c3d);
+  const CPlotSummary summary(*c3d, 0);
+  std::vector<int> asked;
+  const auto paint = [&](bool given) {
+    CAnalogPlot plot;
+    plot.resize(202, 82);  // 200 columns: a summary pays off at 3000 samples
+    plot.m_pC3d = c3d.get();
+    plot.m_nChannel = 0;
+    plot.SetVisibleRange(100, 2900);
+    if (given) {
+      plot.SetSummarySource([&](int channel) {
+        asked.push_back(channel);
+        return &summary;
+      });
+    }
+    return Inside(plot);
+  };
+  const QImage own = paint(false);
+  QCOMPARE(paint(true), own);
+  QVERIFY(!asked.empty());
+  QCOMPARE(asked.front(), 0);
 }
 
 TREMOLUX_SOUND_TEST_MAIN(TestPlotView)
