@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <utility>
 #include <vector>
 
 #include "core/c3d/C3d.h"
@@ -106,6 +107,12 @@ class CPlotSummary {
   }
 
   static constexpr int kShift = 7;  // level 0 blocks hold 2^7 samples (kBlockSamples)
+  // The samples of [first, last) that whole level-0 blocks hold: the first
+  // block boundary at or after `first`, the last at or before `last`.
+  static std::pair<std::int64_t, std::int64_t> WholeBlocks(std::int64_t first, std::int64_t last) {
+    const std::int64_t size0 = std::int64_t{1} << kShift;
+    return {(first + size0 - 1) / size0 * size0, last / size0 * size0};
+  }
 
   const CC3d* m_c3d = nullptr;
   int m_channel = -1;
@@ -127,9 +134,7 @@ bool CPlotSummary::Accepted(const Block& block, const Accepts& accepts) {
 
 template <class Stop>
 bool CPlotSummary::AnyPiece(std::int64_t first, std::int64_t last, const Stop& stop) const {
-  const std::int64_t size0 = std::int64_t{1} << kShift;
-  const std::int64_t alignedFirst = (first + size0 - 1) / size0 * size0;
-  const std::int64_t alignedLast = last / size0 * size0;
+  const auto [alignedFirst, alignedLast] = WholeBlocks(first, last);
   if (m_levels.empty() || alignedFirst >= alignedLast) return stop(Piece{-1, first, last});
   if (first < alignedFirst && stop(Piece{-1, first, alignedFirst})) return true;
   const int levels = static_cast<int>(m_levels.size());
@@ -149,9 +154,7 @@ bool CPlotSummary::AnyPiece(std::int64_t first, std::int64_t last, const Stop& s
 
 template <class Stop>
 bool CPlotSummary::AnyPieceBackward(std::int64_t first, std::int64_t last, const Stop& stop) const {
-  const std::int64_t size0 = std::int64_t{1} << kShift;
-  const std::int64_t alignedFirst = (first + size0 - 1) / size0 * size0;
-  const std::int64_t alignedLast = last / size0 * size0;
+  const auto [alignedFirst, alignedLast] = WholeBlocks(first, last);
   if (m_levels.empty() || alignedFirst >= alignedLast) return stop(Piece{-1, first, last});
   if (alignedLast < last && stop(Piece{-1, alignedLast, last})) return true;
   const int levels = static_cast<int>(m_levels.size());
