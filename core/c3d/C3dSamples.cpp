@@ -351,7 +351,7 @@ bool CC3dReader::ReadInParts(unsigned parts, DecodeFn decode, const FrameLayout&
         k + 1 == parts ? frames : frames * (k + 1) / parts / kPartFrames * kPartFrames;
     work.emplace_back(begin, end, layout.channels, m_c3d.m_bIntegerData);
   }
-  // Part 0 on this thread, the others on threads of their own (or here too
+  // The first part on this thread, the others on threads of their own (or here too
   // when the system gives no thread).
   std::vector<std::thread> threads;
   std::vector<FramePart*> left;
