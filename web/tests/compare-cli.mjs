@@ -5,6 +5,10 @@
 // trace and markers against `plot --geometry`. Exits 1 naming every
 // difference.
 //   node compare-cli.mjs --cli build/cli/tremolux-cli --samples DIR --scratch DIR --module build-web/tremolux.mjs
+//        [--shard K/N]
+// --shard K/N compares the files numbered K modulo N only (0 <= K < N), so
+// that N processes share the work (each with a scratch folder of its own);
+// shard 0 also compares the refusal messages.
 import {execFile} from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
@@ -18,14 +22,19 @@ const cli = path.resolve(args.cli);
 const scratch = path.resolve(args.scratch);
 fs.mkdirSync(scratch, {recursive: true});
 
-const files = [];
+const [shard, shards] = (args.shard ?? '0/1').split('/').map(Number);
+const share = (n) => Math.ceil(n / shards);  // a shard's part of n checks
+const allFiles = [];
 (function walk(dir) {
   for (const e of fs.readdirSync(dir, {withFileTypes: true}).sort((a, b) => (a.name < b.name ? -1 : 1))) {
     const p = path.join(dir, e.name);
     if (e.isDirectory()) walk(p);
-    else if (/\.c3d$/i.test(e.name)) files.push(p);
+    else if (/\.c3d$/i.test(e.name)) allFiles.push(p);
   }
 })(path.resolve(args.samples));
+// Dealt out largest first, so that the shards' shares of samples are alike.
+const bySize = allFiles.map((f) => [fs.statSync(f).size, f]).sort((a, b) => b[0] - a[0] || (a[1] < b[1] ? -1 : 1));
+const files = bySize.filter((_, i) => i % shards === shard).map(([, f]) => f).sort();
 
 const failures = [];
 const fail = (what) => failures.push(what);
@@ -138,7 +147,7 @@ const refusals = [
 ];
 let messagesSame = 0;
 const loadable = files.filter((f) => opened.get(f).loaded && opened.get(f).info().analogs.length > 0);
-for (const r of refusals) {
+for (const r of shard === 0 ? refusals : []) {
   const file = loadable[0];
   const theirs = await native(['wav', file, '--channel', '0', ...r.argv, '-o', path.join(scratch, 'refused.wav')]);
   try {
@@ -155,7 +164,7 @@ for (const r of refusals) {
 
 // --- two ears: the first channel left, the last one right ---
 let stereoSame = 0;
-const twoOrMore = loadable.filter((f) => opened.get(f).info().analogs.length > 1).slice(0, 6);
+const twoOrMore = loadable.filter((f) => opened.get(f).info().analogs.length > 1).slice(0, share(6));
 await pairwise(twoOrMore, async (file) => {
   const right = String(opened.get(file).info().analogs.length - 1);
   const out = path.join(scratch, `stereo-${twoOrMore.indexOf(file)}.wav`);
@@ -182,7 +191,7 @@ if (!fs.existsSync(qtCli)) {
 } else {
   const same = (a, b) => a.length === b.flat().length && b.flat().every((v, i) => a[i] === v);
   const cases = [];
-  for (const file of loadable.slice(0, 8)) {
+  for (const file of loadable.slice(0, share(8))) {
     const info = opened.get(file).info();
     const n = info.analogs[0].sample_count;
     const rate = Math.fround(info.header.analog_samples_per_frame * info.header.frame_rate);
@@ -216,7 +225,8 @@ if (!fs.existsSync(qtCli)) {
 }
 
 for (const doc of opened.values()) doc.close();
-console.log(`compare-cli: ${files.length} files: info --json identical for ${infoSame}; ` +
+console.log(`compare-cli${shards > 1 ? ` ${shard}/${shards}` : ''}: ${files.length} files: ` +
+  `info --json identical for ${infoSame}; ` +
   `${wavSame} sounds byte-identical, ${wavRefusedByBoth} refused by both ` +
   `(${choiceSets.length} sets of choices); ${stereoSame} two-ear sounds identical; ` +
   `${messagesSame} refusal messages identical; ` +
