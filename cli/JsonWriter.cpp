@@ -2,12 +2,54 @@
 
 #include <charconv>
 #include <cmath>
-#include <nlohmann/json.hpp>
 
 #include "core/c3d/ChannelNames.h"
 #include "core/c3d/NumberText.h"
 
 std::string ShortestFloatText(float value) { return numtext::ShortestText(value); }
+
+void CJsonWriter::String(std::string_view utf8) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string text;
+  text.reserve(utf8.size() + 2);
+  text += '"';
+  for (const char c : utf8) {
+    const auto byte = static_cast<unsigned char>(c);
+    switch (byte) {
+      case '"':
+        text += "\\\"";
+        break;
+      case '\\':
+        text += "\\\\";
+        break;
+      case '\b':
+        text += "\\b";
+        break;
+      case '\f':
+        text += "\\f";
+        break;
+      case '\n':
+        text += "\\n";
+        break;
+      case '\r':
+        text += "\\r";
+        break;
+      case '\t':
+        text += "\\t";
+        break;
+      default:
+        if (byte < 0x20) {
+          text += "\\u00";
+          text += kHex[byte >> 4];
+          text += kHex[byte & 15];
+        } else {
+          text += c;  // UTF-8 bytes and DEL as they are
+        }
+    }
+  }
+  text += '"';
+  Raw(text);
+}
 
 void CJsonWriter::BeforeValue() {
   if (m_afterKey) {
@@ -44,14 +86,14 @@ void CJsonWriter::EndArray() {
 
 void CJsonWriter::Key(std::string_view key) {
   BeforeValue();
-  Raw(nlohmann::json(std::string(key)).dump());
+  String(key);
   Raw(":");
   m_afterKey = true;
 }
 
 void CJsonWriter::Latin1(std::string_view bytes) {
   BeforeValue();
-  Raw(nlohmann::json(Utf8FromLatin1(bytes)).dump());
+  String(Utf8FromLatin1(bytes));
 }
 
 void CJsonWriter::Int(std::int64_t value) {

@@ -8,9 +8,12 @@
 
 // Streams one JSON document to a stdio stream as it is produced, so that
 // millions of samples never sit in a document tree. Commas are placed by the
-// writer; the caller nests Begin/End calls correctly. Strings are escaped by
-// nlohmann-json; numbers are formatted here because 32-bit floats must come
-// out in their own shortest round-trip text, not a double's.
+// writer; the caller nests Begin/End calls correctly. Strings are escaped
+// as JSON requires and no further: the quote, the backslash and the control
+// characters (the usual two-character escapes, else \u00xx in lower-case
+// hex), every other byte as it is, so UTF-8 stays UTF-8. Numbers are
+// formatted here because 32-bit floats must come out in their own shortest
+// round-trip text, not a double's.
 class CJsonWriter {
  public:
   explicit CJsonWriter(std::FILE* out) : m_out(out) {}
@@ -38,6 +41,8 @@ class CJsonWriter {
 
  private:
   void BeforeValue();
+  // `utf8` (valid UTF-8) as a quoted, escaped JSON string.
+  void String(std::string_view utf8);
   void Raw(std::string_view text) { std::fwrite(text.data(), 1, text.size(), m_out); }
 
   std::FILE* m_out;

@@ -180,6 +180,25 @@ TEST(CliInfo, NonFiniteFloatsAndLatin1Text) {
   EXPECT_EQ(doc["parameters"][0]["description"],
             "\xC2\xB0"
             "C");
+
+  // Every byte but NUL (255 of them: the longest description), escaped
+  // exactly as a general JSON library escapes it.
+  g.description.clear();
+  for (int b = 1; b < 256; ++b) g.description += static_cast<char>(b);
+  rec.records[0] = g;
+  const c3dtest::CliRun all = Cli(dir, {"info", WriteRecording(dir, rec, "all.c3d"), "--json"});
+  ASSERT_EQ(all.exitCode, 0) << all.err;
+  std::string utf8;
+  for (const char c : g.description) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b < 0x80) {
+      utf8 += c;
+    } else {
+      utf8 += static_cast<char>(0xC0 | (b >> 6));
+      utf8 += static_cast<char>(0x80 | (b & 0x3F));
+    }
+  }
+  EXPECT_NE(all.out.find("\"description\":" + json(utf8).dump()), std::string::npos) << all.out;
 }
 
 TEST(CliInfo, FailedLoadGivesTheFailureObjectAndStatus1) {
