@@ -1,6 +1,7 @@
 // tremolux-cli csv: analog channels as comma-separated text (time and scaled
 // values, core/export/ChannelsCsv.h), into a file whole or not at all, or to
 // stdout.
+#include <CLI/CLI.hpp>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>

@@ -1,4 +1,5 @@
 // tremolux-cli info and param: what Load read from a C3D file.
+#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>

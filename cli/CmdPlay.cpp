@@ -3,23 +3,23 @@
 #include <QCoreApplication>
 #include <QTimer>
 #include <csignal>
-#include <memory>
 #include <vector>
 
 #include "cli/Commands.h"
 #include "cli/SoundOptions.h"
-#include "common/ProcessExit.h"
 #include "core/c3d/C3d.h"
 #include "gui/platform/TempFile.h"
 #include "gui/player/SoundPlayer.h"
 
-namespace {
-
 using namespace clisound;
+
+namespace {
 
 volatile std::sig_atomic_t g_interrupted = 0;
 
 extern "C" void OnInterrupt(int) { g_interrupted = 1; }
+
+}  // namespace
 
 int RunPlay(const SoundOptions& o) {
   sound::SoundRecipe spec;
@@ -69,17 +69,4 @@ int RunPlay(const SoundOptions& o) {
   // mid-sound (the server gone), has said why on stderr; the sound was not
   // heard to its end.
   return player.LastError().isEmpty() ? 0 : 1;
-}
-
-}  // namespace
-
-void AddPlayCommand(CLI::App& app) {
-  auto play = std::make_shared<SoundOptions>();
-  play->paths.resize(1);
-  CLI::App* pcmd = app.add_subcommand("play", kPlayHelp);
-  pcmd->add_option("FILE", play->paths.front(), "C3D file")->required();
-  AddSoundOptions(pcmd, *play, "0-based channel index, or a channel label as listed");
-  // RunPlay has removed its temporary file and closed the player when it
-  // returns; the process then ends without the audio library's teardown.
-  pcmd->callback([play] { ExitAfterSound(RunPlay(*play)); });
 }

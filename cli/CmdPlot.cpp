@@ -36,30 +36,9 @@
 
 namespace {
 
-// Largest width or height accepted: a 32767 x 32767 image is already 4 GiB.
-constexpr int kMaxImageSide = 32767;
-
-// --channel's word for the stacked view of every channel, and that view's
-// default width and rows per lane (its separator included).
-constexpr const char* kAllChannels = "all";
+// The stacked view's default width and rows per lane (its separator included).
 constexpr int kOverviewWidth = 1600;
 constexpr int kOverviewLanePitch = 60;
-
-struct PlotOptions {
-  std::string path;
-  std::string channel;
-  int width = 0;
-  int height = 0;
-  bool widthGiven = false;   // --width is required but for the stacked view
-  bool heightGiven = false;  // --height likewise
-  std::string out;
-  std::string geometry;
-  double from = 0.0;  // seconds from the first sample, when fromGiven
-  double to = 0.0;    // seconds, when toGiven
-  bool fromGiven = false;
-  bool toGiven = false;
-  bool events = false;  // draw the file's events (and list them in the geometry)
-};
 
 enum class ImageFormat { Png, Svg, Unknown };
 
@@ -223,6 +202,8 @@ std::unique_ptr<QGuiApplication> TextApplication() {
   return std::make_unique<QGuiApplication>(argc, argv);
 }
 
+}  // namespace
+
 int RunPlot(const PlotOptions& o) {
   const ImageFormat format = FormatOf(o.out);
   if (format == ImageFormat::Unknown) {
@@ -376,56 +357,6 @@ int RunPlotAll(const PlotOptions& o) {
     return 1;
   }
   return 0;
-}
-
-}  // namespace
-
-void AddPlotCommand(CLI::App& app) {
-  auto o = std::make_shared<PlotOptions>();
-  CLI::App* cmd = app.add_subcommand("plot", kPlotHelp);
-  cmd->add_option("FILE", o->path, "C3D file")->required();
-  cmd->add_option("--channel", o->channel,
-                  "0-based channel index, or a channel label as listed; or all: every channel "
-                  "stacked as lanes on one time axis (label and units at the left of each lane, "
-                  "a time ruler under them), each lane drawn as the plot of that channel alone")
-      ->required();
-  cmd->add_option("--width", o->width,
-                  "plot width in pixels (required; with --channel all the picture's, default 1600)")
-      ->check(CLI::Range(1, kMaxImageSide))
-      ->each([o](const std::string&) { o->widthGiven = true; });
-  cmd->add_option("--height", o->height,
-                  "plot height in pixels (required; with --channel all the picture's, default 60 "
-                  "per lane and the ruler's)")
-      ->check(CLI::Range(1, kMaxImageSide))
-      ->each([o](const std::string&) { o->heightGiven = true; });
-  cmd->add_option("-o", o->out, "image to write: OUT.png or OUT.svg")->required();
-  cmd->add_option("--geometry", o->geometry,
-                  "also write the primitives as JSON: grid [x1,y1,x2,y2], trace [x,y] (one "
-                  "vertex per sample), markers [left,top,right,bottom]");
-  cmd->add_option("--from", o->from,
-                  "draw only the samples from this time on, in seconds from the first sample "
-                  "(0 or later); the range is drawn as the whole channel would be, scaled to its "
-                  "own smallest and largest value")
-      ->each([o](const std::string&) { o->fromGiven = true; });
-  cmd->add_option("--to", o->to,
-                  "draw only the samples up to this time, in seconds (later than --from; a time "
-                  "past the end means the end)")
-      ->each([o](const std::string&) { o->toGiven = true; });
-  cmd->add_flag("--events", o->events,
-                "draws a thin line at each event inside the range, labelled at its top (\"L FS\": "
-                "Left Foot Strike), red for left, green for right, purple otherwise; the geometry "
-                "gains events [x, label, context]");
-  cmd->callback([o] {
-    if (o->channel == kAllChannels) {
-      g_exitCode = RunPlotAll(*o);
-      return;
-    }
-    // One channel's plot has no default size: refused as CLI11 refuses a
-    // missing required option.
-    if (!o->widthGiven) throw CLI::RequiredError("--width");
-    if (!o->heightGiven) throw CLI::RequiredError("--height");
-    g_exitCode = RunPlot(*o);
-  });
 }
 
 #endif

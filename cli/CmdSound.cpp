@@ -2,6 +2,7 @@
 // The same rate checks, messages and build (sound::CheckPlayRate,
 // sound::EncodeSpec) as the GUI's Play, so the same bytes. wav also exports many
 // channels of many files into a folder at once. play is in CmdPlay.cpp.
+#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cmath>
 #include <csignal>

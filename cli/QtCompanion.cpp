@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "cli/CliMessages.h"
-#include "cli/Commands.h"
 #include "cli/WindowsCommandLine.h"
 
 #ifdef _WIN32
@@ -112,10 +111,3 @@ void RunQtCompanion(int argc, char** argv) {
 #endif
   std::fprintf(stderr, CliMessages::kNoCompanion, kCompanion, path.c_str(), std::strerror(errno));
 }
-
-#ifndef TREMOLUX_CLI_WITH_QT
-void AddCompanionCommands(CLI::App& app) {
-  app.add_subcommand("play", kPlayHelp)->allow_extras();
-  app.add_subcommand("plot", kPlotHelp)->allow_extras();
-}
-#endif

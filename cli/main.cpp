@@ -1,10 +1,7 @@
-#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <iostream>
 
-#include "cli/CliMessages.h"
 #include "cli/Commands.h"
 #include "cli/QtCompanion.h"
 
@@ -21,8 +18,6 @@
 #include <string>
 #include <vector>
 #endif
-
-int g_exitCode = 0;
 
 #ifdef _WIN32
 namespace {
@@ -70,8 +65,8 @@ int main(int argc, char** argv) {
   }
 #endif
 #ifdef SIGPIPE
-  // A closed pipe on stdout then shows as a failed write, reported below,
-  // instead of ending the process without a word.
+  // A closed pipe on stdout then shows as a failed write, which
+  // RunCommandLine reports, instead of ending the process without a word.
   std::signal(SIGPIPE, SIG_IGN);
 #endif
 #ifndef TREMOLUX_CLI_WITH_QT
@@ -80,39 +75,10 @@ int main(int argc, char** argv) {
     return 1;
   }
 #endif
-  CLI::App app{"tremolux-cli: inspect C3D recordings and listen to their analog channels"};
-  // File names such as "/data/trial.c3d" are arguments, never "/option"
-  // switches (which CLI11 accepts on Windows by default). Subcommands take
-  // this setting from the app when they are added.
-  app.allow_windows_style_options(false);
-  app.require_subcommand(1);
-  AddInfoCommands(app);
-  AddSoundCommands(app);
-  AddCsvCommand(app);
 #ifdef TREMOLUX_CLI_WITH_QT
-  AddPlayCommand(app);
-  AddPlotCommand(app);
+  static constexpr QtCommands kQt{RunPlay, RunPlot, RunPlotAll};
+  return RunCommandLine(argc, argv, &kQt);
 #else
-  AddCompanionCommands(app);
+  return RunCommandLine(argc, argv, nullptr);
 #endif
-  try {
-    app.parse(argc, argv);
-  } catch (const CLI::CallForHelp& e) {
-    return app.exit(e);
-  } catch (const CLI::CallForAllHelp& e) {
-    return app.exit(e);
-  } catch (const CLI::ParseError& e) {
-    app.exit(e);
-    return 2;
-  }
-  // Output that could not be written (a full disk, a reader that went away)
-  // is a failure, not a success with a silently shortened result.
-  std::cout.flush();
-  if (std::fflush(stdout) != 0 || std::ferror(stdout) || !std::cout) {
-    const int err = errno;
-    std::fprintf(stderr, CliMessages::kCannotWriteOutput,
-                 err != 0 ? std::strerror(err) : "write error");
-    return 1;
-  }
-  return g_exitCode;
 }
