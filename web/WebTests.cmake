@@ -4,6 +4,8 @@
 # recordings and write their scratch files through node's file system.
 set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+# The core's tests use GoogleTest alone, not its mocking library.
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 add_subdirectory(${TREMOLUX_GTEST_SOURCE} googletest EXCLUDE_FROM_ALL)
 
 set(TREMOLUX_SAMPLES_DIR "${TREMOLUX_ROOT}/../shared/c3d-samples"
@@ -21,8 +23,7 @@ function(tremolux_web_gtest name)
   list(TRANSFORM T_SOURCES PREPEND ${_tests}/)
   add_executable(${name} ${T_SOURCES})
   set_target_properties(${name} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 16 SUFFIX .js)
-  target_link_libraries(${name} PRIVATE tremolux_testsupport ${T_LIBS} gtest_main gmock
-                        tremolux_warnings)
+  target_link_libraries(${name} PRIVATE tremolux_testsupport ${T_LIBS} gtest_main tremolux_warnings)
   target_compile_definitions(${name} PRIVATE
     TREMOLUX_SAMPLES_DIR="${TREMOLUX_SAMPLES_DIR}"
     TREMOLUX_DEMO_C3D="${CMAKE_BINARY_DIR}/demo/demo.c3d"
