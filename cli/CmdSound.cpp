@@ -97,9 +97,6 @@ namespace {
 
 using namespace clisound;
 
-// --channel's word for every channel of each file.
-constexpr const char* kAllChannels = "all";
-
 // One channel of one file into the file -o names.
 int RunWavSingle(const SoundOptions& o, sound::SoundRecipe spec) {
   const std::string& path = o.paths.front();

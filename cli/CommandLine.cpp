@@ -17,9 +17,6 @@ int g_exitCode = 0;
 
 namespace {
 
-// --channel's word for plot's stacked view of every channel.
-constexpr const char* kAllChannels = "all";
-
 void AddPlayCommand(CLI::App& app, const QtCommands& qt) {
   auto play = std::make_shared<clisound::SoundOptions>();
   play->paths.resize(1);

@@ -19,6 +19,10 @@ void AddInfoCommands(CLI::App& app);   // info, param
 void AddSoundCommands(CLI::App& app);  // wav
 void AddCsvCommand(CLI::App& app);     // csv
 
+// --channel's word for every channel: wav makes a sound of each, plot
+// stacks them on one time axis.
+inline constexpr const char* kAllChannels = "all";
+
 // plot's options.
 struct PlotOptions {
   std::string path;
