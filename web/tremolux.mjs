@@ -196,17 +196,33 @@ export default async function createTremolux() {
 
   // Loads a recording of `size` bytes that arrives in chunks (a File's
   // stream), written straight into the module's memory; onProgress(bytesSoFar).
-  async function openStream(size, chunks, {path = '', onProgress} = {}) {
+  // timings, when given, receives the milliseconds of each step: reserve
+  // (memory grown for the file), read (waiting for chunks), copy (chunks
+  // into memory), load (the core's reading).
+  async function openStream(size, chunks, {path = '', onProgress, timings} = {}) {
+    const t = timings || {};
+    let mark = performance.now();
+    const lap = (name) => {
+      const now = performance.now();
+      t[name] = (t[name] || 0) + (now - mark);
+      mark = now;
+    };
     const at = reserve(size);
+    lap('reserve');
     if (at === 0) return openReserved(0, size, path);
     let done = 0;
     for await (const chunk of chunks) {
+      lap('read');
       const n = Math.min(chunk.length, size - done);
       heap().set(n === chunk.length ? chunk : chunk.subarray(0, n), at + done);
       done += n;
+      lap('copy');
       if (onProgress) onProgress(done);
     }
-    return openReserved(at, done, path);
+    lap('read');
+    const file = openReserved(at, done, path);
+    lap('load');
+    return file;
   }
 
   const withFile = (bytes, path, fn) => {

@@ -23,8 +23,10 @@ async function open({id, file}) {
   if (current) current.close();
   current = null;
   let lastPost = 0;
+  const timings = {memoryBefore: tlx.memoryBytes()};
   const doc = await tlx.openStream(file.size, chunksOf(file), {
     path: file.name,
+    timings,
     onProgress(done) {
       const now = performance.now();
       if (now - lastPost < 50 && done < file.size) return;
@@ -35,15 +37,20 @@ async function open({id, file}) {
   if (!doc.loaded) {
     const reason = doc.reason;
     doc.close();
-    return {loaded: false, reason};
+    return {loaded: false, reason, timings};
   }
   current = doc;
+  const mark = performance.now();
   const info = doc.info();
   const h = info.header;
+  const summary = doc.summary();
+  timings.info = performance.now() - mark;
+  timings.memoryAfter = tlx.memoryBytes();
   return {
     loaded: true,
     name: file.name,
-    summary: doc.summary(),
+    timings,
+    summary,
     analogRate: Math.fround(h.analog_samples_per_frame * h.frame_rate),
     channels: info.analogs.map((a) => ({index: a.index, label: a.label, units: a.units,
       samples: a.sample_count})),
@@ -53,9 +60,10 @@ async function open({id, file}) {
 // The merged path the page draws, unless merged is false (every vertex).
 function plot({channel, width, height, first, last, merged = true}) {
   if (!current) return null;
+  const start = performance.now();
   const p = current.plot(channel, width, height, {first, last, merged});
   return p && {width: p.width, height: p.height, samples: p.samples, grid: p.grid.slice(),
-    trace: p.trace.slice(), markers: p.markers.slice()};
+    trace: p.trace.slice(), markers: p.markers.slice(), ms: performance.now() - start};
 }
 
 self.onmessage = async ({data}) => {
