@@ -9,12 +9,21 @@ const ready = createTremolux();
 let current = null;  // the open TremoluxFile, or null
 
 // A File's bytes chunk by chunk, straight into the core's memory.
+// The next chunk is asked for before this one is used, so that the browser
+// reads it meanwhile. Stopping early (the core needs no more) cancels the
+// rest of the read.
 async function* chunksOf(file) {
   const reader = file.stream().getReader();
-  for (;;) {
-    const {done, value} = await reader.read();
-    if (done) return;
-    yield value;
+  try {
+    let next = reader.read();
+    for (;;) {
+      const {done, value} = await next;
+      if (done) return;
+      next = reader.read();
+      yield value;
+    }
+  } finally {
+    reader.cancel().catch(() => {});
   }
 }
 
