@@ -91,8 +91,8 @@ export default async function createTremolux() {
     return [value, said];
   };
 
-  // Grows the module's memory at once to hold `room` more bytes than it
-  // has free, instead of step by step as a load asks.
+  // Grows the module's memory at once to at least `room` bytes, instead of
+  // step by step as a load asks; memory an earlier file left is reused.
   function grow(room) {
     room = Math.min(2 ** 32 - 2 ** 26, room);
     if (room > heap().length) {
@@ -205,8 +205,9 @@ export default async function createTremolux() {
   // Stops reading once the core needs no more bytes. timings, when given,
   // receives the milliseconds of each step: reserve (memory grown for the
   // samples), read (waiting for chunks), copy (chunks into the module's
-  // memory), load (the core's reading).
-  async function openStream(size, chunks, {path = '', onProgress, timings} = {}) {
+  // memory), load (the core's reading). head: the bytes gathered before
+  // the core first tries to read the header and the parameters from them.
+  async function openStream(size, chunks, {path = '', onProgress, timings, head = 2 ** 16} = {}) {
     const t = timings || {};
     let mark = performance.now();
     const lap = (name) => {
@@ -229,7 +230,7 @@ export default async function createTremolux() {
     let block = 0;
     let capacity = 0;
     let held = 0;
-    let want = Math.min(size, 2 ** 16);  // head bytes to gather before trying
+    let want = Math.min(size, Math.max(1, head));  // head bytes to gather before trying
     const room = (n) => {
       if (n <= capacity) return true;
       const at = core._tlx_alloc(Math.max(n, 2 * capacity)) >>> 0;

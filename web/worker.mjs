@@ -9,18 +9,30 @@ const ready = createTremolux();
 let current = null;  // the open TremoluxFile, or null
 
 // A File's bytes chunk by chunk, straight into the core's memory.
-// The next chunk is asked for before this one is used, so that the browser
-// reads it meanwhile. Stopping early (the core needs no more) cancels the
-// rest of the read.
+// A File's bytes chunk by chunk. Read into two buffers of our own in turn
+// where the browser allows it (a byte stream): the next chunk is read into
+// one while the other is used, and no chunk needs fresh memory. Stopping
+// early (the core needs no more) cancels the rest of the read.
+const kChunkBytes = 2 ** 20;
 async function* chunksOf(file) {
-  const reader = file.stream().getReader();
+  const stream = file.stream();
+  let reader;
   try {
-    let next = reader.read();
+    reader = stream.getReader({mode: 'byob'});
+  } catch (e) {
+    reader = stream.getReader();  // not a byte stream: the browser's chunks
+  }
+  const own = typeof ReadableStreamBYOBReader === 'function' && reader instanceof ReadableStreamBYOBReader;
+  const ask = (buffer) => (own ? reader.read(new Uint8Array(buffer)) : reader.read());
+  try {
+    let spare = own ? new ArrayBuffer(kChunkBytes) : null;
+    let next = ask(own ? new ArrayBuffer(kChunkBytes) : null);
     for (;;) {
       const {done, value} = await next;
       if (done) return;
-      next = reader.read();
+      next = ask(spare);
       yield value;
+      if (own) spare = value.buffer;
     }
   } finally {
     reader.cancel().catch(() => {});
