@@ -15,6 +15,7 @@
 #include "core/plot/PlotPath.h"
 #include "core/plot/PlotSummary.h"
 #include "core/plot/PlotTracePath.h"
+#include "gui/render/PolylineRaster.h"
 
 namespace {
 
@@ -68,7 +69,7 @@ void DrawTrace(QPainter& painter, const CPlotTrace& trace, PlotPath path,
   }
   // One polyline: how the painter joins segments depends on the segment
   // before, so the path is never split.
-  painter.drawPolyline(points.constData(), static_cast<int>(points.size()));
+  DrawPolyline(painter, points.constData(), static_cast<int>(points.size()));
 }
 
 }  // namespace
