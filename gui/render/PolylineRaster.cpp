@@ -71,7 +71,7 @@ class CLineRaster {
     }
     // Fixed-point step of the minor coordinate per major pixel, truncated
     // toward zero as an integer division does.
-    const std::int64_t inc = (std::int64_t{n2 - n1} << 16) / (m2 - m1);
+    const std::int64_t inc = n1 == n2 ? 0 : (std::int64_t{n2 - n1} << 16) / (m2 - m1);
     std::int64_t pos = std::int64_t{n1} << 16;
     std::int64_t s1 = std::int64_t{m1} * 64;
     std::int64_t s2 = std::int64_t{m2} * 64;
