@@ -115,6 +115,8 @@ constexpr std::int64_t kDirectColumn = 32;
 std::vector<PlotPoint> SummarisedTracePath(const CPlotTrace& trace, const CPlotSummary& summary) {
   std::vector<PlotPoint> path;
   if (trace.Count() <= 0) return path;
+  // A column's run passes on at most six vertices (CColumnMerger).
+  path.reserve(6 * (static_cast<std::size_t>(trace.Width()) + 1));
   const auto sink = [&path](const PlotPoint& p) { path.push_back(p); };
   CColumnMerger merger(sink);
   // The lanes of one view share the step, count and width, and so the
