@@ -215,7 +215,7 @@ void DrawPolyline(QPainter& painter, const QPoint* points, int count) {
       std::abs(transform.dy()) < 1e6;
   if (plain) {
     auto* image = static_cast<QImage*>(device);
-    // Translations within the image's size: the conversions are exact.
+    // Whole pixels under a million: the conversions are exact.
     const QPoint offset(static_cast<int>(transform.dx()), static_cast<int>(transform.dy()));
     QRect clip = image->rect();
     bool rectangular = image->isDetached();
@@ -224,7 +224,10 @@ void DrawPolyline(QPainter& painter, const QPoint* points, int count) {
       rectangular = rectangular && region.rectCount() == 1;
       clip &= region.boundingRect().translated(offset);
     }
-    if (rectangular) {
+    if (rectangular && offset.isNull() &&
+        RasterPolyline(*image, clip, pen.color().rgba(), points, count))
+      return;
+    if (rectangular && !offset.isNull()) {
       QVarLengthArray<QPoint, 1024> moved(count);
       for (int k = 0; k < count; ++k) moved[k] = points[k] + offset;
       if (RasterPolyline(*image, clip, pen.color().rgba(), moved.constData(), count)) return;
