@@ -1,6 +1,7 @@
 #include "core/plot/PlotTracePath.h"
 
 #include <algorithm>
+#include <bit>
 #include <climits>
 #include <cmath>
 
@@ -114,10 +115,27 @@ constexpr std::int64_t kDirectColumn = 32;
 std::vector<PlotPoint> SummarisedTracePath(const CPlotTrace& trace, const CPlotSummary& summary) {
   std::vector<PlotPoint> path;
   if (trace.Count() <= 0) return path;
+  // A column's run passes on at most six vertices (CColumnMerger).
+  path.reserve(6 * (static_cast<std::size_t>(trace.Width()) + 1));
   const auto sink = [&path](const PlotPoint& p) { path.push_back(p); };
   CColumnMerger merger(sink);
-  const std::vector<std::int64_t> starts =
-      PlotColumnStarts(trace.XStep(), trace.Count(), trace.Width());
+  // The lanes of one view share the step, count and width, and so the
+  // column table: each thread keeps the last one it made.
+  struct Columns {
+    float xStep = 0.0f;
+    std::int64_t count = -1;
+    int width = -1;
+    std::vector<std::int64_t> starts;
+  };
+  thread_local Columns columns;
+  if (std::bit_cast<std::uint32_t>(columns.xStep) != std::bit_cast<std::uint32_t>(trace.XStep()) ||
+      columns.count != trace.Count() || columns.width != trace.Width()) {
+    columns.starts = PlotColumnStarts(trace.XStep(), trace.Count(), trace.Width());
+    columns.xStep = trace.XStep();
+    columns.count = trace.Count();
+    columns.width = trace.Width();
+  }
+  const std::vector<std::int64_t>& starts = columns.starts;
   const std::int64_t offset = trace.First();
   const auto row = [&](std::int64_t i) { return trace.Row(summary.Raw(i)); };
   for (int c = 0; c <= trace.Width(); ++c) {

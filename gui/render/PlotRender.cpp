@@ -9,12 +9,14 @@
 #include <QPoint>
 #include <QRect>
 #include <algorithm>
+#include <vector>
 
 #include "core/c3d/C3d.h"
 #include "core/plot/PlotGeometry.h"
 #include "core/plot/PlotPath.h"
 #include "core/plot/PlotSummary.h"
 #include "core/plot/PlotTracePath.h"
+#include "gui/render/PolylineRaster.h"
 
 namespace {
 
@@ -49,26 +51,26 @@ void DrawTraceWithMarkers(QPainter& painter, const CPlotTrace& trace) {
 
 void DrawTrace(QPainter& painter, const CPlotTrace& trace, PlotPath path,
                const CPlotSummary* summary) {
-  QList<QPoint> points;
-  const auto add = [&points](const PlotPoint& p) { points.append(QPoint(p.x, p.y)); };
+  std::vector<QPoint> points;
+  const auto add = [&points](const PlotPoint& p) { points.emplace_back(p.x, p.y); };
   // The summary pays off with many samples per column; with few, walking
   // them is as quick, and the column table (W + 2 entries) is not needed.
   const bool manyPerColumn = trace.Count() / 4 > static_cast<std::int64_t>(trace.Width());
   if (path == PlotPath::Merged && summary != nullptr && manyPerColumn) {
     const std::vector<PlotPoint> merged = SummarisedTracePath(trace, *summary);
-    points.reserve(static_cast<qsizetype>(merged.size()));
-    for (const PlotPoint& p : merged) add(p);
+    points.resize(merged.size());
+    for (std::size_t k = 0; k < merged.size(); ++k) points[k] = QPoint(merged[k].x, merged[k].y);
   } else if (path == PlotPath::Merged) {
     CColumnMerger merger(add);
     trace.WalkVertices([&merger](const PlotPoint& p) { merger.Push(p); });
     merger.Finish();
   } else {
-    points.reserve(static_cast<qsizetype>(trace.Count()));
+    points.reserve(static_cast<std::size_t>(trace.Count()));
     trace.WalkVertices(add);
   }
   // One polyline: how the painter joins segments depends on the segment
   // before, so the path is never split.
-  painter.drawPolyline(points.constData(), static_cast<int>(points.size()));
+  DrawPolyline(painter, points.data(), static_cast<int>(points.size()));
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "core/plot/PlotGeometry.h"
 #include "core/plot/PlotSummary.h"
 #include "gui/render/PlotRender.h"
+#include "gui/render/PolylineRaster.h"
 #include "gui/sound/CAnalogPlot.h"
 #include "tests/support/HandFilledC3d.h"
 
@@ -71,6 +72,8 @@ class TestAnalogPlot : public QObject {
   void mergedPathDrawsTheSamePixels();
   void mergedPathDrawsTheSamePixelsOnSmallRandomPlots();
   void rangeWithSummaryDrawsLikeTheSlicedChannel();
+  void rasterPolylineDrawsThePaintersPixels_data();
+  void rasterPolylineDrawsThePaintersPixels();
   void rendersValidSvg();
   void widgetStartsEmptyAndPaintsTheChosenChannel();
 };
@@ -299,6 +302,105 @@ void TestAnalogPlot::rangeWithSummaryDrawsLikeTheSlicedChannel() {
       const QImage expected = render(sliced.get(), PlotRange{}, nullptr, PlotPath::EverySample);
       QVERIFY2(zoomed == expected, qPrintable(QString("%1 samples from %2").arg(n).arg(first)));
     }
+  }
+}
+
+enum class PathShape { Columns, SmallSteps, LongSegments, Flat, Repeats };
+
+void TestAnalogPlot::rasterPolylineDrawsThePaintersPixels_data() {
+  QTest::addColumn<int>("shape");
+  QTest::addColumn<bool>("premultiplied");
+  QTest::addColumn<bool>("clipped");
+  QTest::addColumn<bool>("translated");
+  const auto row = [](const char* name, PathShape shape, bool premultiplied, bool clipped,
+                      bool translated) {
+    QTest::newRow(name) << static_cast<int>(shape) << premultiplied << clipped << translated;
+  };
+  row("column runs (merged plot paths)", PathShape::Columns, false, false, false);
+  row("column runs, clipped and translated", PathShape::Columns, false, true, true);
+  row("small steps every way", PathShape::SmallSteps, false, false, false);
+  row("small steps, premultiplied image", PathShape::SmallSteps, true, false, false);
+  row("long segments, clipped", PathShape::LongSegments, false, true, false);
+  row("gentle slopes", PathShape::Flat, false, false, true);
+  row("repeated and zero-length steps", PathShape::Repeats, false, false, false);
+}
+
+// RasterPolyline, and DrawPolyline where it takes that way, cover exactly
+// the pixels QPainter::drawPolyline covers with the plot's pen: many random
+// paths of each kind, on images up to 60 pixels a side, points reaching the
+// right and bottom edge (one past the last pixel).
+void TestAnalogPlot::rasterPolylineDrawsThePaintersPixels() {
+  QFETCH(int, shape);
+  QFETCH(bool, premultiplied);
+  QFETCH(bool, clipped);
+  QFETCH(bool, translated);
+  std::mt19937 rng(static_cast<unsigned>(7 + shape));
+  std::uniform_int_distribution<int> side(2, 60), perColumn(1, 7), small(-3, 3), coin(0, 3);
+  const QImage::Format format =
+      premultiplied ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;
+  QPen pen(kTrace, 1, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
+  pen.setCosmetic(true);
+  for (int round = 0; round < 400; ++round) {
+    const int w = side(rng);
+    const int h = side(rng);
+    std::uniform_int_distribution<int> anyX(0, w), anyY(0, h);
+    QList<QPoint> points;
+    const auto add = [&](int x, int y) {
+      points.append(QPoint(std::clamp(x, 0, w), std::clamp(y, 0, h)));
+    };
+    switch (static_cast<PathShape>(shape)) {
+      case PathShape::Columns:
+        for (int c = 0; c <= w; ++c)
+          for (int k = perColumn(rng); k > 0; --k) add(c, anyY(rng));
+        break;
+      case PathShape::SmallSteps:
+        add(anyX(rng), anyY(rng));
+        for (int k = 0; k < 60; ++k)
+          add(points.back().x() + small(rng), points.back().y() + small(rng));
+        break;
+      case PathShape::LongSegments:
+        for (int k = 0; k < 12; ++k) add(anyX(rng), anyY(rng));
+        break;
+      case PathShape::Flat:
+        add(0, anyY(rng));
+        for (int k = 0; k < 20; ++k)
+          add(points.back().x() + 1 + coin(rng) * 5, points.back().y() + small(rng));
+        break;
+      case PathShape::Repeats:
+        add(anyX(rng), anyY(rng));
+        for (int k = 0; k < 40; ++k)
+          coin(rng) == 0 ? add(points.back().x(), points.back().y())
+                         : add(points.back().x() + small(rng), points.back().y() + small(rng) * 4);
+        break;
+    }
+    const QPoint offset = translated ? QPoint(3, 2) : QPoint(0, 0);
+    const QRect clip = clipped ? QRect(w / 4, h / 3, w / 2 + 1, h / 2 + 1) : QRect(0, 0, w, h);
+    const bool closed = points.front() == points.back();
+    bool raster = true;  // RasterPolyline drew: false only for a closed path
+    const auto draw = [&](bool painters) {
+      QImage image(w + offset.x(), h + offset.y(), format);
+      image.fill(kWindow);
+      QPainter painter(&image);
+      painter.translate(offset);
+      if (clipped) painter.setClipRect(clip);
+      painter.setPen(pen);
+      const int count = static_cast<int>(points.size());
+      if (painters)
+        painter.drawPolyline(points.constData(), count);
+      else if (translated || clipped)
+        DrawPolyline(painter, points.constData(), count);
+      else
+        raster = RasterPolyline(image, clip, kTrace.rgb(), points.constData(), count);
+      painter.end();
+      return image;
+    };
+    const QImage own = draw(false);
+    QCOMPARE(raster, translated || clipped || !closed);
+    if (!raster) continue;
+    QVERIFY2(
+        own == draw(true),
+        qPrintable(
+            QString("round %1, %2 points in %3 x %4").arg(round).arg(points.size()).arg(w).arg(h)));
   }
 }
 
