@@ -150,15 +150,13 @@ bool CC3dReader::Read() {
   return ok;
 }
 
-bool CC3dReader::ReadAll() { return ReadUntilSampleData() && ReadSampleData(); }
-
-bool CC3dReader::ReadUntilSampleData() {
+bool CC3dReader::ReadAll() {
   if (!ReadHeader()) return false;
   ReadEvents();
   if (m_c3d.m_loadError != C3dLoadError::None) return false;  // a read error in the event table
   if (!ReadParameters()) return false;
   ReadFrameRange();
-  return StartSampleData();
+  return ReadSampleData();
 }
 
 bool CC3dReader::ReadHeader() {
