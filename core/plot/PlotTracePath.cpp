@@ -1,10 +1,10 @@
 #include "core/plot/PlotTracePath.h"
 
 #include <algorithm>
-#include <bit>
 #include <climits>
 #include <cmath>
 
+#include "core/c3d/C3dNumbers.h"
 #include "core/plot/PlotPath.h"
 #include "core/plot/PlotSummary.h"
 
@@ -128,7 +128,7 @@ std::vector<PlotPoint> SummarisedTracePath(const CPlotTrace& trace, const CPlotS
     std::vector<std::int64_t> starts;
   };
   thread_local Columns columns;
-  if (std::bit_cast<std::uint32_t>(columns.xStep) != std::bit_cast<std::uint32_t>(trace.XStep()) ||
+  if (c3d::BitsFromFloat(columns.xStep) != c3d::BitsFromFloat(trace.XStep()) ||
       columns.count != trace.Count() || columns.width != trace.Width()) {
     columns.starts = PlotColumnStarts(trace.XStep(), trace.Count(), trace.Width());
     columns.xStep = trace.XStep();
