@@ -30,3 +30,14 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 # Test programs and generators built here run through Wine.
 find_program(TREMOLUX_WINE NAMES wine wine64 REQUIRED)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${TREMOLUX_WINE})
+
+# No interprocedural register allocation. With it, GCC lets a caller keep a
+# value in a call-clobbered register across a call when the callee, as
+# compiled in the caller's unit, leaves that register alone. For a template
+# or inline function the linker keeps one COMDAT copy, from whichever unit
+# comes first, and its registers may differ; on this target GCC 12 takes the
+# shortcut for such functions anyway. It broke a load: a sample count kept
+# in r8 across ExtremesScan<float>::Add came back as whatever the other
+# unit's copy of Add had left there.
+set(CMAKE_C_FLAGS_INIT "-fno-ipa-ra")
+set(CMAKE_CXX_FLAGS_INIT "-fno-ipa-ra")
