@@ -26,6 +26,7 @@
 #include "cli/SoundOptions.h"
 #include "core/Messages.h"
 #include "core/c3d/C3d.h"
+#include "core/c3d/C3dStreamLoad.h"
 #include "core/c3d/ChannelNames.h"
 #include "core/c3d/FileSummary.h"
 #include "core/plot/PlotGeometry.h"
@@ -42,7 +43,21 @@ struct WebDocument {
   CC3d c3d;
   bool loaded = false;
   std::map<int, std::unique_ptr<CPlotSummary>> summaries;  // by channel, made on first plot
+  std::unique_ptr<CC3dStreamLoad> stream;  // a load from pieces under way (tlx_stream_*)
 };
+
+// CC3dStreamLoad's steps as the JavaScript side sees them.
+int StepCode(CC3dStreamLoad::Step step) {
+  switch (step) {
+    case CC3dStreamLoad::Step::NeedMore:
+      return 0;
+    case CC3dStreamLoad::Step::Feeding:
+      return 1;
+    case CC3dStreamLoad::Step::Done:
+      break;
+  }
+  return 2;
+}
 
 // The block the last call that makes bytes left for the caller.
 std::vector<std::uint8_t> g_result;
@@ -163,6 +178,47 @@ EMSCRIPTEN_KEEPALIVE WebDocument* tlx_load(const void* data, std::size_t size) {
   } catch (const std::bad_alloc&) {
     return nullptr;
   }
+}
+
+// A load from pieces, so that a large file's bytes never sit in memory
+// beside its samples: tlx_stream_open makes the document (null when memory
+// ran out); tlx_stream_head reads the first `available` bytes of a source
+// of `size` bytes and returns 0 when it needs more of them (call it again
+// with a longer head), 1 when tlx_stream_feed is to get the bytes after the
+// head in order, 2 when no more bytes are needed; tlx_stream_feed returns 1
+// or 2 likewise; tlx_stream_end completes the load (tlx_reason tells how).
+// The pieces are only read during each call. Same result as tlx_load of all
+// the bytes.
+EMSCRIPTEN_KEEPALIVE WebDocument* tlx_stream_open() {
+  try {
+    return new WebDocument;
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
+EMSCRIPTEN_KEEPALIVE int tlx_stream_head(WebDocument* doc, const void* head, std::size_t available,
+                                         double size) {
+  try {
+    doc->stream = std::make_unique<CC3dStreamLoad>(doc->c3d, static_cast<std::int64_t>(size));
+  } catch (const std::bad_alloc&) {
+    doc->stream.reset();
+    doc->c3d.m_loadError = C3dLoadError::NotEnoughMemory;
+    return 2;
+  }
+  return StepCode(doc->stream->Begin(head, available));
+}
+
+EMSCRIPTEN_KEEPALIVE int tlx_stream_feed(WebDocument* doc, const void* bytes, std::size_t size) {
+  return doc->stream ? StepCode(doc->stream->Feed(bytes, size)) : 2;
+}
+
+EMSCRIPTEN_KEEPALIVE void tlx_stream_end(WebDocument* doc) {
+  doc->loaded = doc->stream && doc->stream->End();
+  // Without a head read to its end, the pieces did not fit into memory.
+  if (!doc->loaded && doc->c3d.m_loadError == C3dLoadError::None)
+    doc->c3d.m_loadError = C3dLoadError::NotEnoughMemory;
+  doc->stream.reset();
 }
 
 EMSCRIPTEN_KEEPALIVE void tlx_close(WebDocument* doc) { delete doc; }

@@ -35,7 +35,7 @@ endfunction()
 
 tremolux_web_gtest(tremolux_c3d_tests LIBS tremolux_c3d
   SOURCES core/AllocationCounter.cpp
-          core/test_c3d_data.cpp core/test_c3d_formats.cpp core/test_c3d_header.cpp
+          core/test_c3d_data.cpp core/test_c3d_formats.cpp core/test_c3d_header.cpp core/test_c3d_stream_load.cpp
           core/test_c3d_hostile.cpp core/test_c3d_lifetime.cpp core/test_c3d_long_frames.cpp
           core/test_c3d_numbers.cpp core/test_c3d_parameters.cpp core/test_c3d_queries.cpp
           core/test_c3d_real_files.cpp core/test_c3d_robustness.cpp core/test_c3d_writer.cpp

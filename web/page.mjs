@@ -38,6 +38,10 @@ const state = {
   playing: null,   // {source, started, duration, x0, x1} while a sound plays
   played: 0,       // sounds that played to their end
 };
+// Milliseconds of the last open (performance.now()): start (the file
+// chosen), opened (the worker's answer), firstPlot (drawn) or failed; open
+// (the worker's steps, see TremoluxFile.openStream), plot (the worker's
+// geometry) and draw (the canvas) in milliseconds.
 const timings = {};
 // geometry({channel, width, height, first, last, merged}): the worker's plot answer.
 window.tremolux = {state, timings, geometry: (fields) => ask('plot', fields)};
@@ -55,6 +59,7 @@ function status(text) {
 async function openFile(file) {
   timings.start = performance.now();
   timings.firstPlot = undefined;
+  timings.open = timings.plot = timings.draw = undefined;
   stop();
   say('');
   status(`Reading ${file.name}…`);
@@ -73,6 +78,8 @@ async function openFile(file) {
     opened = {loaded: false, reason: e.message};
   }
   bar.hidden = true;
+  timings.opened = performance.now();
+  timings.open = opened.timings;
   if (!opened.loaded) {
     state.file = null;
     $('sound').hidden = true;
@@ -125,8 +132,13 @@ async function plot() {
     const v = state.view;
     state.geometry = await ask('plot', {channel: state.channel, width: canvas.width,
       height: canvas.height, first: v.first, last: v.last});
+    const drawn = performance.now();
     drawPlot(canvas, state.geometry);
-    if (timings.firstPlot === undefined) timings.firstPlot = performance.now();
+    if (timings.firstPlot === undefined) {
+      timings.firstPlot = performance.now();
+      timings.plot = state.geometry && state.geometry.ms;
+      timings.draw = timings.firstPlot - drawn;
+    }
   } catch (e) {
     say(e.message);
   }

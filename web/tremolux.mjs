@@ -91,16 +91,21 @@ export default async function createTremolux() {
     return [value, said];
   };
 
-  // A block of `size` bytes in the module's memory, or 0 when it cannot grow so far.
-  function reserve(size) {
-    if (size >= 2 ** 32) return 0;  // past the 32-bit memory of the module
-    // A load holds the file's bytes and about as much sample storage: the
-    // memory grows once to that, instead of step by step as the load asks.
-    const room = Math.min(2 ** 32 - 2 ** 26, 2 * size + 2 ** 24);
+  // Grows the module's memory at once to at least `room` bytes, instead of
+  // step by step as a load asks; memory an earlier file left is reused.
+  function grow(room) {
+    room = Math.min(2 ** 32 - 2 ** 26, room);
     if (room > heap().length) {
       const probe = core._tlx_alloc(room) >>> 0;
       if (probe !== 0) core._tlx_free(probe);
     }
+  }
+
+  // A block of `size` bytes in the module's memory, or 0 when it cannot grow so far.
+  function reserve(size) {
+    if (size >= 2 ** 32) return 0;  // past the 32-bit memory of the module
+    // A load holds the file's bytes and about as much sample storage.
+    grow(2 * size + 2 ** 24);
     return core._tlx_alloc(size) >>> 0;
   }
 
@@ -195,18 +200,87 @@ export default async function createTremolux() {
   }
 
   // Loads a recording of `size` bytes that arrives in chunks (a File's
-  // stream), written straight into the module's memory; onProgress(bytesSoFar).
-  async function openStream(size, chunks, {path = '', onProgress} = {}) {
-    const at = reserve(size);
-    if (at === 0) return openReserved(0, size, path);
+  // stream; Uint8Arrays), decoding its frames as they come, so that its
+  // bytes never sit in memory beside its samples; onProgress(bytesSoFar).
+  // Stops reading once the core needs no more bytes. timings, when given,
+  // receives the milliseconds of each step: reserve (memory grown for the
+  // samples), read (waiting for chunks), copy (chunks into the module's
+  // memory), load (the core's reading). head: the bytes gathered before
+  // the core first tries to read the header and the parameters from them.
+  async function openStream(size, chunks, {path = '', onProgress, timings, head = 2 ** 16} = {}) {
+    const t = timings || {};
+    let mark = performance.now();
+    const lap = (name) => {
+      const now = performance.now();
+      t[name] = (t[name] || 0) + (now - mark);
+      mark = now;
+    };
+    if (size >= 2 ** 32) return openReserved(0, size, path);  // past the 32-bit memory
+    // The samples take about as many bytes as the file.
+    grow(size + 2 ** 24);
+    const doc = core._tlx_stream_open() >>> 0;
+    lap('reserve');
+    if (doc === 0) return openReserved(0, size, path);
+    const kNeedMore = 0;
+    const kFeeding = 1;
+    let step = kNeedMore;
+    // The block the chunks pass through: first the head (the bytes the core
+    // reads the header and the parameters from, gathered until it has them
+    // all), then each chunk.
+    let block = 0;
+    let capacity = 0;
+    let held = 0;
+    let want = Math.min(size, Math.max(1, head));  // head bytes to gather before trying
+    const room = (n) => {
+      if (n <= capacity) return true;
+      const at = core._tlx_alloc(Math.max(n, 2 * capacity)) >>> 0;
+      if (at === 0) return false;
+      if (block !== 0) {
+        heap().copyWithin(at, block, block + held);
+        core._tlx_free(block);
+      }
+      block = at;
+      capacity = Math.max(n, 2 * capacity);
+      return true;
+    };
     let done = 0;
-    for await (const chunk of chunks) {
-      const n = Math.min(chunk.length, size - done);
-      heap().set(n === chunk.length ? chunk : chunk.subarray(0, n), at + done);
-      done += n;
-      if (onProgress) onProgress(done);
+    let fits = true;
+    try {
+      for await (const chunk of chunks) {
+        lap('read');
+        const n = Math.min(chunk.length, size - done);
+        const piece = n === chunk.length ? chunk : chunk.subarray(0, n);
+        done += n;
+        if (!(fits = room(step === kNeedMore ? held + n : n))) break;
+        if (step === kNeedMore) {
+          heap().set(piece, block + held);
+          held += n;
+          lap('copy');
+          if (held >= want) {
+            step = core._tlx_stream_head(doc, block, held, size);
+            want = Math.min(size, 2 * held);
+          }
+        } else {
+          heap().set(piece, block);
+          lap('copy');
+          step = core._tlx_stream_feed(doc, block, n);
+        }
+        lap('load');
+        if (onProgress) onProgress(done);
+        if (step !== kNeedMore && step !== kFeeding) break;
+      }
+      // All the bytes there are came in the head.
+      if (fits && step === kNeedMore) core._tlx_stream_head(doc, block, held, held);
+      if (fits) core._tlx_stream_end(doc);
+      lap('load');
+    } finally {
+      if (block !== 0) core._tlx_free(block);
     }
-    return openReserved(at, done, path);
+    if (!fits) {
+      core._tlx_close(doc);
+      return openReserved(0, size, path);  // a chunk found no room
+    }
+    return new TremoluxFile(doc, path);
   }
 
   const withFile = (bytes, path, fn) => {

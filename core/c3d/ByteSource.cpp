@@ -68,10 +68,16 @@ bool CByteSource::OpenFile(const std::string& path) {
 }
 
 void CByteSource::OpenMemory(const void* data, std::size_t size) {
+  OpenMemoryHead(data, size, static_cast<std::int64_t>(size));
+}
+
+void CByteSource::OpenMemoryHead(const void* data, std::size_t available, std::int64_t size) {
   Close();
   m_memory = static_cast<const unsigned char*>(data);
   m_memoryOpen = true;
-  m_size = static_cast<std::int64_t>(size);
+  m_size = size;
+  m_available = std::min(static_cast<std::int64_t>(available), size);
+  m_pastAvailable = false;
   m_position = 0;
   m_failed = false;
   m_shrank = false;
@@ -82,6 +88,7 @@ void CByteSource::Close() {
   m_fp = nullptr;
   m_memory = nullptr;
   m_memoryOpen = false;
+  m_available = 0;
   m_size = 0;
   m_position = 0;
 }
@@ -120,10 +127,17 @@ std::size_t CByteSource::Read(void* buffer, std::size_t size) {
       m_failed = true;
       m_shrank = true;
     }
-  } else if (m_position < m_size) {
-    const auto left = static_cast<std::uint64_t>(m_size - m_position);
-    got = left < size ? static_cast<std::size_t>(left) : size;
-    if (got > 0) std::memcpy(buffer, m_memory + m_position, got);
+  } else {
+    if (m_available < m_size && m_position < m_size &&
+        (m_position >= m_available ||
+         size > static_cast<std::uint64_t>(m_available - m_position))) {
+      m_pastAvailable = true;
+    }
+    if (m_position < m_available) {
+      const auto left = static_cast<std::uint64_t>(m_available - m_position);
+      got = left < size ? static_cast<std::size_t>(left) : size;
+      if (got > 0) std::memcpy(buffer, m_memory + m_position, got);
+    }
   }
   m_position += static_cast<std::int64_t>(got);
   return got;
@@ -145,8 +159,8 @@ std::size_t CByteSource::ReadAt(void* buffer, std::size_t size, std::int64_t pos
     return 0;
   }
   if (m_memoryOpen) {
-    if (position >= m_size) return 0;
-    const auto left = static_cast<std::uint64_t>(m_size - position);
+    if (position >= m_available) return 0;
+    const auto left = static_cast<std::uint64_t>(m_available - position);
     const std::size_t got = left < size ? static_cast<std::size_t>(left) : size;
     if (got > 0) std::memcpy(buffer, m_memory + position, got);
     return got;

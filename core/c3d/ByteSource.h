@@ -18,6 +18,12 @@ class CByteSource {
 
   bool OpenFile(const std::string& path);               // false when it cannot be opened
   void OpenMemory(const void* data, std::size_t size);  // not copied; must outlive use
+  // The first `available` bytes of a source of `size` bytes whose rest has
+  // not arrived yet (a stream read in order): reads reach only those bytes,
+  // and a read that asks for bytes past them below `size` sets
+  // ReadPastAvailable(). Not copied; must outlive use.
+  void OpenMemoryHead(const void* data, std::size_t available, std::int64_t size);
+  bool ReadPastAvailable() const { return m_pastAvailable; }
   void Close();
   bool IsOpen() const;
 
@@ -46,6 +52,8 @@ class CByteSource {
   std::FILE* m_fp = nullptr;
   const unsigned char* m_memory = nullptr;
   bool m_memoryOpen = false;
+  std::int64_t m_available = 0;  // bytes of m_memory that may be read (m_size unless a head)
+  bool m_pastAvailable = false;
   std::int64_t m_size = 0;
   std::int64_t m_position = 0;
   bool m_failed = false;

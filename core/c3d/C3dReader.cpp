@@ -150,13 +150,15 @@ bool CC3dReader::Read() {
   return ok;
 }
 
-bool CC3dReader::ReadAll() {
+bool CC3dReader::ReadAll() { return ReadUntilSampleData() && ReadSampleData(); }
+
+bool CC3dReader::ReadUntilSampleData() {
   if (!ReadHeader()) return false;
   ReadEvents();
   if (m_c3d.m_loadError != C3dLoadError::None) return false;  // a read error in the event table
   if (!ReadParameters()) return false;
   ReadFrameRange();
-  return ReadSampleData();
+  return StartSampleData();
 }
 
 bool CC3dReader::ReadHeader() {

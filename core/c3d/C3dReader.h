@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "core/c3d/C3d.h"
@@ -21,6 +22,7 @@ inline std::int64_t BlockStart(std::int64_t block) { return (block - 1) * kBlock
 // decoder of one file's frames, and the channels' extremes scans.
 struct FrameLayout;
 class ChannelScans;
+class FrameWalk;
 using DecodeFn = void (*)(const unsigned char*, std::int64_t, std::int64_t, const FrameLayout&);
 
 }  // namespace c3d
@@ -32,15 +34,30 @@ using DecodeFn = void (*)(const unsigned char*, std::int64_t, std::int64_t, cons
 // must be open.
 class CC3dReader {
  public:
-  explicit CC3dReader(CC3d& c3d) : m_c3d(c3d), m_file(c3d.m_file) {}
+  explicit CC3dReader(CC3d& c3d);
   CC3dReader(const CC3dReader&) = delete;
   CC3dReader& operator=(const CC3dReader&) = delete;
+  ~CC3dReader();
 
   // ReadAll, closing the source, and the analog scaling. True when the file
   // was read; false has set m_loadError and left whatever was built before
   // the failure for Clear. Converts allocation failures into NotEnoughMemory
   // so no exception leaves the core.
   bool Read();
+
+  // --- the same reading with the data section fed in pieces (CC3dStreamLoad) ---
+  // ReadAll's steps up to the data section's frames, with the sample
+  // storage allocated; false has set m_loadError. May throw bad_alloc.
+  bool ReadUntilSampleData();
+  // True while frames are still to be decoded from fed bytes.
+  bool WantsSampleData() const;
+  // Decodes `size` bytes of the source that begin at byte `position`; pieces
+  // come in order without gaps from position 0 on (bytes before the data
+  // section are skipped). May throw bad_alloc.
+  void FeedSampleData(const unsigned char* bytes, std::size_t size, std::int64_t position);
+  // The data ended: fills the frames no bytes came for (as a short file
+  // does) and computes each channel's extremes.
+  void EndSampleData();
 
  private:
   // --- the reading steps, in the order Read runs them ---
@@ -51,8 +68,10 @@ class CC3dReader {
   // AllocateSamples refuses (NotEnoughMemory) storage that is empty, larger
   // than physical memory or far beyond the bytes the file holds (see
   // SampleStorage.h), and keeps nothing when an allocation fails part-way.
-  // ReadSampleData allocates, reads every frame (a short file repeats the
-  // frame it ends in) and computes the channel extremes.
+  // StartSampleData allocates and prepares the frame walk (none when there
+  // are no frame records to read); ReadSampleData then reads every frame (a
+  // short file repeats the frame it ends in) and computes the channel
+  // extremes.
   bool ReadAll();
   bool ReadHeader();
   void ReadEvents();
@@ -61,6 +80,7 @@ class CC3dReader {
   bool ReadParameter(std::int16_t nameLength, std::int16_t id);
   void ReadFrameRange();
   bool AllocateSamples();
+  bool StartSampleData();
   // Integer and float files share one frame walk: the element width and
   // the decoding both follow m_bIntegerData. A large section that the
   // source holds whole is read in parts on several threads
@@ -69,7 +89,7 @@ class CC3dReader {
   bool ReadSampleData();
   bool ReadInParts(unsigned parts, c3d::DecodeFn decode, const c3d::FrameLayout& layout,
                    c3d::ChannelScans& scans);
-  bool ReadFrames(c3d::DecodeFn decode, const c3d::FrameLayout& layout, c3d::ChannelScans& scans);
+  bool ReadFrames();
   // Each channel's m_fMin and m_fMax from the scan of all its samples.
   void ComputeAnalogExtremes(const std::vector<c3d::SampleExtremes>& extremes);
 
@@ -107,4 +127,11 @@ class CC3dReader {
   CC3d& m_c3d;          // what is read goes here
   CByteSource& m_file;  // m_c3d's source, open while the reader runs
   std::uint64_t m_parameterMemory = 0;
+  // The data section's walk, made by StartSampleData: where values go, the
+  // file's decoder, the extremes scans, and the walk (null without frame
+  // records to read).
+  std::unique_ptr<c3d::FrameLayout> m_layout;
+  c3d::DecodeFn m_decode = nullptr;
+  std::unique_ptr<c3d::ChannelScans> m_scans;
+  std::unique_ptr<c3d::FrameWalk> m_walk;
 };

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/c3d/C3d.h"
+#include "core/c3d/C3dFrameWalk.h"
 #include "core/c3d/C3dNumbers.h"
 #include "core/c3d/C3dReader.h"
 #include "core/c3d/SampleExtremes.h"
@@ -32,71 +33,12 @@ constexpr std::int64_t kPartFrames = c3d::ExtremesScan<float>::kLanes;
 
 }  // namespace
 
-namespace c3d {
-
-// Where the values of one frame record go.
-struct FrameLayout {
-  std::size_t points = 0;            // N
-  std::size_t channels = 0;          // M
-  std::size_t samples = 0;           // S, samples per channel per frame
-  std::size_t frameBytes = 0;        // (4N + A) x element width
-  std::vector<void*> channelBlocks;  // M blocks of F x S elements
-  std::vector<void*> pointBlocks;    // N blocks of F x 4 elements
-};
-
-// Decodes `count` frame records from `src` into the blocks, from frame `first` on.
-using DecodeFn = void (*)(const unsigned char*, std::int64_t, std::int64_t, const FrameLayout&);
-
-// The extremes scans of every channel over the frames decoded so far (or
-// over one part's frames), fed in frame order.
-class ChannelScans {
- public:
-  ChannelScans(std::size_t channels, bool integer) : m_integer(integer) {
-    if (integer)
-      m_ints.resize(channels);
-    else
-      m_floats.resize(channels);
-  }
-
-  // Adds frames [begin, end) of every channel, just decoded.
-  void AddFrames(const FrameLayout& layout, std::int64_t begin, std::int64_t end) {
-    const std::size_t at = layout.samples * static_cast<std::size_t>(begin);
-    const std::size_t count = layout.samples * static_cast<std::size_t>(end - begin);
-    for (std::size_t m = 0; m < layout.channels; ++m) {
-      if (m_integer)
-        m_ints[m].Add(static_cast<const std::int16_t*>(layout.channelBlocks[m]) + at, count);
-      else
-        m_floats[m].Add(static_cast<const float*>(layout.channelBlocks[m]) + at, count);
-    }
-  }
-
-  // Takes on the scans of the frames that follow (whose first frame was a
-  // multiple of kPartFrames).
-  void Join(const ChannelScans& later) {
-    for (std::size_t m = 0; m < m_ints.size(); ++m) m_ints[m].Join(later.m_ints[m]);
-    for (std::size_t m = 0; m < m_floats.size(); ++m) m_floats[m].Join(later.m_floats[m]);
-  }
-
-  std::vector<c3d::SampleExtremes> Results() const {
-    std::vector<c3d::SampleExtremes> results;
-    for (const auto& scan : m_ints) results.push_back(scan.Result());
-    for (const auto& scan : m_floats) results.push_back(scan.Result());
-    return results;
-  }
-
- private:
-  bool m_integer;
-  std::vector<c3d::ExtremesScan<std::int16_t>> m_ints;
-  std::vector<c3d::ExtremesScan<float>> m_floats;
-};
-
-}  // namespace c3d
-
 namespace {
 
 using c3d::ChannelScans;
 using c3d::DecodeFn;
 using c3d::FrameLayout;
+using c3d::FrameWalk;
 
 // Decodes `count` whole frame records starting at frame index `first`. A frame
 // holds, for each point, X, Y, Z and a fourth word, then the analog values
@@ -182,6 +124,72 @@ void RepeatFrame(const FrameLayout& layout, std::size_t width, std::int64_t from
     }
   }
 }
+
+}  // namespace
+
+namespace c3d {
+
+FrameWalk::FrameWalk(const FrameLayout& layout, DecodeFn decode, ChannelScans& scans,
+                     std::int64_t frames, std::size_t width)
+    : m_layout(layout),
+      m_decode(decode),
+      m_scans(scans),
+      m_frames(frames),
+      m_width(width),
+      m_gathered(layout.frameBytes),
+      m_previous(layout.frameBytes, 0) {}
+
+void FrameWalk::Decode(const unsigned char* bytes, std::int64_t count) {
+  m_decode(bytes, count, m_frame, m_layout);
+  m_scans.AddFrames(m_layout, m_frame, m_frame + count);
+  m_frame += count;
+}
+
+void FrameWalk::Take(const unsigned char* bytes, std::size_t size) {
+  const std::size_t frameBytes = m_layout.frameBytes;
+  while (size > 0 && !Full()) {
+    if (m_partial > 0 || size < frameBytes) {
+      // A frame record split between pieces: gathered, then decoded whole.
+      const std::size_t n = std::min(frameBytes - m_partial, size);
+      std::memcpy(m_gathered.data() + m_partial, bytes, n);
+      m_partial += n;
+      bytes += n;
+      size -= n;
+      if (m_partial == frameBytes) {
+        Decode(m_gathered.data(), 1);
+        m_previous.swap(m_gathered);
+        m_partial = 0;
+      }
+      continue;
+    }
+    // At most a run of frames at once: each group of channels passes over
+    // the bytes decoded, which stay in cache for the next group.
+    const std::int64_t whole =
+        std::min({static_cast<std::int64_t>(size / frameBytes), m_frames - m_frame,
+                  static_cast<std::int64_t>(std::max<std::size_t>(1, kRunBytes / frameBytes))});
+    Decode(bytes, whole);
+    const std::size_t used = static_cast<std::size_t>(whole) * frameBytes;
+    std::memcpy(m_previous.data(), bytes + used - frameBytes, frameBytes);
+    bytes += used;
+    size -= used;
+  }
+}
+
+void FrameWalk::End() {
+  if (Full()) return;
+  if (m_partial > 0 || m_frame == 0) {
+    std::memcpy(m_previous.data(), m_gathered.data(), m_partial);
+    Decode(m_previous.data(), 1);
+  }
+  RepeatFrame(m_layout, m_width, m_frame - 1, m_frame, m_frames);
+  m_scans.AddFrames(m_layout, m_frame, m_frames);
+  m_frame = m_frames;
+  m_partial = 0;
+}
+
+}  // namespace c3d
+
+namespace {
 
 // One part of a data section read by one thread: frames [begin, end), all
 // present in the source, and how reading them went.
@@ -307,38 +315,69 @@ bool CC3dReader::AllocateSamples() {
   return true;
 }
 
-bool CC3dReader::ReadSampleData() {
+CC3dReader::CC3dReader(CC3d& c3d) : m_c3d(c3d), m_file(c3d.m_file) {}
+CC3dReader::~CC3dReader() = default;
+
+bool CC3dReader::StartSampleData() {
   if (!AllocateSamples()) return false;
   const std::int64_t frames = m_c3d.FrameCount();
-  FrameLayout layout;
+  m_layout = std::make_unique<FrameLayout>();
+  FrameLayout& layout = *m_layout;
   layout.points = m_c3d.m_nPoints;
   layout.channels = m_c3d.m_nAnalogChannels;
   layout.samples = m_c3d.m_nAnalogSamplesPerFrame;
   layout.frameBytes = static_cast<std::size_t>(FrameBytes());
   for (auto& analog : m_c3d.m_analogs) layout.channelBlocks.push_back(analog->m_pSamples.data());
   for (auto& video : m_c3d.m_videos) layout.pointBlocks.push_back(video->m_pData.data());
-  const DecodeFn decode = PickDecoder(m_c3d.m_bIntegerData, m_c3d.m_nProcessorType);
-  const std::int64_t dataStart = DataStart();
-  ChannelScans scans(layout.channels, m_c3d.m_bIntegerData);
-
+  m_decode = PickDecoder(m_c3d.m_bIntegerData, m_c3d.m_nProcessorType);
+  m_scans = std::make_unique<ChannelScans>(layout.channels, m_c3d.m_bIntegerData);
   if (frames > 0 && layout.frameBytes == 0) {
     // Empty frame records: nothing to read, but the section must be reachable.
-    if (!SeekTo(dataStart)) return false;
+    if (!SeekTo(DataStart())) return false;
   } else if (frames > 0) {
-    const auto frameBytes = static_cast<std::int64_t>(layout.frameBytes);
+    m_walk = std::make_unique<FrameWalk>(layout, m_decode, *m_scans, frames, m_c3d.SampleWidth());
+  }
+  return true;
+}
+
+bool CC3dReader::ReadSampleData() {
+  if (m_walk) {
+    const auto frameBytes = static_cast<std::int64_t>(m_layout->frameBytes);
+    const std::int64_t frames = m_c3d.FrameCount();
     // frames x frameBytes fits: the storage, at least that large, passed the bounds.
     const std::int64_t sectionBytes = frames * frameBytes;
-    const unsigned parts = m_file.CanReadAt() && m_file.Size() - dataStart >= sectionBytes
+    const unsigned parts = m_file.CanReadAt() && m_file.Size() - DataStart() >= sectionBytes
                                ? PartCount(frames, sectionBytes)
                                : 1;
     if (parts > 1) {
-      if (!ReadInParts(parts, decode, layout, scans)) return false;
-    } else if (!ReadFrames(decode, layout, scans)) {
+      if (!ReadInParts(parts, m_decode, *m_layout, *m_scans)) return false;
+      m_walk.reset();  // the parts read every frame
+    } else if (!ReadFrames()) {
       return false;
     }
   }
-  ComputeAnalogExtremes(scans.Results());
+  EndSampleData();
   return true;
+}
+
+void CC3dReader::FeedSampleData(const unsigned char* bytes, std::size_t size,
+                                std::int64_t position) {
+  if (!m_walk) return;
+  const std::int64_t dataStart = DataStart();
+  if (position < dataStart) {
+    const std::int64_t skip = dataStart - position;
+    if (static_cast<std::uint64_t>(skip) >= size) return;
+    bytes += skip;
+    size -= static_cast<std::size_t>(skip);
+  }
+  m_walk->Take(bytes, size);
+}
+
+bool CC3dReader::WantsSampleData() const { return m_walk && !m_walk->Full(); }
+
+void CC3dReader::EndSampleData() {
+  if (m_walk) m_walk->End();
+  ComputeAnalogExtremes(m_scans->Results());
 }
 
 bool CC3dReader::ReadInParts(unsigned parts, DecodeFn decode, const FrameLayout& layout,
@@ -374,45 +413,20 @@ bool CC3dReader::ReadInParts(unsigned parts, DecodeFn decode, const FrameLayout&
   return true;
 }
 
-bool CC3dReader::ReadFrames(DecodeFn decode, const FrameLayout& layout, ChannelScans& scans) {
+bool CC3dReader::ReadFrames() {
   const std::int64_t frames = m_c3d.FrameCount();
-  const std::int64_t dataStart = DataStart();
-  const auto frameBytes = static_cast<std::int64_t>(layout.frameBytes);
+  const auto frameBytes = static_cast<std::int64_t>(m_layout->frameBytes);
   const std::int64_t perRun =
-      std::min<std::int64_t>(frames, std::max<std::size_t>(1, kRunBytes / layout.frameBytes));
+      std::min<std::int64_t>(frames, std::max<std::size_t>(1, kRunBytes / m_layout->frameBytes));
   std::vector<unsigned char> run(static_cast<std::size_t>(perRun * frameBytes));
-  // The frame record before the one being read: what a frame keeps where
-  // the file has no bytes for it (zeros before the first frame).
-  std::vector<unsigned char> previous(layout.frameBytes, 0);
-  std::int64_t f = 0;
-  while (f < frames) {
-    const std::int64_t count = std::min(perRun, frames - f);
+  if (!SeekTo(DataStart())) return false;
+  while (!m_walk->Full()) {
+    const std::int64_t count = std::min(perRun, frames - m_walk->Frame());
     const auto wanted = static_cast<std::size_t>(count * frameBytes);
-    if (!SeekTo(dataStart + f * frameBytes)) return false;
     const std::size_t got = m_file.Read(run.data(), wanted);
     if (m_file.Failed()) return FailedRead();
-    const auto whole = static_cast<std::int64_t>(got / layout.frameBytes);
-    const std::size_t partial = got % layout.frameBytes;
-    decode(run.data(), whole, f, layout);
-    scans.AddFrames(layout, f, f + whole);
-    if (whole > 0) {
-      std::memcpy(previous.data(), run.data() + (whole - 1) * frameBytes, layout.frameBytes);
-    }
-    f += whole;
-    if (got == wanted) continue;
-    // The data ends inside frame f (or just before it): that frame takes
-    // the bytes that exist over the previous frame's, and every later frame
-    // repeats it, as reading frame by frame past the end would. With no
-    // bytes at all for frame 0, it is all zeros, and so is every frame.
-    if (partial > 0 || f == 0) {
-      std::memcpy(previous.data(), run.data() + whole * frameBytes, partial);
-      decode(previous.data(), 1, f, layout);
-      scans.AddFrames(layout, f, f + 1);
-      ++f;
-    }
-    RepeatFrame(layout, m_c3d.SampleWidth(), f - 1, f, frames);
-    scans.AddFrames(layout, f, frames);
-    break;
+    m_walk->Take(run.data(), got);
+    if (got < wanted) break;
   }
   return true;
 }

@@ -4,8 +4,11 @@
 // load, the info JSON, the summary, the rate check, sounds of every mode and
 // both plots of every channel, as the load fuzzer drives the native core.
 // A failure must be a reason or a message, never an abort of the module;
-// after all of it a good file must still load and sound the same. Also a
-// file too big for the module's memory must fail with a reason.
+// after all of it a good file must still load and sound the same. Each
+// file and cut also goes through openStream (the page's way: pieces of
+// varying size, a head that grows as the reading asks) and must read as
+// the whole bytes do. Also a file too big for the module's memory must
+// fail with a reason.
 //   node hostile.mjs --module build-web/tremolux.mjs [--shard K/N] DIR_OR_FILE...
 // --shard K/N drives the files numbered K modulo N only (0 <= K < N), so that
 // N processes share the work; shard 0 also tries the file too big.
@@ -112,6 +115,44 @@ for (let i = 0; i < mine.length; ++i) {
       for (let f = 0; f < flips; ++f) copy[random(Math.min(copy.length, 4096 + random(copy.length)))] = random(256);
       drive(copy, `${name} mutation ${m}`, true);
     }
+  }
+}
+
+// The streamed load of one input against the load of its whole bytes:
+// the same info text and the same plot of the first and last channel.
+async function compareStreamed(bytes, name) {
+  const pieces = function* () {
+    for (let at = 0; at < bytes.length;) {
+      const n = 1 + random(random(2) ? 64 : 70000);
+      yield bytes.subarray(at, at + n);
+      at += n;
+    }
+  };
+  const whole = tlx.open(bytes, {path: name});
+  const streamed = await tlx.openStream(bytes.length, pieces(), {path: name, head: 1 + random(2000)});
+  try {
+    const said = (f) => {
+      const info = f.infoText();
+      const count = f.loaded ? f.info().analogs.length : 0;
+      const plots = (count ? [0, count - 1] : []).map((c) => Array.from(f.plot(c, 300, 100, {merged: true}).trace));
+      return JSON.stringify([f.reason, info, plots]);
+    };
+    if (said(streamed) !== said(whole)) aborts.push(`${name}: read in pieces, it differs`);
+  } catch (e) {
+    aborts.push(`${name} in pieces: ${e.message}`);
+  } finally {
+    whole.close();
+    streamed.close();
+  }
+}
+// Files up to 1 MB (the core's own tests read large ones in pieces).
+for (let i = 0; i < mine.length; ++i) {
+  const bytes = good[i];
+  if (bytes.length > 2 ** 20) continue;
+  await compareStreamed(bytes, mine[i]);
+  for (let k = 1; k < 6; ++k) {
+    const n = k < 3 ? random(Math.min(bytes.length, 2048)) : Math.floor((bytes.length * k) / 6);
+    await compareStreamed(bytes.subarray(0, n), `${mine[i]} cut at ${n}`);
   }
 }
 
