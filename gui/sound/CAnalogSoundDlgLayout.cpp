@@ -307,6 +307,22 @@ void CAnalogSoundDlg::PlaceControls() {
   hint.setBottom(std::min(hint.bottom(), m_pPlotView->geometry().top() - 1));
   m_pLevelHint->setGeometry(hint);
   PlaceRightEar(grow);
+  // The template's room for a label beside its box fits the narrow fonts it
+  // was drawn for; in wider ones the text would run up to the box. Such a
+  // label ends kLabelGap pixels before its box, moving left into the gap
+  // after the control on its left, but no nearer to that one than kLabelGap.
+  constexpr int kLabelGap = 2;
+  const auto keepClear = [](QLabel* label, const QWidget* before) {
+    QRect r = label->geometry();
+    const int right = label->buddy()->geometry().left() - kLabelGap - 1;
+    if (r.right() <= right) return;
+    r.moveRight(right);
+    r.moveLeft(std::max(r.left(), before->geometry().right() + kLabelGap + 1));
+    label->setGeometry(r);
+  };
+  keepClear(m_pLabelSound, m_pComboLevel);
+  keepClear(m_pLabelRightEar, m_pComboSound);
+  keepClear(m_pLabelSpeed, m_pStatus);
 }
 
 void CAnalogSoundDlg::FitChannelListWidth(const QStringList& names) {

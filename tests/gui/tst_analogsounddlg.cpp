@@ -396,6 +396,20 @@ void TestAnalogSoundDlg::grownDialogGivesThePlotTheRoom() {
     }
     return overlaps.join(QStringLiteral(", "));
   };
+  // A label beside its box (Level, Sound, Right ear, Speed) ends at least
+  // 2 pixels before it, in fonts wider than the template's too.
+  const auto crowdedLabels = [](Dlg& dlg) {
+    QStringList crowded;
+    for (const QLabel* label : dlg.findChildren<const QLabel*>(Qt::FindDirectChildrenOnly)) {
+      const QWidget* box = label->buddy();
+      if (!label->isVisible() || box == nullptr || !box->isVisible()) continue;
+      const QRect l = label->geometry();
+      const QRect b = box->geometry();
+      const bool sameRow = l.top() <= b.bottom() && b.top() <= l.bottom();
+      if (sameRow && l.right() + 2 >= b.left()) crowded << label->text();
+    }
+    return crowded.join(QStringLiteral(", "));
+  };
   const int ids[] = {Dlg::IDOK,      Dlg::IDC_CHANNEL,    Dlg::IDC_PLOT, Dlg::IDC_PLAY,
                      Dlg::IDC_STOP,  Dlg::IDC_BITS,       Dlg::IDC_FREQ, Dlg::IDC_STATUS,
                      Dlg::IDC_LEVEL, Dlg::IDC_LEVEL_HINT, Dlg::IDC_SAVE};
@@ -411,10 +425,12 @@ void TestAnalogSoundDlg::grownDialogGivesThePlotTheRoom() {
     QCOMPARE(opened[Dlg::IDC_PLOT], du.Map(QRect(66, 30, 288, 122)));
     QCOMPARE(dlg.PlotRect(), opened[Dlg::IDC_PLOT]);
     QCOMPARE(addedOverlaps(dlg), QString());
+    QCOMPARE(crowdedLabels(dlg), QString());
 
     dlg.resize(templateSize + grow);
     QCOMPARE(dlg.size(), templateSize + grow);
     QCOMPARE(addedOverlaps(dlg), QString());
+    QCOMPARE(crowdedLabels(dlg), QString());
     for (const int id : ids) {
       const QRect now = Geometry(dlg, id);
       QRect expected = opened[id];
