@@ -233,14 +233,15 @@ export default async function createTremolux() {
     let want = Math.min(size, Math.max(1, head));  // head bytes to gather before trying
     const room = (n) => {
       if (n <= capacity) return true;
-      const at = core._tlx_alloc(Math.max(n, 2 * capacity)) >>> 0;
+      const bigger = Math.max(n, 2 * capacity);
+      const at = core._tlx_alloc(bigger) >>> 0;
       if (at === 0) return false;
       if (block !== 0) {
         heap().copyWithin(at, block, block + held);
         core._tlx_free(block);
       }
       block = at;
-      capacity = Math.max(n, 2 * capacity);
+      capacity = bigger;
       return true;
     };
     let done = 0;

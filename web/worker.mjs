@@ -8,7 +8,6 @@ import createTremolux from './tremolux.mjs';
 const ready = createTremolux();
 let current = null;  // the open TremoluxFile, or null
 
-// A File's bytes chunk by chunk, straight into the core's memory.
 // A File's bytes chunk by chunk. Read into two buffers of our own in turn
 // where the browser allows it (a byte stream): the next chunk is read into
 // one while the other is used, and no chunk needs fresh memory. Stopping
